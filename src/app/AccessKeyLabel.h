@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QWidget>
+
+namespace app {
+
+// A label that draws "&" as an access-key mark (hidden, the next character underlined; "&&"
+// draws one "&") without taking a shortcut, and sizes itself to its text. With a wrap width
+// it breaks lines at word boundaries; otherwise it keeps one line however long.
+class AccessKeyLabel : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit AccessKeyLabel(const QString& text, QWidget* parent = nullptr);
+
+    [[nodiscard]] QString text() const { return m_text; }
+    void setText(const QString& text);
+    void setWrapWidth(int width);
+
+    [[nodiscard]] QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    [[nodiscard]] int textFlags() const;
+    void fitToText();
+
+    QString m_text;
+    int m_wrapWidth = 0;
+};
+
+} // namespace app

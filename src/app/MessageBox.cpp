@@ -1,0 +1,257 @@
+#include "app/MessageBox.h"
+
+#include "app/AccessKeyLabel.h"
+#include "app/TextCodec.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include <array>
+
+namespace app {
+
+namespace {
+
+struct ButtonSpec
+{
+    unsigned bit;
+    const char16_t* caption;
+    int result;
+};
+
+// In bit order, which is also their order left to right.
+constexpr std::array<ButtonSpec, 11> buttonSpecs{{
+    {setup::buttons::yes, u"&Yes", 6},
+    {setup::buttons::no, u"&No", 7},
+    {setup::buttons::ok, u"OK", 1},
+    {setup::buttons::cancel, u"Cancel", 2},
+    {setup::buttons::abort, u"&Abort", 3},
+    {setup::buttons::retry, u"&Retry", 4},
+    {setup::buttons::ignore, u"&Ignore", 5},
+    {setup::buttons::all, u"&All", 8},
+    {setup::buttons::noToAll, u"N&o to All", 9},
+    {setup::buttons::yesToAll, u"Yes to &All", 10},
+    {setup::buttons::help, u"&Help", 0},
+}};
+
+constexpr int helpResult = 0;
+
+QString kindTitle(setup::MessageKind kind, const QString& applicationTitle)
+{
+    switch (kind) {
+    case setup::MessageKind::Warning:
+        return QStringLiteral("Warning");
+    case setup::MessageKind::Error:
+        return QStringLiteral("Error");
+    case setup::MessageKind::Information:
+        return QStringLiteral("Information");
+    case setup::MessageKind::Confirmation:
+        return QStringLiteral("Confirm");
+    case setup::MessageKind::Custom:
+        break;
+    }
+    return applicationTitle;
+}
+
+std::optional<QStyle::StandardPixmap> kindIcon(setup::MessageKind kind)
+{
+    switch (kind) {
+    case setup::MessageKind::Warning:
+        return QStyle::SP_MessageBoxWarning;
+    case setup::MessageKind::Error:
+        return QStyle::SP_MessageBoxCritical;
+    case setup::MessageKind::Information:
+        return QStyle::SP_MessageBoxInformation;
+    case setup::MessageKind::Confirmation:
+        return QStyle::SP_MessageBoxQuestion;
+    case setup::MessageKind::Custom:
+        break;
+    }
+    return std::nullopt;
+}
+
+// The letter after a single "&" of a caption, upper case; a null QChar when there is none.
+QChar accessKey(const QString& caption)
+{
+    for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] == u'&') {
+            if (caption[i + 1] != u'&')
+                return caption[i + 1].toUpper();
+            ++i;
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+MessageBox::MessageBox(const std::string& text, setup::MessageKind kind, unsigned buttonSet,
+                       const QString& applicationTitle, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      m_title(kindTitle(kind, applicationTitle)), m_text(toQString(text))
+{
+    setWindowTitle(m_title);
+    setFont(QApplication::font("QMessageBox"));
+
+    auto* content = new QHBoxLayout;
+    content->setSpacing(12);
+    if (const auto icon = kindIcon(kind)) {
+        auto* iconLabel = new QLabel(this);
+        const int extent = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
+        iconLabel->setPixmap(style()->standardIcon(*icon, nullptr, this).pixmap(extent, extent));
+        iconLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        content->addWidget(iconLabel, 0, Qt::AlignTop);
+    }
+    auto* textLabel = new AccessKeyLabel(QString(m_text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), this);
+    textLabel->setObjectName(QStringLiteral("text"));
+    textLabel->setAutoFillBackground(false);
+    const QScreen* screen =
+        parent != nullptr && parent->screen() != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+    const int halfScreen = screen->geometry().width() / 2;
+    if (textLabel->sizeHint().width() > halfScreen)
+        textLabel->setWrapWidth(halfScreen);
+    content->addWidget(textLabel, 1, Qt::AlignTop);
+
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    int width = 75;
+    for (const ButtonSpec& spec : buttonSpecs) {
+        if ((buttonSet & spec.bit) == 0)
+            continue;
+        auto* button = new QPushButton(QString::fromUtf16(spec.caption), this);
+        button->setAutoDefault(false);
+        button->installEventFilter(this);
+        const int result = spec.result;
+        connect(button, &QPushButton::clicked, this, [this, result] {
+            // Help answers without closing the box.
+            if (result != helpResult)
+                done(result);
+        });
+        m_buttons.append({button, button->text(), result});
+        row->addWidget(button);
+        width = std::max(width, button->sizeHint().width());
+    }
+    for (const Button& button : m_buttons)
+        button.widget->setFixedWidth(width);
+    row->addStretch();
+
+    const auto indexOf = [this](int result) -> int {
+        for (int i = 0; i < m_buttons.size(); ++i) {
+            if (m_buttons[i].result == result)
+                return i;
+        }
+        return -1;
+    };
+    for (int result : {setup::results::ok, setup::results::yes, 4}) {
+        if (const int i = indexOf(result); i >= 0) {
+            m_buttons[i].widget->setDefault(true);
+            break;
+        }
+    }
+    for (int result : {setup::results::cancel, setup::results::no, setup::results::ok}) {
+        if (m_cancelIndex = indexOf(result); m_cancelIndex >= 0)
+            break;
+    }
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->setSpacing(16);
+    layout->addLayout(content);
+    layout->addLayout(row);
+}
+
+QString MessageBox::clipboardText() const
+{
+    const QString divider = QString(27, u'-') + QStringLiteral("\r\n");
+    QString captions;
+    for (const Button& button : m_buttons)
+        captions += QString(button.caption).remove(u'&') + QStringLiteral("   ");
+    return divider + m_title + QStringLiteral("\r\n") + divider + m_text + QStringLiteral("\r\n") + divider + captions +
+           QStringLiteral("\r\n") + divider;
+}
+
+void MessageBox::reject()
+{
+    // The close button and the system menu answer Cancel's code, whichever buttons are shown.
+    done(setup::results::cancel);
+}
+
+void MessageBox::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    const QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
+    move(screen->geometry().center() - rect().center());
+    if (!m_buttons.isEmpty())
+        m_buttons.front().widget->setFocus(Qt::OtherFocusReason);
+}
+
+void MessageBox::keyPressEvent(QKeyEvent* event)
+{
+    if (!handleKey(event))
+        event->ignore();
+}
+
+bool MessageBox::eventFilter(QObject* watched, QEvent* event)
+{
+    // Keys reach the focused button first; the box answers them itself, by its own rules.
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() != Qt::Key_Space && key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab &&
+            key->key() != Qt::Key_Left && key->key() != Qt::Key_Right && key->key() != Qt::Key_Up &&
+            key->key() != Qt::Key_Down) {
+            handleKey(key);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+bool MessageBox::handleKey(QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers modifiers =
+        event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    const int key = event->key();
+
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && modifiers == Qt::NoModifier) {
+        for (const Button& button : m_buttons) {
+            if (button.widget->hasFocus())
+                press(button);
+        }
+        return true;
+    }
+    if (key == Qt::Key_Escape) {
+        if (modifiers == Qt::NoModifier && m_cancelIndex >= 0)
+            press(m_buttons[m_cancelIndex]);
+        return true;
+    }
+    if (key == Qt::Key_C && modifiers == Qt::ControlModifier) {
+        QApplication::beep();
+        QApplication::clipboard()->setText(clipboardText());
+        return true;
+    }
+    if ((modifiers == Qt::NoModifier || modifiers == Qt::AltModifier) && key >= Qt::Key_A && key <= Qt::Key_Z) {
+        const QChar letter(key);
+        for (const Button& button : m_buttons) {
+            if (accessKey(button.caption) == letter) {
+                press(button);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void MessageBox::press(const Button& button)
+{
+    button.widget->click();
+}
+
+} // namespace app

@@ -1,0 +1,230 @@
+#include "app/Unit1.h"
+
+#include "app/AccessKeyLabel.h"
+#include "app/FailureBox.h"
+#include "app/MessageBox.h"
+#include "app/TextCodec.h"
+#include "common/Texts.h"
+#include "monitor/ArrivalPoll.h"
+#include "setup/FolderSetup.h"
+
+#include <QEvent>
+#include <QFontMetrics>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <cmath>
+#include <exception>
+
+namespace app {
+
+namespace {
+
+// The window was designed at 96 pixels per inch for a text height of 13 pixels.
+constexpr int designDpi = 96;
+constexpr int designTextHeight = 13;
+
+const QColor activeBorderColour(180, 180, 180);
+const QColor menuHighlightColour(51, 153, 255);
+const QColor folderColour(0, 0, 255);
+
+QFont designFont(const QStringList& families, int pixelHeight)
+{
+    QFont font;
+    font.setFamilies(families);
+    font.setPixelSize(pixelHeight);
+    font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
+QStringList tahoma()
+{
+    return {QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")};
+}
+
+QStringList mincho()
+{
+    return {QStringLiteral("ＭＳ Ｐ明朝"), QStringLiteral("IPAPMincho"), QStringLiteral("Noto Serif CJK JP")};
+}
+
+void setTextColour(QWidget* widget, const QColor& colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    widget->setPalette(palette);
+}
+
+} // namespace
+
+TForm1::TForm1(platform::System& system, std::string applicationTitle, QWidget* parent)
+    : QWidget(parent), m_system(system), m_caption(texts::windowCaption),
+      m_applicationTitle(std::move(applicationTitle)), Label1(new AccessKeyLabel(toQString(texts::label1), this)),
+      Label2(new AccessKeyLabel(toQString(texts::label2), this)),
+      Label3(new AccessKeyLabel(toQString(texts::label3), this)),
+      Label4(new AccessKeyLabel(toQString(texts::label4), this)),
+      Button1(new QPushButton(toQString(texts::button1), this)), Edit1(new QLineEdit(this)), Timer1(new QTimer(this))
+{
+    setObjectName(QStringLiteral("Form1"));
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label3->setObjectName(QStringLiteral("Label3"));
+    Label4->setObjectName(QStringLiteral("Label4"));
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+
+    setWindowTitle(toQString(m_caption));
+    setWindowIconText(toQString(m_applicationTitle));
+
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, activeBorderColour);
+    setPalette(palette);
+    setAutoFillBackground(true);
+    setTextColour(Label2, folderColour);
+    setTextColour(Label4, menuHighlightColour);
+
+    // A focused button answers Enter as well as Space; nothing answers Enter in the entry field.
+    Button1->setAutoDefault(true);
+    setTabOrder(Button1, Edit1);
+    Button1->setFocus(Qt::OtherFocusReason);
+
+    layOut();
+
+    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    // The coarse timer stretches a 1000 ms interval by up to 5 %; the status must not lag.
+    Timer1->setTimerType(Qt::PreciseTimer);
+    Timer1->setInterval(1000);
+    Timer1->start();
+}
+
+void TForm1::layOut()
+{
+    // The window font is first sized for the screen, then everything is scaled when its
+    // measured text height differs from the design's.
+    const double dpiScale = static_cast<double>(logicalDpiY()) / designDpi;
+    const auto fontPixels = [dpiScale](int height) {
+        return std::max(1, static_cast<int>(std::lround(height * dpiScale)));
+    };
+    setFont(designFont(tahoma(), fontPixels(11)));
+    const double scale = static_cast<double>(QFontMetrics(font()).height()) / designTextHeight;
+    const auto px = [scale](int value) { return static_cast<int>(std::lround(value * scale)); };
+    const auto scaledFont = [&](const QStringList& families, int height) {
+        return designFont(families, std::max(1, px(fontPixels(height))));
+    };
+
+    if (scale != 1.0)
+        setFont(scaledFont(tahoma(), 11));
+    Label1->setFont(scaledFont(mincho(), 16));
+    Label2->setFont(scaledFont(tahoma(), 13));
+    Label4->setFont(scaledFont(tahoma(), 11));
+
+    Label1->move(px(16), px(16));
+    Label2->move(px(88), px(40));
+    Label3->move(px(16), px(43));
+    Label4->move(px(16), px(75));
+    Button1->setGeometry(px(224), px(64), px(129), px(33));
+    Edit1->setGeometry(px(8), px(104), px(353), px(21));
+    // The design's 380 x 169 is the outer size under a classic Windows frame; the window
+    // manager draws the frame here, so the client area is what is sized.
+    resize(px(372), px(142));
+}
+
+void TForm1::setCaption(const std::string& text)
+{
+    if (text == m_caption)
+        return;
+    m_caption = text;
+    setWindowTitle(toQString(text));
+}
+
+void TForm1::setApplicationTitle(const std::string& text)
+{
+    if (text == m_applicationTitle)
+        return;
+    m_applicationTitle = text;
+    setWindowIconText(toQString(text));
+}
+
+std::string TForm1::entryText()
+{
+    return toBytes(Edit1->text());
+}
+
+void TForm1::setFolderLabel(const std::string& text)
+{
+    Label2->setText(toQString(text));
+}
+
+int TForm1::showMessageBox(const std::string& text, setup::MessageKind kind, unsigned buttonSet)
+{
+    MessageBox box(text, kind, buttonSet, toQString(m_applicationTitle), this);
+    return box.exec();
+}
+
+void TForm1::FormShow()
+{
+    runGuarded([this] { setup::displayRoutine(m_system, *this); });
+}
+
+void TForm1::Button1Click()
+{
+    runGuarded([this] { setup::changeCommand(m_system, *this); });
+}
+
+void TForm1::Timer1Timer()
+{
+    runGuarded([this] { monitor::pollArrival(m_system, *this); });
+}
+
+template <typename Handler> void TForm1::runGuarded(Handler&& handler)
+{
+    // An exception must not leave a Qt slot: the handler ends, the user is told, the tool runs on.
+    try {
+        handler();
+    } catch (const std::exception& failure) {
+        showFailureBox(failure.what(), toQString(m_applicationTitle), m_system.codePage(), this);
+    }
+}
+
+void TForm1::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // The first show comes before the window is mapped, so a warning opens before the window.
+    // A minimised start waits for the first restore.
+    if (!isMinimized())
+        runDisplayRoutineOnce();
+}
+
+void TForm1::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isVisible() && !isMinimized())
+        runDisplayRoutineOnce();
+}
+
+void TForm1::runDisplayRoutineOnce()
+{
+    // Restoring after a minimise shows the window again; the routine must not run again.
+    if (m_displayRoutineRan)
+        return;
+    m_displayRoutineRan = true;
+    FormShow();
+}
+
+void showMainWindow(TForm1& form, int showCommand)
+{
+    constexpr int showMinimised = 7;
+    constexpr int showMaximised = 3;
+    if (showCommand == showMinimised) {
+        form.setAttribute(Qt::WA_ShowWithoutActivating);
+        form.showMinimized();
+    } else if (showCommand == showMaximised) {
+        form.showMaximized();
+    } else {
+        form.show();
+    }
+}
+
+} // namespace app

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "monitor/StatusView.h"
+#include "platform/System.h"
+#include "setup/SetupView.h"
+
+#include <QWidget>
+
+#include <string>
+
+class QLineEdit;
+class QPushButton;
+class QTimer;
+
+namespace app {
+
+class AccessKeyLabel;
+
+// The main window: four labels, the change button, the entry field and the one-second timer.
+// Its three handlers run the tool's logic (FormShow the display routine, Button1Click the
+// change command, Timer1Timer the arrival poll), each inside a boundary that shows an escaping
+// failure in the failure box and lets the tool run on. It keeps the caption and the application
+// title (the taskbar text, X11's icon name) and rewrites neither when the text is unchanged.
+class TForm1 : public QWidget, public monitor::StatusView, public setup::SetupView
+{
+    Q_OBJECT
+
+public:
+    TForm1(platform::System& system, std::string applicationTitle, QWidget* parent = nullptr);
+
+    void setCaption(const std::string& text) override;
+    void setApplicationTitle(const std::string& text) override;
+    [[nodiscard]] std::string entryText() override;
+    void setFolderLabel(const std::string& text) override;
+    int showMessageBox(const std::string& text, setup::MessageKind kind, unsigned buttonSet) override;
+
+    [[nodiscard]] const std::string& caption() const { return m_caption; }
+    [[nodiscard]] const std::string& applicationTitle() const { return m_applicationTitle; }
+
+    void FormShow();
+    void Button1Click();
+    void Timer1Timer();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    template <typename Handler> void runGuarded(Handler&& handler);
+    void runDisplayRoutineOnce();
+    void layOut();
+
+    platform::System& m_system;
+    std::string m_caption;
+    std::string m_applicationTitle;
+    bool m_displayRoutineRan = false;
+
+    AccessKeyLabel* Label1;
+    AccessKeyLabel* Label2;
+    AccessKeyLabel* Label3;
+    AccessKeyLabel* Label4;
+    QPushButton* Button1;
+    QLineEdit* Edit1;
+    QTimer* Timer1;
+};
+
+// Shows the window by the process's start-up show command: 7 minimised without activation,
+// 3 maximised, anything else in normal size.
+void showMainWindow(TForm1& form, int showCommand);
+
+} // namespace app

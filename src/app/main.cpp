@@ -1,0 +1,25 @@
+#include "app/Unit1.h"
+#include "common/ByteText.h"
+#include "platform/System.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QStyle>
+
+int main(int argc, char* argv[])
+{
+    const std::unique_ptr<platform::System> system = platform::createSystem(argc > 0 ? argv[0] : "kelvoran");
+    const std::string title =
+        ansi::defaultApplicationTitle(system->executablePath(), system->pathStyle(), system->codePage());
+
+    // The tool takes no arguments: Qt must not see any either, or its own options would
+    // change the window.
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QApplication application(qtArgc, qtArgv);
+    QApplication::setWindowIcon(application.style()->standardIcon(QStyle::SP_DirOpenIcon));
+
+    app::TForm1 form(*system, title);
+    app::showMainWindow(form, system->startupShowCommand());
+    return QApplication::exec();
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string_view>
+
+// Every text the user sees, byte for byte, in the narrow code page (UTF-8 source). Message
+// texts join their lines with CR LF.
+namespace texts {
+
+inline constexpr std::string_view settingsFileName = "Kelvoran.ini";
+inline constexpr std::string_view settingsSection = "KansiDir";
+inline constexpr std::string_view settingsKey = "fullpath";
+
+// Status texts of the arrival poll, shown as caption and taskbar text.
+inline constexpr std::string_view statusArrival = "着信！";
+inline constexpr std::string_view statusWatching = "監視中・・・・";
+inline constexpr std::string_view statusNoFolder = "指定したフォルダは存在しません！";
+
+// The main window.
+inline constexpr std::string_view windowCaption = "Kelvoran";
+inline constexpr std::string_view label1 = "監視フォルダへのデータ着信を監視します。";
+inline constexpr std::string_view label2 = "未設定";
+inline constexpr std::string_view label3 = "監視フォルダ";
+inline constexpr std::string_view label4 = "（最小化して使用して下さい）";
+inline constexpr std::string_view button1 = "監視フォルダの変更";
+
+// Messages of the folder setup.
+inline constexpr std::string_view noFolderGiven = "監視フォルダを指定して下さい！";
+inline constexpr std::string_view invalidCharacters = "入力されたフォルダ名に使用できない文字が含まれています！";
+inline constexpr std::string_view createQuestion = "入力されたフォルダは存在しません！\r\n作成しますか？";
+inline constexpr std::string_view creationFailed = "フォルダの作成に失敗しました！\r\n\r\n";
+inline constexpr std::string_view created = "フォルダを新たに作成しました！\r\n\r\n";
+inline constexpr std::string_view storedBefore = "監視フォルダとして\r\n\r\n  ";
+inline constexpr std::string_view storedAfter = "\r\n\r\nをKelvoran.iniにセットしました！";
+
+// Failures of storing the setting; %s marks the placeholders.
+inline constexpr std::string_view unableToWrite = "Unable to write to %s";
+inline constexpr std::string_view cannotCreateFile = "Cannot create file \"%s\". %s";
+inline constexpr std::string_view streamWriteError = "Stream write error";
+
+} // namespace texts

@@ -1,0 +1,76 @@
+#include "monitor/ArrivalPoll.h"
+
+#include "common/ByteText.h"
+#include "common/Texts.h"
+#include "settings/SettingsFile.h"
+
+namespace monitor {
+
+namespace {
+
+// Notes whether any entry other than "." and ".." went by. It does not stop the listing at the
+// first hit: the walk always runs to the end, so every tick costs the same and the directory
+// handle is always released by the platform layer after a full pass.
+class ArrivalFlag : public platform::EntryVisitor
+{
+public:
+    void visit(std::string_view name) override
+    {
+        if (name != "." && name != "..")
+            m_arrived = true;
+    }
+    [[nodiscard]] bool arrived() const { return m_arrived; }
+
+private:
+    bool m_arrived = false;
+};
+
+} // namespace
+
+std::optional<Status> pollStatus(const platform::System& system)
+{
+    const std::string path = settings::settingsPath(system);
+    if (!settings::settingsPresent(system, path))
+        return std::nullopt;
+    // The value is used as read, without trimming it again.
+    const std::string stored = settings::readWatchedFolder(system, path);
+    if (stored.empty())
+        return std::nullopt;
+
+    const std::string folder = ansi::withTrailingSeparator(stored, system.pathStyle(), system.codePage());
+    if (system.entryKind(folder) != platform::EntryKind::Directory)
+        return Status::NoFolder;
+
+    // A folder that cannot be listed leaves the flag clear and reads as watching.
+    ArrivalFlag flag;
+    system.listDirectory(folder, flag);
+    return flag.arrived() ? Status::Arrival : Status::Watching;
+}
+
+void showStatus(Status status, StatusView& view)
+{
+    // The missing folder goes to the caption first; the other two go to the taskbar text first,
+    // the text a minimised user is watching.
+    switch (status) {
+    case Status::NoFolder:
+        view.setCaption(std::string(texts::statusNoFolder));
+        view.setApplicationTitle(std::string(texts::statusNoFolder));
+        break;
+    case Status::Arrival:
+        view.setApplicationTitle(std::string(texts::statusArrival));
+        view.setCaption(std::string(texts::statusArrival));
+        break;
+    case Status::Watching:
+        view.setApplicationTitle(std::string(texts::statusWatching));
+        view.setCaption(std::string(texts::statusWatching));
+        break;
+    }
+}
+
+void pollArrival(const platform::System& system, StatusView& view)
+{
+    if (const std::optional<Status> status = pollStatus(system))
+        showStatus(*status, view);
+}
+
+} // namespace monitor

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "common/CodePage.h"
+#include "common/PathStyle.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// What a path names, following symbolic links.
+enum class EntryKind
+{
+    None,
+    Directory,
+    Other,
+};
+
+// The outcome of writing a new file; `error` is the system's error code when it failed.
+struct WriteResult
+{
+    enum class Outcome
+    {
+        Written,
+        CreateFailed,
+        ShortWrite,
+    };
+    Outcome outcome = Outcome::Written;
+    int error = 0;
+};
+
+// Receives the names of a directory listing one at a time.
+class EntryVisitor
+{
+public:
+    virtual ~EntryVisitor() = default;
+    virtual void visit(std::string_view name) = 0;
+};
+
+// The operating-system services the tool's logic uses. Paths and texts are bytes in the
+// narrow code page. Nothing above this layer calls the operating system directly.
+class System
+{
+public:
+    virtual ~System() = default;
+
+    [[nodiscard]] virtual const ansi::CodePage& codePage() const = 0;
+    [[nodiscard]] virtual ansi::PathStyle pathStyle() const = 0;
+
+    // The process's current working directory, read at each call.
+    [[nodiscard]] virtual std::string currentDirectory() const = 0;
+
+    // What `path` names; a relative path is taken relative to the working directory.
+    [[nodiscard]] virtual EntryKind entryKind(const std::string& path) const = 0;
+
+    // Walks every entry of the directory `path`, "." and ".." included as the file system
+    // reports them, to the end. False when the listing could not be started.
+    virtual bool listDirectory(const std::string& path, EntryVisitor& visitor) const = 0;
+
+    // Creates one directory. False when it could not be created.
+    virtual bool createDirectory(const std::string& path) = 0;
+
+    // The whole content of the regular file `path`; nullopt when it is no regular file or
+    // cannot be read. Never blocks on a pipe or device.
+    [[nodiscard]] virtual std::optional<std::string> readFile(const std::string& path) const = 0;
+
+    // Creates `path` anew (replacing a file of that name) holding exactly `content`.
+    virtual WriteResult createFile(const std::string& path, std::string_view content) = 0;
+
+    // Replaces the content of the present file `path` by `content`. False when it may not or
+    // could not be written.
+    virtual bool replaceFileContent(const std::string& path, std::string_view content) = 0;
+
+    // The system's text for an error code, without trailing blanks, control characters and full stops.
+    [[nodiscard]] virtual std::string errorText(int error) const = 0;
+
+    // `path` as a full path: relative paths joined to the working directory, "." and ".."
+    // folded, symbolic links left as they are.
+    [[nodiscard]] virtual std::string fullPathName(const std::string& path) const = 0;
+
+    // The path of the running executable.
+    [[nodiscard]] virtual std::string executablePath() const = 0;
+
+    // The show command the process was started with (1 normal, 3 maximised, 7 minimised).
+    [[nodiscard]] virtual int startupShowCommand() const = 0;
+};
+
+// The system the tool runs on; `argv0` is the fallback for the executable's path.
+[[nodiscard]] std::unique_ptr<System> createSystem(std::string argv0);
+
+} // namespace platform

@@ -1,0 +1,130 @@
+#include "platform/posix/FileWriting.h"
+
+#include "platform/posix/FileDescriptor.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform::posix {
+
+namespace {
+
+// Writes all of `content` at the current offset; false when the write falls short.
+bool writeAll(int fd, std::string_view content)
+{
+    while (!content.empty()) {
+        const ssize_t written = ::write(fd, content.data(), content.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        content.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+std::string folderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+void syncFolder(const std::string& path)
+{
+    const FileDescriptor folder(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.valid())
+        ::fsync(folder.get());
+}
+
+// A temporary file beside `path`, created exclusively; `name` receives its path.
+FileDescriptor createTemporaryBeside(const std::string& path, mode_t mode, std::string& name)
+{
+    static std::minstd_rand random(static_cast<unsigned>(::getpid()) ^ static_cast<unsigned>(::time(nullptr)));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = path + ".tmp" + std::to_string(random());
+        FileDescriptor fd(::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+        if (fd.valid() || errno != EEXIST)
+            return fd;
+    }
+    return FileDescriptor();
+}
+
+// Writes `content` to a new temporary file beside `path` and renames it over `path`.
+// Returns 0 on success, else the error code; the temporary file never stays behind.
+int writeThroughTemporary(const std::string& path, std::string_view content, mode_t mode, bool& shortWrite,
+                          const struct stat* owner)
+{
+    shortWrite = false;
+    std::string temporary;
+    const FileDescriptor fd = createTemporaryBeside(path, mode, temporary);
+    if (!fd.valid())
+        return errno;
+    if (owner != nullptr) {
+        // Keep owner and exact mode of the file being replaced; the umask must not narrow them.
+        [[maybe_unused]] const int ignored = ::fchown(fd.get(), owner->st_uid, owner->st_gid);
+        ::fchmod(fd.get(), owner->st_mode & 07777);
+    }
+    if (!writeAll(fd.get(), content) || ::fsync(fd.get()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        shortWrite = true;
+        return error == 0 ? EIO : error;
+    }
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        return error;
+    }
+    syncFolder(path);
+    return 0;
+}
+
+} // namespace
+
+WriteResult writeNewFile(const std::string& path, std::string_view content)
+{
+    bool shortWrite = false;
+    const int error = writeThroughTemporary(path, content, 0666, shortWrite, nullptr);
+    if (error == 0)
+        return {};
+    return {shortWrite ? WriteResult::Outcome::ShortWrite : WriteResult::Outcome::CreateFailed, error};
+}
+
+bool replaceContent(const std::string& path, std::string_view content)
+{
+    // Through a symbolic link, replace the file it points to, so the link stays a link.
+    std::string target = path;
+    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+        target = resolved;
+        std::free(resolved);
+    }
+
+    // Opening for writing (without truncating) is the test that the file may be written.
+    const FileDescriptor existing(::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat info
+    {};
+    if (!existing.valid() || ::fstat(existing.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+
+    bool shortWrite = false;
+    const int error = writeThroughTemporary(target, content, 0600, shortWrite, &info);
+    if (error == 0)
+        return true;
+    if (shortWrite || (error != EACCES && error != EPERM && error != EROFS))
+        return false;
+
+    // The folder forbids a file beside it: rewrite in place. Write first, then cut, so the
+    // old content is never dropped before the new one is there.
+    if (::pwrite(existing.get(), content.data(), content.size(), 0) != static_cast<ssize_t>(content.size()))
+        return false;
+    return ::ftruncate(existing.get(), static_cast<off_t>(content.size())) == 0 && ::fsync(existing.get()) == 0;
+}
+
+} // namespace platform::posix

@@ -1,0 +1,167 @@
+#include "platform/posix/PosixSystem.h"
+
+#include "platform/posix/FileDescriptor.h"
+#include "platform/posix/FileWriting.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+struct DirCloser
+{
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+// "." and ".." folded out of an absolute path, "//" collapsed; no symbolic link is followed.
+std::string foldDots(const std::string& path)
+{
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string::npos)
+            end = path.size();
+        const std::string part = path.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string folded;
+    for (const std::string& part : parts)
+        folded += '/' + part;
+    return folded.empty() ? "/" : folded;
+}
+
+} // namespace
+
+PosixSystem::PosixSystem(std::string argv0) : m_argv0(std::move(argv0)) {}
+
+const ansi::CodePage& PosixSystem::codePage() const
+{
+    return ansi::CodePage::utf8();
+}
+
+ansi::PathStyle PosixSystem::pathStyle() const
+{
+    return ansi::PathStyle::posix();
+}
+
+std::string PosixSystem::currentDirectory() const
+{
+    // No length limit: a cut working directory would put the settings file somewhere else.
+    std::unique_ptr<char, decltype(&std::free)> directory(::getcwd(nullptr, 0), &std::free);
+    return directory ? std::string(directory.get()) : std::string();
+}
+
+EntryKind PosixSystem::entryKind(const std::string& path) const
+{
+    struct stat info
+    {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0)
+        return EntryKind::None;
+    return S_ISDIR(info.st_mode) ? EntryKind::Directory : EntryKind::Other;
+}
+
+bool PosixSystem::listDirectory(const std::string& path, EntryVisitor& visitor) const
+{
+    const std::unique_ptr<DIR, DirCloser> dir(::opendir(path.c_str()));
+    if (!dir)
+        return false;
+    while (const dirent* entry = ::readdir(dir.get()))
+        visitor.visit(entry->d_name);
+    return true;
+}
+
+bool PosixSystem::createDirectory(const std::string& path)
+{
+    return ::mkdir(path.c_str(), 0777) == 0;
+}
+
+std::optional<std::string> PosixSystem::readFile(const std::string& path) const
+{
+    // Non-blocking, so a pipe or device at the path cannot stall the window.
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    struct stat info
+    {};
+    if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<std::size_t>(info.st_size) > maxFileSize)
+        return std::nullopt;
+
+    std::string content(static_cast<std::size_t>(info.st_size) + 1, '\0');
+    std::size_t filled = 0;
+    while (filled < content.size()) {
+        const ssize_t got = ::read(fd.get(), content.data() + filled, content.size() - filled);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return std::nullopt;
+        if (got == 0)
+            break;
+        filled += static_cast<std::size_t>(got);
+    }
+    // A file that grew while being read is taken up to the bound, never beyond it.
+    if (filled > maxFileSize)
+        return std::nullopt;
+    content.resize(filled);
+    return content;
+}
+
+WriteResult PosixSystem::createFile(const std::string& path, std::string_view content)
+{
+    return posix::writeNewFile(path, content);
+}
+
+bool PosixSystem::replaceFileContent(const std::string& path, std::string_view content)
+{
+    return posix::replaceContent(path, content);
+}
+
+std::string PosixSystem::errorText(int error) const
+{
+    char buffer[256] = {};
+    std::string text = ::strerror_r(error, buffer, sizeof buffer);
+    while (!text.empty() && (static_cast<unsigned char>(text.back()) <= 0x20 || text.back() == '.'))
+        text.pop_back();
+    return text;
+}
+
+std::string PosixSystem::fullPathName(const std::string& path) const
+{
+    return foldDots(!path.empty() && path.front() == '/' ? path : currentDirectory() + '/' + path);
+}
+
+std::string PosixSystem::executablePath() const
+{
+    std::string buffer(4096, '\0');
+    const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size())
+        return m_argv0;
+    buffer.resize(static_cast<std::size_t>(length));
+    return buffer;
+}
+
+int PosixSystem::startupShowCommand() const
+{
+    // Linux passes no start-up information: the window opens in normal size.
+    return 1;
+}
+
+std::unique_ptr<System> createSystem(std::string argv0)
+{
+    return std::make_unique<PosixSystem>(std::move(argv0));
+}
+
+} // namespace platform

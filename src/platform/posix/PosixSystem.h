@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/System.h"
+
+namespace platform {
+
+// The POSIX implementation: UTF-8 narrow text, "/" paths, files and folders through the C library.
+class PosixSystem : public System
+{
+public:
+    explicit PosixSystem(std::string argv0);
+
+    [[nodiscard]] const ansi::CodePage& codePage() const override;
+    [[nodiscard]] ansi::PathStyle pathStyle() const override;
+    [[nodiscard]] std::string currentDirectory() const override;
+    [[nodiscard]] EntryKind entryKind(const std::string& path) const override;
+    bool listDirectory(const std::string& path, EntryVisitor& visitor) const override;
+    bool createDirectory(const std::string& path) override;
+    [[nodiscard]] std::optional<std::string> readFile(const std::string& path) const override;
+    WriteResult createFile(const std::string& path, std::string_view content) override;
+    bool replaceFileContent(const std::string& path, std::string_view content) override;
+    [[nodiscard]] std::string errorText(int error) const override;
+    [[nodiscard]] std::string fullPathName(const std::string& path) const override;
+    [[nodiscard]] std::string executablePath() const override;
+    [[nodiscard]] int startupShowCommand() const override;
+
+    // Settings files larger than this are not read: a settings file holds one short line,
+    // and a tick must never read without bound.
+    static constexpr std::size_t maxFileSize = 1024 * 1024;
+
+private:
+    std::string m_argv0;
+};
+
+} // namespace platform

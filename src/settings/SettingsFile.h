@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/System.h"
+
+#include <string>
+
+// The settings file "Kelvoran.ini" in the working directory, holding the watched folder as
+// `fullpath` in section `KansiDir`. Nothing is cached: every call consults the file as it is.
+namespace settings {
+
+// The working directory, one separator and the file name, computed afresh at each call.
+[[nodiscard]] std::string settingsPath(const platform::System& system);
+
+// True when an entry of that name exists and is not a directory.
+[[nodiscard]] bool settingsPresent(const platform::System& system, const std::string& path);
+
+// The stored folder, or the empty text when file, section or key cannot be found or read.
+[[nodiscard]] std::string readWatchedFolder(const platform::System& system, const std::string& path);
+
+// Stores `folder`: a new two-line file when none is present, an update of the present one
+// otherwise. Throws EFCreateError, EWriteError or EIniFileException with the user's message.
+void storeWatchedFolder(platform::System& system, const std::string& path, const std::string& folder);
+
+} // namespace settings

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/System.h"
+
+#include <string_view>
+
+namespace setup {
+
+// Creates every missing level of `path` from the top down. An empty path fails, so a relative
+// path whose first folder is missing fails; a path of fewer than three bytes (a bare drive)
+// counts as done without creating anything. Levels created before a failure stay.
+[[nodiscard]] bool createFolderChain(platform::System& system, std::string_view path);
+
+} // namespace setup
