@@ -222,7 +222,7 @@ bool MessageBox::handleKey(QKeyEvent* event)
 
     if ((key == Qt::Key_Return || key == Qt::Key_Enter) && modifiers == Qt::NoModifier) {
         for (const Button& button : m_buttons) {
-            if (button.widget->hasFocus())
+            if (button.widget == focusWidget())
                 press(button);
         }
         return true;

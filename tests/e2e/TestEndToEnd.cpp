@@ -1,0 +1,233 @@
+#include "support/WorkingDirectory.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <functional>
+
+// Starts the real executable on a virtual X server (with a small window manager, so that focus
+// and dialogs behave as on a desktop) and reads what it shows through xprop and xdotool.
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private:
+    QProcess m_xvfb;
+    QProcess m_windowManager;
+    QProcess m_tool;
+    QString m_display;
+    QString m_box;
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), m_display);
+        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        return env;
+    }
+
+    QString run(const QString& program, const QStringList& arguments)
+    {
+        QProcess process;
+        process.setProcessEnvironment(environment());
+        process.start(program, arguments);
+        process.waitForFinished(10000);
+        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    }
+
+    static bool waitFor(const std::function<bool()>& condition, int milliseconds)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (!condition()) {
+            if (timer.elapsed() > milliseconds)
+                return false;
+            QTest::qWait(20);
+        }
+        return true;
+    }
+
+    // Visible windows of the tool whose window type is `type` (NORMAL or DIALOG).
+    QStringList windows(const QString& type)
+    {
+        QStringList found;
+        const QString ids =
+            run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                            QStringLiteral("--pid"), QString::number(m_tool.processId())});
+        for (const QString& id : ids.split(u'\n', Qt::SkipEmptyParts)) {
+            const QString types =
+                run(QStringLiteral("xprop"), {QStringLiteral("-id"), id, QStringLiteral("_NET_WM_WINDOW_TYPE")});
+            if (types.contains(QStringLiteral("_NET_WM_WINDOW_TYPE_") + type))
+                found << id;
+        }
+        return found;
+    }
+
+    // A text property of a window, as xprop prints it, without its quotes.
+    QString property(const QString& window, const char* name)
+    {
+        const QString line = run(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QString::fromLatin1(name)});
+        const qsizetype first = line.indexOf(u'"');
+        return first < 0 ? QString() : line.mid(first + 1, line.lastIndexOf(u'"') - first - 1);
+    }
+
+    QString mainWindow()
+    {
+        QString id;
+        waitFor(
+            [&] {
+                const QStringList found = windows(QStringLiteral("NORMAL"));
+                id = found.isEmpty() ? QString() : found.front();
+                return !id.isEmpty();
+            },
+            10000);
+        return id;
+    }
+
+    // Waits for the one open box of the tool and returns its title, or an empty text.
+    QString waitForBox()
+    {
+        QString title;
+        waitFor(
+            [&] {
+                const QStringList found = windows(QStringLiteral("DIALOG"));
+                m_box = found.size() == 1 ? found.front() : QString();
+                title = m_box.isEmpty() ? QString() : property(m_box, "_NET_WM_NAME");
+                return !title.isEmpty();
+            },
+            10000);
+        return title;
+    }
+
+    // Presses Enter in the open box once it has the keyboard focus.
+    void pressEnterInBox()
+    {
+        waitFor([&] { return run(QStringLiteral("xdotool"), {QStringLiteral("getwindowfocus")}) == m_box; }, 5000);
+        run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")});
+    }
+
+    // Waits until the box last seen has closed.
+    bool waitForBoxClosed()
+    {
+        return waitFor([&] { return !windows(QStringLiteral("DIALOG")).contains(m_box); }, 10000);
+    }
+
+    void startTool()
+    {
+        m_tool.setProcessEnvironment(environment());
+        m_tool.setWorkingDirectory(QDir::currentPath());
+        m_tool.start(QStringLiteral(KV_EXECUTABLE), {});
+        QVERIFY(m_tool.waitForStarted());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        for (const char* tool : {"Xvfb", "xprop", "xdotool"}) {
+            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+                QFAIL(qPrintable(QStringLiteral("%1 is not installed").arg(QString::fromLatin1(tool))));
+        }
+        m_xvfb.start(QStringLiteral("Xvfb"),
+                     {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                      QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        QVERIFY(m_xvfb.waitForStarted());
+        QVERIFY(waitFor([&] { return m_xvfb.canReadLine() || m_xvfb.waitForReadyRead(100); }, 10000));
+        m_display = QStringLiteral(":") + QString::fromLatin1(m_xvfb.readLine()).trimmed();
+        if (!QStandardPaths::findExecutable(QStringLiteral("openbox")).isEmpty()) {
+            m_windowManager.setProcessEnvironment(environment());
+            m_windowManager.start(QStringLiteral("openbox"), {});
+            QTest::qWait(500);
+        }
+    }
+
+    void cleanupTestCase()
+    {
+        m_windowManager.kill();
+        m_windowManager.waitForFinished();
+        m_xvfb.terminate();
+        m_xvfb.waitForFinished();
+    }
+
+    void cleanup()
+    {
+        m_tool.kill();
+        m_tool.waitForFinished();
+    }
+
+    void emptyValueKeepsTheStartTexts()
+    {
+        const WorkingDirectory work;
+        writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=\r\n");
+        startTool();
+        const QString window = mainWindow();
+        QVERIFY(!window.isEmpty());
+        QTest::qWait(2200);
+        QCOMPARE(property(window, "_NET_WM_NAME"), QStringLiteral("Kelvoran"));
+        QCOMPARE(property(window, "_NET_WM_ICON_NAME"), QStringLiteral("kelvoran"));
+    }
+
+    void statusFollowsTheFolder()
+    {
+        const WorkingDirectory work;
+        QVERIFY(QDir().mkdir(QStringLiteral("in")));
+        writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path("in") + "\r\n");
+        startTool();
+        const QString window = mainWindow();
+        QVERIFY(!window.isEmpty());
+        const auto shows = [&](const QString& text) {
+            return property(window, "_NET_WM_NAME") == text && property(window, "_NET_WM_ICON_NAME") == text;
+        };
+        QVERIFY(waitFor([&] { return shows(QStringLiteral("監視中・・・・")); }, 3000));
+
+        QElapsedTimer arrival;
+        writeBytes(work.path("in/data.csv"), "1,2,3\n");
+        arrival.start();
+        QVERIFY(waitFor([&] { return shows(QStringLiteral("着信！")); }, 3000));
+        QVERIFY2(arrival.elapsed() < 1500, qPrintable(QString::number(arrival.elapsed())));
+
+        QVERIFY(QFile::remove(QStringLiteral("in/data.csv")));
+        QVERIFY(waitFor([&] { return shows(QStringLiteral("監視中・・・・")); }, 3000));
+        QVERIFY(QDir().rmdir(QStringLiteral("in")));
+        QVERIFY(waitFor([&] { return shows(QStringLiteral("指定したフォルダは存在しません！")); }, 3000));
+    }
+
+    void folderIsSetFromTheWindow()
+    {
+        const WorkingDirectory work;
+        startTool();
+        // No settings file: the warning comes first.
+        QCOMPARE(waitForBox(), QStringLiteral("Warning"));
+        pressEnterInBox();
+        QVERIFY(waitForBoxClosed());
+
+        const QString window = mainWindow();
+        QVERIFY(!window.isEmpty());
+        const std::string folder = work.path("arrivals/today");
+        run(QStringLiteral("xdotool"),
+            {QStringLiteral("mousemove"), QStringLiteral("--window"), window, QStringLiteral("100"),
+             QStringLiteral("114"), QStringLiteral("click"), QStringLiteral("1")});
+        run(QStringLiteral("xdotool"),
+            {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), QString::fromStdString(folder)});
+        run(QStringLiteral("xdotool"),
+            {QStringLiteral("mousemove"), QStringLiteral("--window"), window, QStringLiteral("288"),
+             QStringLiteral("80"), QStringLiteral("click"), QStringLiteral("1")});
+
+        for (const char* title : {"Warning", "Confirm", "Information"}) {
+            QCOMPARE(waitForBox(), QString::fromLatin1(title));
+            pressEnterInBox();
+            QVERIFY(waitForBoxClosed());
+        }
+        QVERIFY(QFileInfo(QString::fromStdString(folder)).isDir());
+        QCOMPARE(readBytes("Kelvoran.ini"), "[KansiDir]\r\nfullpath=" + folder + "\r\n");
+        QVERIFY(
+            waitFor([&] { return property(window, "_NET_WM_ICON_NAME") == QStringLiteral("監視中・・・・"); }, 3000));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEndToEnd)
+#include "TestEndToEnd.moc"

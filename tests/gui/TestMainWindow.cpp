@@ -1,0 +1,259 @@
+#include "app/AccessKeyLabel.h"
+#include "app/MessageBox.h"
+#include "app/Unit1.h"
+#include "platform/posix/PosixSystem.h"
+#include "support/WorkingDirectory.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+
+using app::AccessKeyLabel;
+using app::TForm1;
+
+namespace {
+
+// Counts the window-text changes that reach a widget.
+class TextChangeCounter : public QObject
+{
+public:
+    int captions = 0;
+    int iconTexts = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::WindowTitleChange)
+            ++captions;
+        if (event->type() == QEvent::IconTextChange)
+            ++iconTexts;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+// Answers every modal box as it opens: notes its title and text and whether the main window
+// was on screen at that moment, then presses Enter (or OK for the failure box).
+class BoxAnswerer : public QObject
+{
+public:
+    explicit BoxAnswerer(QWidget* mainWindow) : m_mainWindow(mainWindow) { qApp->installEventFilter(this); }
+
+    struct Seen
+    {
+        QString title;
+        QString text;
+        bool mainWindowOnScreen;
+    };
+    QList<Seen> seen;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && watched->isWidgetType()) {
+            auto* widget = static_cast<QWidget*>(watched);
+            if (auto* box = qobject_cast<app::MessageBox*>(widget)) {
+                seen.append({box->windowTitle(), box->clipboardText(), onScreen()});
+                QTimer::singleShot(0, box, [box] { box->done(6); });
+            } else if (auto* failure = qobject_cast<QMessageBox*>(widget)) {
+                seen.append({failure->windowTitle(), failure->text(), onScreen()});
+                QTimer::singleShot(0, failure, [failure] { failure->accept(); });
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    bool onScreen() const
+    {
+        return m_mainWindow->windowHandle() != nullptr && m_mainWindow->windowHandle()->isVisible();
+    }
+
+    QWidget* m_mainWindow;
+};
+
+template <typename T> T* child(const QWidget& form, const char* name)
+{
+    T* found = form.findChild<T*>(QString::fromLatin1(name));
+    if (found == nullptr)
+        qFatal("no child %s", name);
+    return found;
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void layoutMatchesTheDesign()
+    {
+        platform::PosixSystem system("kelvoran");
+        TForm1 form(system, "kelvoran");
+        QVERIFY2(QFontMetrics(form.font()).height() == 13, "the window font must measure 13 pixels at 96 dpi");
+        QCOMPARE(form.windowTitle(), QStringLiteral("Kelvoran"));
+        QCOMPARE(form.windowIconText(), QStringLiteral("kelvoran"));
+        QCOMPARE(form.size(), QSize(372, 142));
+        QCOMPARE(form.palette().color(QPalette::Window), QColor(180, 180, 180));
+
+        struct Expected
+        {
+            const char* name;
+            QPoint position;
+            QString text;
+            int pixelSize;
+            QString family;
+        };
+        const QList<Expected> labels = {
+            {"Label1",
+             {16, 16},
+             QStringLiteral("監視フォルダへのデータ着信を監視します。"),
+             16,
+             QStringLiteral("ＭＳ Ｐ明朝")},
+            {"Label2", {88, 40}, QStringLiteral("未設定"), 13, QStringLiteral("Tahoma")},
+            {"Label3", {16, 43}, QStringLiteral("監視フォルダ"), 11, QStringLiteral("Tahoma")},
+            {"Label4", {16, 75}, QStringLiteral("（最小化して使用して下さい）"), 11, QStringLiteral("Tahoma")},
+        };
+        for (const Expected& expected : labels) {
+            const auto* label = child<AccessKeyLabel>(form, expected.name);
+            QCOMPARE(label->pos(), expected.position);
+            QCOMPARE(label->text(), expected.text);
+            QCOMPARE(label->font().pixelSize(), expected.pixelSize);
+            QCOMPARE(label->font().families().front(), expected.family);
+            // Labels are sized to their text on one line.
+            QCOMPARE(label->size(), label->fontMetrics().size(Qt::TextShowMnemonic, expected.text));
+        }
+        QCOMPARE(child<AccessKeyLabel>(form, "Label2")->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        QCOMPARE(child<AccessKeyLabel>(form, "Label4")->palette().color(QPalette::WindowText), QColor(51, 153, 255));
+
+        const auto* button = child<QPushButton>(form, "Button1");
+        QCOMPARE(button->geometry(), QRect(224, 64, 129, 33));
+        QCOMPARE(button->text(), QStringLiteral("監視フォルダの変更"));
+        const auto* edit = child<QLineEdit>(form, "Edit1");
+        QCOMPARE(edit->geometry(), QRect(8, 104, 353, 21));
+        QVERIFY(edit->text().isEmpty());
+        QCOMPARE(button->nextInFocusChain(), edit);
+
+        const auto* timer = form.findChild<QTimer*>(QStringLiteral("Timer1"));
+        QVERIFY(timer && timer->isActive());
+        QCOMPARE(timer->interval(), 1000);
+        QCOMPARE(timer->timerType(), Qt::PreciseTimer);
+    }
+
+    void folderLabelResizesAndHidesAccessKeyMark()
+    {
+        platform::PosixSystem system("kelvoran");
+        TForm1 form(system, "kelvoran");
+        auto* label = child<AccessKeyLabel>(form, "Label2");
+        form.setFolderLabel("/srv/R&D/a very long folder name that runs past the window's right edge");
+        QCOMPARE(label->pos(), QPoint(88, 40));
+        QCOMPARE(label->width(), label->fontMetrics().horizontalAdvance(QStringLiteral(
+                                     "/srv/RD/a very long folder name that runs past the window's right edge")));
+        QCOMPARE(form.size(), QSize(372, 142));
+    }
+
+    void equalTextsAreNotRewritten()
+    {
+        platform::PosixSystem system("kelvoran");
+        TForm1 form(system, "kelvoran");
+        TextChangeCounter counter;
+        form.installEventFilter(&counter);
+        form.setCaption("Kelvoran");
+        form.setApplicationTitle("kelvoran");
+        QCOMPARE(counter.captions, 0);
+        QCOMPARE(counter.iconTexts, 0);
+        form.setCaption("着信！");
+        form.setCaption("着信！");
+        form.setApplicationTitle("着信！");
+        form.setApplicationTitle("着信！");
+        QCOMPARE(counter.captions, 1);
+        QCOMPARE(counter.iconTexts, 1);
+        QCOMPARE(form.windowTitle(), QStringLiteral("着信！"));
+        QCOMPARE(form.windowIconText(), QStringLiteral("着信！"));
+    }
+
+    void warningComesBeforeTheWindowAndOnlyOnce()
+    {
+        platform::PosixSystem system("kelvoran");
+        const WorkingDirectory work;
+        TForm1 form(system, "kelvoran");
+        BoxAnswerer answerer(&form);
+        app::showMainWindow(form, 1);
+        QTRY_COMPARE(answerer.seen.size(), 1);
+        QCOMPARE(answerer.seen[0].text.contains(QStringLiteral("監視フォルダを指定して下さい！")), true);
+        QVERIFY(!answerer.seen[0].mainWindowOnScreen);
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.showMinimized();
+        QTest::qWait(50);
+        form.showNormal();
+        QTest::qWait(50);
+        QCOMPARE(answerer.seen.size(), 1);
+    }
+
+    void minimisedStartRunsTheRoutineAtRestore()
+    {
+        platform::PosixSystem system("kelvoran");
+        const WorkingDirectory work;
+        TForm1 form(system, "kelvoran");
+        BoxAnswerer answerer(&form);
+        app::showMainWindow(form, 7);
+        QTest::qWait(50);
+        QCOMPARE(answerer.seen.size(), 0);
+        form.showNormal();
+        QTRY_COMPARE(answerer.seen.size(), 1);
+    }
+
+    void enterOnTheButtonRunsTheChangeCommand()
+    {
+        platform::PosixSystem system("kelvoran");
+        const WorkingDirectory work;
+        writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=\r\n");
+        TForm1 form(system, "kelvoran");
+        BoxAnswerer answerer(&form);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QCOMPARE(QApplication::focusWidget(), child<QPushButton>(form, "Button1"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTRY_COMPARE(answerer.seen.size(), 1);
+        QCOMPARE(answerer.seen[0].title, QStringLiteral("Warning"));
+        // Enter in the entry field presses nothing.
+        auto* edit = child<QLineEdit>(form, "Edit1");
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_Return);
+        QTest::keyClick(edit, Qt::Key_Escape);
+        QTest::qWait(50);
+        QCOMPARE(answerer.seen.size(), 1);
+    }
+
+    void failedStoreReachesTheFailureBox()
+    {
+        platform::PosixSystem system("kelvoran");
+        const WorkingDirectory work;
+        writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=\r\n");
+        TForm1 form(system, "kelvoran");
+        BoxAnswerer answerer(&form);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        // Make the present file impossible to update: it turns into a UTF-16 file.
+        writeBytes("Kelvoran.ini", std::string("\xFF\xFE", 2));
+        QVERIFY(QDir().mkdir(QStringLiteral("in")));
+        form.setApplicationTitle("着信！");
+        child<QLineEdit>(form, "Edit1")->setText(QString::fromStdString(work.path("in")));
+        child<QPushButton>(form, "Button1")->click();
+        QTRY_COMPARE(answerer.seen.size(), 1);
+        QCOMPARE(answerer.seen[0].title, QStringLiteral("着信！"));
+        QCOMPARE(answerer.seen[0].text,
+                 QStringLiteral("Unable to write to ") + QString::fromStdString(work.path("Kelvoran.ini")) + u'.');
+        QCOMPARE(child<AccessKeyLabel>(form, "Label2")->text(), QString());
+        // The tool runs on: the timer still ticks.
+        QVERIFY(form.findChild<QTimer*>(QStringLiteral("Timer1"))->isActive());
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "TestMainWindow.moc"

@@ -1,0 +1,167 @@
+#include "monitor/ArrivalPoll.h"
+#include "platform/posix/PosixSystem.h"
+#include "support/RecordingView.h"
+#include "support/WorkingDirectory.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <unistd.h>
+
+namespace {
+
+const std::string arrival = "着信！";
+const std::string watching = "監視中・・・・";
+const std::string noFolder = "指定したフォルダは存在しません！";
+
+void storeByHand(const std::string& folder)
+{
+    writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + folder + "\r\n");
+}
+
+} // namespace
+
+class TestArrivalPoll : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void statusFollowsTheFolder_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QStringList>("folders");
+        QTest::addColumn<bool>("finalSeparator");
+        QTest::addColumn<std::string>("expected");
+
+        QTest::newRow("empty") << QStringList() << QStringList() << false << watching;
+        QTest::newRow("empty, final separator") << QStringList() << QStringList() << true << watching;
+        QTest::newRow("one file") << QStringList{QStringLiteral("data.csv")} << QStringList() << false << arrival;
+        QTest::newRow("one file, final separator")
+            << QStringList{QStringLiteral("data.csv")} << QStringList() << true << arrival;
+        QTest::newRow("only a hidden file")
+            << QStringList{QStringLiteral(".hidden")} << QStringList() << false << arrival;
+        QTest::newRow("only an empty sub-folder")
+            << QStringList() << QStringList{QStringLiteral("sub")} << false << arrival;
+    }
+    void statusFollowsTheFolder()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, folders);
+        QFETCH(bool, finalSeparator);
+        QFETCH(std::string, expected);
+
+        const platform::PosixSystem system("kelvoran");
+        const WorkingDirectory work;
+        QVERIFY(QDir().mkdir(QStringLiteral("in")));
+        for (const QString& file : files)
+            writeBytes(work.path("in/" + file.toStdString()), "x");
+        for (const QString& folder : folders)
+            QVERIFY(QDir().mkdir(QStringLiteral("in/") + folder));
+        storeByHand(work.path("in") + (finalSeparator ? "/" : ""));
+
+        RecordingView view;
+        monitor::pollArrival(system, view);
+        QCOMPARE(view.caption, expected);
+        QCOMPARE(view.applicationTitle, expected);
+        // The taskbar text goes first, the text a minimised user watches.
+        QCOMPARE(view.writes, (std::vector<std::string>{"title:" + expected, "caption:" + expected}));
+    }
+
+    void arrivalComesAndGoes()
+    {
+        const platform::PosixSystem system("kelvoran");
+        const WorkingDirectory work;
+        QVERIFY(QDir().mkdir(QStringLiteral("in")));
+        // A relative path is taken from the working directory at each tick.
+        storeByHand("in");
+        RecordingView view;
+        monitor::pollArrival(system, view);
+        QCOMPARE(view.caption, watching);
+        writeBytes("in/a.txt", "x");
+        monitor::pollArrival(system, view);
+        QCOMPARE(view.caption, arrival);
+        QVERIFY(QFile::remove(QStringLiteral("in/a.txt")));
+        monitor::pollArrival(system, view);
+        QCOMPARE(view.applicationTitle, watching);
+    }
+
+    void missingFolder_data()
+    {
+        QTest::addColumn<bool>("regularFile");
+        QTest::newRow("regular file") << true;
+        QTest::newRow("deleted folder") << false;
+    }
+    void missingFolder()
+    {
+        QFETCH(bool, regularFile);
+        const platform::PosixSystem system("kelvoran");
+        const WorkingDirectory work;
+        if (regularFile) {
+            writeBytes("in", "not a folder");
+        } else {
+            QVERIFY(QDir().mkdir(QStringLiteral("in")));
+            QVERIFY(QDir().rmdir(QStringLiteral("in")));
+        }
+        storeByHand(work.path("in"));
+        RecordingView view;
+        monitor::pollArrival(system, view);
+        QCOMPARE(view.writes, (std::vector<std::string>{"caption:" + noFolder, "title:" + noFolder}));
+    }
+
+    void nothingToReadKeepsTheStatus()
+    {
+        const platform::PosixSystem system("kelvoran");
+        const WorkingDirectory work;
+        RecordingView view;
+        monitor::pollArrival(system, view); // no settings file
+        writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=\r\n");
+        monitor::pollArrival(system, view); // empty value
+        QVERIFY(view.writes.empty());
+        QCOMPARE(view.caption, std::string("Kelvoran"));
+
+        QVERIFY(QDir().mkdir(QStringLiteral("in")));
+        storeByHand("in");
+        monitor::pollArrival(system, view);
+        QCOMPARE(view.caption, watching);
+        QVERIFY(QFile::remove(QStringLiteral("Kelvoran.ini")));
+        QVERIFY(QDir().rmdir(QStringLiteral("in")));
+        monitor::pollArrival(system, view);
+        QCOMPARE(view.caption, watching);
+    }
+
+    void handEditTakesEffectAtTheNextTick()
+    {
+        const platform::PosixSystem system("kelvoran");
+        const WorkingDirectory work;
+        QVERIFY(QDir().mkdir(QStringLiteral("empty")));
+        QVERIFY(QDir().mkdir(QStringLiteral("full")));
+        writeBytes("full/x", "x");
+        storeByHand("empty");
+        RecordingView view;
+        monitor::pollArrival(system, view);
+        QCOMPARE(view.caption, watching);
+        writeBytes("Kelvoran.ini", "[KansiDir]\nfullpath = full\n");
+        monitor::pollArrival(system, view);
+        QCOMPARE(view.caption, arrival);
+    }
+
+    void unlistableFolderReadsAsWatching()
+    {
+        if (::geteuid() == 0)
+            QSKIP("root lists every folder");
+        const platform::PosixSystem system("kelvoran");
+        const WorkingDirectory work;
+        QVERIFY(QDir().mkdir(QStringLiteral("in")));
+        writeBytes("in/x", "x");
+        QVERIFY(QFile::setPermissions(QStringLiteral("in"), QFile::ExeOwner));
+        storeByHand("in");
+        RecordingView view;
+        monitor::pollArrival(system, view);
+        QFile::setPermissions(QStringLiteral("in"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(view.caption, watching);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestArrivalPoll)
+#include "TestArrivalPoll.moc"

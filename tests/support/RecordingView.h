@@ -1,0 +1,35 @@
+#pragma once
+
+#include "monitor/StatusView.h"
+#include "setup/SetupView.h"
+
+#include <deque>
+#include <string>
+#include <vector>
+
+// Stands in for the main window: records every text written and every box opened, and answers
+// boxes from a queue (6, Yes, when the queue is empty).
+class RecordingView : public monitor::StatusView, public setup::SetupView
+{
+public:
+    struct Box
+    {
+        std::string text;
+        setup::MessageKind kind;
+        unsigned buttons;
+    };
+
+    void setCaption(const std::string& text) override;
+    void setApplicationTitle(const std::string& text) override;
+    std::string entryText() override { return entry; }
+    void setFolderLabel(const std::string& text) override { folderLabel = text; }
+    int showMessageBox(const std::string& text, setup::MessageKind kind, unsigned buttonSet) override;
+
+    std::string caption = "Kelvoran";
+    std::string applicationTitle = "kelvoran";
+    std::vector<std::string> writes; // "caption:" or "title:" then the text, in order
+    std::string entry;
+    std::string folderLabel = "未設定";
+    std::vector<Box> boxes;
+    std::deque<int> answers;
+};
