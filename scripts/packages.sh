@@ -1,0 +1,35 @@
+# Debian packages the project needs, and a function that installs the missing ones.
+# Sourced by scripts/start and scripts/test.
+
+KV_BUILD_PACKAGES="g++ cmake ninja-build qt6-base-dev"
+KV_DISPLAY_PACKAGES="xvfb x11-utils xdotool openbox imagemagick fonts-dejavu-core fonts-ipafont-mincho fonts-noto-cjk"
+KV_CHECK_PACKAGES="clang-format clang libclang-rt-14-dev"
+
+kv_install_missing() {
+    local missing=()
+    local package
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Starts Xvfb on a free display and a window manager on it; sets DISPLAY and KV_XVFB_PID.
+kv_start_virtual_display() {
+    local fifo
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    KV_XVFB_PID=$!
+    read -r number <"$fifo"
+    rm -f "$fifo"
+    export DISPLAY=":$number"
+    openbox >/dev/null 2>&1 &
+    KV_WM_PID=$!
+    sleep 0.5
+}
