@@ -70,7 +70,11 @@ private slots:
         qInfo("100000 ticks: %d arrivals, %d watching; descriptors %d -> %d; resident %ld KiB -> %ld KiB", arrivals,
               watching, descriptorsBefore, descriptorsAfter, memoryBefore, memoryAfter);
         QCOMPARE(descriptorsAfter, descriptorsBefore);
+#ifndef __SANITIZE_ADDRESS__
+        // AddressSanitizer holds freed memory in quarantine, so resident memory says nothing there;
+        // its leak check covers that build.
         QVERIFY(memoryAfter - memoryBefore < 256);
+#endif
     }
 };
 
