@@ -115,9 +115,8 @@ MessageBox::MessageBox(const std::string& text, setup::MessageKind kind, unsigne
     textLabel->setAutoFillBackground(false);
     const QScreen* screen =
         parent != nullptr && parent->screen() != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
-    const int halfScreen = screen->geometry().width() / 2;
-    if (textLabel->sizeHint().width() > halfScreen)
-        textLabel->setWrapWidth(halfScreen);
+    // Lines break where the text breaks them and wrap at half the screen's width.
+    textLabel->setWrapWidth(screen->geometry().width() / 2);
     content->addWidget(textLabel, 1, Qt::AlignTop);
 
     auto* row = new QHBoxLayout;

@@ -29,11 +29,10 @@ private:
 
 std::optional<Status> pollStatus(const platform::System& system)
 {
-    const std::string path = settings::settingsPath(system);
-    if (!settings::settingsPresent(system, path))
-        return std::nullopt;
+    // A missing settings file reads as empty, like one without the key: the tick then changes
+    // nothing. Reading it directly spares a separate presence test on every tick.
     // The value is used as read, without trimming it again.
-    const std::string stored = settings::readWatchedFolder(system, path);
+    const std::string stored = settings::readWatchedFolder(system, settings::settingsPath(system));
     if (stored.empty())
         return std::nullopt;
 

@@ -141,6 +141,16 @@ private slots:
         QVERIFY(longBox.width() < halfScreen + 200);
     }
 
+    void lineBreaksAreKept()
+    {
+        MessageBox one("監視フォルダとして", MessageKind::Information, buttons::yes, {});
+        MessageBox five("監視フォルダとして\r\n\r\n  /srv/in\r\n\r\nをKelvoran.iniにセットしました！",
+                        MessageKind::Information, buttons::yes, {});
+        const auto* oneText = one.findChild<app::AccessKeyLabel*>(QStringLiteral("text"));
+        const auto* fiveText = five.findChild<app::AccessKeyLabel*>(QStringLiteral("text"));
+        QVERIFY(fiveText->sizeHint().height() > 3 * oneText->sizeHint().height());
+    }
+
     void ampersandIsAnAccessKeyMark()
     {
         MessageBox box("/srv/R&D && more", MessageKind::Information, buttons::yes, {});

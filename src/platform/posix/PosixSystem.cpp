@@ -100,17 +100,20 @@ std::optional<std::string> PosixSystem::readFile(const std::string& path) const
         static_cast<std::size_t>(info.st_size) > maxFileSize)
         return std::nullopt;
 
+    // One byte more than the file's size, so that a single read both fills and ends it.
     std::string content(static_cast<std::size_t>(info.st_size) + 1, '\0');
     std::size_t filled = 0;
     while (filled < content.size()) {
-        const ssize_t got = ::read(fd.get(), content.data() + filled, content.size() - filled);
+        const std::size_t wanted = content.size() - filled;
+        const ssize_t got = ::read(fd.get(), content.data() + filled, wanted);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
             return std::nullopt;
-        if (got == 0)
-            break;
         filled += static_cast<std::size_t>(got);
+        // A short read of a regular file is its end.
+        if (static_cast<std::size_t>(got) < wanted)
+            break;
     }
     // A file that grew while being read is taken up to the bound, never beyond it.
     if (filled > maxFileSize)
