@@ -37,12 +37,16 @@ std::optional<Status> pollStatus(const platform::System& system)
         return std::nullopt;
 
     const std::string folder = ansi::withTrailingSeparator(stored, system.pathStyle(), system.codePage());
-    if (system.entryKind(folder) != platform::EntryKind::Directory)
-        return Status::NoFolder;
-
-    // A folder that cannot be listed leaves the flag clear and reads as watching.
     ArrivalFlag flag;
-    system.listDirectory(folder, flag);
+    switch (system.listDirectory(folder, flag)) {
+    case platform::Listing::NotADirectory:
+        return Status::NoFolder;
+    case platform::Listing::Unlistable:
+        // A folder that exists but cannot be listed reads as watching.
+        return Status::Watching;
+    case platform::Listing::Listed:
+        break;
+    }
     return flag.arrived() ? Status::Arrival : Status::Watching;
 }
 

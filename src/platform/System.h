@@ -31,6 +31,14 @@ struct WriteResult
     int error = 0;
 };
 
+// How a directory listing went.
+enum class Listing
+{
+    NotADirectory, // the path names no existing directory
+    Unlistable,    // a directory that could not be listed, for example for want of permission
+    Listed,        // every entry was handed to the visitor
+};
+
 // Receives the names of a directory listing one at a time.
 class EntryVisitor
 {
@@ -55,9 +63,10 @@ public:
     // What `path` names; a relative path is taken relative to the working directory.
     [[nodiscard]] virtual EntryKind entryKind(const std::string& path) const = 0;
 
-    // Walks every entry of the directory `path`, "." and ".." included as the file system
-    // reports them, to the end. False when the listing could not be started.
-    virtual bool listDirectory(const std::string& path, EntryVisitor& visitor) const = 0;
+    // Tests that `path` names a directory and walks every entry of it, "." and ".." included as
+    // the file system reports them, to the end. One call, so that the test and the listing cost
+    // no more than the listing alone.
+    virtual Listing listDirectory(const std::string& path, EntryVisitor& visitor) const = 0;
 
     // Creates one directory. False when it could not be created.
     virtual bool createDirectory(const std::string& path) = 0;

@@ -42,8 +42,7 @@ private slots:
 
         // Another process fills and empties the folder as fast as it can.
         QProcess churn;
-        churn.start(QStringLiteral(KV_SETTINGS_HELPER),
-                    {QStringLiteral("churn"), QString::fromStdString(work.path("in"))});
+        churn.start(QStringLiteral(KV_TEST_HELPER), {QStringLiteral("churn"), QString::fromStdString(work.path("in"))});
         QVERIFY(churn.waitForReadyRead(5000));
 
         for (int i = 0; i < 1000; ++i)

@@ -36,10 +36,10 @@ QString runHelper(const QStringList& arguments, bool asOtherUser = false)
     if (asOtherUser && ::geteuid() == 0) {
         process.start(QStringLiteral("setpriv"),
                       QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                                  QStringLiteral("--clear-groups"), QStringLiteral(KV_SETTINGS_HELPER)} +
+                                  QStringLiteral("--clear-groups"), QStringLiteral(KV_TEST_HELPER)} +
                           arguments);
     } else {
-        process.start(QStringLiteral(KV_SETTINGS_HELPER), arguments);
+        process.start(QStringLiteral(KV_TEST_HELPER), arguments);
     }
     process.waitForFinished(10000);
     return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
@@ -83,7 +83,7 @@ private slots:
                 writeBytes("Kelvoran.ini", fileFor(first));
 
             QProcess loop;
-            loop.start(QStringLiteral(KV_SETTINGS_HELPER),
+            loop.start(QStringLiteral(KV_TEST_HELPER),
                        {QStringLiteral("loop"), QString::fromStdString(first), QString::fromStdString(second)});
             QVERIFY(loop.waitForReadyRead(5000));
             std::this_thread::sleep_for(std::chrono::microseconds(QRandomGenerator::global()->bounded(3000)));

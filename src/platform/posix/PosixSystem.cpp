@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #include <vector>
 
@@ -75,14 +76,39 @@ EntryKind PosixSystem::entryKind(const std::string& path) const
     return S_ISDIR(info.st_mode) ? EntryKind::Directory : EntryKind::Other;
 }
 
-bool PosixSystem::listDirectory(const std::string& path, EntryVisitor& visitor) const
+Listing PosixSystem::listDirectory(const std::string& path, EntryVisitor& visitor) const
 {
-    const std::unique_ptr<DIR, DirCloser> dir(::opendir(path.c_str()));
+    // Opening it as a directory is the directory test; only a failure needs a second look.
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.valid())
+        return entryKind(path) == EntryKind::Directory ? Listing::Unlistable : Listing::NotADirectory;
+
+#if defined(__linux__)
+    constexpr std::size_t bufferSize = 256 * 1024;
+    if (m_listingBuffer.size() != bufferSize)
+        m_listingBuffer.resize(bufferSize);
+    for (;;) {
+        const long got = ::syscall(SYS_getdents64, fd.get(), m_listingBuffer.data(), m_listingBuffer.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        // The end of the listing, or a failure part way: either way the walk is over.
+        if (got <= 0)
+            break;
+        for (long offset = 0; offset < got;) {
+            // glibc's dirent64 has the layout of the kernel's linux_dirent64.
+            const auto* entry = reinterpret_cast<const dirent64*>(m_listingBuffer.data() + offset);
+            visitor.visit(entry->d_name);
+            offset += entry->d_reclen;
+        }
+    }
+#else
+    const std::unique_ptr<DIR, DirCloser> dir(::fdopendir(::dup(fd.get())));
     if (!dir)
-        return false;
+        return Listing::Unlistable;
     while (const dirent* entry = ::readdir(dir.get()))
         visitor.visit(entry->d_name);
-    return true;
+#endif
+    return Listing::Listed;
 }
 
 bool PosixSystem::createDirectory(const std::string& path)

@@ -2,6 +2,8 @@
 
 #include "platform/System.h"
 
+#include <vector>
+
 namespace platform {
 
 // The POSIX implementation: UTF-8 narrow text, "/" paths, files and folders through the C library.
@@ -14,7 +16,7 @@ public:
     [[nodiscard]] ansi::PathStyle pathStyle() const override;
     [[nodiscard]] std::string currentDirectory() const override;
     [[nodiscard]] EntryKind entryKind(const std::string& path) const override;
-    bool listDirectory(const std::string& path, EntryVisitor& visitor) const override;
+    Listing listDirectory(const std::string& path, EntryVisitor& visitor) const override;
     bool createDirectory(const std::string& path) override;
     [[nodiscard]] std::optional<std::string> readFile(const std::string& path) const override;
     WriteResult createFile(const std::string& path, std::string_view content) override;
@@ -30,6 +32,8 @@ public:
 
 private:
     std::string m_argv0;
+    // Reused by every listing: one large buffer takes a big folder in few system calls.
+    mutable std::vector<char> m_listingBuffer;
 };
 
 } // namespace platform

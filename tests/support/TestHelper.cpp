@@ -1,10 +1,12 @@
 // A small program the reliability tests run as a separate process: as another user, under a
 // file-size limit, or to be killed in the middle of a store.
 //
-//   kv_settings_helper store <value>              store once; prints "ok" or the failure message
-//   kv_settings_helper store-limited <bytes> <value>  the same under RLIMIT_FSIZE, SIGXFSZ ignored
-//   kv_settings_helper loop <value>...            store the values in turn, forever
-//   kv_settings_helper churn <folder>             create and delete a file in the folder, forever
+//   kv_test_helper store <value>              store once; prints "ok" or the failure message
+//   kv_test_helper store-limited <bytes> <value>  the same under RLIMIT_FSIZE, SIGXFSZ ignored
+//   kv_test_helper loop <value>...            store the values in turn, forever
+//   kv_test_helper churn <folder>             create and delete a file in the folder, forever
+//   kv_test_helper poll                       one tick; prints the status, or "none"
+#include "monitor/ArrivalPoll.h"
 #include "platform/System.h"
 #include "settings/SettingsFile.h"
 
@@ -21,7 +23,7 @@ namespace {
 
 int storeOnce(const std::string& value)
 {
-    const std::unique_ptr<platform::System> system = platform::createSystem("kv_settings_helper");
+    const std::unique_ptr<platform::System> system = platform::createSystem("kv_test_helper");
     try {
         settings::storeWatchedFolder(*system, settings::settingsPath(*system), value);
         std::puts("ok");
@@ -48,11 +50,20 @@ int main(int argc, char* argv[])
         return storeOnce(argv[3]);
     }
     if (mode == "loop" && argc > 2) {
-        const std::unique_ptr<platform::System> system = platform::createSystem("kv_settings_helper");
+        const std::unique_ptr<platform::System> system = platform::createSystem("kv_test_helper");
         std::puts("storing");
         std::fflush(stdout);
         for (int i = 0;; i = (i + 1) % (argc - 2))
             settings::storeWatchedFolder(*system, settings::settingsPath(*system), argv[2 + i]);
+    }
+    if (mode == "poll") {
+        const std::unique_ptr<platform::System> system = platform::createSystem("kv_test_helper");
+        const std::optional<monitor::Status> status = monitor::pollStatus(*system);
+        std::puts(!status                                ? "none"
+                  : *status == monitor::Status::Arrival  ? "arrival"
+                  : *status == monitor::Status::Watching ? "watching"
+                                                         : "no folder");
+        return 0;
     }
     if (mode == "churn" && argc == 3) {
         const std::string file = std::string(argv[2]) + "/churn";
@@ -65,6 +76,6 @@ int main(int argc, char* argv[])
             ::unlink(file.c_str());
         }
     }
-    std::fputs("usage: kv_settings_helper store|store-limited|loop|churn ...\n", stderr);
+    std::fputs("usage: kv_test_helper store|store-limited|loop|churn ...\n", stderr);
     return 2;
 }
