@@ -66,8 +66,9 @@ std::string readWatchedFolder(const platform::System& system, const std::string&
 void storeWatchedFolder(platform::System& system, const std::string& path, const std::string& folder)
 {
     if (!settingsPresent(system, path)) {
-        const std::string content = withCrLfLines("[" + std::string(texts::settingsSection) + "]\r\n" +
-                                                  std::string(texts::settingsKey) + "=" + folder);
+        std::string text = "[";
+        text.append(texts::settingsSection).append("]\r\n").append(texts::settingsKey).append("=").append(folder);
+        const std::string content = withCrLfLines(text);
         const platform::WriteResult result = system.createFile(path, content);
         if (result.outcome == platform::WriteResult::Outcome::CreateFailed)
             throw EFCreateError(
