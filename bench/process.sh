@@ -27,7 +27,7 @@ pids=()
 trap 'kill "${pids[@]}" $KV_WM_PID $KV_XVFB_PID 2>/dev/null || true; rm -rf "$work"' EXIT
 
 now_ns() { date +%s%N; }
-launch() { (cd "$work" && exec "$1" >/dev/null 2>&1) & echo $!; }
+launch() { (cd "$work" && exec "$@" >/dev/null 2>&1) & echo $!; }
 mapped() { xdotool search --onlyvisible --pid "$1" 2>/dev/null | head -1; }
 cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{ sum += $1 } END { print sum }'; }
 status_kib() { awk -v key="$2:" '$1 == key { print $2 }' /proc/"$1"/status; }
@@ -50,13 +50,16 @@ done
 start_tool=$(tr ' ' '\n' <<<"${startup[tool]}" | grep . | median)
 start_bare=$(tr ' ' '\n' <<<"${startup[bare]}" | grep . | median)
 
-# Idle CPU and memory, both running side by side.
-tool_pid=$(launch "$tool"); bare_pid=$(launch "$bare"); pids=("$tool_pid" "$bare_pid")
-until [ -n "$(mapped "$tool_pid")" ] && [ -n "$(mapped "$bare_pid")" ]; do sleep 0.05; done
+# Idle CPU and memory, all running side by side; the third window does the raw tick work.
+tool_pid=$(launch "$tool"); bare_pid=$(launch "$bare"); raw_pid=$(launch "$bare" --raw-tick)
+pids=("$tool_pid" "$bare_pid" "$raw_pid")
+until [ -n "$(mapped "$tool_pid")" ] && [ -n "$(mapped "$bare_pid")" ] && [ -n "$(mapped "$raw_pid")" ]; do sleep 0.05; done
 sleep 3
-cpu_tool0=$(cpu_ns "$tool_pid"); cpu_bare0=$(cpu_ns "$bare_pid")
+cpu_tool0=$(cpu_ns "$tool_pid"); cpu_bare0=$(cpu_ns "$bare_pid"); cpu_raw0=$(cpu_ns "$raw_pid")
 sleep "$idle"
 cpu_tool=$((($(cpu_ns "$tool_pid") - cpu_tool0) / 1000000)); cpu_bare=$((($(cpu_ns "$bare_pid") - cpu_bare0) / 1000000))
+cpu_raw=$((($(cpu_ns "$raw_pid") - cpu_raw0) / 1000000))
+kill "$raw_pid"
 peak_tool=$(status_kib "$tool_pid" VmHWM); peak_bare=$(status_kib "$bare_pid" VmHWM)
 rss_tool=$(status_kib "$tool_pid" VmRSS); rss_bare=$(status_kib "$bare_pid" VmRSS)
 
@@ -92,6 +95,7 @@ idle CPU over ${idle} s (ms)   $(printf '%10s %14s %9s' "$cpu_tool" "$cpu_bare" 
 peak RSS (KiB)             $(printf '%10s %14s %9s' "$peak_tool" "$peak_bare" "$(ratio "$peak_tool" "$peak_bare")")
 steady RSS (KiB)           $(printf '%10s %14s %9s' "$rss_tool" "$rss_bare" "$(ratio "$rss_tool" "$rss_bare")")
 start to mapped (ms)       $(printf '%10s %14s %9s' "$start_tool" "$start_bare" "$(ratio "$start_tool" "$start_bare")")
+idle CPU of the bare window doing the raw tick work: $cpu_raw ms (kelvoran / that: $(ratio "$cpu_tool" "$cpu_raw"))
 arrival latency over $trials trials (ms): median $lat_median, p95 $lat_p95, max $lat_max
 caption or taskbar rewrites in $steady s of steady state: $rewrites
 REPORT

@@ -1,11 +1,11 @@
 #include "monitor/ArrivalPoll.h"
 #include "platform/posix/PosixSystem.h"
+#include "support/HelperProcess.h"
 #include "support/RecordingView.h"
 #include "support/WorkingDirectory.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -158,16 +158,9 @@ private slots:
         // so the tick runs as nobody there.
         QVERIFY(QFile::setPermissions(QStringLiteral("in"), QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther));
         QVERIFY(::chmod(work.path().c_str(), 0755) == 0);
-        QProcess tick;
-        if (::geteuid() == 0)
-            tick.start(QStringLiteral("setpriv"),
-                       {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                        QStringLiteral("--clear-groups"), QStringLiteral(KV_TEST_HELPER), QStringLiteral("poll")});
-        else
-            tick.start(QStringLiteral(KV_TEST_HELPER), {QStringLiteral("poll")});
-        QVERIFY(tick.waitForFinished(10000));
+        const QString status = runHelper({QStringLiteral("poll")}, true);
         QFile::setPermissions(QStringLiteral("in"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QCOMPARE(tick.readAllStandardOutput().trimmed(), QByteArray("watching"));
+        QCOMPARE(status, QStringLiteral("watching"));
     }
 };
 

@@ -1,5 +1,6 @@
 #include "monitor/ArrivalPoll.h"
 #include "platform/posix/PosixSystem.h"
+#include "support/HelperProcess.h"
 #include "support/WorkingDirectory.h"
 
 #include <QDir>
@@ -42,7 +43,7 @@ private slots:
 
         // Another process fills and empties the folder as fast as it can.
         QProcess churn;
-        churn.start(QStringLiteral(KV_TEST_HELPER), {QStringLiteral("churn"), QString::fromStdString(work.path("in"))});
+        startHelper(churn, {QStringLiteral("churn"), QString::fromStdString(work.path("in"))});
         QVERIFY(churn.waitForReadyRead(5000));
 
         for (int i = 0; i < 1000; ++i)

@@ -1,5 +1,6 @@
 #include "common/CodePage.h"
 #include "settings/Ini.h"
+#include "support/HelperProcess.h"
 #include "support/WorkingDirectory.h"
 
 #include <QDir>
@@ -26,23 +27,6 @@ QStringList folderEntries()
 std::string fileFor(const std::string& value)
 {
     return "[KansiDir]\r\nfullpath=" + value + "\r\n";
-}
-
-// Runs the helper to completion in the working directory and returns what it printed.
-// `asOtherUser` drops root to nobody, so that permission bits bind as they do for a user.
-QString runHelper(const QStringList& arguments, bool asOtherUser = false)
-{
-    QProcess process;
-    if (asOtherUser && ::geteuid() == 0) {
-        process.start(QStringLiteral("setpriv"),
-                      QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                                  QStringLiteral("--clear-groups"), QStringLiteral(KV_TEST_HELPER)} +
-                          arguments);
-    } else {
-        process.start(QStringLiteral(KV_TEST_HELPER), arguments);
-    }
-    process.waitForFinished(10000);
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
 }
 
 // Hands the working directory and everything in it to the user the helper runs as.
@@ -83,8 +67,7 @@ private slots:
                 writeBytes("Kelvoran.ini", fileFor(first));
 
             QProcess loop;
-            loop.start(QStringLiteral(KV_TEST_HELPER),
-                       {QStringLiteral("loop"), QString::fromStdString(first), QString::fromStdString(second)});
+            startHelper(loop, {QStringLiteral("loop"), QString::fromStdString(first), QString::fromStdString(second)});
             QVERIFY(loop.waitForReadyRead(5000));
             std::this_thread::sleep_for(std::chrono::microseconds(QRandomGenerator::global()->bounded(3000)));
             ::kill(static_cast<pid_t>(loop.processId()), SIGKILL);
