@@ -196,6 +196,35 @@ private slots:
         QVERIFY(waitFor([&] { return shows(QStringLiteral("指定したフォルダは存在しません！")); }, 3000));
     }
 
+    void minimisedWindowKeepsTheTaskbarTextCurrent()
+    {
+        const WorkingDirectory work;
+        startTool();
+        QCOMPARE(waitForBox(), QStringLiteral("Warning"));
+        pressEnterInBox();
+        QVERIFY(waitForBoxClosed());
+        const QString window = mainWindow();
+        QVERIFY(!window.isEmpty());
+
+        const auto minimise = [&] {
+            run(QStringLiteral("xdotool"), {QStringLiteral("windowminimize"), QStringLiteral("--sync"), window});
+        };
+        // Restoring shows the window again without a second warning, though there is still no
+        // settings file.
+        minimise();
+        run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window});
+        QVERIFY(waitFor([&] { return windows(QStringLiteral("NORMAL")).contains(window); }, 5000));
+        QTest::qWait(1500);
+        QVERIFY(windows(QStringLiteral("DIALOG")).isEmpty());
+
+        // Set by hand while minimised: the taskbar text follows at the next tick.
+        minimise();
+        QVERIFY(QDir().mkdir(QStringLiteral("in")));
+        writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path("in") + "\r\n");
+        QVERIFY(
+            waitFor([&] { return property(window, "_NET_WM_ICON_NAME") == QStringLiteral("監視中・・・・"); }, 3000));
+    }
+
     void folderIsSetFromTheWindow()
     {
         const WorkingDirectory work;
