@@ -7,7 +7,7 @@ namespace app {
 // A label that draws "&" as an access-key mark (hidden, the next character underlined; "&&"
 // draws one "&") without taking a shortcut, and sizes itself to its text. With a wrap width
 // it breaks lines at word boundaries; otherwise it keeps one line however long.
-class AccessKeyLabel : public QWidget
+class AccessKeyLabel final : public QWidget
 {
     Q_OBJECT
 

@@ -84,7 +84,7 @@ Listing PosixSystem::listDirectory(const std::string& path, EntryVisitor& visito
         return entryKind(path) == EntryKind::Directory ? Listing::Unlistable : Listing::NotADirectory;
 
 #if defined(__linux__)
-    constexpr std::size_t bufferSize = 256 * 1024;
+    constexpr std::size_t bufferSize = std::size_t{256} * 1024;
     if (m_listingBuffer.size() != bufferSize)
         m_listingBuffer.resize(bufferSize);
     for (;;) {
