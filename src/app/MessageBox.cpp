@@ -19,7 +19,7 @@ namespace app {
 
 namespace {
 
-struct ButtonSpec
+struct ButtonInfo
 {
     unsigned bit;
     const char16_t* caption;
@@ -27,7 +27,7 @@ struct ButtonSpec
 };
 
 // In bit order, which is also their order left to right.
-constexpr std::array<ButtonSpec, 11> buttonSpecs{{
+constexpr std::array<ButtonInfo, 11> buttonTable{{
     {setup::buttons::yes, u"&Yes", 6},
     {setup::buttons::no, u"&No", 7},
     {setup::buttons::ok, u"OK", 1},
@@ -122,13 +122,13 @@ MessageBox::MessageBox(const std::string& text, setup::MessageKind kind, unsigne
     auto* row = new QHBoxLayout;
     row->addStretch();
     int width = 75;
-    for (const ButtonSpec& spec : buttonSpecs) {
-        if ((buttonSet & spec.bit) == 0)
+    for (const ButtonInfo& info : buttonTable) {
+        if ((buttonSet & info.bit) == 0)
             continue;
-        auto* button = new QPushButton(QString::fromUtf16(spec.caption), this);
+        auto* button = new QPushButton(QString::fromUtf16(info.caption), this);
         button->setAutoDefault(false);
         button->installEventFilter(this);
-        const int result = spec.result;
+        const int result = info.result;
         connect(button, &QPushButton::clicked, this, [this, result] {
             // Help answers without closing the box.
             if (result != helpResult)
