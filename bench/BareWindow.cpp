@@ -61,7 +61,7 @@ int main(int argc, char* argv[])
     QWidget window;
     window.setWindowTitle(QStringLiteral("Kelvoran"));
     QFont font;
-    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")});
+    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans CJK JP")});
     font.setPixelSize(11);
     window.setFont(font);
     window.resize(372, 142);
@@ -75,7 +75,8 @@ int main(int argc, char* argv[])
         widget->move(x, y);
         widget->adjustSize();
     };
-    const QStringList tahoma{QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")};
+    const QStringList tahoma{QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans"),
+                             QStringLiteral("Noto Sans CJK JP")};
     label(QStringLiteral("監視フォルダへのデータ着信を監視します。"), 16, 16,
           {QStringLiteral("ＭＳ Ｐ明朝"), QStringLiteral("IPAPMincho"), QStringLiteral("Noto Serif CJK JP")}, 16);
     label(QStringLiteral("未設定"), 88, 40, tahoma, 13);

@@ -40,7 +40,8 @@ QFont designFont(const QStringList& families, int pixelHeight)
 
 QStringList tahoma()
 {
-    return {QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")};
+    // Japanese text falls back to a Gothic face, as Tahoma falls back on Windows.
+    return {QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans CJK JP")};
 }
 
 QStringList mincho()
