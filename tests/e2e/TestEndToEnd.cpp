@@ -125,6 +125,17 @@ private:
         QVERIFY(m_tool.waitForStarted());
     }
 
+    // Starts the tool where there is no settings file, answers the warning that comes before the
+    // window, and hands back the main window.
+    void startWithoutSettings(QString& window)
+    {
+        startTool();
+        QCOMPARE(waitForBox(), QStringLiteral("Warning"));
+        pressEnterInBox();
+        QVERIFY(waitForBoxClosed());
+        window = mainWindow();
+    }
+
 private slots:
     void initTestCase()
     {
@@ -199,11 +210,8 @@ private slots:
     void minimisedWindowKeepsTheTaskbarTextCurrent()
     {
         const WorkingDirectory work;
-        startTool();
-        QCOMPARE(waitForBox(), QStringLiteral("Warning"));
-        pressEnterInBox();
-        QVERIFY(waitForBoxClosed());
-        const QString window = mainWindow();
+        QString window;
+        startWithoutSettings(window);
         QVERIFY(!window.isEmpty());
 
         const auto minimise = [&] {
@@ -228,13 +236,8 @@ private slots:
     void folderIsSetFromTheWindow()
     {
         const WorkingDirectory work;
-        startTool();
-        // No settings file: the warning comes first.
-        QCOMPARE(waitForBox(), QStringLiteral("Warning"));
-        pressEnterInBox();
-        QVERIFY(waitForBoxClosed());
-
-        const QString window = mainWindow();
+        QString window;
+        startWithoutSettings(window);
         QVERIFY(!window.isEmpty());
         const std::string folder = work.path("arrivals/today");
         run(QStringLiteral("xdotool"),
