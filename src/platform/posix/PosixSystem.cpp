@@ -102,9 +102,14 @@ Listing PosixSystem::listDirectory(const std::string& path, EntryVisitor& visito
         }
     }
 #else
-    const std::unique_ptr<DIR, DirCloser> dir(::fdopendir(::dup(fd.get())));
-    if (!dir)
+    // The listing takes its own descriptor; it is closed here if the listing cannot take it.
+    const int copy = ::dup(fd.get());
+    const std::unique_ptr<DIR, DirCloser> dir(copy >= 0 ? ::fdopendir(copy) : nullptr);
+    if (!dir) {
+        if (copy >= 0)
+            ::close(copy);
         return Listing::Unlistable;
+    }
     while (const dirent* entry = ::readdir(dir.get()))
         visitor.visit(entry->d_name);
 #endif
