@@ -32,6 +32,16 @@ mapped() { xdotool search --onlyvisible --pid "$1" 2>/dev/null | head -1; }
 cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{ sum += $1 } END { print sum }'; }
 status_kib() { awk -v key="$2:" '$1 == key { print $2 }' /proc/"$1"/status; }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+# Runs the test "$@" until it holds, polling every $KV_POLL seconds; fails the run after
+# $KV_WAIT_SECONDS (10), so a window that never maps or a text that never comes cannot hang it.
+wait_for() {
+    local deadline=$(($(date +%s) + ${KV_WAIT_SECONDS:-10}))
+    until "$@"; do
+        [ "$(date +%s)" -lt "$deadline" ] || { echo "gave up waiting for: $*" >&2; exit 1; }
+        [ "${KV_POLL:-0}" = 0 ] || sleep "$KV_POLL"
+    done
+}
+is_mapped() { [ -n "$(mapped "$1")" ]; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
 
 # Start-up to mapped, five launches each, alternating.
@@ -42,7 +52,7 @@ for round in 1 2 3 4 5; do
         binary=$([ $program = tool ] && echo "$tool" || echo "$bare")
         t0=$(now_ns)
         pid=$(launch "$binary")
-        until [ -n "$(mapped "$pid")" ]; do :; done
+        wait_for is_mapped "$pid"
         startup[$program]+="$((($(now_ns) - t0) / 1000000)) "
         kill "$pid"; wait "$pid" 2>/dev/null || true
     done
@@ -53,7 +63,7 @@ start_bare=$(tr ' ' '\n' <<<"${startup[bare]}" | grep . | median)
 # Idle CPU and memory, all running side by side; the third window does the raw tick work.
 tool_pid=$(launch "$tool"); bare_pid=$(launch "$bare"); raw_pid=$(launch "$bare" --raw-tick)
 pids=("$tool_pid" "$bare_pid" "$raw_pid")
-until [ -n "$(mapped "$tool_pid")" ] && [ -n "$(mapped "$bare_pid")" ] && [ -n "$(mapped "$raw_pid")" ]; do sleep 0.05; done
+for pid in "$tool_pid" "$bare_pid" "$raw_pid"; do KV_POLL=0.05 wait_for is_mapped "$pid"; done
 sleep 3
 cpu_tool0=$(cpu_ns "$tool_pid"); cpu_bare0=$(cpu_ns "$bare_pid"); cpu_raw0=$(cpu_ns "$raw_pid")
 sleep "$idle"
@@ -70,11 +80,11 @@ both() { [ "$(texts | grep -c "\"$1\"")" -eq 2 ]; }
 latencies=()
 for ((trial = 0; trial < trials; trial++)); do
     rm -f "$work/in/arrival"
-    until both "監視中・・・・"; do sleep 0.05; done
+    KV_POLL=0.05 wait_for both "監視中・・・・"
     sleep "0.$(printf %03d $((RANDOM % 1000)))"
     t0=$(now_ns)
     : >"$work/in/arrival"
-    until both "着信！"; do :; done
+    wait_for both "着信！"
     latencies+=($((($(now_ns) - t0) / 1000000)))
 done
 rm -f "$work/in/arrival"
@@ -84,7 +94,7 @@ lat_p95=$(awk -v n="$trials" 'NR == int(n * 0.95 + 0.999) { print }' <<<"$sorted
 lat_max=$(tail -1 <<<"$sorted")
 
 # Rewrites of caption or taskbar text while nothing changes.
-until both "監視中・・・・"; do sleep 0.05; done
+KV_POLL=0.05 wait_for both "監視中・・・・"
 spy=$(timeout "$steady" xprop -spy -id "$window" _NET_WM_NAME _NET_WM_ICON_NAME || true)
 rewrites=$(($(grep -c . <<<"$spy") - 2))
 

@@ -1,7 +1,7 @@
 # Debian packages the project needs, and a function that installs the missing ones.
 # Sourced by scripts/start and scripts/test.
 
-KV_BUILD_PACKAGES="g++ cmake ninja-build qt6-base-dev"
+KV_BUILD_PACKAGES="g++ cmake ninja-build qt6-base-dev libxcb1-dev"
 KV_DISPLAY_PACKAGES="xvfb x11-utils xdotool openbox imagemagick fonts-dejavu-core fonts-ipafont-mincho fonts-noto-cjk"
 KV_CHECK_PACKAGES="clang-format clang libclang-rt-14-dev"
 

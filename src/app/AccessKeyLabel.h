@@ -2,11 +2,14 @@
 
 #include <QWidget>
 
+class QTextLayout;
+
 namespace app {
 
 // A label that draws "&" as an access-key mark (hidden, the next character underlined; "&&"
 // draws one "&") without taking a shortcut, and sizes itself to its text. With a wrap width
-// it breaks lines at word boundaries; otherwise it keeps one line however long.
+// it breaks lines at word boundaries, and inside a word too long for a line; otherwise it keeps
+// one line however long. Line breaks in the text are kept.
 class AccessKeyLabel final : public QWidget
 {
     Q_OBJECT
@@ -25,7 +28,8 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    [[nodiscard]] int textFlags() const;
+    // Lays the text out in `layout` and returns the size it takes.
+    QSize layOut(QTextLayout& layout) const;
     void fitToText();
 
     QString m_text;

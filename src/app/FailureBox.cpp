@@ -1,13 +1,55 @@
 #include "app/FailureBox.h"
 
+#include "app/Fonts.h"
 #include "app/TextCodec.h"
+#include "common/BoxText.h"
 #include "common/ByteText.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 
 namespace app {
+
+namespace {
+
+// The platform's failure box: Ctrl+C copies it in the same form as the tool's own boxes.
+class FailureMessageBox final : public QMessageBox
+{
+public:
+    FailureMessageBox(const QString& title, const std::string& message, QWidget* owner)
+        : QMessageBox(QMessageBox::Critical, title, toQString(message), QMessageBox::Ok, owner), m_message(message)
+    {
+        setObjectName(QStringLiteral("FailureBox"));
+        setFont(messageFont());
+        // A path in the message is text, never markup.
+        setTextFormat(Qt::PlainText);
+        setWindowModality(Qt::ApplicationModal);
+        // Some styles put an icon on dialog buttons; the system's box has a plain OK.
+        button(QMessageBox::Ok)->setIcon(QIcon());
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        const auto modifiers = event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+        if (event->key() == Qt::Key_C && modifiers == Qt::ControlModifier) {
+            QApplication::beep();
+            QApplication::clipboard()->setText(
+                toQString(ansi::boxClipboardText(toBytes(windowTitle()), m_message, {"OK"})));
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+
+private:
+    std::string m_message;
+};
+
+} // namespace
 
 void showFailureBox(const std::string& message, const QString& applicationTitle, const ansi::CodePage& codePage,
                     QWidget* fallbackOwner)
@@ -16,12 +58,7 @@ void showFailureBox(const std::string& message, const QString& applicationTitle,
     const QPointer<QWidget> focused = QApplication::focusWidget();
     QWidget* owner = active ? active.data() : fallbackOwner;
 
-    QMessageBox box(QMessageBox::Critical, applicationTitle, toQString(ansi::withFullStop(message, codePage)),
-                    QMessageBox::Ok, owner);
-    box.setObjectName(QStringLiteral("FailureBox"));
-    // A path in the message is text, never markup.
-    box.setTextFormat(Qt::PlainText);
-    box.setWindowModality(Qt::ApplicationModal);
+    FailureMessageBox box(applicationTitle, ansi::withFullStop(message, codePage), owner);
     box.exec();
 
     if (active)

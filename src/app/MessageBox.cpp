@@ -1,7 +1,9 @@
 #include "app/MessageBox.h"
 
 #include "app/AccessKeyLabel.h"
+#include "app/Fonts.h"
 #include "app/TextCodec.h"
+#include "common/BoxText.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -99,7 +101,7 @@ MessageBox::MessageBox(const std::string& text, setup::MessageKind kind, unsigne
       m_title(kindTitle(kind, applicationTitle)), m_text(toQString(text))
 {
     setWindowTitle(m_title);
-    setFont(QApplication::font("QMessageBox"));
+    setFont(messageFont());
 
     auto* content = new QHBoxLayout;
     content->setSpacing(12);
@@ -169,12 +171,10 @@ MessageBox::MessageBox(const std::string& text, setup::MessageKind kind, unsigne
 
 QString MessageBox::clipboardText() const
 {
-    const QString divider = QString(27, u'-') + QStringLiteral("\r\n");
-    QString captions;
+    std::vector<std::string> captions;
     for (const Button& button : m_buttons)
-        captions += QString(button.caption).remove(u'&') + QStringLiteral("   ");
-    return divider + m_title + QStringLiteral("\r\n") + divider + m_text + QStringLiteral("\r\n") + divider + captions +
-           QStringLiteral("\r\n") + divider;
+        captions.push_back(toBytes(button.caption));
+    return toQString(ansi::boxClipboardText(toBytes(m_title), toBytes(m_text), captions));
 }
 
 void MessageBox::reject()

@@ -2,8 +2,10 @@
 
 #include "app/AccessKeyLabel.h"
 #include "app/FailureBox.h"
+#include "app/Fonts.h"
 #include "app/MessageBox.h"
 #include "app/TextCodec.h"
+#include "app/X11IconName.h"
 #include "common/Texts.h"
 #include "monitor/ArrivalPoll.h"
 #include "setup/FolderSetup.h"
@@ -28,26 +30,6 @@ constexpr int designTextHeight = 13;
 const QColor activeBorderColour(180, 180, 180);
 const QColor menuHighlightColour(51, 153, 255);
 const QColor folderColour(0, 0, 255);
-
-QFont designFont(const QStringList& families, int pixelHeight)
-{
-    QFont font;
-    font.setFamilies(families);
-    font.setPixelSize(pixelHeight);
-    font.setStyleHint(QFont::SansSerif);
-    return font;
-}
-
-QStringList tahoma()
-{
-    // Japanese text falls back to a Gothic face, as Tahoma falls back on Windows.
-    return {QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans CJK JP")};
-}
-
-QStringList mincho()
-{
-    return {QStringLiteral("ＭＳ Ｐ明朝"), QStringLiteral("IPAPMincho"), QStringLiteral("Noto Serif CJK JP")};
-}
 
 void setTextColour(QWidget* widget, const QColor& colour)
 {
@@ -102,21 +84,17 @@ TForm1::TForm1(platform::System& system, std::string applicationTitle, QWidget* 
 
 void TForm1::layOut()
 {
-    // The window font is first sized for the screen, then everything is scaled when its
-    // measured text height differs from the design's.
+    // Only the window font is sized for the screen's resolution; every position, size and font
+    // is then scaled once, by how far the window font's measured text height is from the design's.
     const double dpiScale = static_cast<double>(logicalDpiY()) / designDpi;
-    const auto fontPixels = [dpiScale](int height) {
-        return std::max(1, static_cast<int>(std::lround(height * dpiScale)));
-    };
-    setFont(designFont(tahoma(), fontPixels(11)));
+    setFont(designFont(tahoma(), std::max(1, static_cast<int>(std::lround(11 * dpiScale)))));
     const double scale = static_cast<double>(QFontMetrics(font()).height()) / designTextHeight;
     const auto px = [scale](int value) { return static_cast<int>(std::lround(value * scale)); };
     const auto scaledFont = [&](const QStringList& families, int height) {
-        return designFont(families, std::max(1, px(fontPixels(height))));
+        return designFont(families, std::max(1, px(height)));
     };
 
-    if (scale != 1.0)
-        setFont(scaledFont(tahoma(), 11));
+    setFont(scaledFont(tahoma(), 11));
     Label1->setFont(scaledFont(mincho(), 16));
     Label2->setFont(scaledFont(tahoma(), 13));
     Label4->setFont(scaledFont(tahoma(), 11));
@@ -146,6 +124,7 @@ void TForm1::setApplicationTitle(const std::string& text)
         return;
     m_applicationTitle = text;
     setWindowIconText(toQString(text));
+    setLegacyIconName(*this, windowIconText());
 }
 
 std::string TForm1::entryText()
@@ -192,6 +171,8 @@ template <typename Handler> void TForm1::runGuarded(Handler&& handler)
 void TForm1::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    // The X11 window exists from the first show on.
+    setLegacyIconName(*this, windowIconText());
     // The first show comes before the window is mapped, so a warning opens before the window.
     // A minimised start waits for the first restore.
     if (!isMinimized())

@@ -39,6 +39,14 @@ enum class Listing
     Listed,        // every entry was handed to the visitor
 };
 
+// The working directory's path, or the system's error code when it cannot be named (it was
+// deleted, or lies where the process cannot reach).
+struct DirectoryName
+{
+    std::string path;
+    int error = 0;
+};
+
 // Receives the names of a directory listing one at a time.
 class EntryVisitor
 {
@@ -58,7 +66,7 @@ public:
     [[nodiscard]] virtual ansi::PathStyle pathStyle() const = 0;
 
     // The process's current working directory, read at each call.
-    [[nodiscard]] virtual std::string currentDirectory() const = 0;
+    [[nodiscard]] virtual DirectoryName currentDirectory() const = 0;
 
     // What `path` names; a relative path is taken relative to the working directory.
     [[nodiscard]] virtual EntryKind entryKind(const std::string& path) const = 0;
@@ -75,7 +83,8 @@ public:
     // cannot be read. Never blocks on a pipe or device.
     [[nodiscard]] virtual std::optional<std::string> readFile(const std::string& path) const = 0;
 
-    // Creates `path` anew (replacing a file of that name) holding exactly `content`.
+    // Creates `path` anew (replacing a file of that name) holding exactly `content`. Through a
+    // symbolic link the entry it points to is written; the link itself is never replaced.
     virtual WriteResult createFile(const std::string& path, std::string_view content) = 0;
 
     // Replaces the content of the present file `path` by `content`. False when it may not or
@@ -86,7 +95,8 @@ public:
     [[nodiscard]] virtual std::string errorText(int error) const = 0;
 
     // `path` as a full path: relative paths joined to the working directory, "." and ".."
-    // folded, symbolic links left as they are.
+    // folded, symbolic links left as they are. A relative path stays as it is when the working
+    // directory cannot be named.
     [[nodiscard]] virtual std::string fullPathName(const std::string& path) const = 0;
 
     // The path of the running executable.

@@ -46,18 +46,23 @@ std::string withCrLfLines(std::string_view text)
 
 std::string settingsPath(const platform::System& system)
 {
+    // A working directory that cannot be named gives no path rather than one in some other
+    // folder: the file lives there or nowhere.
+    const platform::DirectoryName directory = system.currentDirectory();
+    if (directory.error != 0)
+        return {};
     // The separator is added without looking at the directory's last character.
-    return system.currentDirectory() + system.pathStyle().separator + std::string(texts::settingsFileName);
+    return directory.path + system.pathStyle().separator + std::string(texts::settingsFileName);
 }
 
 bool settingsPresent(const platform::System& system, const std::string& path)
 {
-    return system.entryKind(path) == platform::EntryKind::Other;
+    return !path.empty() && system.entryKind(path) == platform::EntryKind::Other;
 }
 
 std::string readWatchedFolder(const platform::System& system, const std::string& path)
 {
-    const std::optional<std::string> content = system.readFile(path);
+    const std::optional<std::string> content = path.empty() ? std::nullopt : system.readFile(path);
     if (!content)
         return {};
     return readIniValue(*content, texts::settingsSection, texts::settingsKey, system.codePage());
@@ -65,6 +70,11 @@ std::string readWatchedFolder(const platform::System& system, const std::string&
 
 void storeWatchedFolder(platform::System& system, const std::string& path, const std::string& folder)
 {
+    if (path.empty()) {
+        // The working directory cannot be named: the file cannot be made, and nowhere else will do.
+        const int error = system.currentDirectory().error;
+        throw EFCreateError(format(texts::cannotCreateFile, {texts::settingsFileName, system.errorText(error)}));
+    }
     if (!settingsPresent(system, path)) {
         std::string text = "[";
         text.append(texts::settingsSection).append("]\r\n").append(texts::settingsKey).append("=").append(folder);

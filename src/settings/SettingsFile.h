@@ -8,7 +8,8 @@
 // `fullpath` in section `KansiDir`. Nothing is cached: every call consults the file as it is.
 namespace settings {
 
-// The working directory, one separator and the file name, computed afresh at each call.
+// The working directory, one separator and the file name, computed afresh at each call. Empty
+// when the working directory cannot be named: there is then no settings file to read or make.
 [[nodiscard]] std::string settingsPath(const platform::System& system);
 
 // True when an entry of that name exists and is not a directory.
@@ -18,7 +19,8 @@ namespace settings {
 [[nodiscard]] std::string readWatchedFolder(const platform::System& system, const std::string& path);
 
 // Stores `folder`: a new two-line file when none is present, an update of the present one
-// otherwise. Throws EFCreateError, EWriteError or EIniFileException with the user's message.
+// otherwise. With no path (see settingsPath) it fails as a file that cannot be created. Throws EFCreateError,
+// EWriteError or EIniFileException with the user's message.
 void storeWatchedFolder(platform::System& system, const std::string& path, const std::string& folder);
 
 } // namespace settings

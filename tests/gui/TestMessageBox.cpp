@@ -38,6 +38,8 @@ int answer(MessageBox& box, const QList<Key>& keys)
 
 } // namespace
 
+Q_DECLARE_METATYPE(Key)
+
 class TestMessageBox : public QObject
 {
     Q_OBJECT
@@ -159,6 +161,5 @@ private slots:
     }
 };
 
-Q_DECLARE_METATYPE(Key)
 QTEST_MAIN(TestMessageBox)
 #include "TestMessageBox.moc"

@@ -54,6 +54,8 @@ void make(Thing thing, const char* path)
 
 } // namespace
 
+Q_DECLARE_METATYPE(Thing)
+
 class TestHostileInput : public QObject
 {
     Q_OBJECT
@@ -126,6 +128,5 @@ private slots:
     }
 };
 
-Q_DECLARE_METATYPE(Thing)
 QTEST_APPLESS_MAIN(TestHostileInput)
 #include "TestHostileInput.moc"

@@ -3,9 +3,8 @@
 #include "platform/posix/FileDescriptor.h"
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <fcntl.h>
+#include <optional>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,6 +40,31 @@ void syncFolder(const std::string& path)
     const FileDescriptor folder(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.valid())
         ::fsync(folder.get());
+}
+
+// Where writing to `path` lands: symbolic links followed to the entry they point to, which need
+// not exist (a dangling link gets its target created, as creating a file through a link does).
+// nullopt with ELOOP for a chain that never ends. Only the last part of the path is a link that
+// matters here: a link among the folders above it is followed by the system calls themselves.
+std::optional<std::string> linkTarget(std::string path)
+{
+    constexpr int maxLinks = 40; // the kernel's own limit for one lookup
+    for (int link = 0; link <= maxLinks; ++link) {
+        struct stat info
+        {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return path;
+        std::string target(static_cast<std::size_t>(info.st_size) + 1, '\0');
+        const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+        if (length <= 0 || static_cast<std::size_t>(length) >= target.size())
+            return path; // changed under us: let the system calls decide
+        target.resize(static_cast<std::size_t>(length));
+        const std::size_t slash = path.rfind('/');
+        // A relative target is relative to the folder holding the link.
+        path = target.front() == '/' || slash == std::string::npos ? target : path.substr(0, slash + 1) + target;
+    }
+    errno = ELOOP;
+    return std::nullopt;
 }
 
 // A temporary file beside `path`, created exclusively; `name` receives its path.
@@ -90,8 +114,13 @@ int writeThroughTemporary(const std::string& path, std::string_view content, mod
 
 WriteResult writeNewFile(const std::string& path, std::string_view content)
 {
+    // Renaming onto the link's target, never onto the link: a link to a directory then fails as
+    // the directory itself does, and a dangling link keeps pointing where it did.
+    const std::optional<std::string> target = linkTarget(path);
+    if (!target)
+        return {WriteResult::Outcome::CreateFailed, errno};
     bool shortWrite = false;
-    const int error = writeThroughTemporary(path, content, 0666, shortWrite, nullptr);
+    const int error = writeThroughTemporary(*target, content, 0666, shortWrite, nullptr);
     if (error == 0)
         return {};
     return {shortWrite ? WriteResult::Outcome::ShortWrite : WriteResult::Outcome::CreateFailed, error};
@@ -100,11 +129,10 @@ WriteResult writeNewFile(const std::string& path, std::string_view content)
 bool replaceContent(const std::string& path, std::string_view content)
 {
     // Through a symbolic link, replace the file it points to, so the link stays a link.
-    std::string target = path;
-    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-        target = resolved;
-        std::free(resolved);
-    }
+    const std::optional<std::string> found = linkTarget(path);
+    if (!found)
+        return false;
+    const std::string& target = *found;
 
     // Opening for writing (without truncating) is the test that the file may be written.
     const FileDescriptor existing(::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));

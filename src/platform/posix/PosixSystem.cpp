@@ -4,8 +4,9 @@
 #include "platform/posix/FileWriting.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
-#include <dirent.h>
+#include <dirent.h> // dirent64
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
@@ -16,11 +17,6 @@
 namespace platform {
 
 namespace {
-
-struct DirCloser
-{
-    void operator()(DIR* dir) const { ::closedir(dir); }
-};
 
 // "." and ".." folded out of an absolute path, "//" collapsed; no symbolic link is followed.
 std::string foldDots(const std::string& path)
@@ -60,18 +56,34 @@ ansi::PathStyle PosixSystem::pathStyle() const
     return ansi::PathStyle::posix();
 }
 
-std::string PosixSystem::currentDirectory() const
+DirectoryName PosixSystem::currentDirectory() const
 {
     // No length limit: a cut working directory would put the settings file somewhere else.
-    std::unique_ptr<char, decltype(&std::free)> directory(::getcwd(nullptr, 0), &std::free);
-    return directory ? std::string(directory.get()) : std::string();
+    const std::unique_ptr<char, decltype(&std::free)> directory(::getcwd(nullptr, 0), &std::free);
+    if (!directory)
+        return {{}, errno};
+    return {directory.get(), 0};
+}
+
+std::string PosixSystem::reachable(const std::string& path) const
+{
+    // A path beyond the system's length limit fails in every call ("File name too long"). When it
+    // lies inside the working directory it is taken relative to it, so that a deep working
+    // directory still holds its settings file and a watched folder inside it.
+    if (path.size() < PATH_MAX || path.front() != '/')
+        return path;
+    const DirectoryName current = currentDirectory();
+    if (current.error != 0 || current.path == "/" || path.size() <= current.path.size() + 1 ||
+        !path.starts_with(current.path) || path[current.path.size()] != '/')
+        return path;
+    return path.substr(current.path.size() + 1);
 }
 
 EntryKind PosixSystem::entryKind(const std::string& path) const
 {
     struct stat info
     {};
-    if (path.empty() || ::stat(path.c_str(), &info) != 0)
+    if (path.empty() || ::stat(reachable(path).c_str(), &info) != 0)
         return EntryKind::None;
     return S_ISDIR(info.st_mode) ? EntryKind::Directory : EntryKind::Other;
 }
@@ -79,11 +91,10 @@ EntryKind PosixSystem::entryKind(const std::string& path) const
 Listing PosixSystem::listDirectory(const std::string& path, EntryVisitor& visitor) const
 {
     // Opening it as a directory is the directory test; only a failure needs a second look.
-    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC));
+    const FileDescriptor fd(::open(reachable(path).c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC));
     if (!fd.valid())
         return entryKind(path) == EntryKind::Directory ? Listing::Unlistable : Listing::NotADirectory;
 
-#if defined(__linux__)
     constexpr std::size_t bufferSize = std::size_t{256} * 1024;
     if (m_listingBuffer.size() != bufferSize)
         m_listingBuffer.resize(bufferSize);
@@ -101,30 +112,18 @@ Listing PosixSystem::listDirectory(const std::string& path, EntryVisitor& visito
             offset += entry->d_reclen;
         }
     }
-#else
-    // The listing takes its own descriptor; it is closed here if the listing cannot take it.
-    const int copy = ::dup(fd.get());
-    const std::unique_ptr<DIR, DirCloser> dir(copy >= 0 ? ::fdopendir(copy) : nullptr);
-    if (!dir) {
-        if (copy >= 0)
-            ::close(copy);
-        return Listing::Unlistable;
-    }
-    while (const dirent* entry = ::readdir(dir.get()))
-        visitor.visit(entry->d_name);
-#endif
     return Listing::Listed;
 }
 
 bool PosixSystem::createDirectory(const std::string& path)
 {
-    return ::mkdir(path.c_str(), 0777) == 0;
+    return ::mkdir(reachable(path).c_str(), 0777) == 0;
 }
 
 std::optional<std::string> PosixSystem::readFile(const std::string& path) const
 {
     // Non-blocking, so a pipe or device at the path cannot stall the window.
-    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    const FileDescriptor fd(::open(reachable(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     struct stat info
     {};
     if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
@@ -155,12 +154,12 @@ std::optional<std::string> PosixSystem::readFile(const std::string& path) const
 
 WriteResult PosixSystem::createFile(const std::string& path, std::string_view content)
 {
-    return posix::writeNewFile(path, content);
+    return posix::writeNewFile(reachable(path), content);
 }
 
 bool PosixSystem::replaceFileContent(const std::string& path, std::string_view content)
 {
-    return posix::replaceContent(path, content);
+    return posix::replaceContent(reachable(path), content);
 }
 
 std::string PosixSystem::errorText(int error) const
@@ -174,7 +173,10 @@ std::string PosixSystem::errorText(int error) const
 
 std::string PosixSystem::fullPathName(const std::string& path) const
 {
-    return foldDots(!path.empty() && path.front() == '/' ? path : currentDirectory() + '/' + path);
+    if (!path.empty() && path.front() == '/')
+        return foldDots(path);
+    const DirectoryName current = currentDirectory();
+    return current.error == 0 ? foldDots(current.path + '/' + path) : path;
 }
 
 std::string PosixSystem::executablePath() const

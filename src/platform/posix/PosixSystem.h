@@ -14,7 +14,7 @@ public:
 
     [[nodiscard]] const ansi::CodePage& codePage() const override;
     [[nodiscard]] ansi::PathStyle pathStyle() const override;
-    [[nodiscard]] std::string currentDirectory() const override;
+    [[nodiscard]] DirectoryName currentDirectory() const override;
     [[nodiscard]] EntryKind entryKind(const std::string& path) const override;
     Listing listDirectory(const std::string& path, EntryVisitor& visitor) const override;
     bool createDirectory(const std::string& path) override;
@@ -31,6 +31,9 @@ public:
     static constexpr std::size_t maxFileSize = 1024 * 1024;
 
 private:
+    // `path` as the system calls can take it: see PosixSystem.cpp.
+    [[nodiscard]] std::string reachable(const std::string& path) const;
+
     std::string m_argv0;
     // Reused by every listing: one large buffer takes a big folder in few system calls.
     mutable std::vector<char> m_listingBuffer;
