@@ -8,6 +8,9 @@
 #include <QFile>
 #include <QTest>
 
+#include <set>
+#include <vector>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -146,6 +149,25 @@ private slots:
         writeBytes("Kelvoran.ini", "[KansiDir]\nfullpath = full\n");
         monitor::pollArrival(system, view);
         QCOMPARE(view.caption, arrival);
+    }
+
+    void longListingIsWalkedToTheEnd()
+    {
+        // Far more than one read buffer holds: every name must come by exactly once.
+        const platform::PosixSystem system("kelvoran");
+        const WorkingDirectory work;
+        QVERIFY(QDir().mkdir(QStringLiteral("in")));
+        constexpr int count = 20000;
+        for (int i = 0; i < count; ++i)
+            writeBytes(work.path("in/an entry with a long enough name " + std::to_string(i)), {});
+        struct Names : platform::EntryVisitor
+        {
+            std::vector<std::string> seen;
+            void visit(std::string_view name) override { seen.emplace_back(name); }
+        } names;
+        QCOMPARE(system.listDirectory("in", names), platform::Listing::Listed);
+        QCOMPARE(names.seen.size(), std::size_t{count + 2});
+        QCOMPARE(std::set<std::string>(names.seen.begin(), names.seen.end()).size(), std::size_t{count + 2});
     }
 
     void unlistableFolderReadsAsWatching()

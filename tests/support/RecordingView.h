@@ -2,6 +2,7 @@
 
 #include "monitor/StatusView.h"
 #include "setup/SetupView.h"
+#include "support/ByteString.h"
 
 #include <deque>
 #include <string>

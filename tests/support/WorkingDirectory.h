@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/ByteString.h"
+
 #include <QString>
 #include <QTemporaryDir>
 
