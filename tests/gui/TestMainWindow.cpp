@@ -91,6 +91,31 @@ class TestMainWindow : public QObject
     Q_OBJECT
 
 private slots:
+    // Run at 96 dpi and, through QT_FONT_DPI, at 120 and 144 dpi (see tests/CMakeLists.txt).
+    void controlsNeitherOverlapNorCutTheirText()
+    {
+        platform::PosixSystem system("kelvoran");
+        TForm1 form(system, "kelvoran");
+        qInfo("%d dpi, window font %d px", form.logicalDpiY(), form.font().pixelSize());
+        const QWidgetList controls = {child<AccessKeyLabel>(form, "Label1"), child<AccessKeyLabel>(form, "Label2"),
+                                      child<AccessKeyLabel>(form, "Label3"), child<AccessKeyLabel>(form, "Label4"),
+                                      child<QPushButton>(form, "Button1"),   child<QLineEdit>(form, "Edit1")};
+        for (qsizetype i = 0; i < controls.size(); ++i) {
+            QVERIFY2(form.rect().contains(controls[i]->geometry()), qPrintable(controls[i]->objectName()));
+            for (qsizetype j = i + 1; j < controls.size(); ++j) {
+                QVERIFY2(
+                    !controls[i]->geometry().intersects(controls[j]->geometry()),
+                    qPrintable(controls[i]->objectName() + QStringLiteral(" covers ") + controls[j]->objectName()));
+            }
+        }
+        const auto* button = child<QPushButton>(form, "Button1");
+        const QSize caption = button->fontMetrics().size(Qt::TextShowMnemonic, button->text());
+        QVERIFY2(caption.width() + 8 <= button->width() && caption.height() + 4 <= button->height(),
+                 "the button's caption fits");
+        const auto* edit = child<QLineEdit>(form, "Edit1");
+        QVERIFY(edit->fontMetrics().height() + 4 <= edit->height());
+    }
+
     void layoutMatchesTheDesign()
     {
         platform::PosixSystem system("kelvoran");

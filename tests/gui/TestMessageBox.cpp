@@ -1,10 +1,15 @@
 #include "app/AccessKeyLabel.h"
+#include "app/FailureBox.h"
 #include "app/MessageBox.h"
+#include "common/CodePage.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QRawFont>
 #include <QTest>
+#include <QTextLayout>
 #include <QTimer>
 
 using app::MessageBox;
@@ -141,6 +146,52 @@ private slots:
         QVERIFY(longText->sizeHint().height() >= 3 * shortText->sizeHint().height());
         longBox.adjustSize();
         QVERIFY(longBox.width() < halfScreen + 200);
+    }
+
+    void wordLongerThanALineBreaksInside()
+    {
+        const std::string path = "/srv/" + std::string(250, 'x');
+        MessageBox box("フォルダの作成に失敗しました！\r\n\r\n" + path, MessageKind::Error, buttons::yes, {});
+        box.adjustSize();
+        const auto* text = box.findChild<app::AccessKeyLabel*>(QStringLiteral("text"));
+        const int halfScreen = QGuiApplication::primaryScreen()->geometry().width() / 2;
+        QVERIFY(text->width() <= halfScreen);
+        QVERIFY(text->height() >= 4 * text->fontMetrics().height());
+        QVERIFY(box.width() <= halfScreen + 100);
+    }
+
+    void japaneseTextTakesOneGothicFace()
+    {
+        MessageBox box("入力されたフォルダは存在しません！\r\n作成しますか？", MessageKind::Warning,
+                       buttons::yes | buttons::no, {});
+        const auto* text = box.findChild<app::AccessKeyLabel*>(QStringLiteral("text"));
+        QTextLayout layout(text->text(), text->font());
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        QStringList faces;
+        for (const QGlyphRun& run : layout.glyphRuns())
+            faces << run.rawFont().familyName();
+        faces.removeDuplicates();
+        QCOMPARE(faces, QStringList{QStringLiteral("Noto Sans CJK JP")});
+    }
+
+    void failureBoxCopiesItselfAndHasAPlainButton()
+    {
+        QApplication::clipboard()->clear();
+        QTimer::singleShot(0, [] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box != nullptr);
+            QVERIFY(box->button(QMessageBox::Ok)->icon().isNull());
+            QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+            QVERIFY(box->isVisible());
+            box->accept();
+        });
+        app::showFailureBox("Stream write error", QStringLiteral("kelvoran"), ansi::CodePage::utf8(), nullptr);
+        const QString divider = QStringLiteral("---------------------------\r\n");
+        QCOMPARE(QApplication::clipboard()->text(), divider + QStringLiteral("kelvoran\r\n") + divider +
+                                                        QStringLiteral("Stream write error.\r\n") + divider +
+                                                        QStringLiteral("OK   \r\n") + divider);
     }
 
     void lineBreaksAreKept()
