@@ -180,6 +180,7 @@ private slots:
         QTest::qWait(2200);
         QCOMPARE(property(window, "_NET_WM_NAME"), QStringLiteral("Kelvoran"));
         QCOMPARE(property(window, "_NET_WM_ICON_NAME"), QStringLiteral("kelvoran"));
+        QCOMPARE(property(window, "WM_ICON_NAME"), QStringLiteral("kelvoran"));
     }
 
     void statusFollowsTheFolder()
@@ -191,7 +192,9 @@ private slots:
         const QString window = mainWindow();
         QVERIFY(!window.isEmpty());
         const auto shows = [&](const QString& text) {
-            return property(window, "_NET_WM_NAME") == text && property(window, "_NET_WM_ICON_NAME") == text;
+            // Some task lists read the older WM_ICON_NAME only.
+            return property(window, "_NET_WM_NAME") == text && property(window, "_NET_WM_ICON_NAME") == text &&
+                   property(window, "WM_ICON_NAME") == text;
         };
         QVERIFY(waitFor([&] { return shows(QStringLiteral("監視中・・・・")); }, 3000));
 
