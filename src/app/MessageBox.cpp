@@ -30,20 +30,18 @@ struct ButtonInfo
 
 // In bit order, which is also their order left to right.
 constexpr std::array<ButtonInfo, 11> buttonTable{{
-    {setup::buttons::yes, u"&Yes", 6},
-    {setup::buttons::no, u"&No", 7},
-    {setup::buttons::ok, u"OK", 1},
-    {setup::buttons::cancel, u"Cancel", 2},
-    {setup::buttons::abort, u"&Abort", 3},
-    {setup::buttons::retry, u"&Retry", 4},
-    {setup::buttons::ignore, u"&Ignore", 5},
-    {setup::buttons::all, u"&All", 8},
-    {setup::buttons::noToAll, u"N&o to All", 9},
-    {setup::buttons::yesToAll, u"Yes to &All", 10},
-    {setup::buttons::help, u"&Help", 0},
+    {setup::buttons::yes, u"&Yes", setup::results::yes},
+    {setup::buttons::no, u"&No", setup::results::no},
+    {setup::buttons::ok, u"OK", setup::results::ok},
+    {setup::buttons::cancel, u"Cancel", setup::results::cancel},
+    {setup::buttons::abort, u"&Abort", setup::results::abort},
+    {setup::buttons::retry, u"&Retry", setup::results::retry},
+    {setup::buttons::ignore, u"&Ignore", setup::results::ignore},
+    {setup::buttons::all, u"&All", setup::results::all},
+    {setup::buttons::noToAll, u"N&o to All", setup::results::noToAll},
+    {setup::buttons::yesToAll, u"Yes to &All", setup::results::yesToAll},
+    {setup::buttons::help, u"&Help", setup::results::none},
 }};
-
-constexpr int helpResult = 0;
 
 QString kindTitle(setup::MessageKind kind, const QString& applicationTitle)
 {
@@ -133,7 +131,7 @@ MessageBox::MessageBox(const std::string& text, setup::MessageKind kind, unsigne
         const int result = info.result;
         connect(button, &QPushButton::clicked, this, [this, result] {
             // Help answers without closing the box.
-            if (result != helpResult)
+            if (result != setup::results::none)
                 done(result);
         });
         m_buttons.append({button, button->text(), result});
@@ -151,7 +149,7 @@ MessageBox::MessageBox(const std::string& text, setup::MessageKind kind, unsigne
         }
         return -1;
     };
-    for (int result : {setup::results::ok, setup::results::yes, 4}) {
+    for (int result : {setup::results::ok, setup::results::yes, setup::results::retry}) {
         if (const int i = indexOf(result); i >= 0) {
             m_buttons[i].widget->setDefault(true);
             break;

@@ -197,12 +197,10 @@ void TForm1::runDisplayRoutineOnce()
 
 void showMainWindow(TForm1& form, int showCommand)
 {
-    constexpr int showMinimised = 7;
-    constexpr int showMaximised = 3;
-    if (showCommand == showMinimised) {
+    if (showCommand == platform::showCommands::minimisedNoActivate) {
         form.setAttribute(Qt::WA_ShowWithoutActivating);
         form.showMinimized();
-    } else if (showCommand == showMaximised) {
+    } else if (showCommand == platform::showCommands::maximised) {
         form.showMaximized();
     } else {
         form.show();

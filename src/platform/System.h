@@ -55,6 +55,13 @@ public:
     virtual void visit(std::string_view name) = 0;
 };
 
+// Show commands a process can be started with; the window looks at these two only.
+namespace showCommands {
+inline constexpr int normal = 1;
+inline constexpr int maximised = 3;
+inline constexpr int minimisedNoActivate = 7; // what a shortcut set to run minimised passes
+} // namespace showCommands
+
 // The operating-system services the tool's logic uses. Paths and texts are bytes in the
 // narrow code page. Nothing above this layer calls the operating system directly.
 class System
@@ -102,7 +109,7 @@ public:
     // The path of the running executable.
     [[nodiscard]] virtual std::string executablePath() const = 0;
 
-    // The show command the process was started with (1 normal, 3 maximised, 7 minimised).
+    // The show command the process was started with (see showCommands).
     [[nodiscard]] virtual int startupShowCommand() const = 0;
 };
 

@@ -31,10 +31,17 @@ inline constexpr unsigned help = 0x0400;
 
 // Result codes of a message box.
 namespace results {
+inline constexpr int none = 0; // Help: answers without closing the box
 inline constexpr int ok = 1;
 inline constexpr int cancel = 2; // also the close button and the system menu
+inline constexpr int abort = 3;
+inline constexpr int retry = 4;
+inline constexpr int ignore = 5;
 inline constexpr int yes = 6;
 inline constexpr int no = 7;
+inline constexpr int all = 8;
+inline constexpr int noToAll = 9;
+inline constexpr int yesToAll = 10;
 } // namespace results
 
 // What the folder setup needs of the window: the entry field, the folder label and the

@@ -192,7 +192,7 @@ std::string PosixSystem::executablePath() const
 int PosixSystem::startupShowCommand() const
 {
     // Linux passes no start-up information: the window opens in normal size.
-    return 1;
+    return showCommands::normal;
 }
 
 std::unique_ptr<System> createSystem(std::string argv0)
