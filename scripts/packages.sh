@@ -4,6 +4,7 @@
 KV_BUILD_PACKAGES="g++ cmake ninja-build qt6-base-dev libxcb1-dev"
 KV_DISPLAY_PACKAGES="xvfb x11-utils xdotool openbox imagemagick fonts-dejavu-core fonts-ipafont-mincho fonts-noto-cjk"
 KV_CHECK_PACKAGES="clang-format clang libclang-rt-14-dev"
+KV_WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix"
 
 kv_install_missing() {
     local missing=()
