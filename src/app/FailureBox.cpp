@@ -21,7 +21,7 @@ class FailureMessageBox final : public QMessageBox
 {
 public:
     FailureMessageBox(const QString& title, const std::string& message, QWidget* owner)
-        : QMessageBox(QMessageBox::Critical, title, toQString(message), QMessageBox::Ok, owner), m_message(message)
+        : QMessageBox(QMessageBox::Critical, title, toQString(message), QMessageBox::Ok, owner)
     {
         setObjectName(QStringLiteral("FailureBox"));
         setFont(messageFont());
@@ -39,14 +39,11 @@ protected:
         if (event->key() == Qt::Key_C && modifiers == Qt::ControlModifier) {
             QApplication::beep();
             QApplication::clipboard()->setText(
-                toQString(ansi::boxClipboardText(toBytes(windowTitle()), m_message, {"OK"})));
+                toQString(ansi::boxClipboardText(toBytes(windowTitle()), toBytes(text()), {"OK"})));
             return;
         }
         QMessageBox::keyPressEvent(event);
     }
-
-private:
-    std::string m_message;
 };
 
 } // namespace

@@ -87,8 +87,8 @@ void TForm1::layOut()
     // Only the window font is sized for the screen's resolution; every position, size and font
     // is then scaled once, by how far the window font's measured text height is from the design's.
     const double dpiScale = static_cast<double>(logicalDpiY()) / designDpi;
-    setFont(designFont(tahoma(), std::max(1, static_cast<int>(std::lround(11 * dpiScale)))));
-    const double scale = static_cast<double>(QFontMetrics(font()).height()) / designTextHeight;
+    const QFont resolutionFont = designFont(tahoma(), std::max(1, static_cast<int>(std::lround(11 * dpiScale))));
+    const double scale = static_cast<double>(QFontMetrics(resolutionFont).height()) / designTextHeight;
     const auto px = [scale](int value) { return static_cast<int>(std::lround(value * scale)); };
     const auto scaledFont = [&](const QStringList& families, int height) {
         return designFont(families, std::max(1, px(height)));
@@ -124,7 +124,7 @@ void TForm1::setApplicationTitle(const std::string& text)
         return;
     m_applicationTitle = text;
     setWindowIconText(toQString(text));
-    setLegacyIconName(*this, windowIconText());
+    setLegacyIconName(*this);
 }
 
 std::string TForm1::entryText()
@@ -172,7 +172,7 @@ void TForm1::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     // The X11 window exists from the first show on.
-    setLegacyIconName(*this, windowIconText());
+    setLegacyIconName(*this);
     // The first show comes before the window is mapped, so a warning opens before the window.
     // A minimised start waits for the first restore.
     if (!isMinimized())

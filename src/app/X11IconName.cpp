@@ -11,7 +11,7 @@
 
 namespace app {
 
-void setLegacyIconName(QWidget& window, const QString& text)
+void setLegacyIconName(QWidget& window)
 {
     // The offscreen platform answers as X11 too, without a connection.
     const auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
@@ -27,7 +27,7 @@ void setLegacyIconName(QWidget& window, const QString& text)
     const xcb_atom_t utf8String = reply->atom;
     std::free(reply);
     // The text goes as UTF-8: the Latin-1 STRING type cannot hold the Japanese status texts.
-    const QByteArray bytes = text.toUtf8();
+    const QByteArray bytes = window.windowIconText().toUtf8();
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(window.winId()),
                         XCB_ATOM_WM_ICON_NAME, utf8String, 8, static_cast<uint32_t>(bytes.size()), bytes.constData());
     xcb_flush(connection);

@@ -32,19 +32,18 @@ std::string settingsFile(const std::string& folder)
     return "[KansiDir]\r\nfullpath=" + folder + "\r\n";
 }
 
-// Each box as one line: kind, buttons, text.
-QStringList boxes(const RecordingView& view)
-{
-    QStringList lines;
-    for (const RecordingView::Box& box : view.boxes)
-        lines << QStringLiteral("%1 %2 ").arg(static_cast<int>(box.kind)).arg(box.buttons) +
-                     QString::fromStdString(box.text);
-    return lines;
-}
-
+// A box as one line: kind, buttons, text.
 QString box(MessageKind kind, unsigned buttons, const std::string& text)
 {
     return QStringLiteral("%1 %2 ").arg(static_cast<int>(kind)).arg(buttons) + QString::fromStdString(text);
+}
+
+QStringList boxes(const RecordingView& view)
+{
+    QStringList lines;
+    for (const RecordingView::Box& seen : view.boxes)
+        lines << box(seen.kind, seen.buttons, seen.text);
+    return lines;
 }
 
 } // namespace
