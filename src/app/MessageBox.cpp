@@ -4,6 +4,7 @@
 #include "app/Fonts.h"
 #include "app/TextCodec.h"
 #include "common/BoxText.h"
+#include "setup/BoxButtons.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -15,33 +16,11 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include <array>
+#include <vector>
 
 namespace app {
 
 namespace {
-
-struct ButtonInfo
-{
-    unsigned bit;
-    const char16_t* caption;
-    int result;
-};
-
-// In bit order, which is also their order left to right.
-constexpr std::array<ButtonInfo, 11> buttonTable{{
-    {setup::buttons::yes, u"&Yes", setup::results::yes},
-    {setup::buttons::no, u"&No", setup::results::no},
-    {setup::buttons::ok, u"OK", setup::results::ok},
-    {setup::buttons::cancel, u"Cancel", setup::results::cancel},
-    {setup::buttons::abort, u"&Abort", setup::results::abort},
-    {setup::buttons::retry, u"&Retry", setup::results::retry},
-    {setup::buttons::ignore, u"&Ignore", setup::results::ignore},
-    {setup::buttons::all, u"&All", setup::results::all},
-    {setup::buttons::noToAll, u"N&o to All", setup::results::noToAll},
-    {setup::buttons::yesToAll, u"Yes to &All", setup::results::yesToAll},
-    {setup::buttons::help, u"&Help", setup::results::none},
-}};
 
 QString kindTitle(setup::MessageKind kind, const QString& applicationTitle)
 {
@@ -77,19 +56,6 @@ std::optional<QStyle::StandardPixmap> kindIcon(setup::MessageKind kind)
     return std::nullopt;
 }
 
-// The letter after a single "&" of a caption, upper case; a null QChar when there is none.
-QChar accessKey(const QString& caption)
-{
-    for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
-        if (caption[i] == u'&') {
-            if (caption[i + 1] != u'&')
-                return caption[i + 1].toUpper();
-            ++i;
-        }
-    }
-    return {};
-}
-
 } // namespace
 
 MessageBox::MessageBox(const std::string& text, setup::MessageKind kind, unsigned buttonSet,
@@ -122,10 +88,9 @@ MessageBox::MessageBox(const std::string& text, setup::MessageKind kind, unsigne
     auto* row = new QHBoxLayout;
     row->addStretch();
     int width = 75;
-    for (const ButtonInfo& info : buttonTable) {
-        if ((buttonSet & info.bit) == 0)
-            continue;
-        auto* button = new QPushButton(QString::fromUtf16(info.caption), this);
+    const std::vector<setup::BoxButton> buttons = setup::boxButtons(buttonSet);
+    for (const setup::BoxButton& info : buttons) {
+        auto* button = new QPushButton(toQString(info.caption), this);
         button->setAutoDefault(false);
         button->installEventFilter(this);
         const int result = info.result;
@@ -142,23 +107,9 @@ MessageBox::MessageBox(const std::string& text, setup::MessageKind kind, unsigne
         button.widget->setFixedWidth(width);
     row->addStretch();
 
-    const auto indexOf = [this](int result) -> int {
-        for (int i = 0; i < m_buttons.size(); ++i) {
-            if (m_buttons[i].result == result)
-                return i;
-        }
-        return -1;
-    };
-    for (int result : {setup::results::ok, setup::results::yes, setup::results::retry}) {
-        if (const int i = indexOf(result); i >= 0) {
-            m_buttons[i].widget->setDefault(true);
-            break;
-        }
-    }
-    for (int result : {setup::results::cancel, setup::results::no, setup::results::ok}) {
-        if (m_cancelIndex = indexOf(result); m_cancelIndex >= 0)
-            break;
-    }
+    if (const int index = setup::defaultButtonIndex(buttons); index >= 0)
+        m_buttons[index].widget->setDefault(true);
+    m_cancelIndex = setup::cancelButtonIndex(buttons);
 
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -237,7 +188,7 @@ bool MessageBox::handleKey(QKeyEvent* event)
     if ((modifiers == Qt::NoModifier || modifiers == Qt::AltModifier) && key >= Qt::Key_A && key <= Qt::Key_Z) {
         const QChar letter(key);
         for (const Button& button : m_buttons) {
-            if (accessKey(button.caption) == letter) {
+            if (QChar::fromLatin1(setup::accessKey(toBytes(button.caption))) == letter) {
                 press(button);
                 return true;
             }

@@ -6,6 +6,7 @@
 #include "app/MessageBox.h"
 #include "app/TextCodec.h"
 #include "app/X11IconName.h"
+#include "common/FormLayout.h"
 #include "common/Texts.h"
 #include "monitor/ArrivalPoll.h"
 #include "setup/FolderSetup.h"
@@ -16,16 +17,11 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include <cmath>
 #include <exception>
 
 namespace app {
 
 namespace {
-
-// The window was designed at 96 pixels per inch for a text height of 13 pixels.
-constexpr int designDpi = 96;
-constexpr int designTextHeight = 13;
 
 const QColor activeBorderColour(180, 180, 180);
 const QColor menuHighlightColour(51, 153, 255);
@@ -86,28 +82,30 @@ void TForm1::layOut()
 {
     // Only the window font is sized for the screen's resolution; every position, size and font
     // is then scaled once, by how far the window font's measured text height is from the design's.
-    const double dpiScale = static_cast<double>(logicalDpiY()) / designDpi;
-    const QFont resolutionFont = designFont(tahoma(), std::max(1, static_cast<int>(std::lround(11 * dpiScale))));
-    const double scale = static_cast<double>(QFontMetrics(resolutionFont).height()) / designTextHeight;
-    const auto px = [scale](int value) { return static_cast<int>(std::lround(value * scale)); };
-    const auto scaledFont = [&](const QStringList& families, int height) {
-        return designFont(families, std::max(1, px(height)));
+    const QFont resolutionFont = designFont(tahoma(), layout::fontHeightAt(layout::windowFontHeight, logicalDpiY()));
+    const layout::Scale scale(QFontMetrics(resolutionFont).height());
+    const auto place = [&](QWidget* widget, const layout::Rect& design, bool sized) {
+        const layout::Rect rect = scale(design);
+        if (sized)
+            widget->setGeometry(rect.left, rect.top, rect.width, rect.height);
+        else
+            widget->move(rect.left, rect.top);
     };
 
-    setFont(scaledFont(tahoma(), 11));
-    Label1->setFont(scaledFont(mincho(), 16));
-    Label2->setFont(scaledFont(tahoma(), 13));
-    Label4->setFont(scaledFont(tahoma(), 11));
+    setFont(designFont(tahoma(), scale.font(layout::windowFontHeight)));
+    Label1->setFont(designFont(mincho(), scale.font(layout::label1FontHeight)));
+    Label2->setFont(designFont(tahoma(), scale.font(layout::label2FontHeight)));
+    Label4->setFont(designFont(tahoma(), scale.font(layout::label4FontHeight)));
 
-    Label1->move(px(16), px(16));
-    Label2->move(px(88), px(40));
-    Label3->move(px(16), px(43));
-    Label4->move(px(16), px(75));
-    Button1->setGeometry(px(224), px(64), px(129), px(33));
-    Edit1->setGeometry(px(8), px(104), px(353), px(21));
-    // The design's 380 x 169 is the outer size under a classic Windows frame; the window
-    // manager draws the frame here, so the client area is what is sized.
-    resize(px(372), px(142));
+    place(Label1, layout::label1, false);
+    place(Label2, layout::label2, false);
+    place(Label3, layout::label3, false);
+    place(Label4, layout::label4, false);
+    place(Button1, layout::button1, true);
+    place(Edit1, layout::edit1, true);
+    // The window manager draws the frame here, so the client area is what is sized.
+    const layout::Rect client = scale(layout::client);
+    resize(client.width, client.height);
 }
 
 void TForm1::setCaption(const std::string& text)

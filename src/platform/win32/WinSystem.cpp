@@ -1,0 +1,268 @@
+#include "platform/win32/WinSystem.h"
+
+#include "platform/win32/WinHandle.h"
+
+#include <windows.h>
+
+namespace platform {
+
+using win32::FileHandle;
+using win32::FindHandle;
+
+namespace {
+
+// Lead bytes of the active ANSI code page, as the system reports them: 932, 936, 949 and 950
+// have them, single-byte code pages none.
+ansi::CodePage::LeadBytes activeLeadBytes()
+{
+    ansi::CodePage::LeadBytes leadBytes{};
+    const UINT codePage = ::GetACP();
+    for (unsigned byte = 0; byte < leadBytes.size(); ++byte)
+        leadBytes[byte] = ::IsDBCSLeadByteEx(codePage, static_cast<BYTE>(byte)) != FALSE;
+    return leadBytes;
+}
+
+// Calls `get(buffer, size)`, an A function that answers the length it needs when the buffer is
+// too small, with a buffer that grows until the answer fits. Empty when the call fails.
+template <typename Get> std::string growing(Get get)
+{
+    std::string buffer(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length = get(buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0)
+            return {};
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            return buffer;
+        }
+        buffer.resize(length + 1);
+    }
+}
+
+bool writeAll(HANDLE file, std::string_view content)
+{
+    while (!content.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size(), 1U << 30));
+        DWORD written = 0;
+        if (!::WriteFile(file, content.data(), chunk, &written, nullptr) || written == 0)
+            return false;
+        content.remove_prefix(written);
+    }
+    return true;
+}
+
+// A temporary file beside `path`, created exclusively and shared with nobody; `name` receives
+// its path.
+FileHandle createTemporaryBeside(const std::string& path, std::string& name)
+{
+    static unsigned counter = ::GetTickCount();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = path + ".tmp" + std::to_string(::GetCurrentProcessId()) + '.' + std::to_string(++counter);
+        FileHandle file(::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.valid() || ::GetLastError() != ERROR_FILE_EXISTS)
+            return file;
+    }
+    return FileHandle();
+}
+
+// Writes `content` to a new temporary file beside `path`, flushed to the disk. Returns 0 and
+// the temporary file's name, else the error code with nothing left behind.
+DWORD writeTemporary(const std::string& path, std::string_view content, std::string& temporary, bool& shortWrite)
+{
+    shortWrite = false;
+    FileHandle file = createTemporaryBeside(path, temporary);
+    if (!file.valid())
+        return ::GetLastError();
+    if (!writeAll(file.get(), content) || !::FlushFileBuffers(file.get())) {
+        const DWORD error = ::GetLastError();
+        file.reset();
+        ::DeleteFileA(temporary.c_str());
+        shortWrite = true;
+        return error == 0 ? ERROR_WRITE_FAULT : error;
+    }
+    return 0;
+}
+
+} // namespace
+
+WinSystem::WinSystem() : m_codePage(activeLeadBytes()) {}
+
+const ansi::CodePage& WinSystem::codePage() const
+{
+    return m_codePage;
+}
+
+ansi::PathStyle WinSystem::pathStyle() const
+{
+    return ansi::PathStyle::windows();
+}
+
+DirectoryName WinSystem::currentDirectory() const
+{
+    // The buffer grows with the directory: a cut path would put the settings file elsewhere.
+    std::string path = growing([](char* buffer, DWORD size) { return ::GetCurrentDirectoryA(size, buffer); });
+    if (path.empty())
+        return {{}, static_cast<int>(::GetLastError())};
+    return {std::move(path), 0};
+}
+
+EntryKind WinSystem::entryKind(const std::string& path) const
+{
+    if (path.empty())
+        return EntryKind::None;
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return EntryKind::None;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::Directory : EntryKind::Other;
+}
+
+Listing WinSystem::listDirectory(const std::string& path, EntryVisitor& visitor) const
+{
+    if (entryKind(path) != EntryKind::Directory)
+        return Listing::NotADirectory;
+    // "*.*" matches every name, with a dot or without; the attributes are not filtered, so
+    // hidden and system files and sub-folders are listed too.
+    WIN32_FIND_DATAA entry{};
+    const FindHandle find(::FindFirstFileA((path + "*.*").c_str(), &entry));
+    if (!find.valid())
+        return ::GetLastError() == ERROR_FILE_NOT_FOUND ? Listing::Listed : Listing::Unlistable;
+    do {
+        visitor.visit(entry.cFileName);
+    } while (::FindNextFileA(find.get(), &entry));
+    return Listing::Listed;
+}
+
+bool WinSystem::createDirectory(const std::string& path)
+{
+    return ::CreateDirectoryA(path.c_str(), nullptr) != FALSE;
+}
+
+std::optional<std::string> WinSystem::readFile(const std::string& path) const
+{
+    // Shared with every other access, so that an editor holding the file open does not hide it.
+    const FileHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    // Only a file on a disk: a pipe or a device at the path could block the window.
+    if (!file.valid() || ::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileSizeEx(file.get(), &size) ||
+        size.QuadPart < 0 || static_cast<unsigned long long>(size.QuadPart) > maxFileSize)
+        return std::nullopt;
+
+    // One byte more than the file's size, so that a file that grew is noticed and bounded.
+    std::string content(static_cast<std::size_t>(size.QuadPart) + 1, '\0');
+    std::size_t filled = 0;
+    while (filled < content.size()) {
+        DWORD got = 0;
+        if (!::ReadFile(file.get(), content.data() + filled, static_cast<DWORD>(content.size() - filled), &got,
+                        nullptr))
+            return std::nullopt;
+        if (got == 0)
+            break;
+        filled += got;
+    }
+    if (filled > maxFileSize)
+        return std::nullopt;
+    content.resize(filled);
+    return content;
+}
+
+WriteResult WinSystem::createFile(const std::string& path, std::string_view content)
+{
+    // Written beside and moved into place, so that a full disk never leaves a partial file.
+    std::string temporary;
+    bool shortWrite = false;
+    if (const DWORD error = writeTemporary(path, content, temporary, shortWrite); error != 0)
+        return {shortWrite ? WriteResult::Outcome::ShortWrite : WriteResult::Outcome::CreateFailed,
+                static_cast<int>(error)};
+    if (!::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD error = ::GetLastError();
+        ::DeleteFileA(temporary.c_str());
+        return {WriteResult::Outcome::CreateFailed, static_cast<int>(error)};
+    }
+    return {};
+}
+
+bool WinSystem::replaceFileContent(const std::string& path, std::string_view content)
+{
+    // Opening for writing is the test that the file may be written: a read-only file fails here.
+    {
+        const FileHandle probe(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!probe.valid() || ::GetFileType(probe.get()) != FILE_TYPE_DISK)
+            return false;
+    }
+
+    std::string temporary;
+    bool shortWrite = false;
+    if (const DWORD error = writeTemporary(path, content, temporary, shortWrite); error != 0) {
+        if (shortWrite || error != ERROR_ACCESS_DENIED)
+            return false;
+        // The folder forbids a file beside it: rewrite in place, new bytes first, then cut.
+        const FileHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+        return file.valid() && writeAll(file.get(), content) && ::SetEndOfFile(file.get()) &&
+               ::FlushFileBuffers(file.get());
+    }
+    // ReplaceFileA keeps the replaced file's attributes and security; where the file system
+    // cannot, a move with write-through does the same swap.
+    if (::ReplaceFileA(path.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) ||
+        ::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    ::DeleteFileA(temporary.c_str());
+    return false;
+}
+
+std::string WinSystem::errorText(int error) const
+{
+    char* buffer = nullptr;
+    const DWORD length =
+        ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+    std::string text(buffer != nullptr ? buffer : "", length);
+    ::LocalFree(buffer);
+    // A trail byte is never a control character, a blank or ".", so the end can be cut bytewise.
+    while (!text.empty() && (static_cast<unsigned char>(text.back()) <= 0x20 || text.back() == '.'))
+        text.pop_back();
+    return text;
+}
+
+std::string WinSystem::fullPathName(const std::string& path) const
+{
+    std::string full =
+        growing([&path](char* buffer, DWORD size) { return ::GetFullPathNameA(path.c_str(), size, buffer, nullptr); });
+    return full.empty() ? path : full;
+}
+
+std::string WinSystem::executablePath() const
+{
+    // GetModuleFileNameA answers in the ANSI code page already; it cuts a long name and returns
+    // the buffer's size, so the buffer grows until the name fits with room to spare.
+    std::string buffer(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0)
+            return {};
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            return buffer;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+int WinSystem::startupShowCommand() const
+{
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    ::GetStartupInfoA(&startup);
+    return (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 ? startup.wShowWindow : showCommands::normal;
+}
+
+std::unique_ptr<System> createSystem(std::string /*argv0*/)
+{
+    return std::make_unique<WinSystem>();
+}
+
+} // namespace platform
