@@ -1,0 +1,75 @@
+#include "winapp/ApplicationWindow.h"
+
+#include "winapp/Unit1.h"
+
+namespace winapp {
+
+namespace {
+
+constexpr const char* className = "KelvoranApplication";
+
+} // namespace
+
+ApplicationWindow::ApplicationWindow(const std::string& title, HICON icon) : m_title(title)
+{
+    registerClass(className, nullptr, icon);
+    // Zero size in the middle of the screen: nothing of it shows but its taskbar button.
+    create(0, className, m_title.c_str(), WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
+           ::GetSystemMetrics(SM_CXSCREEN) / 2, ::GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr);
+}
+
+void ApplicationWindow::setTitle(const std::string& title)
+{
+    if (title == m_title)
+        return;
+    m_title = title;
+    ::SetWindowTextA(hwnd(), m_title.c_str());
+}
+
+void ApplicationWindow::minimise()
+{
+    if (m_form != nullptr)
+        ::ShowWindow(m_form->hwnd(), SW_HIDE);
+    ::ShowWindow(hwnd(), SW_MINIMIZE);
+}
+
+LRESULT ApplicationWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_SYSCOMMAND:
+        switch (wParam & 0xFFF0) {
+        case SC_MINIMIZE:
+            minimise();
+            return 0;
+        case SC_RESTORE:
+            defaultProcedure(message, wParam, lParam);
+            if (m_form != nullptr)
+                m_form->restoreFromApplication();
+            return 0;
+        case SC_CLOSE:
+            if (m_form != nullptr)
+                ::PostMessageA(m_form->hwnd(), WM_CLOSE, 0, 0);
+            return 0;
+        default:
+            break;
+        }
+        break;
+    case WM_ACTIVATE:
+        // The zero-size window holds no input: activation passes on to the main window.
+        if (LOWORD(wParam) != WA_INACTIVE && !::IsIconic(hwnd()) && m_form != nullptr &&
+            ::IsWindowVisible(m_form->hwnd()) && ::IsWindowEnabled(m_form->hwnd())) {
+            ::SetActiveWindow(m_form->hwnd());
+            return 0;
+        }
+        break;
+    case WM_CLOSE:
+        if (m_form != nullptr)
+            ::PostMessageA(m_form->hwnd(), WM_CLOSE, 0, 0);
+        return 0;
+    default:
+        break;
+    }
+    return defaultProcedure(message, wParam, lParam);
+}
+
+} // namespace winapp

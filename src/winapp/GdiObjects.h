@@ -1,0 +1,74 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace winapp {
+
+// Owns a font and deletes it once; the window that uses it outlives its controls' use of it.
+class Font
+{
+public:
+    Font() = default;
+    explicit Font(HFONT font) : m_font(font) {}
+    Font(const Font&) = delete;
+    Font& operator=(const Font&) = delete;
+    Font(Font&& other) noexcept : m_font(other.m_font) { other.m_font = nullptr; }
+    Font& operator=(Font&& other) noexcept
+    {
+        std::swap(m_font, other.m_font);
+        return *this;
+    }
+    ~Font()
+    {
+        if (m_font != nullptr)
+            ::DeleteObject(m_font);
+    }
+
+    [[nodiscard]] HFONT get() const { return m_font; }
+
+private:
+    HFONT m_font = nullptr;
+};
+
+// A device context of a window, released once.
+class WindowDC
+{
+public:
+    explicit WindowDC(HWND hwnd) : m_hwnd(hwnd), m_dc(::GetDC(hwnd)) {}
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+    ~WindowDC()
+    {
+        if (m_dc != nullptr)
+            ::ReleaseDC(m_hwnd, m_dc);
+    }
+    [[nodiscard]] HDC get() const { return m_dc; }
+
+private:
+    HWND m_hwnd;
+    HDC m_dc;
+};
+
+// Selects an object into a device context for one scope.
+class Selection
+{
+public:
+    Selection(HDC dc, HGDIOBJ object) : m_dc(dc), m_previous(::SelectObject(dc, object)) {}
+    Selection(const Selection&) = delete;
+    Selection& operator=(const Selection&) = delete;
+    ~Selection() { ::SelectObject(m_dc, m_previous); }
+
+private:
+    HDC m_dc;
+    HGDIOBJ m_previous;
+};
+
+// A font of `face` whose characters are `height` pixels high.
+[[nodiscard]] Font createFont(const char* face, int height, BYTE charset);
+
+// The size `text` takes on one line in `font`, "&" marks taken as access keys.
+[[nodiscard]] SIZE singleLineExtent(HWND hwnd, HFONT font, const std::string& text);
+
+} // namespace winapp

@@ -1,0 +1,291 @@
+#include "winapp/MessageBox.h"
+
+#include "common/BoxText.h"
+#include "common/FormLayout.h"
+#include "winapp/ModalScope.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace winapp {
+
+namespace {
+
+constexpr const char* className = "KelvoranMessageBox";
+constexpr int firstButtonId = 100;
+// Spacing in pixels at 96 pixels per inch, scaled with the message font.
+constexpr int margin = 12;
+constexpr int iconGap = 12;
+constexpr int buttonGap = 6;
+constexpr int minimumButtonWidth = 75;
+constexpr LCID japaneseLocale = 0x0411;
+
+const char* kindTitle(setup::MessageKind kind)
+{
+    switch (kind) {
+    case setup::MessageKind::Warning:
+        return "Warning";
+    case setup::MessageKind::Error:
+        return "Error";
+    case setup::MessageKind::Information:
+        return "Information";
+    case setup::MessageKind::Confirmation:
+        return "Confirm";
+    case setup::MessageKind::Custom:
+        break;
+    }
+    return nullptr;
+}
+
+LPCSTR kindIcon(setup::MessageKind kind)
+{
+    switch (kind) {
+    case setup::MessageKind::Warning:
+        return IDI_EXCLAMATION;
+    case setup::MessageKind::Error:
+        return IDI_HAND;
+    case setup::MessageKind::Information:
+        return IDI_ASTERISK;
+    case setup::MessageKind::Confirmation:
+        return IDI_QUESTION;
+    case setup::MessageKind::Custom:
+        break;
+    }
+    return nullptr;
+}
+
+Font messageFont()
+{
+    NONCLIENTMETRICSA metrics{};
+    metrics.cbSize = sizeof metrics;
+    ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    return Font(::CreateFontIndirectA(&metrics.lfMessageFont));
+}
+
+bool modifiersDown(int key)
+{
+    return (::GetKeyState(key) & 0x8000) != 0;
+}
+
+} // namespace
+
+MessageBoxWindow::MessageBoxWindow(std::string text, setup::MessageKind kind, unsigned buttonSet,
+                                   const std::string& applicationTitle)
+    : m_text(std::move(text)), m_title(kindTitle(kind) != nullptr ? kindTitle(kind) : applicationTitle), m_kind(kind),
+      m_buttons(setup::boxButtons(buttonSet)), m_cancelIndex(setup::cancelButtonIndex(m_buttons)), m_font(messageFont())
+{}
+
+void MessageBoxWindow::build(HWND owner)
+{
+    registerClass(className, nullptr, nullptr, "#32770");
+    create(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, className, m_title.c_str(),
+           WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 0, 0, 0, 0, owner);
+
+    // The spacing follows the message font, so that the box grows with the system's text size.
+    const SIZE sample = singleLineExtent(hwnd(), m_font.get(), "M");
+    const layout::Scale scale(static_cast<int>(sample.cy));
+    const int wrapWidth = ::GetSystemMetrics(SM_CXSCREEN) / 2;
+
+    RECT textRect{0, 0, wrapWidth, 0};
+    {
+        const WindowDC dc(hwnd());
+        const Selection selected(dc.get(), m_font.get());
+        ::DrawTextA(dc.get(), m_text.c_str(), static_cast<int>(m_text.size()), &textRect,
+                    DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL | DT_EXPANDTABS);
+    }
+    const auto textWidth = static_cast<int>(textRect.right);
+    const auto textHeight = static_cast<int>(textRect.bottom);
+
+    const LPCSTR iconName = kindIcon(m_kind);
+    const int iconSize = iconName != nullptr ? ::GetSystemMetrics(SM_CXICON) : 0;
+    const int contentLeft = scale(margin) + (iconName != nullptr ? iconSize + scale(iconGap) : 0);
+
+    int buttonWidth = scale(minimumButtonWidth);
+    for (const setup::BoxButton& button : m_buttons) {
+        const SIZE caption = singleLineExtent(hwnd(), m_font.get(), std::string(button.caption));
+        buttonWidth = std::max(buttonWidth, static_cast<int>(caption.cx) + 2 * scale(buttonGap) + 4);
+    }
+    const int buttonHeight = static_cast<int>(sample.cy) + scale(10);
+    const int count = static_cast<int>(m_buttons.size());
+    const int rowWidth = count * buttonWidth + std::max(0, count - 1) * scale(buttonGap);
+
+    const int clientWidth = std::max(contentLeft + textWidth + scale(margin), rowWidth + 2 * scale(margin));
+    const int contentHeight = std::max(iconSize, textHeight);
+    const int buttonTop = scale(margin) + contentHeight + scale(margin) + scale(4);
+    const int clientHeight = buttonTop + buttonHeight + scale(margin);
+
+    if (iconName != nullptr) {
+        const HWND icon = createControl("STATIC", "", SS_ICON, 0, hwnd(), 0);
+        ::SendMessageA(icon, STM_SETICON, reinterpret_cast<WPARAM>(::LoadIconA(nullptr, iconName)), 0);
+        ::MoveWindow(icon, scale(margin), scale(margin), iconSize, iconSize, FALSE);
+    }
+    const HWND label = createControl("STATIC", m_text.c_str(), SS_LEFT | SS_EDITCONTROL, 0, hwnd(), 0);
+    ::SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.get()), FALSE);
+    ::MoveWindow(label, contentLeft, scale(margin), textWidth, textHeight, FALSE);
+
+    const int defaultIndex = setup::defaultButtonIndex(m_buttons);
+    int left = (clientWidth - rowWidth) / 2;
+    for (int i = 0; i < count; ++i) {
+        const std::string caption(m_buttons[static_cast<std::size_t>(i)].caption);
+        const HWND button = createControl("BUTTON", caption.c_str(),
+                                          WS_TABSTOP | (i == defaultIndex ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0,
+                                          hwnd(), firstButtonId + i);
+        ::SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.get()), FALSE);
+        ::MoveWindow(button, left, buttonTop, buttonWidth, buttonHeight, FALSE);
+        m_buttonWindows.push_back(button);
+        left += buttonWidth + scale(buttonGap);
+    }
+    if (defaultIndex >= 0)
+        ::SendMessageA(hwnd(), DM_SETDEFID, static_cast<WPARAM>(firstButtonId + defaultIndex), 0);
+
+    // Centred on the screen, just large enough for its content.
+    RECT frame{0, 0, clientWidth, clientHeight};
+    ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrA(hwnd(), GWL_STYLE)), FALSE,
+                         static_cast<DWORD>(::GetWindowLongPtrA(hwnd(), GWL_EXSTYLE)));
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    ::SetWindowPos(hwnd(), nullptr, (::GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                   (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int MessageBoxWindow::run(HWND owner)
+{
+    ModalScope modal;
+    build(owner);
+    ::ShowWindow(hwnd(), SW_SHOWNORMAL);
+    ::SetForegroundWindow(hwnd());
+    if (!m_buttonWindows.empty())
+        ::SetFocus(m_buttonWindows.front());
+
+    // Timer ticks of the main window are dispatched by this loop too, so the status goes on.
+    MSG message{};
+    while (!m_closed) {
+        const BOOL got = ::GetMessageA(&message, nullptr, 0, 0);
+        if (got == 0) {
+            // The application is quitting: the outer loop must see the request too.
+            ::PostQuitMessage(static_cast<int>(message.wParam));
+            break;
+        }
+        if (got < 0)
+            break;
+        if (handleKey(message) || ::IsDialogMessageA(hwnd(), &message))
+            continue;
+        ::TranslateMessage(&message);
+        ::DispatchMessageA(&message);
+    }
+    modal.release();
+    ::DestroyWindow(hwnd());
+    return m_result;
+}
+
+bool MessageBoxWindow::handleKey(const MSG& message)
+{
+    if ((message.message != WM_KEYDOWN && message.message != WM_SYSKEYDOWN) ||
+        (message.hwnd != hwnd() && !::IsChild(hwnd(), message.hwnd)))
+        return false;
+    const bool shift = modifiersDown(VK_SHIFT);
+    const bool control = modifiersDown(VK_CONTROL);
+    const bool alt = modifiersDown(VK_MENU);
+    const auto key = static_cast<int>(message.wParam);
+
+    if (key == 'C' && control && !shift && !alt) {
+        ::MessageBeep(MB_OK);
+        copyToClipboard(hwnd(), clipboardText());
+        return true;
+    }
+    if (key == VK_RETURN) {
+        if (!shift && !control && !alt) {
+            if (const int index = buttonIndexOf(::GetFocus()); index >= 0)
+                press(static_cast<std::size_t>(index));
+        }
+        return true;
+    }
+    if (key == VK_ESCAPE) {
+        if (!shift && !control && !alt && m_cancelIndex >= 0)
+            press(static_cast<std::size_t>(m_cancelIndex));
+        return true;
+    }
+    if (key >= 'A' && key <= 'Z' && !shift && !control) {
+        for (std::size_t i = 0; i < m_buttons.size(); ++i) {
+            if (setup::accessKey(m_buttons[i].caption) == static_cast<char>(key)) {
+                press(i);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+int MessageBoxWindow::buttonIndexOf(HWND control) const
+{
+    const auto found = std::find(m_buttonWindows.begin(), m_buttonWindows.end(), control);
+    return found == m_buttonWindows.end() ? -1 : static_cast<int>(found - m_buttonWindows.begin());
+}
+
+void MessageBoxWindow::press(std::size_t index)
+{
+    // Help answers without closing the box.
+    if (m_buttons[index].result == setup::results::none)
+        return;
+    m_result = m_buttons[index].result;
+    m_closed = true;
+}
+
+LRESULT MessageBoxWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED) {
+            if (const int index = buttonIndexOf(reinterpret_cast<HWND>(lParam)); index >= 0)
+                press(static_cast<std::size_t>(index));
+            return 0;
+        }
+        // The dialog manager's IDCANCEL for Escape is answered by handleKey, never here.
+        return 0;
+    case WM_CLOSE:
+        // The close button and the system menu answer Cancel's code, whichever buttons are shown.
+        m_result = setup::results::cancel;
+        m_closed = true;
+        return 0;
+    default:
+        return defaultProcedure(message, wParam, lParam);
+    }
+}
+
+std::string MessageBoxWindow::clipboardText() const
+{
+    std::vector<std::string> captions;
+    for (const setup::BoxButton& button : m_buttons)
+        captions.emplace_back(button.caption);
+    return ansi::boxClipboardText(m_title, m_text, captions);
+}
+
+bool copyToClipboard(HWND owner, const std::string& text)
+{
+    if (!::OpenClipboard(owner))
+        return false;
+    bool copied = false;
+    HGLOBAL textMemory = ::GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+    HGLOBAL localeMemory = ::GlobalAlloc(GMEM_MOVEABLE, sizeof(LCID));
+    if (textMemory != nullptr && localeMemory != nullptr && ::EmptyClipboard()) {
+        std::memcpy(::GlobalLock(textMemory), text.c_str(), text.size() + 1);
+        ::GlobalUnlock(textMemory);
+        *static_cast<LCID*>(::GlobalLock(localeMemory)) = japaneseLocale;
+        ::GlobalUnlock(localeMemory);
+        // The clipboard owns what it accepted.
+        if (::SetClipboardData(CF_TEXT, textMemory) != nullptr) {
+            textMemory = nullptr;
+            copied = true;
+        }
+        if (::SetClipboardData(CF_LOCALE, localeMemory) != nullptr)
+            localeMemory = nullptr;
+    }
+    if (textMemory != nullptr)
+        ::GlobalFree(textMemory);
+    if (localeMemory != nullptr)
+        ::GlobalFree(localeMemory);
+    ::CloseClipboard();
+    return copied;
+}
+
+} // namespace winapp

@@ -1,0 +1,277 @@
+#include "winapp/Unit1.h"
+
+#include "common/FormLayout.h"
+#include "common/Texts.h"
+#include "monitor/ArrivalPoll.h"
+#include "setup/FolderSetup.h"
+#include "winapp/ApplicationWindow.h"
+#include "winapp/FailureBox.h"
+#include "winapp/MessageBox.h"
+
+#include <exception>
+
+namespace winapp {
+
+namespace {
+
+constexpr const char* className = "TForm1";
+constexpr UINT_PTR timer1Id = 1;
+constexpr int button1Id = 1001;
+constexpr int edit1Id = 1002;
+constexpr DWORD formStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+constexpr DWORD formExStyle = WS_EX_CONTROLPARENT;
+
+constexpr const char* tahoma = "Tahoma";
+constexpr const char* mincho = "ＭＳ Ｐ明朝";
+constexpr COLORREF folderColour = RGB(0, 0, 255);
+
+bool keyDown(int key)
+{
+    return (::GetKeyState(key) & 0x8000) != 0;
+}
+
+std::string windowText(HWND hwnd)
+{
+    std::string text(static_cast<std::size_t>(::GetWindowTextLengthA(hwnd)) + 1, '\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextA(hwnd, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+} // namespace
+
+TForm1::TForm1(platform::System& system, ApplicationWindow& application)
+    : m_system(system), m_application(application), m_caption(texts::windowCaption)
+{
+    registerClass(className, ::GetSysColorBrush(COLOR_ACTIVEBORDER),
+                  ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1)));
+    create(formExStyle, className, m_caption.c_str(), formStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+           CW_USEDEFAULT, application.hwnd());
+
+    // In creation order, which is also the tab order: Button1, then Edit1.
+    Label1 = createControl("STATIC", std::string(texts::label1).c_str(), SS_LEFTNOWORDWRAP, 0, hwnd(), 0);
+    Label2 = createControl("STATIC", std::string(texts::label2).c_str(), SS_LEFTNOWORDWRAP, 0, hwnd(), 0);
+    Label3 = createControl("STATIC", std::string(texts::label3).c_str(), SS_LEFTNOWORDWRAP, 0, hwnd(), 0);
+    Label4 = createControl("STATIC", std::string(texts::label4).c_str(), SS_LEFTNOWORDWRAP, 0, hwnd(), 0);
+    Button1 =
+        createControl("BUTTON", std::string(texts::button1).c_str(), BS_PUSHBUTTON | WS_TABSTOP, 0, hwnd(), button1Id);
+    Edit1 = createControl("EDIT", "", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, hwnd(), edit1Id);
+    layOut();
+
+    // Armed from the window's creation on; the first tick comes a second later.
+    if (::SetTimer(hwnd(), timer1Id, 1000, nullptr) == 0)
+        throw std::runtime_error("SetTimer failed");
+    application.setMainWindow(this);
+}
+
+void TForm1::layOut()
+{
+    // Only the window font is sized for the screen's resolution; every position, size and font
+    // is then scaled once, by how far the window font's measured text height is from the design's.
+    int dpi = layout::designDpi;
+    {
+        const WindowDC screen(nullptr);
+        dpi = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
+    }
+    const Font resolutionFont =
+        createFont(tahoma, layout::fontHeightAt(layout::windowFontHeight, dpi), DEFAULT_CHARSET);
+    TEXTMETRICA metrics{};
+    {
+        const WindowDC dc(hwnd());
+        const Selection selected(dc.get(), resolutionFont.get());
+        ::GetTextMetricsA(dc.get(), &metrics);
+    }
+    const layout::Scale scale(metrics.tmHeight);
+
+    m_windowFont = createFont(tahoma, scale.font(layout::windowFontHeight), DEFAULT_CHARSET);
+    m_label1Font = createFont(mincho, scale.font(layout::label1FontHeight), SHIFTJIS_CHARSET);
+    m_label2Font = createFont(tahoma, scale.font(layout::label2FontHeight), DEFAULT_CHARSET);
+    m_label4Font = createFont(tahoma, scale.font(layout::label4FontHeight), DEFAULT_CHARSET);
+
+    const auto place = [&](HWND control, const layout::Rect& design, HFONT font) {
+        const layout::Rect rect = scale(design);
+        ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        ::MoveWindow(control, rect.left, rect.top, rect.width, rect.height, FALSE);
+    };
+    place(Label1, layout::label1, m_label1Font.get());
+    place(Label2, layout::label2, m_label2Font.get());
+    place(Label3, layout::label3, m_windowFont.get());
+    place(Label4, layout::label4, m_label4Font.get());
+    place(Button1, layout::button1, m_windowFont.get());
+    place(Edit1, layout::edit1, m_windowFont.get());
+    for (const auto& [label, font] : {std::pair{Label1, m_label1Font.get()}, std::pair{Label2, m_label2Font.get()},
+                                      std::pair{Label3, m_windowFont.get()}, std::pair{Label4, m_label4Font.get()}})
+        sizeLabel(label, font);
+
+    // The design gives the client area; the frame is the system's.
+    const layout::Rect client = scale(layout::client);
+    RECT frame{0, 0, client.width, client.height};
+    ::AdjustWindowRectEx(&frame, formStyle, FALSE, formExStyle);
+    ::SetWindowPos(hwnd(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TForm1::sizeLabel(HWND label, HFONT font)
+{
+    // Labels fit their text on one line; a long one runs past the window's edge and is cut there.
+    const SIZE extent = singleLineExtent(label, font, windowText(label));
+    ::SetWindowPos(label, nullptr, 0, 0, extent.cx, extent.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::InvalidateRect(hwnd(), nullptr, TRUE);
+}
+
+void TForm1::setCaption(const std::string& text)
+{
+    if (text == m_caption)
+        return;
+    m_caption = text;
+    ::SetWindowTextA(hwnd(), m_caption.c_str());
+}
+
+void TForm1::setApplicationTitle(const std::string& text)
+{
+    m_application.setTitle(text);
+}
+
+std::string TForm1::entryText()
+{
+    return windowText(Edit1);
+}
+
+void TForm1::setFolderLabel(const std::string& text)
+{
+    ::SetWindowTextA(Label2, text.c_str());
+    sizeLabel(Label2, m_label2Font.get());
+}
+
+int TForm1::showMessageBox(const std::string& text, setup::MessageKind kind, unsigned buttonSet)
+{
+    MessageBoxWindow box(text, kind, buttonSet, m_application.title());
+    return box.run(hwnd());
+}
+
+void TForm1::FormShow()
+{
+    runGuarded([this] { setup::displayRoutine(m_system, *this); });
+}
+
+void TForm1::Button1Click()
+{
+    runGuarded([this] { setup::changeCommand(m_system, *this); });
+}
+
+void TForm1::Timer1Timer()
+{
+    runGuarded([this] { monitor::pollArrival(m_system, *this); });
+}
+
+template <typename Handler> void TForm1::runGuarded(Handler&& handler)
+{
+    // An exception must not cross the system's window procedure: the handler ends, the user is
+    // told, the tool runs on.
+    try {
+        handler();
+    } catch (const std::exception& failure) {
+        showFailureBox(failure.what(), m_application.title(), m_system.codePage(), m_application.hwnd());
+    }
+}
+
+void TForm1::runDisplayRoutineOnce()
+{
+    // Restoring after a minimise shows the window again; the routine must not run again.
+    if (m_displayRoutineRan)
+        return;
+    m_displayRoutineRan = true;
+    FormShow();
+}
+
+void TForm1::showFirst(int showCommand)
+{
+    if (showCommand == platform::showCommands::minimisedNoActivate) {
+        ::ShowWindow(m_application.hwnd(), SW_SHOWMINNOACTIVE);
+        return;
+    }
+    // The taskbar button first, then the display routine, and only then the window itself, so
+    // that a warning comes up before the window. SetWindowPos, not ShowWindow: the first
+    // ShowWindow of a process takes the start-up show command, which is the main window's.
+    ::SetWindowPos(m_application.hwnd(), nullptr, 0, 0, 0, 0,
+                   SWP_SHOWWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    runDisplayRoutineOnce();
+    ::ShowWindow(hwnd(), showCommand == platform::showCommands::maximised ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
+    ::SetForegroundWindow(hwnd());
+}
+
+void TForm1::restoreFromApplication()
+{
+    if (::IsWindowVisible(hwnd()))
+        return;
+    runDisplayRoutineOnce();
+    ::ShowWindow(hwnd(), SW_SHOW);
+    ::SetForegroundWindow(hwnd());
+}
+
+bool TForm1::preTranslate(const MSG& message)
+{
+    if (message.message != WM_KEYDOWN || (message.hwnd != hwnd() && !::IsChild(hwnd(), message.hwnd)))
+        return false;
+    if (message.wParam == VK_ESCAPE)
+        return true;
+    if (message.wParam != VK_RETURN)
+        return false;
+    if (::GetFocus() == Button1 && !keyDown(VK_SHIFT) && !keyDown(VK_CONTROL) && !keyDown(VK_MENU))
+        Button1Click();
+    return true;
+}
+
+LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_TIMER:
+        if (wParam == timer1Id) {
+            Timer1Timer();
+            return 0;
+        }
+        break;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == button1Id && HIWORD(wParam) == BN_CLICKED)
+            Button1Click();
+        return 0;
+    case WM_CTLCOLORSTATIC: {
+        // Labels are opaque in the window's colour; Label2 is blue, Label4 the menu highlight.
+        const auto dc = reinterpret_cast<HDC>(wParam);
+        const auto label = reinterpret_cast<HWND>(lParam);
+        ::SetBkColor(dc, ::GetSysColor(COLOR_ACTIVEBORDER));
+        ::SetTextColor(dc, label == Label2   ? folderColour
+                           : label == Label4 ? ::GetSysColor(COLOR_MENUHILIGHT)
+                                             : ::GetSysColor(COLOR_WINDOWTEXT));
+        return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_ACTIVEBORDER));
+    }
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            const HWND focus = ::GetFocus();
+            if (focus != nullptr && ::IsChild(hwnd(), focus))
+                m_lastFocus = focus;
+        } else {
+            // The first activation puts the focus on Button1, the first control in tab order.
+            ::SetFocus(m_lastFocus != nullptr ? m_lastFocus : Button1);
+        }
+        return 0;
+    case WM_SYSCOMMAND:
+        // Minimising the main window minimises the application: only the taskbar button stays.
+        if ((wParam & 0xFFF0) == SC_MINIMIZE) {
+            m_application.minimise();
+            return 0;
+        }
+        break;
+    case WM_CLOSE:
+        ::DestroyWindow(hwnd());
+        return 0;
+    case WM_DESTROY:
+        ::KillTimer(hwnd(), timer1Id);
+        ::PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return defaultProcedure(message, wParam, lParam);
+}
+
+} // namespace winapp

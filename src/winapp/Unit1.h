@@ -1,0 +1,71 @@
+#pragma once
+
+#include "monitor/StatusView.h"
+#include "platform/System.h"
+#include "setup/SetupView.h"
+#include "winapp/GdiObjects.h"
+#include "winapp/WindowBase.h"
+
+#include <string>
+
+namespace winapp {
+
+class ApplicationWindow;
+
+// The main window, owned by the application window: four labels, the change button, the entry
+// field and the one-second window timer. Its three handlers run the tool's logic (FormShow the
+// display routine, Button1Click the change command, Timer1Timer the arrival poll), each inside
+// a boundary that shows an escaping failure in the failure box and lets the tool run on.
+class TForm1 : public WindowBase, public monitor::StatusView, public setup::SetupView
+{
+public:
+    TForm1(platform::System& system, ApplicationWindow& application);
+
+    void setCaption(const std::string& text) override;
+    void setApplicationTitle(const std::string& text) override;
+    [[nodiscard]] std::string entryText() override;
+    void setFolderLabel(const std::string& text) override;
+    int showMessageBox(const std::string& text, setup::MessageKind kind, unsigned buttonSet) override;
+
+    void FormShow();
+    void Button1Click();
+    void Timer1Timer();
+
+    // The first showing by the process's start-up show command: 7 leaves only the minimised
+    // taskbar button, 3 opens the window maximised, anything else in normal size.
+    void showFirst(int showCommand);
+    // Shows the window again when the application is restored from the taskbar.
+    void restoreFromApplication();
+    // The window's own key rules, ahead of the dialog manager: Enter presses a focused
+    // Button1 and nothing else; Escape does nothing. True when the message was taken.
+    bool preTranslate(const MSG& message);
+
+protected:
+    LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    template <typename Handler> void runGuarded(Handler&& handler);
+    void runDisplayRoutineOnce();
+    void layOut();
+    void sizeLabel(HWND label, HFONT font);
+
+    platform::System& m_system;
+    ApplicationWindow& m_application;
+    std::string m_caption;
+    bool m_displayRoutineRan = false;
+    HWND m_lastFocus = nullptr;
+
+    Font m_windowFont;
+    Font m_label1Font;
+    Font m_label2Font;
+    Font m_label4Font;
+
+    HWND Label1 = nullptr;
+    HWND Label2 = nullptr;
+    HWND Label3 = nullptr;
+    HWND Label4 = nullptr;
+    HWND Button1 = nullptr;
+    HWND Edit1 = nullptr;
+};
+
+} // namespace winapp

@@ -1,0 +1,34 @@
+#include "common/ByteText.h"
+#include "platform/System.h"
+#include "winapp/ApplicationWindow.h"
+#include "winapp/Unit1.h"
+
+#include <windows.h>
+
+#include <exception>
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*showCommand*/)
+{
+    try {
+        const std::unique_ptr<platform::System> system = platform::createSystem({});
+        const std::string title =
+            ansi::defaultApplicationTitle(system->executablePath(), system->pathStyle(), system->codePage());
+
+        winapp::ApplicationWindow application(title, ::LoadIconA(instance, MAKEINTRESOURCEA(1)));
+        winapp::TForm1 form(*system, application);
+        form.showFirst(system->startupShowCommand());
+
+        MSG message{};
+        while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
+            if (form.preTranslate(message) || ::IsDialogMessageA(form.hwnd(), &message))
+                continue;
+            ::TranslateMessage(&message);
+            ::DispatchMessageA(&message);
+        }
+        return static_cast<int>(message.wParam);
+    } catch (const std::exception& failure) {
+        // Only start-up can get here: the windows could not be made.
+        ::MessageBoxA(nullptr, failure.what(), "Kelvoran", MB_ICONHAND | MB_OK);
+        return 1;
+    }
+}
