@@ -186,7 +186,12 @@ WriteResult WinSystem::createFile(const std::string& path, std::string_view cont
 
 bool WinSystem::replaceFileContent(const std::string& path, std::string_view content)
 {
-    // Opening for writing is the test that the file may be written: a read-only file fails here.
+    // The read-only attribute is asked for itself, since an administrator could open the file
+    // for writing all the same; opening for writing then tests the file's security.
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0)
+        return false;
     {
         const FileHandle probe(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -205,13 +210,16 @@ bool WinSystem::replaceFileContent(const std::string& path, std::string_view con
         return file.valid() && writeAll(file.get(), content) && ::SetEndOfFile(file.get()) &&
                ::FlushFileBuffers(file.get());
     }
-    // ReplaceFileA keeps the replaced file's attributes and security; where the file system
-    // cannot, a move with write-through does the same swap.
-    if (::ReplaceFileA(path.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) ||
-        ::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    ::DeleteFileA(temporary.c_str());
-    return false;
+    // ReplaceFileA keeps the replaced file's security; where the file system cannot, a move with
+    // write-through does the same swap. Hidden, system and archive bits are put back either way.
+    if (!::ReplaceFileA(path.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) &&
+        !::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ::DeleteFileA(temporary.c_str());
+        return false;
+    }
+    if (::GetFileAttributesA(path.c_str()) != attributes)
+        ::SetFileAttributesA(path.c_str(), attributes);
+    return true;
 }
 
 std::string WinSystem::errorText(int error) const

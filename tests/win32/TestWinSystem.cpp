@@ -1,0 +1,291 @@
+// The Windows System under Wine with code page 932: every case needs the real kernel32.
+#define DOCTEST_CONFIG_IMPLEMENT
+#include <doctest/doctest.h>
+
+#include "common/ByteText.h"
+#include "common/Failures.h"
+#include "platform/System.h"
+#include "settings/SettingsFile.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+// A fresh folder under the temporary folder, made the working directory for one test case.
+class WorkFolder
+{
+public:
+    WorkFolder()
+    {
+        char temp[MAX_PATH] = {};
+        ::GetTempPathA(MAX_PATH, temp);
+        static int count = 0;
+        m_path = std::string(temp) + "kelvoran-test-" + std::to_string(::GetCurrentProcessId()) + '-' +
+                 std::to_string(++count);
+        REQUIRE(::CreateDirectoryA(m_path.c_str(), nullptr));
+        REQUIRE(::SetCurrentDirectoryA(m_path.c_str()));
+    }
+    WorkFolder(const WorkFolder&) = delete;
+    WorkFolder& operator=(const WorkFolder&) = delete;
+    ~WorkFolder()
+    {
+        char temp[MAX_PATH] = {};
+        ::GetTempPathA(MAX_PATH, temp);
+        ::SetCurrentDirectoryA(temp);
+        removeTree(m_path);
+    }
+    [[nodiscard]] const std::string& path() const { return m_path; }
+
+private:
+    static void removeTree(const std::string& path)
+    {
+        WIN32_FIND_DATAA entry{};
+        const HANDLE find = ::FindFirstFileA((path + "\\*").c_str(), &entry);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                const std::string name = entry.cFileName;
+                if (name == "." || name == "..")
+                    continue;
+                const std::string child = path + '\\' + name;
+                ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+                    removeTree(child);
+                else
+                    ::DeleteFileA(child.c_str());
+            } while (::FindNextFileA(find, &entry));
+            ::FindClose(find);
+        }
+        ::RemoveDirectoryA(path.c_str());
+    }
+    std::string m_path;
+};
+
+class Names : public platform::EntryVisitor
+{
+public:
+    void visit(std::string_view name) override { names.emplace_back(name); }
+    std::vector<std::string> names;
+};
+
+std::string readBytes(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+void writeBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string formatMessage(DWORD error)
+{
+    char text[512] = {};
+    ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, sizeof text,
+                     nullptr);
+    std::string trimmed = text;
+    while (!trimmed.empty() && (static_cast<unsigned char>(trimmed.back()) <= 0x20 || trimmed.back() == '.'))
+        trimmed.pop_back();
+    return trimmed;
+}
+
+} // namespace
+
+TEST_CASE("code page 932 is active and its lead bytes come from the system")
+{
+    const auto system = platform::createSystem({});
+    REQUIRE(::GetACP() == 932);
+    const ansi::CodePage& codePage = system->codePage();
+    CHECK(codePage.isLeadByte(0x81));
+    CHECK(codePage.isLeadByte(0x95));
+    CHECK(codePage.isLeadByte(0xE0));
+    CHECK(codePage.isLeadByte(0xFC));
+    CHECK_FALSE(codePage.isLeadByte(0x5C));
+    CHECK_FALSE(codePage.isLeadByte(0x80));
+    CHECK_FALSE(codePage.isLeadByte(0xA0)); // half-width katakana are single bytes
+    CHECK_FALSE(codePage.isLeadByte(0xFD));
+}
+
+TEST_CASE("a listing holds hidden and system files, an empty sub-folder, and . and ..")
+{
+    const WorkFolder work;
+    const auto system = platform::createSystem({});
+    REQUIRE(::CreateDirectoryA("in", nullptr));
+    Names names;
+    REQUIRE(system->listDirectory("in\\", names) == platform::Listing::Listed);
+    std::sort(names.names.begin(), names.names.end());
+    CHECK(names.names == std::vector<std::string>{".", ".."});
+
+    writeBytes("in\\hidden", "h");
+    ::SetFileAttributesA("in\\hidden", FILE_ATTRIBUTE_HIDDEN);
+    writeBytes("in\\system.sys", "s");
+    ::SetFileAttributesA("in\\system.sys", FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN);
+    REQUIRE(::CreateDirectoryA("in\\empty", nullptr));
+    writeBytes("in\\noextension", "n");
+    names.names.clear();
+    REQUIRE(system->listDirectory(work.path() + "\\in\\", names) == platform::Listing::Listed);
+    std::sort(names.names.begin(), names.names.end());
+    CHECK(names.names == std::vector<std::string>{".", "..", "empty", "hidden", "noextension", "system.sys"});
+
+    CHECK(system->listDirectory("in\\noextension\\", names) == platform::Listing::NotADirectory);
+    CHECK(system->listDirectory("missing\\", names) == platform::Listing::NotADirectory);
+}
+
+TEST_CASE("a path ending in a character whose trail byte is 0x5C")
+{
+    const WorkFolder work;
+    const auto system = platform::createSystem({});
+    const std::string folder = "\x95\x5C"; // 表
+    REQUIRE(system->createDirectory(folder));
+    CHECK(system->entryKind(folder) == platform::EntryKind::Directory);
+    // The trail byte is no separator: the separator is appended, and the listing works.
+    const std::string listed = ansi::withTrailingSeparator(folder, system->pathStyle(), system->codePage());
+    CHECK(listed == folder + "\\");
+    writeBytes(folder + "\\arrived", "a");
+    Names names;
+    REQUIRE(system->listDirectory(listed, names) == platform::Listing::Listed);
+    CHECK(std::count(names.names.begin(), names.names.end(), "arrived") == 1);
+
+    // A working directory ending in that character still holds its settings file.
+    REQUIRE(::SetCurrentDirectoryA(folder.c_str()));
+    const std::string path = settings::settingsPath(*system);
+    CHECK(path == work.path() + "\\" + folder + "\\Kelvoran.ini");
+    settings::storeWatchedFolder(*system, path, "C:\\in");
+    CHECK(settings::readWatchedFolder(*system, path) == "C:\\in");
+}
+
+TEST_CASE("directories are created one level at a time")
+{
+    const WorkFolder work;
+    const auto system = platform::createSystem({});
+    CHECK(system->createDirectory("a"));
+    CHECK(system->entryKind("a") == platform::EntryKind::Directory);
+    CHECK_FALSE(system->createDirectory("a"));
+    CHECK_FALSE(system->createDirectory("missing\\b"));
+    writeBytes("file", "f");
+    CHECK(system->entryKind("file") == platform::EntryKind::Other);
+    CHECK_FALSE(system->createDirectory("file"));
+}
+
+TEST_CASE("settings file: new file byte for byte, an update keeps every other byte")
+{
+    const WorkFolder work;
+    const auto system = platform::createSystem({});
+    const std::string path = settings::settingsPath(*system);
+    CHECK(path == work.path() + "\\Kelvoran.ini");
+    CHECK_FALSE(settings::settingsPresent(*system, path));
+
+    const std::string folder = "C:\\\x83\x66\x81\x5B\x83\x5E\\\x95\x5C"; // C:\データ\表
+    settings::storeWatchedFolder(*system, path, folder);
+    CHECK(readBytes("Kelvoran.ini") == "[KansiDir]\r\nfullpath=" + folder + "\r\n");
+
+    const std::string handWritten =
+        "; kept\r\n[Other]\r\nkey = value\r\n\r\n[kansidir]\nFULLPATH = D:\\in  \n[Last]\r\nx=1";
+    writeBytes("Kelvoran.ini", handWritten);
+    // The replacement keeps the file's own attributes.
+    REQUIRE(::SetFileAttributesA("Kelvoran.ini", FILE_ATTRIBUTE_HIDDEN));
+    CHECK(settings::readWatchedFolder(*system, path) == "D:\\in");
+    settings::storeWatchedFolder(*system, path, folder);
+    CHECK((::GetFileAttributesA("Kelvoran.ini") & FILE_ATTRIBUTE_HIDDEN) != 0);
+    CHECK(readBytes("Kelvoran.ini") ==
+          "; kept\r\n[Other]\r\nkey = value\r\n\r\n[kansidir]\nFULLPATH = " + folder + "\n[Last]\r\nx=1");
+
+    // Nothing is left beside it.
+    Names names;
+    REQUIRE(system->listDirectory(work.path() + "\\", names) == platform::Listing::Listed);
+    CHECK(names.names.size() == 3);
+}
+
+TEST_CASE("a read-only settings file is never written")
+{
+    const WorkFolder work;
+    const auto system = platform::createSystem({});
+    const std::string path = settings::settingsPath(*system);
+    writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=C:\\old\r\n");
+    REQUIRE(::SetFileAttributesA("Kelvoran.ini", FILE_ATTRIBUTE_READONLY));
+    CHECK_THROWS_WITH_AS(settings::storeWatchedFolder(*system, path, "C:\\new"), ("Unable to write to " + path).c_str(),
+                         EIniFileException);
+    CHECK(readBytes("Kelvoran.ini") == "[KansiDir]\r\nfullpath=C:\\old\r\n");
+    CHECK((::GetFileAttributesA("Kelvoran.ini") & FILE_ATTRIBUTE_READONLY) != 0);
+}
+
+TEST_CASE("creation failures carry the full path and the system's text")
+{
+    const WorkFolder work;
+    const auto system = platform::createSystem({});
+
+    // A directory named Kelvoran.ini: the settings count as absent and cannot be created.
+    REQUIRE(::CreateDirectoryA("Kelvoran.ini", nullptr));
+    const std::string path = settings::settingsPath(*system);
+    CHECK_FALSE(settings::settingsPresent(*system, path));
+    try {
+        settings::storeWatchedFolder(*system, path, "C:\\in");
+        FAIL("no failure");
+    } catch (const EFCreateError& failure) {
+        const std::string message = failure.what();
+        const std::string start = "Cannot create file \"" + work.path() + "\\Kelvoran.ini\". ";
+        CHECK(message.substr(0, start.size()) == start);
+        const std::string text = message.substr(start.size());
+        CHECK(!text.empty());
+        CHECK(text == formatMessage(ERROR_ACCESS_DENIED));
+    }
+    CHECK(system->entryKind("Kelvoran.ini") == platform::EntryKind::Directory);
+
+    // The system's own text for a folder that is not there, trimmed at the end.
+    const platform::WriteResult missing = system->createFile("missing\\Kelvoran.ini", "x");
+    CHECK(missing.outcome == platform::WriteResult::Outcome::CreateFailed);
+    CHECK(missing.error == ERROR_PATH_NOT_FOUND);
+    CHECK(system->errorText(missing.error) == formatMessage(ERROR_PATH_NOT_FOUND));
+    CHECK(system->errorText(missing.error).back() != '.');
+}
+
+TEST_CASE("full path names and the working directory")
+{
+    const WorkFolder work;
+    const auto system = platform::createSystem({});
+    CHECK(system->currentDirectory().path == work.path());
+    CHECK(system->fullPathName("Kelvoran.ini") == work.path() + "\\Kelvoran.ini");
+    CHECK(system->fullPathName("a\\..\\b\\.\\c") == work.path() + "\\b\\c");
+    CHECK(system->fullPathName("C:\\x\\..\\y") == "C:\\y");
+}
+
+TEST_CASE("the executable's name gives the default title")
+{
+    const auto system = platform::createSystem({});
+    const std::string own = system->executablePath();
+    CHECK(ansi::defaultApplicationTitle(own, system->pathStyle(), system->codePage()) == "Testwinsystem");
+
+    // A copy named AbcDef.Old.EXE reports its own title.
+    const WorkFolder work;
+    const std::string copy = work.path() + "\\AbcDef.Old.EXE";
+    REQUIRE(::CopyFileA(own.c_str(), copy.c_str(), FALSE));
+    std::string command = "\"" + copy + "\" --title-to title.txt";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    REQUIRE(
+        ::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    ::WaitForSingleObject(process.hProcess, 30000);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    CHECK(readBytes("title.txt") == "Abcdef");
+}
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && std::string(argv[1]) == "--title-to") {
+        const auto system = platform::createSystem({});
+        writeBytes(argv[2],
+                   ansi::defaultApplicationTitle(system->executablePath(), system->pathStyle(), system->codePage()));
+        return 0;
+    }
+    return doctest::Context(argc, argv).run();
+}
