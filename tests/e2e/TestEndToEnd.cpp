@@ -1,10 +1,10 @@
+#include "support/VirtualDesktop.h"
 #include "support/WorkingDirectory.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTest>
 
 #include <functional>
@@ -16,64 +16,21 @@ class TestEndToEnd : public QObject
     Q_OBJECT
 
 private:
-    QProcess m_xvfb;
-    QProcess m_windowManager;
+    VirtualDesktop m_desktop;
     QProcess m_tool;
-    QString m_display;
     QString m_box;
 
-    QProcessEnvironment environment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DISPLAY"), m_display);
-        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        return env;
-    }
-
-    QString run(const QString& program, const QStringList& arguments)
-    {
-        QProcess process;
-        process.setProcessEnvironment(environment());
-        process.start(program, arguments);
-        process.waitForFinished(10000);
-        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-    }
-
+    QString run(const QString& program, const QStringList& arguments) { return m_desktop.run(program, arguments); }
     static bool waitFor(const std::function<bool()>& condition, int milliseconds)
     {
-        QElapsedTimer timer;
-        timer.start();
-        while (!condition()) {
-            if (timer.elapsed() > milliseconds)
-                return false;
-            QTest::qWait(20);
-        }
-        return true;
+        return VirtualDesktop::waitFor(condition, milliseconds);
     }
+    QString property(const QString& window, const char* name) { return m_desktop.property(window, name); }
 
     // Visible windows of the tool whose window type is `type` (NORMAL or DIALOG).
     QStringList windows(const QString& type)
     {
-        QStringList found;
-        const QString ids =
-            run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                            QStringLiteral("--pid"), QString::number(m_tool.processId())});
-        for (const QString& id : ids.split(u'\n', Qt::SkipEmptyParts)) {
-            const QString types =
-                run(QStringLiteral("xprop"), {QStringLiteral("-id"), id, QStringLiteral("_NET_WM_WINDOW_TYPE")});
-            if (types.contains(QStringLiteral("_NET_WM_WINDOW_TYPE_") + type))
-                found << id;
-        }
-        return found;
-    }
-
-    // A text property of a window, as xprop prints it, without its quotes.
-    QString property(const QString& window, const char* name)
-    {
-        const QString line = run(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QString::fromLatin1(name)});
-        const qsizetype first = line.indexOf(u'"');
-        return first < 0 ? QString() : line.mid(first + 1, line.lastIndexOf(u'"') - first - 1);
+        return m_desktop.windows({QStringLiteral("--pid"), QString::number(m_tool.processId())}, type);
     }
 
     QString mainWindow()
@@ -119,7 +76,7 @@ private:
 
     void startTool()
     {
-        m_tool.setProcessEnvironment(environment());
+        m_tool.setProcessEnvironment(m_desktop.environment());
         m_tool.setWorkingDirectory(QDir::currentPath());
         m_tool.start(QStringLiteral(KV_EXECUTABLE), {});
         QVERIFY(m_tool.waitForStarted());
@@ -137,32 +94,8 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        for (const char* tool : {"Xvfb", "xprop", "xdotool"}) {
-            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
-                QFAIL(qPrintable(QStringLiteral("%1 is not installed").arg(QString::fromLatin1(tool))));
-        }
-        m_xvfb.start(QStringLiteral("Xvfb"),
-                     {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
-                      QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-        QVERIFY(m_xvfb.waitForStarted());
-        QVERIFY(waitFor([&] { return m_xvfb.canReadLine() || m_xvfb.waitForReadyRead(100); }, 10000));
-        m_display = QStringLiteral(":") + QString::fromLatin1(m_xvfb.readLine()).trimmed();
-        if (!QStandardPaths::findExecutable(QStringLiteral("openbox")).isEmpty()) {
-            m_windowManager.setProcessEnvironment(environment());
-            m_windowManager.start(QStringLiteral("openbox"), {});
-            QTest::qWait(500);
-        }
-    }
-
-    void cleanupTestCase()
-    {
-        m_windowManager.kill();
-        m_windowManager.waitForFinished();
-        m_xvfb.terminate();
-        m_xvfb.waitForFinished();
-    }
+    void initTestCase() { m_desktop.start(); }
+    void cleanupTestCase() { m_desktop.stop(); }
 
     void cleanup()
     {

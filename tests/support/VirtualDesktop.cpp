@@ -1,0 +1,84 @@
+#include "support/VirtualDesktop.h"
+
+#include <QElapsedTimer>
+#include <QStandardPaths>
+#include <QTest>
+
+void VirtualDesktop::start()
+{
+    for (const char* tool : {"Xvfb", "xprop", "xdotool"}) {
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+            QFAIL(qPrintable(QStringLiteral("%1 is not installed").arg(QString::fromLatin1(tool))));
+    }
+    m_xvfb.start(QStringLiteral("Xvfb"),
+                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                  QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    QVERIFY(m_xvfb.waitForStarted());
+    QVERIFY(waitFor([&] { return m_xvfb.canReadLine() || m_xvfb.waitForReadyRead(100); }, 10000));
+    m_display = QStringLiteral(":") + QString::fromLatin1(m_xvfb.readLine()).trimmed();
+    if (!QStandardPaths::findExecutable(QStringLiteral("openbox")).isEmpty()) {
+        m_windowManager.setProcessEnvironment(environment());
+        m_windowManager.start(QStringLiteral("openbox"), {});
+        QTest::qWait(500);
+    }
+}
+
+void VirtualDesktop::stop()
+{
+    m_windowManager.kill();
+    m_windowManager.waitForFinished();
+    m_xvfb.terminate();
+    m_xvfb.waitForFinished();
+}
+
+QProcessEnvironment VirtualDesktop::environment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    return env;
+}
+
+QString VirtualDesktop::run(const QString& program, const QStringList& arguments) const
+{
+    QProcess process;
+    process.setProcessEnvironment(environment());
+    process.start(program, arguments);
+    process.waitForFinished(10000);
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+QStringList VirtualDesktop::windows(const QStringList& search, const QString& type) const
+{
+    QStringList found;
+    const QString ids = xdotool(QStringList{QStringLiteral("search"), QStringLiteral("--onlyvisible")} + search);
+    for (const QString& id : ids.split(u'\n', Qt::SkipEmptyParts)) {
+        if (property(id, "_NET_WM_WINDOW_TYPE").contains(QStringLiteral("_NET_WM_WINDOW_TYPE_") + type))
+            found << id;
+    }
+    return found;
+}
+
+QString VirtualDesktop::property(const QString& window, const char* name) const
+{
+    const QString line = run(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QString::fromLatin1(name)});
+    const qsizetype first = line.indexOf(u'"');
+    if (first < 0) {
+        const qsizetype equals = line.indexOf(u'=');
+        return equals < 0 ? QString() : line.mid(equals + 1).trimmed();
+    }
+    return line.mid(first + 1, line.lastIndexOf(u'"') - first - 1);
+}
+
+bool VirtualDesktop::waitFor(const std::function<bool()>& condition, int milliseconds)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > milliseconds)
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
+}
