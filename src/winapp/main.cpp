@@ -19,11 +19,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
         form.showFirst(system->startupShowCommand());
 
         MSG message{};
-        while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
-            if (form.preTranslate(message) || ::IsDialogMessageA(form.hwnd(), &message))
+        // Messages are taken as Unicode: a typed double-byte character then reaches the entry
+        // field as one WM_CHAR, where the ANSI calls would split it into lead and trail byte
+        // messages that Wine's IsDialogMessageA converts one byte at a time. Texts are still
+        // set and read with the A calls, in the ANSI code page.
+        while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+            if (form.preTranslate(message) || ::IsDialogMessageW(form.hwnd(), &message))
                 continue;
             ::TranslateMessage(&message);
-            ::DispatchMessageA(&message);
+            ::DispatchMessageW(&message);
         }
         return static_cast<int>(message.wParam);
     } catch (const std::exception& failure) {

@@ -63,12 +63,14 @@ QStringList VirtualDesktop::windows(const QStringList& search, const QString& ty
 QString VirtualDesktop::property(const QString& window, const char* name) const
 {
     const QString line = run(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QString::fromLatin1(name)});
+    if (line.endsWith(QStringLiteral("not found.")) || line.contains(QStringLiteral("no such atom")))
+        return {};
     const qsizetype first = line.indexOf(u'"');
-    if (first < 0) {
-        const qsizetype equals = line.indexOf(u'=');
-        return equals < 0 ? QString() : line.mid(equals + 1).trimmed();
-    }
-    return line.mid(first + 1, line.lastIndexOf(u'"') - first - 1);
+    if (first >= 0)
+        return line.mid(first + 1, line.lastIndexOf(u'"') - first - 1);
+    // Other properties: what follows "NAME(TYPE) =" or "NAME(TYPE):".
+    const qsizetype end = line.indexOf(u')');
+    return line.mid(end + 2).trimmed();
 }
 
 bool VirtualDesktop::waitFor(const std::function<bool()>& condition, int milliseconds)

@@ -24,7 +24,8 @@ public:
     // Visible windows found by an xdotool search (such as {"--pid", "123"}) whose window type
     // is `type` (NORMAL or DIALOG).
     [[nodiscard]] QStringList windows(const QStringList& search, const QString& type) const;
-    // A property of a window as xprop prints it, the text between its quotes for a text property.
+    // A property of a window as xprop prints it, the text between its quotes for a text
+    // property; empty when the window has no such property.
     [[nodiscard]] QString property(const QString& window, const char* name) const;
     [[nodiscard]] QString focusedWindow() const { return xdotool({QStringLiteral("getwindowfocus")}); }
 

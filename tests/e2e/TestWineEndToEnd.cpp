@@ -1,0 +1,222 @@
+#include "support/VirtualDesktop.h"
+#include "support/WorkingDirectory.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTest>
+
+// Starts the Windows build, kelvoran.exe, under Wine with code page 932 on a virtual X server and
+// reads what it shows through xprop and xdotool. Wine maps the application window, which carries
+// the taskbar button, to an X window of its own; the main window is a second one, owned by it.
+class TestWineEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private:
+    VirtualDesktop m_desktop;
+    QProcess m_tool;
+    QString m_box;
+
+    static QString windowsBuild() { return QStringLiteral(KV_WINDOWS_BUILD); }
+
+    QProcessEnvironment wineEnvironment() const
+    {
+        QProcessEnvironment env = m_desktop.environment();
+        env.insert(QStringLiteral("KV_WINEPREFIX"), windowsBuild() + QStringLiteral("/wineprefix"));
+        env.insert(QStringLiteral("WINEPREFIX"), windowsBuild() + QStringLiteral("/wineprefix"));
+        return env;
+    }
+
+    // Runs a Windows program of the build folder in the working directory.
+    void startWindowsProgram(const QStringList& arguments)
+    {
+        m_tool.setProcessEnvironment(wineEnvironment());
+        m_tool.setWorkingDirectory(QDir::currentPath());
+        m_tool.start(QStringLiteral(KV_WINE_RUN), arguments);
+        QVERIFY(m_tool.waitForStarted());
+    }
+
+    void startTool() { startWindowsProgram({windowsBuild() + QStringLiteral("/src/kelvoran.exe")}); }
+
+    // The tool's X windows of a role, visible or not: "application" (the taskbar button's
+    // window), "main" (owned, kept off the taskbar) or "box".
+    QStringList windows(const char* role, bool onlyVisible)
+    {
+        QStringList search{QStringLiteral("search"), QStringLiteral("--class"), QStringLiteral("kelvoran\\.exe")};
+        if (onlyVisible)
+            search.insert(1, QStringLiteral("--onlyvisible"));
+        QStringList found;
+        for (const QString& id : m_desktop.xdotool(search).split(u'\n', Qt::SkipEmptyParts)) {
+            const QString type = m_desktop.property(id, "_NET_WM_WINDOW_TYPE");
+            const bool owned = !m_desktop.property(id, "WM_TRANSIENT_FOR").isEmpty();
+            const bool isBox = type.contains(QStringLiteral("DIALOG"));
+            const bool isMain = !isBox && owned;
+            const bool isApplication = !isBox && !owned &&
+                                       m_desktop.property(id, "_NET_WM_NAME") != QStringLiteral("Default IME") &&
+                                       !m_desktop.property(id, "WM_STATE").isEmpty();
+            if ((qstrcmp(role, "box") == 0 && isBox) || (qstrcmp(role, "main") == 0 && isMain) ||
+                (qstrcmp(role, "application") == 0 && isApplication))
+                found << id;
+        }
+        return found;
+    }
+
+    QString waitForWindow(const char* role)
+    {
+        QString id;
+        VirtualDesktop::waitFor(
+            [&] {
+                const QStringList found = windows(role, true);
+                id = found.isEmpty() ? QString() : found.front();
+                return !id.isEmpty();
+            },
+            20000);
+        return id;
+    }
+
+    QString waitForBox()
+    {
+        m_box = waitForWindow("box");
+        return m_box.isEmpty() ? QString() : m_desktop.property(m_box, "_NET_WM_NAME");
+    }
+
+    void answerBox()
+    {
+        VirtualDesktop::waitFor([&] { return m_desktop.focusedWindow() == m_box; }, 5000);
+        m_desktop.xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+        QVERIFY(VirtualDesktop::waitFor([&] { return !windows("box", true).contains(m_box); }, 10000));
+    }
+
+    // Caption and taskbar text both read `text` within `milliseconds`.
+    bool shows(const QString& main, const QString& application, const QString& text, int milliseconds)
+    {
+        return VirtualDesktop::waitFor(
+            [&] {
+                return m_desktop.property(main, "_NET_WM_NAME") == text &&
+                       m_desktop.property(application, "_NET_WM_NAME") == text;
+            },
+            milliseconds);
+    }
+
+private slots:
+    void initTestCase() { m_desktop.start(); }
+    void cleanupTestCase() { m_desktop.stop(); }
+
+    void cleanup()
+    {
+        m_tool.kill();
+        m_tool.waitForFinished();
+        QProcess::execute(QStringLiteral("env"),
+                          {QStringLiteral("WINEPREFIX=") + windowsBuild() + QStringLiteral("/wineprefix"),
+                           QStringLiteral("wineserver"), QStringLiteral("-k")});
+    }
+
+    void statusReachesCaptionAndTaskbar()
+    {
+        const WorkingDirectory work;
+        writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=\r\n");
+        startTool();
+        const QString main = waitForWindow("main");
+        QVERIFY(!main.isEmpty());
+        const QString application = windows("application", false).value(0);
+        QVERIFY(!application.isEmpty());
+        QTest::qWait(2200);
+        QCOMPARE(m_desktop.property(main, "_NET_WM_NAME"), QStringLiteral("Kelvoran"));
+        QCOMPARE(m_desktop.property(application, "_NET_WM_NAME"), QStringLiteral("kelvoran"));
+
+        // Wine shows the Linux file system as drive Z:.
+        QVERIFY(QDir().mkdir(QStringLiteral("in")));
+        writeBytes("Kelvoran.ini",
+                   "[KansiDir]\r\nfullpath=Z:" + QDir::currentPath().replace(u'/', u'\\').toStdString() + "\\in\r\n");
+        QVERIFY(shows(main, application, QStringLiteral("監視中・・・・"), 3000));
+        QElapsedTimer arrival;
+        writeBytes(work.path("in/data.csv"), "1,2,3\n");
+        arrival.start();
+        QVERIFY(shows(main, application, QStringLiteral("着信！"), 3000));
+        QVERIFY2(arrival.elapsed() < 1500, qPrintable(QString::number(arrival.elapsed())));
+        QVERIFY(QFile::remove(QStringLiteral("in/data.csv")));
+        QVERIFY(shows(main, application, QStringLiteral("監視中・・・・"), 3000));
+        QVERIFY(QDir().rmdir(QStringLiteral("in")));
+        QVERIFY(shows(main, application, QStringLiteral("指定したフォルダは存在しません！"), 3000));
+    }
+
+    void warningComesFirstAndMinimisingShowsItNoMore()
+    {
+        const WorkingDirectory work;
+        startTool();
+        QCOMPARE(waitForBox(), QStringLiteral("Warning"));
+        QVERIFY(windows("main", true).isEmpty());
+        answerBox();
+        const QString main = waitForWindow("main");
+        QVERIFY(!main.isEmpty());
+        const QString application = windows("application", true).value(0);
+        QVERIFY(!application.isEmpty());
+
+        // Minimising leaves only the taskbar button; restoring it brings the window back, with
+        // no second warning though there is still no settings file.
+        m_desktop.xdotool({QStringLiteral("windowminimize"), QStringLiteral("--sync"), main});
+        QVERIFY(VirtualDesktop::waitFor([&] { return windows("main", true).isEmpty(); }, 5000));
+        QVERIFY(m_desktop.property(application, "WM_STATE").contains(QStringLiteral("Iconic")));
+        m_desktop.xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), application});
+        QVERIFY(VirtualDesktop::waitFor([&] { return windows("main", true).contains(main); }, 5000));
+        QTest::qWait(1500);
+        QVERIFY(windows("box", true).isEmpty());
+    }
+
+    void folderWithJapaneseNameIsCreatedAndStoredInShiftJis()
+    {
+        const WorkingDirectory work;
+        startTool();
+        QCOMPARE(waitForBox(), QStringLiteral("Warning"));
+        answerBox();
+        const QString main = waitForWindow("main");
+        QVERIFY(!main.isEmpty());
+
+        const QString base = QStringLiteral("Z:") + QDir::currentPath().replace(u'/', u'\\') + u'\\';
+        m_desktop.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), main, QStringLiteral("100"),
+                           QStringLiteral("114"), QStringLiteral("click"), QStringLiteral("1")});
+        m_desktop.xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("10"), base});
+        // Characters outside the keyboard map need time for xdotool to map a key to each.
+        m_desktop.xdotool(
+            {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("150"), QStringLiteral("データ\\今日")});
+        m_desktop.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), main, QStringLiteral("288"),
+                           QStringLiteral("80"), QStringLiteral("click"), QStringLiteral("1")});
+
+        for (const char* title : {"Warning", "Confirm", "Information"}) {
+            QCOMPARE(waitForBox(), QString::fromLatin1(title));
+            answerBox();
+        }
+        QVERIFY(QFileInfo(QStringLiteral("データ/今日")).isDir());
+        // データ and 今日 in Shift-JIS.
+        const std::string folder = base.toStdString() + "\x83\x66\x81\x5B\x83\x5E\\\x8D\xA1\x93\xFA";
+        QCOMPARE(readBytes("Kelvoran.ini"), "[KansiDir]\r\nfullpath=" + folder + "\r\n");
+    }
+
+    void minimisedStartShowsNoWindowButTheTaskbarText()
+    {
+        const WorkingDirectory work;
+        QVERIFY(QDir().mkdir(QStringLiteral("in")));
+        writeBytes("Kelvoran.ini",
+                   "[KansiDir]\r\nfullpath=Z:" + QDir::currentPath().replace(u'/', u'\\').toStdString() + "\\in\r\n");
+        // Show command 7, as a shortcut set to run minimised passes it.
+        startWindowsProgram(
+            {windowsBuild() + QStringLiteral("/tests/win32/ShowCommandLauncher.exe"), QStringLiteral("7"),
+             QStringLiteral("Z:") + windowsBuild().replace(u'/', u'\\') + QStringLiteral("\\src\\kelvoran.exe")});
+        QString application;
+        QVERIFY(VirtualDesktop::waitFor(
+            [&] {
+                application = windows("application", false).value(0);
+                return !application.isEmpty() &&
+                       m_desktop.property(application, "_NET_WM_NAME") == QStringLiteral("監視中・・・・");
+            },
+            20000));
+        QVERIFY(m_desktop.property(application, "WM_STATE").contains(QStringLiteral("Iconic")));
+        QVERIFY(windows("main", true).isEmpty());
+        QVERIFY(windows("box", true).isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWineEndToEnd)
+#include "TestWineEndToEnd.moc"
