@@ -4,7 +4,9 @@
 KV_BUILD_PACKAGES="g++ cmake ninja-build qt6-base-dev libxcb1-dev"
 KV_DISPLAY_PACKAGES="xvfb x11-utils xdotool openbox imagemagick fonts-dejavu-core fonts-ipafont-mincho fonts-noto-cjk"
 KV_CHECK_PACKAGES="clang-format clang libclang-rt-14-dev"
-KV_WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix"
+# The Windows build: the cross compiler, Wine to run it (with Wine's own Tahoma), doctest for its
+# tests, and the locales package for the Japanese locale that gives Wine code page 932.
+KV_WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix wine wine64 fonts-wine doctest-dev locales"
 
 kv_install_missing() {
     local missing=()
@@ -33,4 +35,12 @@ kv_start_virtual_display() {
     openbox >/dev/null 2>&1 &
     KV_WM_PID=$!
     sleep 0.5
+}
+
+# Wine takes its ANSI code page from the locale: ja_JP.UTF-8 gives code page 932.
+kv_make_japanese_locale() {
+    locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$' && return 0
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 }
