@@ -2,7 +2,7 @@
 # Sourced by scripts/start and scripts/test.
 
 KV_BUILD_PACKAGES="g++ cmake ninja-build qt6-base-dev libxcb1-dev"
-KV_DISPLAY_PACKAGES="xvfb x11-utils xdotool openbox imagemagick fonts-dejavu-core fonts-ipafont-mincho fonts-noto-cjk"
+KV_DISPLAY_PACKAGES="xvfb x11-utils xdotool xclip openbox imagemagick fonts-dejavu-core fonts-ipafont-mincho fonts-noto-cjk"
 KV_CHECK_PACKAGES="clang-format clang libclang-rt-14-dev"
 # The Windows build: the cross compiler, Wine to run it (with Wine's own Tahoma), doctest for its
 # tests, and the locales package for the Japanese locale that gives Wine code page 932.

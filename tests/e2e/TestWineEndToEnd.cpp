@@ -148,6 +148,23 @@ private slots:
         startTool();
         QCOMPARE(waitForBox(), QStringLiteral("Warning"));
         QVERIFY(windows("main", true).isEmpty());
+        // Escape does nothing in a box without a cancel button; Ctrl+C copies the box as text
+        // (Wine hands it to X11 with LF line ends).
+        VirtualDesktop::waitFor([&] { return m_desktop.focusedWindow() == m_box; }, 5000);
+        m_desktop.xdotool({QStringLiteral("key"), QStringLiteral("Escape"), QStringLiteral("ctrl+c")});
+        const QString divider(27, u'-');
+        QVERIFY(VirtualDesktop::waitFor(
+            [&] {
+                return m_desktop.run(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
+                                                               QStringLiteral("clipboard")}) ==
+                       QStringList{divider, QStringLiteral("Warning"),
+                                   divider, QStringLiteral("監視フォルダを指定して下さい！"),
+                                   divider, QStringLiteral("Yes   "),
+                                   divider}
+                           .join(u'\n');
+            },
+            5000));
+        QVERIFY(windows("box", true).contains(m_box));
         answerBox();
         const QString main = waitForWindow("main");
         QVERIFY(!main.isEmpty());
@@ -181,9 +198,19 @@ private slots:
         // Characters outside the keyboard map need time for xdotool to map a key to each.
         m_desktop.xdotool(
             {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("150"), QStringLiteral("データ\\今日")});
-        m_desktop.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), main, QStringLiteral("288"),
-                           QStringLiteral("80"), QStringLiteral("click"), QStringLiteral("1")});
+        const auto pressButton1 = [&] {
+            m_desktop.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), main, QStringLiteral("288"),
+                               QStringLiteral("80"), QStringLiteral("click"), QStringLiteral("1")});
+        };
+        // Escape answers the create question with No: nothing is made.
+        pressButton1();
+        QCOMPARE(waitForBox(), QStringLiteral("Warning"));
+        VirtualDesktop::waitFor([&] { return m_desktop.focusedWindow() == m_box; }, 5000);
+        m_desktop.xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+        QVERIFY(VirtualDesktop::waitFor([&] { return windows("box", true).isEmpty(); }, 5000));
+        QVERIFY(!QFileInfo::exists(QStringLiteral("データ")));
 
+        pressButton1();
         for (const char* title : {"Warning", "Confirm", "Information"}) {
             QCOMPARE(waitForBox(), QString::fromLatin1(title));
             answerBox();
