@@ -18,6 +18,7 @@ private:
     VirtualDesktop m_desktop;
     QProcess m_tool;
     QString m_box;
+    bool m_resolutionChanged = false;
 
     static QString windowsBuild() { return QStringLiteral(KV_WINDOWS_BUILD); }
 
@@ -89,6 +90,37 @@ private:
         QVERIFY(VirtualDesktop::waitFor([&] { return !windows("box", true).contains(m_box); }, 10000));
     }
 
+    // The client size of a window, as "WIDTHxHEIGHT".
+    QString size(const QString& window)
+    {
+        const QString geometry = m_desktop.xdotool({QStringLiteral("getwindowgeometry"), window});
+        return geometry.mid(geometry.indexOf(QStringLiteral("Geometry: ")) + 10).trimmed();
+    }
+
+    // The screen resolution Wine reports to programs started from now on.
+    void setResolution(int dpi)
+    {
+        QProcess reg;
+        reg.setProcessEnvironment(wineEnvironment());
+        reg.start(QStringLiteral(KV_WINE_RUN),
+                  {QStringLiteral("reg"), QStringLiteral("add"), QStringLiteral("HKCU\\Control Panel\\Desktop"),
+                   QStringLiteral("/v"), QStringLiteral("LogPixels"), QStringLiteral("/t"), QStringLiteral("REG_DWORD"),
+                   QStringLiteral("/d"), QString::number(dpi), QStringLiteral("/f")});
+        QVERIFY(reg.waitForFinished(60000));
+        // The server writes the registry to disk as it ends; -k would end it before that.
+        wineserver(QStringLiteral("-w"));
+        m_resolutionChanged = dpi != 96;
+    }
+
+    void stopWine() { wineserver(QStringLiteral("-k")); }
+
+    void wineserver(const QString& option)
+    {
+        QProcess::execute(QStringLiteral("env"),
+                          {QStringLiteral("WINEPREFIX=") + windowsBuild() + QStringLiteral("/wineprefix"),
+                           QStringLiteral("wineserver"), option});
+    }
+
     // Caption and taskbar text both read `text` within `milliseconds`.
     bool shows(const QString& main, const QString& application, const QString& text, int milliseconds)
     {
@@ -101,16 +133,21 @@ private:
     }
 
 private slots:
-    void initTestCase() { m_desktop.start(); }
+    void initTestCase()
+    {
+        m_desktop.start();
+        // The design's resolution, also after a run that was stopped at another.
+        setResolution(96);
+    }
     void cleanupTestCase() { m_desktop.stop(); }
 
     void cleanup()
     {
         m_tool.kill();
         m_tool.waitForFinished();
-        QProcess::execute(QStringLiteral("env"),
-                          {QStringLiteral("WINEPREFIX=") + windowsBuild() + QStringLiteral("/wineprefix"),
-                           QStringLiteral("wineserver"), QStringLiteral("-k")});
+        stopWine();
+        if (m_resolutionChanged)
+            setResolution(96);
     }
 
     void statusReachesCaptionAndTaskbar()
@@ -125,6 +162,7 @@ private slots:
         QTest::qWait(2200);
         QCOMPARE(m_desktop.property(main, "_NET_WM_NAME"), QStringLiteral("Kelvoran"));
         QCOMPARE(m_desktop.property(application, "_NET_WM_NAME"), QStringLiteral("kelvoran"));
+        QCOMPARE(size(main), QStringLiteral("372x142"));
 
         // Wine shows the Linux file system as drive Z:.
         QVERIFY(QDir().mkdir(QStringLiteral("in")));
@@ -219,6 +257,21 @@ private slots:
         // データ and 今日 in Shift-JIS.
         const std::string folder = base.toStdString() + "\x83\x66\x81\x5B\x83\x5E\\\x8D\xA1\x93\xFA";
         QCOMPARE(readBytes("Kelvoran.ini"), "[KansiDir]\r\nfullpath=" + folder + "\r\n");
+    }
+
+    void windowScalesWithTheScreenResolution()
+    {
+        const WorkingDirectory work;
+        writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=\r\n");
+        setResolution(144);
+        startTool();
+        const QString main = waitForWindow("main");
+        QVERIFY(!main.isEmpty());
+        // Tahoma at 144 dpi measures 19 to 21 pixels where the design has 13: about one and a half.
+        const QStringList client = size(main).split(u'x');
+        QVERIFY2(client.size() == 2, qPrintable(size(main)));
+        QVERIFY2(client[0].toInt() >= 372 * 14 / 10 && client[0].toInt() <= 372 * 165 / 100, qPrintable(size(main)));
+        QVERIFY2(client[1].toInt() >= 142 * 14 / 10 && client[1].toInt() <= 142 * 165 / 100, qPrintable(size(main)));
     }
 
     void minimisedStartShowsNoWindowButTheTaskbarText()
