@@ -83,10 +83,11 @@ private:
         return m_box.isEmpty() ? QString() : m_desktop.property(m_box, "_NET_WM_NAME");
     }
 
-    void answerBox()
+    // Answers the open box with a key, Enter unless another is given.
+    void answerBox(const QString& key = QStringLiteral("Return"))
     {
         VirtualDesktop::waitFor([&] { return m_desktop.focusedWindow() == m_box; }, 5000);
-        m_desktop.xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+        m_desktop.xdotool({QStringLiteral("key"), key});
         QVERIFY(VirtualDesktop::waitFor([&] { return !windows("box", true).contains(m_box); }, 10000));
     }
 
@@ -243,15 +244,15 @@ private slots:
         // Escape answers the create question with No: nothing is made.
         pressButton1();
         QCOMPARE(waitForBox(), QStringLiteral("Warning"));
-        VirtualDesktop::waitFor([&] { return m_desktop.focusedWindow() == m_box; }, 5000);
-        m_desktop.xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
-        QVERIFY(VirtualDesktop::waitFor([&] { return windows("box", true).isEmpty(); }, 5000));
+        answerBox(QStringLiteral("Escape"));
         QVERIFY(!QFileInfo::exists(QStringLiteral("データ")));
 
         pressButton1();
-        for (const char* title : {"Warning", "Confirm", "Information"}) {
+        // Closing the question by its title bar goes on as Yes does; Y and Alt+Y press "&Yes".
+        for (const auto& [title, key] :
+             {std::pair{"Warning", "alt+F4"}, std::pair{"Confirm", "y"}, std::pair{"Information", "alt+y"}}) {
             QCOMPARE(waitForBox(), QString::fromLatin1(title));
-            answerBox();
+            answerBox(QString::fromLatin1(key));
         }
         QVERIFY(QFileInfo(QStringLiteral("データ/今日")).isDir());
         // データ and 今日 in Shift-JIS.
