@@ -3,6 +3,7 @@
 #include "app/AccessKeyLabel.h"
 #include "app/Fonts.h"
 #include "app/TextCodec.h"
+#include "common/BoxLayout.h"
 #include "common/BoxText.h"
 #include "setup/BoxButtons.h"
 
@@ -68,7 +69,7 @@ MessageBox::MessageBox(const std::string& text, setup::MessageKind kind, unsigne
     setFont(messageFont());
 
     auto* content = new QHBoxLayout;
-    content->setSpacing(12);
+    content->setSpacing(layout::box::iconGap);
     if (const auto icon = kindIcon(kind)) {
         auto* iconLabel = new QLabel(this);
         const int extent = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
@@ -82,12 +83,12 @@ MessageBox::MessageBox(const std::string& text, setup::MessageKind kind, unsigne
     const QScreen* screen =
         parent != nullptr && parent->screen() != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
     // Lines break where the text breaks them and wrap at half the screen's width.
-    textLabel->setWrapWidth(screen->geometry().width() / 2);
+    textLabel->setWrapWidth(layout::box::wrapWidth(screen->geometry().width()));
     content->addWidget(textLabel, 1, Qt::AlignTop);
 
     auto* row = new QHBoxLayout;
     row->addStretch();
-    int width = 75;
+    int width = layout::box::minimumButtonWidth;
     const std::vector<setup::BoxButton> buttons = setup::boxButtons(buttonSet);
     for (const setup::BoxButton& info : buttons) {
         auto* button = new QPushButton(toQString(info.caption), this);
@@ -113,7 +114,7 @@ MessageBox::MessageBox(const std::string& text, setup::MessageKind kind, unsigne
 
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    layout->setSpacing(16);
+    layout->setSpacing(layout::box::textToButtons);
     layout->addLayout(content);
     layout->addLayout(row);
 }

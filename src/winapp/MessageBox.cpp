@@ -1,5 +1,6 @@
 #include "winapp/MessageBox.h"
 
+#include "common/BoxLayout.h"
 #include "common/BoxText.h"
 #include "common/FormLayout.h"
 #include "winapp/ModalScope.h"
@@ -13,11 +14,11 @@ namespace {
 
 constexpr const char* className = "KelvoranMessageBox";
 constexpr int firstButtonId = 100;
-// Spacing in pixels at 96 pixels per inch, scaled with the message font.
-constexpr int margin = 12;
-constexpr int iconGap = 12;
-constexpr int buttonGap = 6;
-constexpr int minimumButtonWidth = 75;
+using layout::box::buttonGap;
+using layout::box::iconGap;
+using layout::box::margin;
+using layout::box::minimumButtonWidth;
+using layout::box::textToButtons;
 constexpr LCID japaneseLocale = 0x0411;
 
 const char* kindTitle(setup::MessageKind kind)
@@ -84,7 +85,7 @@ void MessageBoxWindow::build(HWND owner)
     // The spacing follows the message font, so that the box grows with the system's text size.
     const SIZE sample = singleLineExtent(hwnd(), m_font.get(), "M");
     const layout::Scale scale(static_cast<int>(sample.cy));
-    const int wrapWidth = ::GetSystemMetrics(SM_CXSCREEN) / 2;
+    const int wrapWidth = layout::box::wrapWidth(::GetSystemMetrics(SM_CXSCREEN));
 
     RECT textRect{0, 0, wrapWidth, 0};
     {
@@ -111,7 +112,7 @@ void MessageBoxWindow::build(HWND owner)
 
     const int clientWidth = std::max(contentLeft + textWidth + scale(margin), rowWidth + 2 * scale(margin));
     const int contentHeight = std::max(iconSize, textHeight);
-    const int buttonTop = scale(margin) + contentHeight + scale(margin) + scale(4);
+    const int buttonTop = scale(margin) + contentHeight + scale(textToButtons);
     const int clientHeight = buttonTop + buttonHeight + scale(margin);
 
     if (iconName != nullptr) {

@@ -258,6 +258,17 @@ private slots:
         // データ and 今日 in Shift-JIS.
         const std::string folder = base.toStdString() + "\x83\x66\x81\x5B\x83\x5E\\\x8D\xA1\x93\xFA";
         QCOMPARE(readBytes("Kelvoran.ini"), "[KansiDir]\r\nfullpath=" + folder + "\r\n");
+
+        // A read-only settings file: the failure box, titled with the application title, and
+        // the file as it was.
+        QVERIFY(QFile::setPermissions(QStringLiteral("Kelvoran.ini"), QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+        const QString application = windows("application", true).value(0);
+        pressButton1();
+        const QString title = waitForBox();
+        QVERIFY(!title.isEmpty());
+        QCOMPARE(title, m_desktop.property(application, "_NET_WM_NAME"));
+        answerBox();
+        QCOMPARE(readBytes("Kelvoran.ini"), "[KansiDir]\r\nfullpath=" + folder + "\r\n");
     }
 
     void windowScalesWithTheScreenResolution()
