@@ -4,6 +4,8 @@
 KV_BUILD_PACKAGES="g++ cmake ninja-build qt6-base-dev libxcb1-dev"
 KV_DISPLAY_PACKAGES="xvfb x11-utils xdotool xclip openbox imagemagick fonts-dejavu-core fonts-ipafont-mincho fonts-noto-cjk"
 KV_CHECK_PACKAGES="clang-format clang libclang-rt-14-dev"
+# Packaging: CPack's .deb (dpkg-shlibdeps, file) and its checks.
+KV_PACKAGE_PACKAGES="dpkg-dev file lintian desktop-file-utils appstream unzip"
 # The Windows build: the cross compiler, Wine to run it (with Wine's own Tahoma), doctest for its
 # tests, and the locales package for the Japanese locale that gives Wine code page 932.
 KV_WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix wine wine64 fonts-wine doctest-dev locales"

@@ -1,0 +1,63 @@
+# What `cmake --install` puts where, and the packages CPack makes of it: a .deb of the Linux tool,
+# a zip of the Windows tool.
+include(GNUInstallDirs)
+
+set(CPACK_PACKAGE_NAME kelvoran)
+set(CPACK_PACKAGE_VENDOR "The Kelvoran developers")
+set(CPACK_PACKAGE_CONTACT "The Kelvoran developers <developers@kelvoran.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "tells when data has arrived in a watched folder")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_STRIP_FILES ON)
+
+if(WIN32)
+    install(TARGETS kelvoran RUNTIME DESTINATION .)
+    # In Windows' own line ends; Notepad takes the text for UTF-8 by itself.
+    file(READ ${PROJECT_SOURCE_DIR}/data/windows-readme.txt readme)
+    string(REPLACE "\n" "\r\n" readme "${readme}")
+    file(WRITE ${PROJECT_BINARY_DIR}/README.txt "${readme}")
+    install(FILES ${PROJECT_BINARY_DIR}/README.txt DESTINATION .)
+
+    set(CPACK_GENERATOR ZIP)
+    set(CPACK_PACKAGE_FILE_NAME kelvoran-${PROJECT_VERSION}-windows-x64)
+    set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+elseif(KELVORAN_BUILD_GUI)
+    install(TARGETS kelvoran RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+    # The desktop entry starts the tool through a launcher that changes to its settings folder.
+    set(KV_INSTALLED_EXECUTABLE ${CMAKE_INSTALL_FULL_BINDIR}/kelvoran)
+    set(KV_DESKTOP_LAUNCHER ${CMAKE_INSTALL_FULL_LIBEXECDIR}/kelvoran/kelvoran-desktop)
+    configure_file(data/kelvoran-desktop.in kelvoran-desktop @ONLY)
+    configure_file(data/org.kelvoran.Kelvoran.desktop.in org.kelvoran.Kelvoran.desktop @ONLY)
+    configure_file(data/org.kelvoran.Kelvoran.metainfo.xml org.kelvoran.Kelvoran.metainfo.xml @ONLY)
+    install(PROGRAMS ${PROJECT_BINARY_DIR}/kelvoran-desktop DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/kelvoran)
+    install(FILES ${PROJECT_BINARY_DIR}/org.kelvoran.Kelvoran.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    install(FILES ${PROJECT_BINARY_DIR}/org.kelvoran.Kelvoran.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+    install(FILES data/icons/kelvoran.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+    # Debian wants the manual page and the change log compressed, reproducibly.
+    find_program(GZIP gzip REQUIRED)
+    add_custom_command(OUTPUT kelvoran.1.gz COMMAND ${GZIP} -9nc ${PROJECT_SOURCE_DIR}/data/kelvoran.1 > kelvoran.1.gz
+        DEPENDS data/kelvoran.1)
+    add_custom_command(OUTPUT changelog.gz COMMAND ${GZIP} -9nc ${PROJECT_SOURCE_DIR}/data/changelog > changelog.gz
+        DEPENDS data/changelog)
+    add_custom_target(kv_compressed_docs ALL DEPENDS kelvoran.1.gz changelog.gz)
+    install(FILES ${PROJECT_BINARY_DIR}/kelvoran.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    install(FILES data/copyright ${PROJECT_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kelvoran)
+
+    set(CPACK_GENERATOR DEB)
+    set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+    set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+    set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+    set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+    # The extended description; the summary above is the synopsis line.
+    set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Kelvoran looks into one watched folder once a second and shows what it finds
+in its window caption and taskbar text: watching while the folder is empty,
+incoming as soon as anything has arrived, and a warning when the folder does
+not exist. The folder is set in the window and kept in Kelvoran.ini.")
+    # The libraries it links, worked out by dpkg-shlibdeps, and what it needs besides: Qt's X11
+    # platform plugin and the window's fonts.
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-dejavu-core, fonts-ipafont-mincho, fonts-noto-cjk")
+endif()
+
+include(CPack)
