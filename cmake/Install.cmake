@@ -33,6 +33,10 @@ elseif(KELVORAN_BUILD_GUI)
     install(FILES ${PROJECT_BINARY_DIR}/org.kelvoran.Kelvoran.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
     install(FILES ${PROJECT_BINARY_DIR}/org.kelvoran.Kelvoran.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
     install(FILES data/icons/kelvoran.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+    foreach(size 16 32 48)
+        install(FILES data/icons/kelvoran-${size}.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+            RENAME kelvoran.png)
+    endforeach()
 
     # Debian wants the manual page and the change log compressed, reproducibly.
     find_program(GZIP gzip REQUIRED)

@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <QStyle>
 
 int main(int argc, char* argv[])
 {
@@ -17,7 +16,11 @@ int main(int argc, char* argv[])
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QApplication application(qtArgc, qtArgv);
-    QApplication::setWindowIcon(application.style()->standardIcon(QStyle::SP_DirOpenIcon));
+    // The icon theme's, where the package installed it; the built-in drawing otherwise.
+    QIcon fallback;
+    for (const int size : {16, 32, 48})
+        fallback.addFile(QStringLiteral(":/icons/kelvoran-%1.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("kelvoran"), fallback));
 
     app::TForm1 form(*system, title);
     app::showMainWindow(form, system->startupShowCommand());
