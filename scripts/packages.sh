@@ -2,7 +2,7 @@
 # Sourced by scripts/start and scripts/test.
 
 KV_BUILD_PACKAGES="g++ cmake ninja-build qt6-base-dev libxcb1-dev"
-KV_DISPLAY_PACKAGES="xvfb x11-utils xdotool xclip openbox imagemagick fonts-dejavu-core fonts-ipafont-mincho fonts-noto-cjk"
+KV_DISPLAY_PACKAGES="xvfb xauth x11-utils xdotool xclip openbox imagemagick fonts-dejavu-core fonts-ipafont-mincho fonts-noto-cjk"
 KV_CHECK_PACKAGES="clang-format clang libclang-rt-14-dev"
 # Packaging: CPack's .deb (dpkg-shlibdeps, file) and its checks.
 KV_PACKAGE_PACKAGES="dpkg-dev file lintian desktop-file-utils appstream unzip"

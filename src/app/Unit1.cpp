@@ -11,6 +11,7 @@
 #include "monitor/ArrivalPoll.h"
 #include "setup/FolderSetup.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QLineEdit>
@@ -125,6 +126,19 @@ void TForm1::setApplicationTitle(const std::string& text)
     setLegacyIconName(*this);
 }
 
+void TForm1::statusShown(monitor::Status status)
+{
+    // The icon shows the status too, for task bars that show icons only.
+    if (status != m_shownStatus) {
+        m_shownStatus = status;
+        setWindowIcon(statusIcon(status));
+    }
+    // Once per arrival, and only when the user is looking elsewhere; the window manager shows it
+    // until the window is activated.
+    if (m_attention.wanted(status) && !isActiveWindow())
+        QApplication::alert(this);
+}
+
 std::string TForm1::entryText()
 {
     return toBytes(Edit1->text());
@@ -191,6 +205,38 @@ void TForm1::runDisplayRoutineOnce()
         return;
     m_displayRoutineRan = true;
     FormShow();
+}
+
+namespace {
+
+// One of the project's drawings, built in at 16, 32 and 48 pixels.
+QIcon iconNamed(const QString& name)
+{
+    QIcon drawn;
+    for (const int size : {16, 32, 48})
+        drawn.addFile(QStringLiteral(":/icons/%1-%2.png").arg(name).arg(size), QSize(size, size));
+    return drawn;
+}
+
+} // namespace
+
+QIcon applicationIcon()
+{
+    // The icon theme's, where the package installed it, so that the menu and the window agree.
+    return QIcon::fromTheme(QStringLiteral("kelvoran"), iconNamed(QStringLiteral("kelvoran")));
+}
+
+QIcon statusIcon(monitor::Status status)
+{
+    switch (status) {
+    case monitor::Status::Arrival:
+        return iconNamed(QStringLiteral("status-arrival"));
+    case monitor::Status::Watching:
+        break;
+    case monitor::Status::NoFolder:
+        return iconNamed(QStringLiteral("status-nofolder"));
+    }
+    return iconNamed(QStringLiteral("status-watching"));
 }
 
 void showMainWindow(TForm1& form, int showCommand)

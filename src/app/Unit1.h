@@ -4,8 +4,10 @@
 #include "platform/System.h"
 #include "setup/SetupView.h"
 
+#include <QIcon>
 #include <QWidget>
 
+#include <optional>
 #include <string>
 
 class QLineEdit;
@@ -30,6 +32,7 @@ public:
 
     void setCaption(const std::string& text) override;
     void setApplicationTitle(const std::string& text) override;
+    void statusShown(monitor::Status status) override;
     [[nodiscard]] std::string entryText() override;
     void setFolderLabel(const std::string& text) override;
     int showMessageBox(const std::string& text, setup::MessageKind kind, unsigned buttonSet) override;
@@ -54,6 +57,8 @@ private:
     std::string m_caption;
     std::string m_applicationTitle;
     bool m_displayRoutineRan = false;
+    std::optional<monitor::Status> m_shownStatus;
+    monitor::ArrivalAttention m_attention;
 
     AccessKeyLabel* Label1;
     AccessKeyLabel* Label2;
@@ -63,6 +68,10 @@ private:
     QLineEdit* Edit1;
     QTimer* Timer1;
 };
+
+// The application icon (the icon theme's where one is installed) and the icon of each status.
+[[nodiscard]] QIcon applicationIcon();
+[[nodiscard]] QIcon statusIcon(monitor::Status status);
 
 // Shows the window by the process's start-up show command: 7 minimised without activation,
 // 3 maximised, anything else in normal size.

@@ -3,7 +3,6 @@
 #include "platform/System.h"
 
 #include <QApplication>
-#include <QIcon>
 
 int main(int argc, char* argv[])
 {
@@ -16,11 +15,7 @@ int main(int argc, char* argv[])
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QApplication application(qtArgc, qtArgv);
-    // The icon theme's, where the package installed it; the built-in drawing otherwise.
-    QIcon fallback;
-    for (const int size : {16, 32, 48})
-        fallback.addFile(QStringLiteral(":/icons/kelvoran-%1.png").arg(size), QSize(size, size));
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("kelvoran"), fallback));
+    QApplication::setWindowIcon(app::applicationIcon());
 
     app::TForm1 form(*system, title);
     app::showMainWindow(form, system->startupShowCommand());

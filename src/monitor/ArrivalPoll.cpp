@@ -68,6 +68,7 @@ void showStatus(Status status, StatusView& view)
         view.setCaption(std::string(texts::statusWatching));
         break;
     }
+    view.statusShown(status);
 }
 
 void pollArrival(const platform::System& system, StatusView& view)

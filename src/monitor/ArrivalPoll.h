@@ -7,13 +7,6 @@
 
 namespace monitor {
 
-enum class Status
-{
-    Arrival,
-    Watching,
-    NoFolder,
-};
-
 // Decides the status from scratch: reads the settings file, tests and lists the watched folder.
 // nullopt when there is no settings file or no folder in it, and the status must stay as it is.
 [[nodiscard]] std::optional<Status> pollStatus(const platform::System& system);

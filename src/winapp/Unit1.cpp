@@ -7,6 +7,7 @@
 #include "winapp/ApplicationWindow.h"
 #include "winapp/FailureBox.h"
 #include "winapp/MessageBox.h"
+#include "winapp/Resources.h"
 
 #include <exception>
 
@@ -43,7 +44,7 @@ TForm1::TForm1(platform::System& system, ApplicationWindow& application)
     : m_system(system), m_application(application), m_caption(texts::windowCaption)
 {
     registerClass(className, ::GetSysColorBrush(COLOR_ACTIVEBORDER),
-                  ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1)));
+                  ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(KV_ICON_APPLICATION)));
     create(formExStyle, className, m_caption.c_str(), formStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
            CW_USEDEFAULT, application.hwnd());
 
@@ -129,6 +130,29 @@ void TForm1::setCaption(const std::string& text)
 void TForm1::setApplicationTitle(const std::string& text)
 {
     m_application.setTitle(text);
+}
+
+void TForm1::statusShown(monitor::Status status)
+{
+    // The taskbar button's icon shows the status too, for task bars that show icons only.
+    if (status != m_shownStatus) {
+        m_shownStatus = status;
+        m_application.setIcon(status == monitor::Status::Arrival    ? KV_ICON_ARRIVAL
+                              : status == monitor::Status::NoFolder ? KV_ICON_NO_FOLDER
+                                                                    : KV_ICON_WATCHING);
+    }
+    // Once per arrival, and only when the user is looking elsewhere.
+    if (m_attention.wanted(status) && ::GetForegroundWindow() != hwnd())
+        flashTaskbarButton(m_application.hwnd());
+}
+
+void TForm1::flashUntilActivated(HWND taskbarWindow)
+{
+    FLASHWINFO flash{};
+    flash.cbSize = sizeof flash;
+    flash.hwnd = taskbarWindow;
+    flash.dwFlags = FLASHW_TRAY | FLASHW_TIMERNOFG;
+    ::FlashWindowEx(&flash);
 }
 
 std::string TForm1::entryText()

@@ -6,6 +6,8 @@
 #include "winapp/GdiObjects.h"
 #include "winapp/WindowBase.h"
 
+#include <functional>
+#include <optional>
 #include <string>
 
 namespace winapp {
@@ -23,6 +25,7 @@ public:
 
     void setCaption(const std::string& text) override;
     void setApplicationTitle(const std::string& text) override;
+    void statusShown(monitor::Status status) override;
     [[nodiscard]] std::string entryText() override;
     void setFolderLabel(const std::string& text) override;
     int showMessageBox(const std::string& text, setup::MessageKind kind, unsigned buttonSet) override;
@@ -36,6 +39,11 @@ public:
     void showFirst(int showCommand);
     // Shows the window again when the application is restored from the taskbar.
     void restoreFromApplication();
+    // Asks for the user's attention on the taskbar button: flashes it until it is activated.
+    // Tests count the calls here.
+    std::function<void(HWND)> flashTaskbarButton = &flashUntilActivated;
+    static void flashUntilActivated(HWND taskbarWindow);
+
     // The window's own key rules, ahead of the dialog manager: Enter presses a focused
     // Button1 and nothing else; Escape does nothing. True when the message was taken.
     bool preTranslate(const MSG& message);
@@ -53,6 +61,8 @@ private:
     ApplicationWindow& m_application;
     std::string m_caption;
     bool m_displayRoutineRan = false;
+    std::optional<monitor::Status> m_shownStatus;
+    monitor::ArrivalAttention m_attention;
     HWND m_lastFocus = nullptr;
 
     Font m_windowFont;

@@ -1,6 +1,7 @@
 #include "common/ByteText.h"
 #include "platform/System.h"
 #include "winapp/ApplicationWindow.h"
+#include "winapp/Resources.h"
 #include "winapp/Unit1.h"
 
 #include <windows.h>
@@ -14,7 +15,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
         const std::string title =
             ansi::defaultApplicationTitle(system->executablePath(), system->pathStyle(), system->codePage());
 
-        winapp::ApplicationWindow application(title, ::LoadIconA(instance, MAKEINTRESOURCEA(1)));
+        winapp::ApplicationWindow application(title, ::LoadIconA(instance, MAKEINTRESOURCEA(KV_ICON_APPLICATION)));
         winapp::TForm1 form(*system, application);
         form.showFirst(system->startupShowCommand());
 

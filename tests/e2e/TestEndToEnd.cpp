@@ -143,6 +143,71 @@ private slots:
         QVERIFY(waitFor([&] { return shows(QStringLiteral("指定したフォルダは存在しません！")); }, 3000));
     }
 
+    void arrivalAsksForAttentionOnceAndTheIconFollows()
+    {
+        const WorkingDirectory work;
+        QVERIFY(QDir().mkdir(QStringLiteral("in")));
+        writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path("in") + "\r\n");
+        startTool();
+        const QString window = mainWindow();
+        QVERIFY(!window.isEmpty());
+        const auto title = [&] { return property(window, "_NET_WM_ICON_NAME"); };
+        const auto icon = [&] {
+            return run(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QStringLiteral("_NET_WM_ICON")});
+        };
+        const auto asksForAttention = [&] {
+            return property(window, "_NET_WM_STATE").contains(QStringLiteral("_NET_WM_STATE_DEMANDS_ATTENTION"));
+        };
+        QVERIFY(waitFor([&] { return title() == QStringLiteral("監視中・・・・"); }, 3000));
+        const QString watchingIcon = icon();
+
+        // Another window has the focus, as when the user works elsewhere.
+        QProcess other;
+        other.setProcessEnvironment(m_desktop.environment());
+        other.start(QStringLiteral("xmessage"),
+                    {QStringLiteral("-name"), QStringLiteral("elsewhere"), QStringLiteral("elsewhere")});
+        QString otherWindow;
+        QVERIFY(waitFor(
+            [&] {
+                otherWindow =
+                    run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                    QStringLiteral("--classname"), QStringLiteral("elsewhere")});
+                return !otherWindow.isEmpty();
+            },
+            5000));
+        const auto activate = [&](const QString& id) {
+            run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), id});
+        };
+        activate(otherWindow);
+
+        writeBytes(work.path("in/data.csv"), "1");
+        QVERIFY(waitFor([&] { return title() == QStringLiteral("着信！"); }, 3000));
+        QVERIFY(waitFor(asksForAttention, 1000));
+        const QString arrivalIcon = icon();
+        QVERIFY(arrivalIcon != watchingIcon);
+        // Activation ends the request (the window manager's part); the ticks that follow, with
+        // the folder still full, ask no more, even with the user elsewhere again.
+        activate(window);
+        QVERIFY(waitFor([&] { return !asksForAttention(); }, 2000));
+        activate(otherWindow);
+        QTest::qWait(2500);
+        QVERIFY(!asksForAttention());
+
+        // Emptied and filled again: once more.
+        QVERIFY(QFile::remove(QStringLiteral("in/data.csv")));
+        QVERIFY(waitFor([&] { return title() == QStringLiteral("監視中・・・・"); }, 3000));
+        QCOMPARE(icon(), watchingIcon);
+        writeBytes(work.path("in/again.csv"), "2");
+        QVERIFY(waitFor(asksForAttention, 3000));
+
+        QVERIFY(QFile::remove(QStringLiteral("in/again.csv")));
+        QVERIFY(QDir().rmdir(QStringLiteral("in")));
+        QVERIFY(waitFor([&] { return title() == QStringLiteral("指定したフォルダは存在しません！"); }, 3000));
+        QVERIFY(icon() != watchingIcon && icon() != arrivalIcon);
+        other.kill();
+        other.waitForFinished();
+    }
+
     void minimisedWindowKeepsTheTaskbarTextCurrent()
     {
         const WorkingDirectory work;
