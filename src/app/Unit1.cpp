@@ -5,13 +5,12 @@
 #include "app/Fonts.h"
 #include "app/MessageBox.h"
 #include "app/TextCodec.h"
-#include "app/X11IconName.h"
+#include "app/X11Window.h"
 #include "common/FormLayout.h"
 #include "common/Texts.h"
 #include "monitor/ArrivalPoll.h"
 #include "setup/FolderSetup.h"
 
-#include <QApplication>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QLineEdit>
@@ -136,7 +135,7 @@ void TForm1::statusShown(monitor::Status status)
     // Once per arrival, and only when the user is looking elsewhere; the window manager shows it
     // until the window is activated.
     if (m_attention.wanted(status) && !isActiveWindow())
-        QApplication::alert(this);
+        demandAttention(*this);
 }
 
 std::string TForm1::entryText()
