@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include <exception>
+#include <stdexcept>
 
 namespace app {
 
@@ -69,6 +70,12 @@ TForm1::TForm1(platform::System& system, std::string applicationTitle, QWidget* 
     Button1->setFocus(Qt::OtherFocusReason);
 
     layOut();
+
+    // Each result comes back to this thread; one for a window already gone is never delivered.
+    m_check = std::make_unique<monitor::BackgroundCheck>(system, [this](monitor::CheckResult result) {
+        QMetaObject::invokeMethod(
+            this, [this, result = std::move(result)] { checkDone(result); }, Qt::QueuedConnection);
+    });
 
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
@@ -162,11 +169,27 @@ void TForm1::FormShow()
 void TForm1::Button1Click()
 {
     runGuarded([this] { setup::changeCommand(m_system, *this); });
+    ++m_generation;
 }
 
 void TForm1::Timer1Timer()
 {
-    runGuarded([this] { monitor::pollArrival(m_system, *this); });
+    // The settings read and the listing run off this thread, so that a folder that stops
+    // answering never freezes the window; the status keeps its last text meanwhile.
+    m_check->request(m_generation);
+}
+
+void TForm1::checkDone(const monitor::CheckResult& result)
+{
+    // A check started before the last change command may have read the old setting.
+    if (result.generation != m_generation)
+        return;
+    runGuarded([&] {
+        if (result.failure)
+            throw std::runtime_error(*result.failure);
+        if (result.status)
+            monitor::showStatus(*result.status, *this);
+    });
 }
 
 template <typename Handler> void TForm1::runGuarded(Handler&& handler)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "monitor/BackgroundCheck.h"
 #include "monitor/StatusView.h"
 #include "platform/System.h"
 #include "setup/SetupView.h"
@@ -7,6 +8,7 @@
 #include <QIcon>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -20,9 +22,9 @@ class AccessKeyLabel;
 
 // The main window: four labels, the change button, the entry field and the one-second timer.
 // Its three handlers run the tool's logic (FormShow the display routine, Button1Click the
-// change command, Timer1Timer the arrival poll), each inside a boundary that shows an escaping
-// failure in the failure box and lets the tool run on. It keeps the caption and the application
-// title (the taskbar text, X11's icon name) and rewrites neither when the text is unchanged.
+// change command, Timer1Timer the arrival poll, whose check runs off the window's thread), each
+// inside a boundary that shows an escaping failure in the failure box and lets the tool run on. It keeps the caption
+// and the application title (the taskbar text, X11's icon name) and rewrites neither when the text is unchanged.
 class TForm1 : public QWidget, public monitor::StatusView, public setup::SetupView
 {
     Q_OBJECT
@@ -50,6 +52,7 @@ protected:
 
 private:
     template <typename Handler> void runGuarded(Handler&& handler);
+    void checkDone(const monitor::CheckResult& result);
     void runDisplayRoutineOnce();
     void layOut();
 
@@ -58,6 +61,9 @@ private:
     std::string m_applicationTitle;
     bool m_displayRoutineRan = false;
     std::optional<monitor::Status> m_shownStatus;
+    // Counts the change commands: a check started before the last one is not shown.
+    unsigned m_generation = 0;
+    std::unique_ptr<monitor::BackgroundCheck> m_check;
     monitor::ArrivalAttention m_attention;
 
     AccessKeyLabel* Label1;
