@@ -2,7 +2,8 @@
 
 #include "monitor/ArrivalPoll.h"
 
-#include <chrono>
+// std::chrono's durations come with <condition_variable>: <chrono> itself holds a "µs" literal
+// that the Windows build's Shift-JIS execution character set cannot take.
 #include <condition_variable>
 #include <exception>
 #include <mutex>
