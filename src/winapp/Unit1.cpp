@@ -10,6 +10,7 @@
 #include "winapp/Resources.h"
 
 #include <exception>
+#include <stdexcept>
 
 namespace winapp {
 
@@ -17,6 +18,8 @@ namespace {
 
 constexpr const char* className = "TForm1";
 constexpr UINT_PTR timer1Id = 1;
+// Carries a finished check's result (a heap CheckResult in lParam) to the window's thread.
+constexpr UINT checkDoneMessage = WM_APP + 1;
 constexpr int button1Id = 1001;
 constexpr int edit1Id = 1002;
 constexpr DWORD formStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
@@ -57,6 +60,13 @@ TForm1::TForm1(platform::System& system, ApplicationWindow& application)
         createControl("BUTTON", std::string(texts::button1).c_str(), BS_PUSHBUTTON | WS_TABSTOP, 0, hwnd(), button1Id);
     Edit1 = createControl("EDIT", "", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, hwnd(), edit1Id);
     layOut();
+
+    // Each result is posted to this window's thread; one the window can no longer take is freed.
+    m_check = std::make_unique<monitor::BackgroundCheck>(system, [window = hwnd()](monitor::CheckResult result) {
+        auto* posted = new monitor::CheckResult(std::move(result));
+        if (!::PostMessageA(window, checkDoneMessage, 0, reinterpret_cast<LPARAM>(posted)))
+            delete posted;
+    });
 
     // Armed from the window's creation on; the first tick comes a second later.
     if (::SetTimer(hwnd(), timer1Id, 1000, nullptr) == 0)
@@ -180,11 +190,27 @@ void TForm1::FormShow()
 void TForm1::Button1Click()
 {
     runGuarded([this] { setup::changeCommand(m_system, *this); });
+    ++m_generation;
 }
 
 void TForm1::Timer1Timer()
 {
-    runGuarded([this] { monitor::pollArrival(m_system, *this); });
+    // The settings read and the listing run off this thread, so that a folder that stops
+    // answering never freezes the window; the status keeps its last text meanwhile.
+    m_check->request(m_generation);
+}
+
+void TForm1::checkDone(const monitor::CheckResult& result)
+{
+    // A check started before the last change command may have read the old setting.
+    if (result.generation != m_generation)
+        return;
+    runGuarded([&] {
+        if (result.failure)
+            throw std::runtime_error(*result.failure);
+        if (result.status)
+            monitor::showStatus(*result.status, *this);
+    });
 }
 
 template <typename Handler> void TForm1::runGuarded(Handler&& handler)
@@ -248,6 +274,11 @@ bool TForm1::preTranslate(const MSG& message)
 LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
+    case checkDoneMessage: {
+        const std::unique_ptr<monitor::CheckResult> result(reinterpret_cast<monitor::CheckResult*>(lParam));
+        checkDone(*result);
+        return 0;
+    }
     case WM_TIMER:
         if (wParam == timer1Id) {
             Timer1Timer();

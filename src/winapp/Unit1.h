@@ -1,5 +1,6 @@
 #pragma once
 
+#include "monitor/BackgroundCheck.h"
 #include "monitor/StatusView.h"
 #include "platform/System.h"
 #include "setup/SetupView.h"
@@ -7,6 +8,7 @@
 #include "winapp/WindowBase.h"
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -16,8 +18,9 @@ class ApplicationWindow;
 
 // The main window, owned by the application window: four labels, the change button, the entry
 // field and the one-second window timer. Its three handlers run the tool's logic (FormShow the
-// display routine, Button1Click the change command, Timer1Timer the arrival poll), each inside
-// a boundary that shows an escaping failure in the failure box and lets the tool run on.
+// display routine, Button1Click the change command, Timer1Timer the arrival poll, whose check
+// runs off the window's thread), each inside a boundary that shows an escaping failure in the
+// failure box and lets the tool run on.
 class TForm1 : public WindowBase, public monitor::StatusView, public setup::SetupView
 {
 public:
@@ -53,6 +56,7 @@ protected:
 
 private:
     template <typename Handler> void runGuarded(Handler&& handler);
+    void checkDone(const monitor::CheckResult& result);
     void runDisplayRoutineOnce();
     void layOut();
     void sizeLabel(HWND label, HFONT font);
@@ -62,6 +66,9 @@ private:
     std::string m_caption;
     bool m_displayRoutineRan = false;
     std::optional<monitor::Status> m_shownStatus;
+    // Counts the change commands: a check started before the last one is not shown.
+    unsigned m_generation = 0;
+    std::unique_ptr<monitor::BackgroundCheck> m_check;
     monitor::ArrivalAttention m_attention;
     HWND m_lastFocus = nullptr;
 

@@ -49,7 +49,19 @@ TEST_CASE("an arrival flashes the taskbar button once, and the icon follows the 
         CHECK(taskbarWindow == application.hwnd());
         ++flashes;
     };
-    const auto tick = [&] { form.Timer1Timer(); };
+    // A tick hands the check to its thread; its result comes back as a message to the window.
+    const auto tick = [&] {
+        form.Timer1Timer();
+        MSG message{};
+        for (int waited = 0; waited < 5000; waited += 10) {
+            if (::PeekMessageA(&message, form.hwnd(), WM_APP + 1, WM_APP + 1, PM_REMOVE)) {
+                ::DispatchMessageA(&message);
+                return;
+            }
+            ::Sleep(10);
+        }
+        FAIL("no result within 5 s");
+    };
     const auto icon = [&] {
         return reinterpret_cast<HANDLE>(::SendMessageA(application.hwnd(), WM_GETICON, ICON_BIG, 0));
     };
