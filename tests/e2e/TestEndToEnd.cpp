@@ -183,8 +183,13 @@ private slots:
         writeBytes(work.path("in/data.csv"), "1");
         QVERIFY(waitFor([&] { return title() == QStringLiteral("着信！"); }, 3000));
         QVERIFY(waitFor(asksForAttention, 1000));
-        const QString arrivalIcon = icon();
-        QVERIFY(arrivalIcon != watchingIcon);
+        QString arrivalIcon;
+        QVERIFY(waitFor(
+            [&] {
+                arrivalIcon = icon();
+                return arrivalIcon != watchingIcon;
+            },
+            1000));
         // Activation ends the request (the window manager's part); the ticks that follow, with
         // the folder still full, ask no more, even with the user elsewhere again.
         activate(window);
@@ -196,14 +201,14 @@ private slots:
         // Emptied and filled again: once more.
         QVERIFY(QFile::remove(QStringLiteral("in/data.csv")));
         QVERIFY(waitFor([&] { return title() == QStringLiteral("監視中・・・・"); }, 3000));
-        QCOMPARE(icon(), watchingIcon);
+        QVERIFY(waitFor([&] { return icon() == watchingIcon; }, 1000));
         writeBytes(work.path("in/again.csv"), "2");
         QVERIFY(waitFor(asksForAttention, 3000));
 
         QVERIFY(QFile::remove(QStringLiteral("in/again.csv")));
         QVERIFY(QDir().rmdir(QStringLiteral("in")));
         QVERIFY(waitFor([&] { return title() == QStringLiteral("指定したフォルダは存在しません！"); }, 3000));
-        QVERIFY(icon() != watchingIcon && icon() != arrivalIcon);
+        QVERIFY(waitFor([&] { return icon() != watchingIcon && icon() != arrivalIcon; }, 1000));
         other.kill();
         other.waitForFinished();
     }
