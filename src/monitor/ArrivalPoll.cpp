@@ -27,27 +27,35 @@ private:
 
 } // namespace
 
-std::optional<Status> pollStatus(const platform::System& system)
+FolderCheck checkFolder(const platform::System& system)
 {
     // A missing settings file reads as empty, like one without the key: the tick then changes
     // nothing. Reading it directly spares a separate presence test on every tick.
     // The value is used as read, without trimming it again.
     const std::string stored = settings::readWatchedFolder(system, settings::settingsPath(system));
     if (stored.empty())
-        return std::nullopt;
+        return {};
 
-    const std::string folder = ansi::withTrailingSeparator(stored, system.pathStyle(), system.codePage());
+    FolderCheck check{std::nullopt, ansi::withTrailingSeparator(stored, system.pathStyle(), system.codePage())};
     ArrivalFlag flag;
-    switch (system.listDirectory(folder, flag)) {
+    switch (system.listDirectory(check.folder, flag)) {
     case platform::Listing::NotADirectory:
-        return Status::NoFolder;
+        check.status = Status::NoFolder;
+        break;
     case platform::Listing::Unlistable:
         // A folder that exists but cannot be listed reads as watching.
-        return Status::Watching;
+        check.status = Status::Watching;
+        break;
     case platform::Listing::Listed:
+        check.status = flag.arrived() ? Status::Arrival : Status::Watching;
         break;
     }
-    return flag.arrived() ? Status::Arrival : Status::Watching;
+    return check;
+}
+
+std::optional<Status> pollStatus(const platform::System& system)
+{
+    return checkFolder(system).status;
 }
 
 void showStatus(Status status, StatusView& view)

@@ -4,8 +4,17 @@
 #include "platform/System.h"
 
 #include <optional>
+#include <string>
 
 namespace monitor {
+
+// A check's outcome and the folder it listed (with its separator), empty when there was none.
+struct FolderCheck
+{
+    std::optional<Status> status;
+    std::string folder;
+};
+[[nodiscard]] FolderCheck checkFolder(const platform::System& system);
 
 // Decides the status from scratch: reads the settings file, tests and lists the watched folder.
 // nullopt when there is no settings file or no folder in it, and the status must stay as it is.

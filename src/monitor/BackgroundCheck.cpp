@@ -11,7 +11,8 @@
 
 namespace monitor {
 
-// Shared by the owner and the checking thread, and kept alive by whichever ends last.
+// Shared by the owner, the checking thread and the folder watch, and kept alive by whichever
+// of the first two ends last.
 struct BackgroundCheck::Shared
 {
     Shared(const platform::System& checked, Deliver delivered) : system(checked), deliver(std::move(delivered)) {}
@@ -20,33 +21,82 @@ struct BackgroundCheck::Shared
     Deliver deliver;
     std::mutex mutex;
     std::condition_variable changed;
-    std::optional<unsigned> requested; // the generation of the next check to run
+    std::optional<unsigned> requested; // a tick's request: the generation of the next check
+    bool folderChanged = false;        // the watch saw entries come or go
+    unsigned lastGeneration = 0;
+    std::chrono::steady_clock::time_point nextExtraCheck{};
     bool running = false;
     bool stopping = false;
 };
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Keeps a watch on the folder the last check listed while it exists; a new folder, or one that
+// went and came back, gets a new watch. Runs on the checking thread, without the lock held: ending
+// a watch waits for its thread, which may be waiting for the lock.
+void followFolder(const std::shared_ptr<BackgroundCheck::Shared>& shared, const FolderCheck& check,
+                  std::unique_ptr<platform::FolderWatch>& watch, std::string& watched)
+{
+    const std::string wanted = check.status && *check.status != Status::NoFolder ? check.folder : std::string();
+    if (wanted == watched && !(watch != nullptr && watch->ended()))
+        return;
+    watch.reset();
+    watched = wanted;
+    if (wanted.empty())
+        return;
+    watch = shared->system.watchFolder(wanted, [weak = std::weak_ptr(shared)] {
+        if (const auto alive = weak.lock()) {
+            const std::lock_guard lock(alive->mutex);
+            alive->folderChanged = true;
+            alive->changed.notify_all();
+        }
+    });
+}
+
+} // namespace
 
 BackgroundCheck::BackgroundCheck(const platform::System& system, Deliver deliver)
     : m_shared(std::make_shared<Shared>(system, std::move(deliver)))
 {
     std::thread([shared = m_shared] {
+        // Declared first, so that it ends after the lock is let go.
+        std::unique_ptr<platform::FolderWatch> watch;
+        std::string watched;
         for (;;) {
             CheckResult result;
             {
                 std::unique_lock lock(shared->mutex);
-                shared->changed.wait(lock, [&] { return shared->stopping || shared->requested.has_value(); });
-                if (shared->stopping)
-                    return;
-                result.generation = *shared->requested;
+                for (;;) {
+                    if (shared->stopping)
+                        return;
+                    if (shared->requested || (shared->folderChanged && Clock::now() >= shared->nextExtraCheck))
+                        break;
+                    if (shared->folderChanged)
+                        shared->changed.wait_until(lock, shared->nextExtraCheck);
+                    else
+                        shared->changed.wait(lock);
+                }
+                result.generation = shared->requested.value_or(shared->lastGeneration);
                 shared->requested.reset();
+                shared->folderChanged = false;
                 shared->running = true;
             }
+            const Clock::time_point started = Clock::now();
+            FolderCheck check;
             try {
-                result.status = pollStatus(shared->system);
+                check = checkFolder(shared->system);
             } catch (const std::exception& failure) {
                 result.failure = failure.what();
             }
+            const Clock::duration took = Clock::now() - started;
+            result.status = check.status;
+            followFolder(shared, check, watch, watched);
+
             std::lock_guard lock(shared->mutex);
             shared->running = false;
+            shared->nextExtraCheck = Clock::now() + 9 * took;
             shared->changed.notify_all();
             if (shared->stopping)
                 return;
@@ -69,6 +119,7 @@ void BackgroundCheck::request(unsigned generation)
 {
     std::lock_guard lock(m_shared->mutex);
     m_shared->requested = generation;
+    m_shared->lastGeneration = generation;
     m_shared->changed.notify_all();
 }
 

@@ -3,6 +3,7 @@
 #include "common/CodePage.h"
 #include "common/PathStyle.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -53,6 +54,15 @@ class EntryVisitor
 public:
     virtual ~EntryVisitor() = default;
     virtual void visit(std::string_view name) = 0;
+};
+
+// A watch on a folder's entries; destroying it stops the calls.
+class FolderWatch
+{
+public:
+    virtual ~FolderWatch() = default;
+    // True once the folder itself went: the watch sees nothing more, even if it comes back.
+    [[nodiscard]] virtual bool ended() const = 0;
 };
 
 // Show commands a process can be started with; the window looks at these two only.
@@ -111,6 +121,15 @@ public:
 
     // The show command the process was started with (see showCommands).
     [[nodiscard]] virtual int startupShowCommand() const = 0;
+
+    // Calls `changed`, from a thread of the watch's own, soon after entries of the folder `path`
+    // come or go, and once when the folder itself goes. Null where the system cannot watch it:
+    // then only the tick sees changes.
+    [[nodiscard]] virtual std::unique_ptr<FolderWatch> watchFolder(const std::string& /*path*/,
+                                                                   std::function<void()> /*changed*/) const
+    {
+        return nullptr;
+    }
 };
 
 // The system the tool runs on; `argv0` is the fallback for the executable's path.

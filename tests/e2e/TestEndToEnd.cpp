@@ -143,6 +143,29 @@ private slots:
         QVERIFY(waitFor([&] { return shows(QStringLiteral("指定したフォルダは存在しません！")); }, 3000));
     }
 
+    void arrivalShowsAtOnceNotAtTheNextTick()
+    {
+        const WorkingDirectory work;
+        QVERIFY(QDir().mkdir(QStringLiteral("in")));
+        writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path("in") + "\r\n");
+        startTool();
+        const QString window = mainWindow();
+        QVERIFY(!window.isEmpty());
+        const auto title = [&] { return property(window, "_NET_WM_ICON_NAME"); };
+        QVERIFY(waitFor([&] { return title() == QStringLiteral("監視中・・・・"); }, 3000));
+        // At phases spread over the tick, each arrival shows long before the next tick would.
+        for (const int phase : {130, 370, 610, 850}) {
+            QTest::qWait(phase);
+            QElapsedTimer arrival;
+            arrival.start();
+            writeBytes(work.path("in/data.csv"), "1");
+            QVERIFY(waitFor([&] { return title() == QStringLiteral("着信！"); }, 3000));
+            QVERIFY2(arrival.elapsed() < 250, qPrintable(QString::number(arrival.elapsed())));
+            QVERIFY(QFile::remove(QStringLiteral("in/data.csv")));
+            QVERIFY(waitFor([&] { return title() == QStringLiteral("監視中・・・・"); }, 3000));
+        }
+    }
+
     void arrivalAsksForAttentionOnceAndTheIconFollows()
     {
         const WorkingDirectory work;
@@ -179,6 +202,8 @@ private slots:
             run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), id});
         };
         activate(otherWindow);
+        // The arrival now shows at once: let the tool hear that it lost the focus first.
+        QTest::qWait(300);
 
         writeBytes(work.path("in/data.csv"), "1");
         QVERIFY(waitFor([&] { return title() == QStringLiteral("着信！"); }, 3000));

@@ -2,6 +2,7 @@
 
 #include "platform/posix/FileDescriptor.h"
 #include "platform/posix/FileWriting.h"
+#include "platform/posix/InotifyWatch.h"
 
 #include <cerrno>
 #include <climits>
@@ -193,6 +194,11 @@ int PosixSystem::startupShowCommand() const
 {
     // Linux passes no start-up information: the window opens in normal size.
     return showCommands::normal;
+}
+
+std::unique_ptr<FolderWatch> PosixSystem::watchFolder(const std::string& path, std::function<void()> changed) const
+{
+    return posix::InotifyWatch::create(reachable(path), std::move(changed));
 }
 
 std::unique_ptr<System> createSystem(std::string argv0)

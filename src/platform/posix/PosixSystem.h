@@ -25,6 +25,8 @@ public:
     [[nodiscard]] std::string fullPathName(const std::string& path) const override;
     [[nodiscard]] std::string executablePath() const override;
     [[nodiscard]] int startupShowCommand() const override;
+    [[nodiscard]] std::unique_ptr<FolderWatch> watchFolder(const std::string& path,
+                                                           std::function<void()> changed) const override;
 
     // Settings files larger than this are not read: a settings file holds one short line,
     // and a tick must never read without bound.
