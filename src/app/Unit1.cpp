@@ -18,7 +18,6 @@
 #include <QTimer>
 
 #include <exception>
-#include <stdexcept>
 
 namespace app {
 
@@ -134,14 +133,13 @@ void TForm1::setApplicationTitle(const std::string& text)
 
 void TForm1::statusShown(monitor::Status status)
 {
+    const monitor::StatusSignals::Asked asked = m_signals.shown(status);
     // The icon shows the status too, for task bars that show icons only.
-    if (status != m_shownStatus) {
-        m_shownStatus = status;
+    if (asked.newIcon)
         setWindowIcon(statusIcon(status));
-    }
     // Once per arrival, and only when the user is looking elsewhere; the window manager shows it
     // until the window is activated.
-    if (m_attention.wanted(status) && !isActiveWindow())
+    if (asked.attention && !isActiveWindow())
         demandAttention(*this);
 }
 
@@ -184,12 +182,7 @@ void TForm1::checkDone(const monitor::CheckResult& result)
     // A check started before the last change command may have read the old setting.
     if (result.generation != m_generation)
         return;
-    runGuarded([&] {
-        if (result.failure)
-            throw std::runtime_error(*result.failure);
-        if (result.status)
-            monitor::showStatus(*result.status, *this);
-    });
+    runGuarded([&] { monitor::showCheck(result, *this); });
 }
 
 template <typename Handler> void TForm1::runGuarded(Handler&& handler)

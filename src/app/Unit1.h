@@ -9,7 +9,6 @@
 #include <QWidget>
 
 #include <memory>
-#include <optional>
 #include <string>
 
 class QLineEdit;
@@ -60,11 +59,10 @@ private:
     std::string m_caption;
     std::string m_applicationTitle;
     bool m_displayRoutineRan = false;
-    std::optional<monitor::Status> m_shownStatus;
     // Counts the change commands: a check started before the last one is not shown.
     unsigned m_generation = 0;
     std::unique_ptr<monitor::BackgroundCheck> m_check;
-    monitor::ArrivalAttention m_attention;
+    monitor::StatusSignals m_signals;
 
     AccessKeyLabel* Label1;
     AccessKeyLabel* Label2;

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 
 namespace monitor {
@@ -113,6 +114,14 @@ BackgroundCheck::~BackgroundCheck()
     // A check of a few milliseconds is waited for, so that it never outlives the system it
     // reads; one that hangs on a folder that stopped answering is left to end by itself.
     m_shared->changed.wait_for(lock, std::chrono::seconds(2), [&] { return !m_shared->running; });
+}
+
+void showCheck(const CheckResult& result, StatusView& view)
+{
+    if (result.failure)
+        throw std::runtime_error(*result.failure);
+    if (result.status)
+        showStatus(*result.status, view);
 }
 
 void BackgroundCheck::request(unsigned generation)

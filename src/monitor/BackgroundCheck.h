@@ -48,4 +48,8 @@ private:
     std::shared_ptr<Shared> m_shared;
 };
 
+// Shows a finished check in the view: its status, when it found one, or its failure, thrown as
+// the failure it was, for the window's failure boundary.
+void showCheck(const CheckResult& result, StatusView& view);
+
 } // namespace monitor

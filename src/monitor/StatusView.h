@@ -25,16 +25,23 @@ public:
     virtual void statusShown(Status /*status*/) {}
 };
 
-// Whether a status asks for the user's attention: when the folder turns to holding an entry, and
-// not again while it keeps holding one. Kept by the window, which alone remembers what it shows.
-class ArrivalAttention
+// What a shown status asks of the window beyond its texts: a new icon when the status changed,
+// and the user's attention when the folder turns to holding an entry, not again while it keeps
+// holding one. Kept by the window, which alone remembers what it shows.
+class StatusSignals
 {
 public:
-    [[nodiscard]] bool wanted(Status status)
+    struct Asked
     {
-        const bool turned = status == Status::Arrival && m_last != Status::Arrival;
+        bool newIcon;
+        bool attention;
+    };
+
+    [[nodiscard]] Asked shown(Status status)
+    {
+        const Asked asked{status != m_last, status == Status::Arrival && m_last != Status::Arrival};
         m_last = status;
-        return turned;
+        return asked;
     }
 
 private:

@@ -61,10 +61,6 @@ LRESULT ApplicationWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
             if (m_form != nullptr)
                 m_form->restoreFromApplication();
             return 0;
-        case SC_CLOSE:
-            if (m_form != nullptr)
-                ::PostMessageA(m_form->hwnd(), WM_CLOSE, 0, 0);
-            return 0;
         default:
             break;
         }
@@ -78,6 +74,8 @@ LRESULT ApplicationWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         break;
     case WM_CLOSE:
+        // Closing from the taskbar (SC_CLOSE, made WM_CLOSE by the default procedure) closes
+        // the main window, which ends the tool.
         if (m_form != nullptr)
             ::PostMessageA(m_form->hwnd(), WM_CLOSE, 0, 0);
         return 0;

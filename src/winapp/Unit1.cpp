@@ -144,15 +144,14 @@ void TForm1::setApplicationTitle(const std::string& text)
 
 void TForm1::statusShown(monitor::Status status)
 {
+    const monitor::StatusSignals::Asked asked = m_signals.shown(status);
     // The taskbar button's icon shows the status too, for task bars that show icons only.
-    if (status != m_shownStatus) {
-        m_shownStatus = status;
+    if (asked.newIcon)
         m_application.setIcon(status == monitor::Status::Arrival    ? KV_ICON_ARRIVAL
                               : status == monitor::Status::NoFolder ? KV_ICON_NO_FOLDER
                                                                     : KV_ICON_WATCHING);
-    }
     // Once per arrival, and only when the user is looking elsewhere.
-    if (m_attention.wanted(status) && ::GetForegroundWindow() != hwnd())
+    if (asked.attention && ::GetForegroundWindow() != hwnd())
         flashTaskbarButton(m_application.hwnd());
 }
 
@@ -205,12 +204,7 @@ void TForm1::checkDone(const monitor::CheckResult& result)
     // A check started before the last change command may have read the old setting.
     if (result.generation != m_generation)
         return;
-    runGuarded([&] {
-        if (result.failure)
-            throw std::runtime_error(*result.failure);
-        if (result.status)
-            monitor::showStatus(*result.status, *this);
-    });
+    runGuarded([&] { monitor::showCheck(result, *this); });
 }
 
 template <typename Handler> void TForm1::runGuarded(Handler&& handler)

@@ -9,7 +9,6 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
 namespace winapp {
@@ -65,11 +64,10 @@ private:
     ApplicationWindow& m_application;
     std::string m_caption;
     bool m_displayRoutineRan = false;
-    std::optional<monitor::Status> m_shownStatus;
     // Counts the change commands: a check started before the last one is not shown.
     unsigned m_generation = 0;
     std::unique_ptr<monitor::BackgroundCheck> m_check;
-    monitor::ArrivalAttention m_attention;
+    monitor::StatusSignals m_signals;
     HWND m_lastFocus = nullptr;
 
     Font m_windowFont;

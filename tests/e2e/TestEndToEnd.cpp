@@ -82,6 +82,16 @@ private:
         QVERIFY(m_tool.waitForStarted());
     }
 
+    // Starts the tool with the empty folder "in" of the working directory stored, and hands back
+    // the main window.
+    void startWatchingFolder(const WorkingDirectory& work, QString& window)
+    {
+        QVERIFY(QDir().mkdir(QStringLiteral("in")));
+        writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path("in") + "\r\n");
+        startTool();
+        window = mainWindow();
+    }
+
     // Starts the tool where there is no settings file, answers the warning that comes before the
     // window, and hands back the main window.
     void startWithoutSettings(QString& window)
@@ -119,10 +129,8 @@ private slots:
     void statusFollowsTheFolder()
     {
         const WorkingDirectory work;
-        QVERIFY(QDir().mkdir(QStringLiteral("in")));
-        writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path("in") + "\r\n");
-        startTool();
-        const QString window = mainWindow();
+        QString window;
+        startWatchingFolder(work, window);
         QVERIFY(!window.isEmpty());
         const auto shows = [&](const QString& text) {
             // Some task lists read the older WM_ICON_NAME only.
@@ -146,10 +154,8 @@ private slots:
     void arrivalShowsAtOnceNotAtTheNextTick()
     {
         const WorkingDirectory work;
-        QVERIFY(QDir().mkdir(QStringLiteral("in")));
-        writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path("in") + "\r\n");
-        startTool();
-        const QString window = mainWindow();
+        QString window;
+        startWatchingFolder(work, window);
         QVERIFY(!window.isEmpty());
         const auto title = [&] { return property(window, "_NET_WM_ICON_NAME"); };
         QVERIFY(waitFor([&] { return title() == QStringLiteral("監視中・・・・"); }, 3000));
@@ -169,10 +175,8 @@ private slots:
     void arrivalAsksForAttentionOnceAndTheIconFollows()
     {
         const WorkingDirectory work;
-        QVERIFY(QDir().mkdir(QStringLiteral("in")));
-        writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path("in") + "\r\n");
-        startTool();
-        const QString window = mainWindow();
+        QString window;
+        startWatchingFolder(work, window);
         QVERIFY(!window.isEmpty());
         const auto title = [&] { return property(window, "_NET_WM_ICON_NAME"); };
         const auto icon = [&] {
