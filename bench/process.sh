@@ -34,13 +34,7 @@ status_kib() { awk -v key="$2:" '$1 == key { print $2 }' /proc/"$1"/status; }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 # Runs the test "$@" until it holds, polling every $KV_POLL seconds; fails the run after
 # $KV_WAIT_SECONDS (10), so a window that never maps or a text that never comes cannot hang it.
-wait_for() {
-    local deadline=$(($(date +%s) + ${KV_WAIT_SECONDS:-10}))
-    until "$@"; do
-        [ "$(date +%s)" -lt "$deadline" ] || { echo "gave up waiting for: $*" >&2; exit 1; }
-        [ "${KV_POLL:-0}" = 0 ] || sleep "$KV_POLL"
-    done
-}
+wait_for() { KV_POLL=${KV_POLL:-0} kv_wait_for "${KV_WAIT_SECONDS:-10}" "$*" "$@" || exit 1; }
 is_mapped() { [ -n "$(mapped "$1")" ]; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
 

@@ -24,6 +24,17 @@ kv_install_missing() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# kv_wait_for SECONDS WHAT COMMAND...: runs COMMAND until it succeeds, every $KV_POLL seconds (0:
+# at once again); after SECONDS it names WHAT and fails.
+kv_wait_for() {
+    local deadline=$(($(date +%s) + $1)) what=$2
+    shift 2
+    until "$@" >/dev/null 2>&1; do
+        [ "$(date +%s)" -lt "$deadline" ] || { echo "gave up waiting for $what" >&2; return 1; }
+        [ "${KV_POLL:-0.1}" = 0 ] || sleep "${KV_POLL:-0.1}"
+    done
+}
+
 # Starts Xvfb on a free display and a window manager on it; sets DISPLAY and KV_XVFB_PID.
 kv_start_virtual_display() {
     local fifo
