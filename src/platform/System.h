@@ -63,6 +63,9 @@ public:
     virtual ~FolderWatch() = default;
     // True once the folder itself went: the watch sees nothing more, even if it comes back.
     [[nodiscard]] virtual bool ended() const = 0;
+    // True when the watch keeps its folder from going away (Windows holds it open, and a deleted
+    // folder stays until the last handle closes): the checker lets go of it before each listing.
+    [[nodiscard]] virtual bool holdsFolder() const { return false; }
 };
 
 // Show commands a process can be started with; the window looks at these two only.

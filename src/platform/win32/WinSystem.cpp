@@ -1,5 +1,6 @@
 #include "platform/win32/WinSystem.h"
 
+#include "platform/win32/ChangeWatch.h"
 #include "platform/win32/WinHandle.h"
 
 #include <windows.h>
@@ -266,6 +267,11 @@ int WinSystem::startupShowCommand() const
     startup.cb = sizeof startup;
     ::GetStartupInfoA(&startup);
     return (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 ? startup.wShowWindow : showCommands::normal;
+}
+
+std::unique_ptr<FolderWatch> WinSystem::watchFolder(const std::string& path, std::function<void()> changed) const
+{
+    return win32::ChangeWatch::create(path, std::move(changed));
 }
 
 std::unique_ptr<System> createSystem(std::string /*argv0*/)

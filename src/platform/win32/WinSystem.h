@@ -24,6 +24,8 @@ public:
     [[nodiscard]] std::string fullPathName(const std::string& path) const override;
     [[nodiscard]] std::string executablePath() const override;
     [[nodiscard]] int startupShowCommand() const override;
+    [[nodiscard]] std::unique_ptr<FolderWatch> watchFolder(const std::string& path,
+                                                           std::function<void()> changed) const override;
 
     // Settings files larger than this are not read (see PosixSystem).
     static constexpr std::size_t maxFileSize = 1024 * 1024;

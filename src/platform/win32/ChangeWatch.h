@@ -1,0 +1,41 @@
+#pragma once
+
+#include "platform/System.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace platform::win32 {
+
+// A folder watched with FindFirstChangeNotificationA: a thread waits on the notification and on
+// an event that ends it, and calls `changed` once for each notification.
+class ChangeWatch : public FolderWatch
+{
+public:
+    // Null when the folder cannot be watched.
+    [[nodiscard]] static std::unique_ptr<ChangeWatch> create(const std::string& path, std::function<void()> changed);
+    ~ChangeWatch() override;
+    ChangeWatch(const ChangeWatch&) = delete;
+    ChangeWatch& operator=(const ChangeWatch&) = delete;
+    [[nodiscard]] bool ended() const override { return m_ended; }
+    // The notification handle keeps the folder open: a folder deleted while it is open stays
+    // until the handle closes.
+    [[nodiscard]] bool holdsFolder() const override { return true; }
+
+private:
+    ChangeWatch(HANDLE notification, HANDLE stop, std::function<void()> changed);
+    void run();
+
+    HANDLE m_notification;
+    HANDLE m_stop;
+    std::function<void()> m_changed;
+    std::atomic<bool> m_ended{false};
+    std::thread m_thread;
+};
+
+} // namespace platform::win32
