@@ -6,8 +6,11 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -83,6 +86,43 @@ template <typename T> T* child(const QWidget& form, const char* name)
         qFatal("no child %s", name);
     return found;
 }
+
+// A folder on a FUSE file system whose listing hangs until released (tests/support/HangingFolder.cpp),
+// mounted at `mnt` in the working directory for the life of the object.
+class HangingFolder
+{
+public:
+    HangingFolder()
+    {
+        QDir().mkdir(QStringLiteral("mnt"));
+        m_process.start(QStringLiteral(KV_HANGING_FOLDER), {QStringLiteral("mnt")});
+        m_mounted = m_process.waitForReadyRead(5000) && m_process.readLine().trimmed() == "ready";
+    }
+    ~HangingFolder()
+    {
+        release();
+        m_process.terminate();
+        m_process.waitForFinished(5000);
+    }
+    HangingFolder(const HangingFolder&) = delete;
+    HangingFolder& operator=(const HangingFolder&) = delete;
+
+    [[nodiscard]] bool mounted() const { return m_mounted; }
+    [[nodiscard]] QString errors() { return QString::fromLocal8Bit(m_process.readAllStandardError()); }
+    void release() { m_process.write("\n"); }
+    // How many listings of the folder have started so far.
+    int listings()
+    {
+        while (m_process.canReadLine())
+            m_listings += m_process.readLine().trimmed() == "listing" ? 1 : 0;
+        return m_listings;
+    }
+
+private:
+    QProcess m_process;
+    bool m_mounted = false;
+    int m_listings = 0;
+};
 
 } // namespace
 
@@ -277,6 +317,57 @@ private slots:
         QCOMPARE(child<AccessKeyLabel>(form, "Label2")->text(), QString());
         // The tool runs on: the timer still ticks.
         QVERIFY(form.findChild<QTimer*>(QStringLiteral("Timer1"))->isActive());
+    }
+
+    // A share that stops answering: its listing hangs, the window does not.
+    void hungFolderNeitherFreezesTheWindowNorStacksChecks()
+    {
+        if (!QFile::exists(QStringLiteral("/dev/fuse")))
+            QSKIP("no /dev/fuse: this machine cannot mount the hanging file system");
+        platform::PosixSystem system("kelvoran");
+        const WorkingDirectory work;
+        HangingFolder share;
+        QVERIFY2(share.mounted(), qPrintable(share.errors()));
+        const std::string folder = work.path("mnt/in");
+        writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + folder + "\r\n");
+        TForm1 form(system, "kelvoran");
+        BoxAnswerer answerer(&form);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTRY_COMPARE(share.listings(), 1);
+        const QString caption = form.windowTitle();
+
+        // Typing over two and a half ticks: every key is taken at once.
+        auto* edit = child<QLineEdit>(form, "Edit1");
+        edit->clear();
+        QElapsedTimer clock;
+        clock.start();
+        qint64 slowest = 0;
+        int keys = 0;
+        for (; clock.elapsed() < 2500; ++keys) {
+            QElapsedTimer round;
+            round.start();
+            QTest::keyClick(edit, static_cast<char>('a' + keys % 26));
+            QTest::qWait(20);
+            slowest = std::max(slowest, round.elapsed() - 20);
+        }
+        QCOMPARE_LT(slowest, 100);
+        QCOMPARE(edit->text().size(), keys);
+
+        // The change command works with the folder's listing still hanging.
+        edit->setText(QString::fromStdString(folder));
+        QElapsedTimer press;
+        press.start();
+        child<QPushButton>(form, "Button1")->click();
+        QCOMPARE_LT(press.elapsed(), 100);
+        QVERIFY(!answerer.seen.isEmpty());
+        QCOMPARE(answerer.seen.last().title, QStringLiteral("Information"));
+
+        // Still one listing: the ticks and the setting's change wait for it, the status stays.
+        QCOMPARE(share.listings(), 1);
+        QCOMPARE(form.windowTitle(), caption);
+        share.release();
+        QTRY_COMPARE(form.windowTitle(), QStringLiteral("着信！"));
     }
 };
 
