@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Whole-process figures: Kelvoran beside a bare Qt window with the same controls, on one virtual
 # display in the same run. Reports idle CPU, resident memory, start-up to mapped, arrival latency
-# and caption/taskbar rewrites in steady state.
-#   KV_IDLE_SECONDS (60)  KV_TRIALS (30)  KV_STEADY_SECONDS (20)
+# and caption/taskbar rewrites in steady state. Latency and the cost of the extra checks that the
+# folder watch starts are set beside the same tool without the watch (kelvoran_tick_only); the
+# 1,000,000-entry folder is the one bench_poll made.
+#   KV_IDLE_SECONDS (60)  KV_TRIALS (30)  KV_STEADY_SECONDS (20)  KV_CHURN_SECONDS (20)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
@@ -14,9 +16,13 @@ cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVORAN_BUILD_T
 cmake --build build-bench >/dev/null
 tool=$here/build-bench/src/kelvoran
 bare=$here/build-bench/bench/bare_window
+tick_only=$here/build-bench/bench/kelvoran_tick_only
+churn=$here/build-bench/bench/kv_churn
+million=${KV_BENCH_DIR:-/tmp/kelvoran-bench}/1000000
 idle=${KV_IDLE_SECONDS:-60}
 trials=${KV_TRIALS:-30}
 steady=${KV_STEADY_SECONDS:-20}
+churn_seconds=${KV_CHURN_SECONDS:-20}
 export LC_ALL=C.UTF-8
 
 kv_start_virtual_display
@@ -27,9 +33,9 @@ pids=()
 trap 'kill "${pids[@]}" $KV_WM_PID $KV_XVFB_PID 2>/dev/null || true; rm -rf "$work"' EXIT
 
 now_ns() { date +%s%N; }
-launch() { (cd "$work" && exec "$@" >/dev/null 2>&1) & echo $!; }
+launch() { (cd "${KV_IN:-$work}" && exec "$@" >/dev/null 2>&1) & echo $!; }
 mapped() { xdotool search --onlyvisible --pid "$1" 2>/dev/null | head -1; }
-cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{ sum += $1 } END { print sum }'; }
+cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{ sum += $1 } END { printf "%.0f\n", sum }'; }
 status_kib() { awk -v key="$2:" '$1 == key { print $2 }' /proc/"$1"/status; }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 # Runs the test "$@" until it holds, polling every $KV_POLL seconds; fails the run after
@@ -67,25 +73,42 @@ kill "$raw_pid"
 peak_tool=$(status_kib "$tool_pid" VmHWM); peak_bare=$(status_kib "$bare_pid" VmHWM)
 rss_tool=$(status_kib "$tool_pid" VmRSS); rss_bare=$(status_kib "$bare_pid" VmRSS)
 
-# Arrival latency: one file into the empty folder at a random phase of the timer.
+# Arrival latency: one file into the empty folder at a random phase of the timer, timed from
+# the windows' property events, the tool and the tool without its watch side by side.
 window=$(mapped "$tool_pid")
-texts() { xprop -id "$window" _NET_WM_NAME _NET_WM_ICON_NAME; }
-both() { [ "$(texts | grep -c "\"$1\"")" -eq 2 ]; }
-latencies=()
-for ((trial = 0; trial < trials; trial++)); do
-    rm -f "$work/in/arrival"
-    KV_POLL=0.05 wait_for both "監視中・・・・"
-    sleep "0.$(printf %03d $((RANDOM % 1000)))"
-    t0=$(now_ns)
-    : >"$work/in/arrival"
-    wait_for both "着信！"
-    latencies+=($((($(now_ns) - t0) / 1000000)))
-done
-rm -f "$work/in/arrival"
-sorted=$(printf '%s\n' "${latencies[@]}" | sort -n)
-lat_median=$(median <<<"$sorted")
-lat_p95=$(awk -v n="$trials" 'NR == int(n * 0.95 + 0.999) { print }' <<<"$sorted")
-lat_max=$(tail -1 <<<"$sorted")
+tick_pid=$(launch "$tick_only")
+pids+=("$tick_pid")
+KV_POLL=0.05 wait_for is_mapped "$tick_pid"
+tick_window=$(mapped "$tick_pid")
+latency=$("$here/build-bench/bench/kv_arrival_latency" "$work/in" "$trials" \
+    "kelvoran=$window:_NET_WM_NAME,$window:_NET_WM_ICON_NAME" \
+    "tick only=$tick_window:_NET_WM_NAME,$tick_window:_NET_WM_ICON_NAME")
+
+# CPU of the extra checks: the tool beside the tool without its watch while a file is created
+# and deleted in the folder as fast as one core can. Prints both in % of one core, and the rounds.
+cpu_under_churn() {
+    local folder=$1 with=$2 without=$3 churn_pid with0 without0 rounds
+    sleep 2
+    with0=$(cpu_ns "$with"); without0=$(cpu_ns "$without")
+    "$churn" "$folder" >"$work/rounds" & churn_pid=$!
+    sleep "$churn_seconds"
+    kill "$churn_pid"; wait "$churn_pid" || true
+    rounds=$(cat "$work/rounds")
+    awk -v a="$(($(cpu_ns "$with") - with0))" -v b="$(($(cpu_ns "$without") - without0))" \
+        -v s="$churn_seconds" -v r="$rounds" \
+        'BEGIN { printf "%.1f %.1f %.0f", a / s / 1e7, b / s / 1e7, r / s }'
+}
+read -r churn_tool churn_tick churn_rate <<<"$(cpu_under_churn "$work/in" "$tool_pid" "$tick_pid")"
+million_report="(no $million: run bench_poll first)"
+if [ -f "$million/ready" ]; then
+    big_tool=$(KV_IN=$million launch "$tool"); big_tick=$(KV_IN=$million launch "$tick_only")
+    pids+=("$big_tool" "$big_tick")
+    for pid in "$big_tool" "$big_tick"; do KV_POLL=0.05 wait_for is_mapped "$pid"; done
+    read -r big_cpu_tool big_cpu_tick big_rate <<<"$(cpu_under_churn "$million/in" "$big_tool" "$big_tick")"
+    kill "$big_tool" "$big_tick"
+    million_report="kelvoran $big_cpu_tool %, tick only $big_cpu_tick % ($big_rate rounds/s)"
+fi
+kill "$tick_pid"
 
 # Rewrites of caption or taskbar text while nothing changes.
 KV_POLL=0.05 wait_for both "監視中・・・・"
@@ -100,6 +123,9 @@ peak RSS (KiB)             $(printf '%10s %14s %9s' "$peak_tool" "$peak_bare" "$
 steady RSS (KiB)           $(printf '%10s %14s %9s' "$rss_tool" "$rss_bare" "$(ratio "$rss_tool" "$rss_bare")")
 start to mapped (ms)       $(printf '%10s %14s %9s' "$start_tool" "$start_bare" "$(ratio "$start_tool" "$start_bare")")
 idle CPU of the bare window doing the raw tick work: $cpu_raw ms (kelvoran / that: $(ratio "$cpu_tool" "$cpu_raw"))
-arrival latency over $trials trials (ms): median $lat_median, p95 $lat_p95, max $lat_max
+arrival latency over $trials trials at random phases:
+$latency
+CPU under a create/delete loop in the folder ($churn_seconds s, % of one core): kelvoran $churn_tool %, tick only $churn_tick % ($churn_rate rounds/s)
+the same in the 1,000,000-entry folder: $million_report
 caption or taskbar rewrites in $steady s of steady state: $rewrites
 REPORT

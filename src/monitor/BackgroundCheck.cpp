@@ -4,6 +4,7 @@
 
 // std::chrono's durations come with <condition_variable>: <chrono> itself holds a "µs" literal
 // that the Windows build's Shift-JIS execution character set cannot take.
+#include <algorithm>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -33,6 +34,10 @@ struct BackgroundCheck::Shared
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Extra checks come no closer than this, however quick the listing: each one may change the
+// texts and the icon, which costs the window more than the listing costs this thread.
+constexpr Clock::duration leastExtraGap = std::chrono::milliseconds(20);
 
 // Keeps a watch on the folder the last check listed while it exists; a new folder, or one that
 // went and came back, gets a new watch. Runs on the checking thread, without the lock held: ending
@@ -89,6 +94,8 @@ BackgroundCheck::BackgroundCheck(const platform::System& system, Deliver deliver
             if (watch != nullptr && watch->holdsFolder()) {
                 watch.reset();
                 watched.clear();
+            } else if (watch != nullptr) {
+                watch->rearm();
             }
             const Clock::time_point started = Clock::now();
             FolderCheck check;
@@ -103,7 +110,7 @@ BackgroundCheck::BackgroundCheck(const platform::System& system, Deliver deliver
 
             std::lock_guard lock(shared->mutex);
             shared->running = false;
-            shared->nextExtraCheck = Clock::now() + 9 * took;
+            shared->nextExtraCheck = Clock::now() + std::max<Clock::duration>(9 * took, leastExtraGap);
             shared->changed.notify_all();
             if (shared->stopping)
                 return;

@@ -27,7 +27,8 @@ struct CheckResult
 //
 // Between the ticks' requests it watches the folder it last listed, where the system can, and
 // checks again as soon as entries come or go, so that an arrival shows at once. Those extra
-// checks keep to a tenth of one core: each waits nine times as long as the last check took.
+// checks keep to a tenth of one core: each waits nine times as long as the last check took, and
+// at least 20 ms.
 class BackgroundCheck
 {
 public:

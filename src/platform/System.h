@@ -66,6 +66,9 @@ public:
     // True when the watch keeps its folder from going away (Windows holds it open, and a deleted
     // folder stays until the last handle closes): the checker lets go of it before each listing.
     [[nodiscard]] virtual bool holdsFolder() const { return false; }
+    // Called as each listing starts. A watch that reports one change and then sleeps until this
+    // call costs one wake-up per check, however fast the folder changes.
+    virtual void rearm() {}
 };
 
 // Show commands a process can be started with; the window looks at these two only.

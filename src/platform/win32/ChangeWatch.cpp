@@ -41,6 +41,10 @@ void ChangeWatch::run()
         m_changed();
         if (m_ended)
             return;
+        // A folder that changes all the time is taken in batches: the notification keeps what
+        // comes meanwhile and is signalled again at once.
+        if (::WaitForSingleObject(m_stop, 10) == WAIT_OBJECT_0)
+            return;
     }
 }
 
