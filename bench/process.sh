@@ -111,6 +111,8 @@ fi
 kill "$tick_pid"
 
 # Rewrites of caption or taskbar text while nothing changes.
+texts() { xprop -id "$window" _NET_WM_NAME _NET_WM_ICON_NAME; }
+both() { [ "$(texts | grep -c "\"$1\"")" -eq 2 ]; }
 KV_POLL=0.05 wait_for both "監視中・・・・"
 spy=$(timeout "$steady" xprop -spy -id "$window" _NET_WM_NAME _NET_WM_ICON_NAME || true)
 rewrites=$(($(grep -c . <<<"$spy") - 2))
