@@ -1,4 +1,5 @@
 #include "monitor/ArrivalPoll.h"
+#include "monitor/BackgroundCheck.h"
 #include "platform/posix/PosixSystem.h"
 #include "support/HelperProcess.h"
 #include "support/RecordingView.h"
@@ -8,9 +9,12 @@
 #include <QFile>
 #include <QTest>
 
+#include <atomic>
 #include <set>
+#include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -168,6 +172,32 @@ private slots:
         QCOMPARE(system.listDirectory("in", names), platform::Listing::Listed);
         QCOMPARE(names.seen.size(), std::size_t{count + 2});
         QCOMPARE(std::set<std::string>(names.seen.begin(), names.seen.end()).size(), std::size_t{count + 2});
+    }
+
+    // The change notification on a folder that changes all the time: extra checks come, but no
+    // closer than 20 ms apart.
+    void aChurningFolderGetsAtMostFiftyExtraChecksASecond()
+    {
+        platform::PosixSystem system("kelvoran");
+        const WorkingDirectory work;
+        QVERIFY(QDir().mkdir(QStringLiteral("in")));
+        storeByHand(work.path("in"));
+        std::atomic<int> checks{0};
+        monitor::BackgroundCheck check(system, [&](const monitor::CheckResult&) { ++checks; });
+        check.request(0); // the first check starts the watch
+        QTRY_COMPARE(checks.load(), 1);
+        std::atomic<bool> stop{false};
+        std::thread churn([&] {
+            while (!stop) {
+                ::close(::open("in/churn", O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+                ::unlink("in/churn");
+            }
+        });
+        QTest::qWait(1000);
+        stop = true;
+        churn.join();
+        const int extra = checks - 1;
+        QVERIFY2(extra >= 5 && extra <= 55, qPrintable(QString::number(extra)));
     }
 
     void unlistableFolderReadsAsWatching()
