@@ -2,8 +2,6 @@
 
 #include "winapp/Unit1.h"
 
-#include <tuple>
-
 namespace winapp {
 
 namespace {
@@ -26,19 +24,6 @@ void ApplicationWindow::setTitle(const std::string& title)
         return;
     m_title = title;
     ::SetWindowTextA(hwnd(), m_title.c_str());
-}
-
-void ApplicationWindow::setIcon(int resourceId)
-{
-    // Shared icons belong to the module: nothing to destroy.
-    const HINSTANCE instance = ::GetModuleHandleA(nullptr);
-    for (const auto& [which, width, height] :
-         {std::tuple{ICON_BIG, SM_CXICON, SM_CYICON}, std::tuple{ICON_SMALL, SM_CXSMICON, SM_CYSMICON}}) {
-        const HANDLE icon = ::LoadImageA(instance, MAKEINTRESOURCEA(resourceId), IMAGE_ICON, ::GetSystemMetrics(width),
-                                         ::GetSystemMetrics(height), LR_SHARED);
-        if (icon != nullptr)
-            ::SendMessageA(hwnd(), WM_SETICON, static_cast<WPARAM>(which), reinterpret_cast<LPARAM>(icon));
-    }
 }
 
 void ApplicationWindow::minimise()

@@ -18,8 +18,6 @@ public:
 
     void setMainWindow(TForm1* form) { m_form = form; }
     void setTitle(const std::string& title);
-    // The taskbar button's icon (from the module's resources), large and small.
-    void setIcon(int resourceId);
     [[nodiscard]] const std::string& title() const { return m_title; }
 
     // Hides the main window and leaves only the taskbar button.

@@ -145,11 +145,15 @@ void TForm1::setApplicationTitle(const std::string& text)
 void TForm1::statusShown(monitor::Status status)
 {
     const monitor::StatusSignals::Asked asked = m_signals.shown(status);
-    // The taskbar button's icon shows the status too, for task bars that show icons only.
-    if (asked.newIcon)
-        m_application.setIcon(status == monitor::Status::Arrival    ? KV_ICON_ARRIVAL
-                              : status == monitor::Status::NoFolder ? KV_ICON_NO_FOLDER
-                                                                    : KV_ICON_WATCHING);
+    // The taskbar button's icon shows the status too, for task bars that show icons only; the
+    // title bar's icon follows it.
+    if (asked.newIcon) {
+        const int icon = status == monitor::Status::Arrival    ? KV_ICON_ARRIVAL
+                         : status == monitor::Status::NoFolder ? KV_ICON_NO_FOLDER
+                                                               : KV_ICON_WATCHING;
+        m_application.setIcon(icon);
+        setIcon(icon);
+    }
     // Once per arrival, and only when the user is looking elsewhere.
     if (asked.attention && ::GetForegroundWindow() != hwnd())
         flashTaskbarButton(m_application.hwnd());

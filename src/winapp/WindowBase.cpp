@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <tuple>
 
 namespace winapp {
 
@@ -85,6 +86,19 @@ HWND createControl(const char* className, const char* text, DWORD style, DWORD e
     if (control == nullptr)
         throw std::runtime_error(std::string("CreateWindowExA failed for a control of class ") + className);
     return control;
+}
+
+void WindowBase::setIcon(int resourceId)
+{
+    // Shared icons belong to the module: nothing to destroy.
+    const HINSTANCE instance = ::GetModuleHandleA(nullptr);
+    for (const auto& [which, width, height] :
+         {std::tuple{ICON_BIG, SM_CXICON, SM_CYICON}, std::tuple{ICON_SMALL, SM_CXSMICON, SM_CYSMICON}}) {
+        const HANDLE icon = ::LoadImageA(instance, MAKEINTRESOURCEA(resourceId), IMAGE_ICON, ::GetSystemMetrics(width),
+                                         ::GetSystemMetrics(height), LR_SHARED);
+        if (icon != nullptr)
+            ::SendMessageA(hwnd(), WM_SETICON, static_cast<WPARAM>(which), reinterpret_cast<LPARAM>(icon));
+    }
 }
 
 } // namespace winapp

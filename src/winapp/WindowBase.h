@@ -15,6 +15,8 @@ public:
     virtual ~WindowBase();
 
     [[nodiscard]] HWND hwnd() const { return m_hwnd; }
+    // The window's icon, large and small, from the module's resources.
+    void setIcon(int resourceId);
 
 protected:
     // Registers a window class of this procedure once; `base`, when given, is a system class

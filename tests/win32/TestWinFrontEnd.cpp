@@ -67,8 +67,12 @@ TEST_CASE("an arrival flashes the taskbar button once, and the icon follows the 
             ::DispatchMessageA(&message);
         return shown && windowText(form.hwnd()) == text;
     };
+    // The taskbar button's icon, and the title bar's when it is the same.
     const auto icon = [&] {
-        return reinterpret_cast<HANDLE>(::SendMessageA(application.hwnd(), WM_GETICON, ICON_BIG, 0));
+        const auto of = [](HWND window) {
+            return reinterpret_cast<HANDLE>(::SendMessageA(window, WM_GETICON, ICON_BIG, 0));
+        };
+        return of(application.hwnd()) == of(form.hwnd()) ? of(application.hwnd()) : nullptr;
     };
 
     // The windows are not shown, so the user is looking elsewhere. The first tick starts the
