@@ -3,9 +3,10 @@
 
 KV_BUILD_PACKAGES="g++ cmake ninja-build qt6-base-dev libxcb1-dev"
 KV_DISPLAY_PACKAGES="xvfb xauth x11-utils xdotool xclip openbox imagemagick fonts-dejavu-core fonts-ipafont-mincho fonts-noto-cjk"
-# The checks: formatting, the fuzz and sanitizer builds, and the FUSE file system whose listing
-# hangs (its library to build it, fusermount3 to mount it).
-KV_CHECK_PACKAGES="clang-format clang libclang-rt-14-dev pkg-config fuse3 libfuse3-dev"
+# The checks: formatting, the fuzz and sanitizer builds, the FUSE file system whose listing
+# hangs (its library to build it, fusermount3 to mount it), and the benchmarks' library (they
+# are compiled with the tests).
+KV_CHECK_PACKAGES="clang-format clang libclang-rt-14-dev pkg-config fuse3 libfuse3-dev libbenchmark-dev"
 # Packaging: CPack's .deb (dpkg-shlibdeps, file) and its checks.
 KV_PACKAGE_PACKAGES="dpkg-dev file lintian desktop-file-utils appstream unzip"
 # The Windows build: the cross compiler, Wine to run it (with Wine's own Tahoma), doctest for its
