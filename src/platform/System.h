@@ -61,7 +61,8 @@ class FolderWatch
 {
 public:
     virtual ~FolderWatch() = default;
-    // True once the folder itself went: the watch sees nothing more, even if it comes back.
+    // True once the watch sees nothing more: its folder went (even if it comes back), or a watch
+    // that reports one change has done so. The checker takes a new one after its next listing.
     [[nodiscard]] virtual bool ended() const = 0;
     // True when the watch keeps its folder from going away (Windows holds it open, and a deleted
     // folder stays until the last handle closes): the checker lets go of it before each listing.

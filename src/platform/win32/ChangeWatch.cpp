@@ -26,26 +26,20 @@ ChangeWatch::~ChangeWatch()
 {
     ::SetEvent(m_stop);
     m_thread.join();
-    ::FindCloseChangeNotification(m_notification);
+    if (m_notification != nullptr)
+        ::FindCloseChangeNotification(m_notification);
     ::CloseHandle(m_stop);
 }
 
 void ChangeWatch::run()
 {
     const HANDLE waits[] = {m_notification, m_stop};
-    for (;;) {
-        if (::WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0)
-            return;
-        // A watch whose folder went cannot be renewed: the next check decides what to watch.
-        m_ended = !::FindNextChangeNotification(m_notification);
-        m_changed();
-        if (m_ended)
-            return;
-        // A folder that changes all the time is taken in batches: the notification keeps what
-        // comes meanwhile and is signalled again at once.
-        if (::WaitForSingleObject(m_stop, 10) == WAIT_OBJECT_0)
-            return;
-    }
+    if (::WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0)
+        return;
+    ::FindCloseChangeNotification(m_notification);
+    m_notification = nullptr;
+    m_ended = true;
+    m_changed();
 }
 
 } // namespace platform::win32

@@ -12,8 +12,11 @@
 
 namespace platform::win32 {
 
-// A folder watched with FindFirstChangeNotificationA: a thread waits on the notification and on
-// an event that ends it, and calls `changed` once for each notification.
+// A folder watched with FindFirstChangeNotificationA, once: a thread waits on the notification
+// and on an event that ends it, and at the first change closes the notification and calls
+// `changed`. The checker takes a new watch after the check that follows, so a folder that changes
+// all the time has nothing to report in between (under Wine, whose server would otherwise read
+// every change).
 class ChangeWatch : public FolderWatch
 {
 public:
@@ -31,7 +34,7 @@ private:
     ChangeWatch(HANDLE notification, HANDLE stop, std::function<void()> changed);
     void run();
 
-    HANDLE m_notification;
+    HANDLE m_notification; // null once it has fired
     HANDLE m_stop;
     std::function<void()> m_changed;
     std::atomic<bool> m_ended{false};
