@@ -135,11 +135,11 @@ int main(int argc, char* argv[])
     const int trials = std::atoi(argv[2]);
     std::vector<Subject> subjects;
     for (int i = 3; i < argc; ++i) {
-        const std::string spec = argv[i];
-        Subject subject{spec.substr(0, spec.find('=')), {}, {}};
-        for (std::size_t at = spec.find('=') + 1; at != 0 && at <= spec.size();) {
-            const std::size_t end = std::min(spec.find(',', at), spec.size());
-            const std::string item = spec.substr(at, end - at);
+        const std::string argument = argv[i];
+        Subject subject{argument.substr(0, argument.find('=')), {}, {}};
+        for (std::size_t at = argument.find('=') + 1; at != 0 && at <= argument.size();) {
+            const std::size_t end = std::min(argument.find(',', at), argument.size());
+            const std::string item = argument.substr(at, end - at);
             const auto window = static_cast<xcb_window_t>(std::strtoul(item.c_str(), nullptr, 0));
             Watched watched{window, atom(item.substr(item.find(':') + 1)), {}};
             const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
