@@ -100,8 +100,10 @@ TEST_CASE("an arrival flashes the taskbar button once, and the icon follows the 
     CHECK(flashes == 2);
 
     REQUIRE(::DeleteFileA("in\\again.csv"));
+    CHECK(shows(texts::statusWatching));
+    // Removed while watched: a folder that goes may not tell its own watch, and the tick is the
+    // floor.
     REQUIRE(::RemoveDirectoryA("in"));
-    // A folder that goes may not tell its own watch: the tick is the floor.
     form.Timer1Timer();
     CHECK(shows(texts::statusNoFolder));
     CHECK(icon() == sharedIcon(KV_ICON_NO_FOLDER));
