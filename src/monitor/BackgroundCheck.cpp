@@ -89,14 +89,8 @@ BackgroundCheck::BackgroundCheck(const platform::System& system, Deliver deliver
                 shared->folderChanged = false;
                 shared->running = true;
             }
-            // A watch that holds its folder would keep a deleted folder in being: it is let go
-            // for the listing and taken again after it. What arrives in between, the tick sees.
-            if (watch != nullptr && watch->holdsFolder()) {
-                watch.reset();
-                watched.clear();
-            } else if (watch != nullptr) {
-                watch->rearm();
-            }
+            if (watch != nullptr)
+                watch->listingStarts();
             const Clock::time_point started = Clock::now();
             FolderCheck check;
             try {

@@ -64,12 +64,10 @@ public:
     // True once the watch sees nothing more: its folder went (even if it comes back), or a watch
     // that reports one change has done so. The checker takes a new one after its next listing.
     [[nodiscard]] virtual bool ended() const = 0;
-    // True when the watch keeps its folder from going away (Windows holds it open, and a deleted
-    // folder stays until the last handle closes): the checker lets go of it before each listing.
-    [[nodiscard]] virtual bool holdsFolder() const { return false; }
     // Called as each listing starts. A watch that reports one change and then sleeps until this
-    // call costs one wake-up per check, however fast the folder changes.
-    virtual void rearm() {}
+    // call costs one wake-up per check, however fast the folder changes; a watch that holds its
+    // folder open (and so keeps a deleted folder in being) ends here instead.
+    virtual void listingStarts() {}
 };
 
 // Show commands a process can be started with; the window looks at these two only.

@@ -38,7 +38,7 @@ InotifyWatch::~InotifyWatch()
     m_thread.join();
 }
 
-void InotifyWatch::rearm()
+void InotifyWatch::listingStarts()
 {
     // A folder that cannot be watched again has gone, or was replaced: the next check decides.
     if (m_fired.exchange(false) && ::inotify_add_watch(m_inotify.get(), m_path.c_str(), watchedEvents) < 0)

@@ -13,7 +13,7 @@ namespace platform::posix {
 
 // A folder watched with inotify: a thread waits on the inotify descriptor and on an eventfd
 // that ends it, and calls `changed` once for each batch of events it reads. The watch is one-shot:
-// after a change it sees nothing until rearm(), so a folder that changes thousands of times a
+// after a change it sees nothing until the next listing starts, so a folder that changes thousands of times a
 // second wakes it once per check.
 class InotifyWatch : public FolderWatch
 {
@@ -22,7 +22,8 @@ public:
     [[nodiscard]] static std::unique_ptr<InotifyWatch> create(const std::string& path, std::function<void()> changed);
     ~InotifyWatch() override;
     [[nodiscard]] bool ended() const override { return m_ended; }
-    void rearm() override;
+    // Arms the one-shot watch again, once it has fired.
+    void listingStarts() override;
     InotifyWatch(const InotifyWatch&) = delete;
     InotifyWatch& operator=(const InotifyWatch&) = delete;
 

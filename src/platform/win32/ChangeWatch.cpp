@@ -24,11 +24,20 @@ ChangeWatch::ChangeWatch(HANDLE notification, HANDLE stop, std::function<void()>
 
 ChangeWatch::~ChangeWatch()
 {
+    stop();
+    ::CloseHandle(m_stop);
+}
+
+void ChangeWatch::stop()
+{
+    if (!m_thread.joinable())
+        return;
     ::SetEvent(m_stop);
     m_thread.join();
     if (m_notification != nullptr)
         ::FindCloseChangeNotification(m_notification);
-    ::CloseHandle(m_stop);
+    m_notification = nullptr;
+    m_ended = true;
 }
 
 void ChangeWatch::run()

@@ -16,7 +16,9 @@ namespace platform::win32 {
 // and on an event that ends it, and at the first change closes the notification and calls
 // `changed`. The checker takes a new watch after the check that follows, so a folder that changes
 // all the time has nothing to report in between (under Wine, whose server would otherwise read
-// every change).
+// every change). The notification holds the folder open, and a folder deleted while it is open
+// stays until it closes: the watch ends as each listing starts, and what arrives during the
+// listing waits for the tick.
 class ChangeWatch : public FolderWatch
 {
 public:
@@ -26,13 +28,13 @@ public:
     ChangeWatch(const ChangeWatch&) = delete;
     ChangeWatch& operator=(const ChangeWatch&) = delete;
     [[nodiscard]] bool ended() const override { return m_ended; }
-    // The notification handle keeps the folder open: a folder deleted while it is open stays
-    // until the handle closes.
-    [[nodiscard]] bool holdsFolder() const override { return true; }
+    void listingStarts() override { stop(); }
 
 private:
     ChangeWatch(HANDLE notification, HANDLE stop, std::function<void()> changed);
     void run();
+    // Ends the thread and closes the notification; the watch has then ended.
+    void stop();
 
     HANDLE m_notification; // null once it has fired
     HANDLE m_stop;
