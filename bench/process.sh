@@ -35,7 +35,6 @@ trap 'kill "${pids[@]}" $KV_WM_PID $KV_XVFB_PID 2>/dev/null || true; rm -rf "$wo
 now_ns() { date +%s%N; }
 launch() { (cd "${KV_IN:-$work}" && exec "$@" >/dev/null 2>&1) & echo $!; }
 mapped() { xdotool search --onlyvisible --pid "$1" 2>/dev/null | head -1; }
-cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{ sum += $1 } END { printf "%.0f\n", sum }'; }
 status_kib() { awk -v key="$2:" '$1 == key { print $2 }' /proc/"$1"/status; }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 # Runs the test "$@" until it holds, polling every $KV_POLL seconds; fails the run after
@@ -65,10 +64,10 @@ tool_pid=$(launch "$tool"); bare_pid=$(launch "$bare"); raw_pid=$(launch "$bare"
 pids=("$tool_pid" "$bare_pid" "$raw_pid")
 for pid in "$tool_pid" "$bare_pid" "$raw_pid"; do KV_POLL=0.05 wait_for is_mapped "$pid"; done
 sleep 3
-cpu_tool0=$(cpu_ns "$tool_pid"); cpu_bare0=$(cpu_ns "$bare_pid"); cpu_raw0=$(cpu_ns "$raw_pid")
+cpu_tool0=$(kv_cpu_ns "$tool_pid"); cpu_bare0=$(kv_cpu_ns "$bare_pid"); cpu_raw0=$(kv_cpu_ns "$raw_pid")
 sleep "$idle"
-cpu_tool=$((($(cpu_ns "$tool_pid") - cpu_tool0) / 1000000)); cpu_bare=$((($(cpu_ns "$bare_pid") - cpu_bare0) / 1000000))
-cpu_raw=$((($(cpu_ns "$raw_pid") - cpu_raw0) / 1000000))
+cpu_tool=$((($(kv_cpu_ns "$tool_pid") - cpu_tool0) / 1000000)); cpu_bare=$((($(kv_cpu_ns "$bare_pid") - cpu_bare0) / 1000000))
+cpu_raw=$((($(kv_cpu_ns "$raw_pid") - cpu_raw0) / 1000000))
 kill "$raw_pid"
 peak_tool=$(status_kib "$tool_pid" VmHWM); peak_bare=$(status_kib "$bare_pid" VmHWM)
 rss_tool=$(status_kib "$tool_pid" VmRSS); rss_bare=$(status_kib "$bare_pid" VmRSS)
@@ -89,12 +88,12 @@ latency=$("$here/build-bench/bench/kv_arrival_latency" "$work/in" "$trials" \
 cpu_under_churn() {
     local folder=$1 with=$2 without=$3 churn_pid with0 without0 rounds
     sleep 2
-    with0=$(cpu_ns "$with"); without0=$(cpu_ns "$without")
+    with0=$(kv_cpu_ns "$with"); without0=$(kv_cpu_ns "$without")
     "$churn" "$folder" >"$work/rounds" & churn_pid=$!
     sleep "$churn_seconds"
     kill "$churn_pid"; wait "$churn_pid" || true
     rounds=$(cat "$work/rounds")
-    awk -v a="$(($(cpu_ns "$with") - with0))" -v b="$(($(cpu_ns "$without") - without0))" \
+    awk -v a="$(($(kv_cpu_ns "$with") - with0))" -v b="$(($(kv_cpu_ns "$without") - without0))" \
         -v s="$churn_seconds" -v r="$rounds" \
         'BEGIN { printf "%.1f %.1f %.0f", a / s / 1e7, b / s / 1e7, r / s }'
 }

@@ -43,15 +43,14 @@ echo "Windows build under Wine $(wine --version 2>/dev/null), $(nproc) cores:"
 # CPU of kelvoran.exe and of wineserver (which carries Wine's change notifications) while a file
 # is created and deleted in the folder as fast as one core can, against the same time idle.
 cmake --build build-bench --target kv_churn >/dev/null
-cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{ sum += $1 } END { printf "%.0f\n", sum }'; }
 server=$(pgrep -n wineserver)
 seconds=${KV_CHURN_SECONDS:-20}
 percent() { awk -v a="$1" -v s="$seconds" 'BEGIN { printf "%.1f", a / s / 1e7 }'; }
 measure() {
     local tool0 server0
-    tool0=$(cpu_ns "$pid"); server0=$(cpu_ns "$server")
+    tool0=$(kv_cpu_ns "$pid"); server0=$(kv_cpu_ns "$server")
     "$@"
-    echo "$(percent $(($(cpu_ns "$pid") - tool0))) $(percent $(($(cpu_ns "$server") - server0)))"
+    echo "$(percent $(($(kv_cpu_ns "$pid") - tool0))) $(percent $(($(kv_cpu_ns "$server") - server0)))"
 }
 read -r idle_tool idle_server <<<"$(measure sleep "$seconds")"
 churn_for() { "$here/build-bench/bench/kv_churn" "$work/in" >"$work/rounds" & local churn=$!; sleep "$seconds"; kill "$churn"; wait "$churn" || true; }

@@ -27,6 +27,10 @@ kv_install_missing() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# kv_cpu_ns PID: the CPU time all threads of the process have used so far, in nanoseconds (for
+# the benchmarks).
+kv_cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{ sum += $1 } END { printf "%.0f\n", sum }'; }
+
 # kv_wait_for SECONDS WHAT COMMAND...: runs COMMAND until it succeeds, every $KV_POLL seconds (0:
 # at once again); after SECONDS it names WHAT and fails.
 kv_wait_for() {
