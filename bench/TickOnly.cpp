@@ -24,7 +24,7 @@ public:
 
 int main(int /*argc*/, char* argv[])
 {
-    TickOnlySystem system("kelvoran");
+    const auto system = std::make_shared<TickOnlySystem>("kelvoran");
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QApplication application(qtArgc, qtArgv);

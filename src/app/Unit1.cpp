@@ -11,7 +11,9 @@
 #include "monitor/ArrivalPoll.h"
 #include "setup/FolderSetup.h"
 
+#include <QCloseEvent>
 #include <QEvent>
+#include <QEventLoop>
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QPushButton>
@@ -36,9 +38,9 @@ void setTextColour(QWidget* widget, const QColor& colour)
 
 } // namespace
 
-TForm1::TForm1(platform::System& system, std::string applicationTitle, QWidget* parent)
-    : QWidget(parent), m_system(system), m_caption(texts::windowCaption),
-      m_applicationTitle(std::move(applicationTitle)), Label1(new AccessKeyLabel(toQString(texts::label1), this)),
+TForm1::TForm1(std::shared_ptr<platform::System> system, std::string applicationTitle, QWidget* parent)
+    : QWidget(parent), m_system(std::move(system)), m_commandSystem(m_system, *this), m_caption(texts::windowCaption),
+      m_applicationTitle(std::move(applicationTitle)), m_display(*this, m_caption, m_applicationTitle), Label1(new AccessKeyLabel(toQString(texts::label1), this)),
       Label2(new AccessKeyLabel(toQString(texts::label2), this)),
       Label3(new AccessKeyLabel(toQString(texts::label3), this)),
       Label4(new AccessKeyLabel(toQString(texts::label4), this)),
@@ -71,7 +73,7 @@ TForm1::TForm1(platform::System& system, std::string applicationTitle, QWidget* 
     layOut();
 
     // Each result comes back to this thread; one for a window already gone is never delivered.
-    m_check = std::make_unique<monitor::BackgroundCheck>(system, [this](monitor::CheckResult result) {
+    m_check = std::make_unique<monitor::BackgroundCheck>(m_system, [this](monitor::CheckResult result) {
         QMetaObject::invokeMethod(
             this, [this, result = std::move(result)] { checkDone(result); }, Qt::QueuedConnection);
     });
@@ -131,15 +133,17 @@ void TForm1::setApplicationTitle(const std::string& text)
     setLegacyIconName(*this);
 }
 
-void TForm1::statusShown(monitor::Status status)
+void TForm1::showPicture(monitor::Picture picture)
 {
-    const monitor::StatusSignals::Asked asked = m_signals.shown(status);
     // The icon shows the status too, for task bars that show icons only.
-    if (asked.newIcon)
-        setWindowIcon(statusIcon(status));
-    // Once per arrival, and only when the user is looking elsewhere; the window manager shows it
-    // until the window is activated.
-    if (asked.attention && !isActiveWindow())
+    setWindowIcon(statusIcon(picture));
+}
+
+void TForm1::askForAttention()
+{
+    // Only when the user is looking elsewhere; the window manager shows it until the window is
+    // activated.
+    if (!isActiveWindow())
         demandAttention(*this);
 }
 
@@ -159,15 +163,25 @@ int TForm1::showMessageBox(const std::string& text, setup::MessageKind kind, uns
     return box.exec();
 }
 
+void TForm1::folderStored()
+{
+    // From here on a check may have read the old setting: it is not shown.
+    ++m_generation;
+}
+
 void TForm1::FormShow()
 {
-    runGuarded([this] { setup::displayRoutine(m_system, *this); });
+    runGuarded([this] { setup::displayRoutine(m_commandSystem, *this); });
 }
 
 void TForm1::Button1Click()
 {
-    runGuarded([this] { setup::changeCommand(m_system, *this); });
-    ++m_generation;
+    // A key may reach the button while the command waits for the disk: one command at a time.
+    if (m_commandRunning)
+        return;
+    m_commandRunning = true;
+    runGuarded([this] { setup::changeCommand(m_commandSystem, *this); });
+    m_commandRunning = false;
 }
 
 void TForm1::Timer1Timer()
@@ -182,7 +196,33 @@ void TForm1::checkDone(const monitor::CheckResult& result)
     // A check started before the last change command may have read the old setting.
     if (result.generation != m_generation)
         return;
-    runGuarded([&] { monitor::showCheck(result, *this); });
+    runGuarded([&] { m_display.show(result); });
+}
+
+bool TForm1::runUntil(const std::function<bool()>& finished)
+{
+    // Keys, paints and ticks go on; the button waits, and has the focus back afterwards.
+    const bool buttonFocused = Button1->hasFocus();
+    Button1->setEnabled(false);
+    QEventLoop loop;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (m_closing || finished())
+            loop.quit();
+    });
+    poll.start(10);
+    loop.exec();
+    Button1->setEnabled(true);
+    if (buttonFocused)
+        Button1->setFocus(Qt::OtherFocusReason);
+    return !m_closing && finished();
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    // Closing ends the tool at once, also while a command waits for the disk: the command gives up.
+    m_closing = true;
+    QWidget::closeEvent(event);
 }
 
 template <typename Handler> void TForm1::runGuarded(Handler&& handler)
@@ -190,8 +230,10 @@ template <typename Handler> void TForm1::runGuarded(Handler&& handler)
     // An exception must not leave a Qt slot: the handler ends, the user is told, the tool runs on.
     try {
         handler();
+    } catch (const setup::CommandAbandoned&) {
+        // The window closed while the command waited: nothing to tell.
     } catch (const std::exception& failure) {
-        showFailureBox(failure.what(), toQString(m_applicationTitle), m_system.codePage(), this);
+        showFailureBox(failure.what(), toQString(m_applicationTitle), m_system->codePage(), this);
     }
 }
 
@@ -241,15 +283,17 @@ QIcon applicationIcon()
     return QIcon::fromTheme(QStringLiteral("kelvoran"), iconNamed(QStringLiteral("kelvoran")));
 }
 
-QIcon statusIcon(monitor::Status status)
+QIcon statusIcon(monitor::Picture picture)
 {
-    switch (status) {
-    case monitor::Status::Arrival:
+    switch (picture) {
+    case monitor::Picture::Arrival:
         return iconNamed(QStringLiteral("status-arrival"));
-    case monitor::Status::Watching:
+    case monitor::Picture::Watching:
         break;
-    case monitor::Status::NoFolder:
+    case monitor::Picture::NoFolder:
         return iconNamed(QStringLiteral("status-nofolder"));
+    case monitor::Picture::NoAnswer:
+        return iconNamed(QStringLiteral("status-noanswer"));
     }
     return iconNamed(QStringLiteral("status-watching"));
 }

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "monitor/BackgroundCheck.h"
+#include "monitor/StatusDisplay.h"
 #include "monitor/StatusView.h"
 #include "platform/System.h"
 #include "setup/SetupView.h"
+#include "setup/WaitingSystem.h"
 
 #include <QIcon>
 #include <QWidget>
@@ -21,22 +23,26 @@ class AccessKeyLabel;
 
 // The main window: four labels, the change button, the entry field and the one-second timer.
 // Its three handlers run the tool's logic (FormShow the display routine, Button1Click the
-// change command, Timer1Timer the arrival poll, whose check runs off the window's thread), each
-// inside a boundary that shows an escaping failure in the failure box and lets the tool run on. It keeps the caption
-// and the application title (the taskbar text, X11's icon name) and rewrites neither when the text is unchanged.
-class TForm1 : public QWidget, public monitor::StatusView, public setup::SetupView
+// change command, Timer1Timer the arrival poll), each inside a boundary that shows an escaping
+// failure in the failure box and lets the tool run on. No file-system call runs on the window's
+// thread without the window's loop running meanwhile: the check runs on threads of its own, the
+// commands' calls through a WaitingSystem. It keeps the caption and the application title (the
+// taskbar text, X11's icon name) and rewrites neither when the text is unchanged.
+class TForm1 : public QWidget, public monitor::StatusView, public setup::SetupView, private setup::WindowLoop
 {
     Q_OBJECT
 
 public:
-    TForm1(platform::System& system, std::string applicationTitle, QWidget* parent = nullptr);
+    TForm1(std::shared_ptr<platform::System> system, std::string applicationTitle, QWidget* parent = nullptr);
 
     void setCaption(const std::string& text) override;
     void setApplicationTitle(const std::string& text) override;
-    void statusShown(monitor::Status status) override;
+    void showPicture(monitor::Picture picture) override;
+    void askForAttention() override;
     [[nodiscard]] std::string entryText() override;
     void setFolderLabel(const std::string& text) override;
     int showMessageBox(const std::string& text, setup::MessageKind kind, unsigned buttonSet) override;
+    void folderStored() override;
 
     [[nodiscard]] const std::string& caption() const { return m_caption; }
     [[nodiscard]] const std::string& applicationTitle() const { return m_applicationTitle; }
@@ -48,21 +54,27 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    [[nodiscard]] bool runUntil(const std::function<bool()>& finished) override;
     template <typename Handler> void runGuarded(Handler&& handler);
     void checkDone(const monitor::CheckResult& result);
     void runDisplayRoutineOnce();
     void layOut();
 
-    platform::System& m_system;
+    std::shared_ptr<platform::System> m_system;
+    // What the commands use: the same system, its calls waited for with the window answering.
+    setup::WaitingSystem m_commandSystem;
     std::string m_caption;
     std::string m_applicationTitle;
     bool m_displayRoutineRan = false;
-    // Counts the change commands: a check started before the last one is not shown.
+    bool m_commandRunning = false;
+    bool m_closing = false;
+    // Counts the stored settings: a check started before the last store is not shown.
     unsigned m_generation = 0;
     std::unique_ptr<monitor::BackgroundCheck> m_check;
-    monitor::StatusSignals m_signals;
+    monitor::StatusDisplay m_display;
 
     AccessKeyLabel* Label1;
     AccessKeyLabel* Label2;
@@ -75,7 +87,7 @@ private:
 
 // The application icon (the icon theme's where one is installed) and the icon of each status.
 [[nodiscard]] QIcon applicationIcon();
-[[nodiscard]] QIcon statusIcon(monitor::Status status);
+[[nodiscard]] QIcon statusIcon(monitor::Picture picture);
 
 // Shows the window by the process's start-up show command: 7 minimised without activation,
 // 3 maximised, anything else in normal size.

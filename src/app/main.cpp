@@ -6,7 +6,9 @@
 
 int main(int argc, char* argv[])
 {
-    const std::unique_ptr<platform::System> system = platform::createSystem(argc > 0 ? argv[0] : "kelvoran");
+    // Shared with the checks and calls still under way when the tool ends: one that hangs on a
+    // folder that stopped answering ends with the process, never on a freed system.
+    const std::shared_ptr<platform::System> system = platform::createSystem(argc > 0 ? argv[0] : "kelvoran");
     const std::string title =
         ansi::defaultApplicationTitle(system->executablePath(), system->pathStyle(), system->codePage());
 
@@ -17,7 +19,7 @@ int main(int argc, char* argv[])
     QApplication application(qtArgc, qtArgv);
     QApplication::setWindowIcon(app::applicationIcon());
 
-    app::TForm1 form(*system, title);
+    app::TForm1 form(system, title);
     app::showMainWindow(form, system->startupShowCommand());
     return QApplication::exec();
 }

@@ -14,6 +14,9 @@ inline constexpr std::string_view settingsKey = "fullpath";
 inline constexpr std::string_view statusArrival = "着信！";
 inline constexpr std::string_view statusWatching = "監視中・・・・";
 inline constexpr std::string_view statusNoFolder = "指定したフォルダは存在しません！";
+// Added to both texts while the folder (or the settings file) has not answered for five seconds,
+// as the system marks a window that stopped answering.
+inline constexpr std::string_view noAnswerMark = " (応答なし)";
 
 // The main window.
 inline constexpr std::string_view windowCaption = "Kelvoran";

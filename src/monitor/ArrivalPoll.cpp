@@ -27,7 +27,7 @@ private:
 
 } // namespace
 
-FolderCheck checkFolder(const platform::System& system)
+std::string watchedFolder(const platform::System& system)
 {
     // A missing settings file reads as empty, like one without the key: the tick then changes
     // nothing. Reading it directly spares a separate presence test on every tick.
@@ -35,27 +35,30 @@ FolderCheck checkFolder(const platform::System& system)
     const std::string stored = settings::readWatchedFolder(system, settings::settingsPath(system));
     if (stored.empty())
         return {};
+    return ansi::withTrailingSeparator(stored, system.pathStyle(), system.codePage());
+}
 
-    FolderCheck check{std::nullopt, ansi::withTrailingSeparator(stored, system.pathStyle(), system.codePage())};
+Status folderStatus(const platform::System& system, const std::string& folder)
+{
     ArrivalFlag flag;
-    switch (system.listDirectory(check.folder, flag)) {
+    switch (system.listDirectory(folder, flag)) {
     case platform::Listing::NotADirectory:
-        check.status = Status::NoFolder;
-        break;
+        return Status::NoFolder;
     case platform::Listing::Unlistable:
         // A folder that exists but cannot be listed reads as watching.
-        check.status = Status::Watching;
-        break;
+        return Status::Watching;
     case platform::Listing::Listed:
-        check.status = flag.arrived() ? Status::Arrival : Status::Watching;
         break;
     }
-    return check;
+    return flag.arrived() ? Status::Arrival : Status::Watching;
 }
 
 std::optional<Status> pollStatus(const platform::System& system)
 {
-    return checkFolder(system).status;
+    const std::string folder = watchedFolder(system);
+    if (folder.empty())
+        return std::nullopt;
+    return folderStatus(system, folder);
 }
 
 void showStatus(Status status, StatusView& view)
@@ -76,7 +79,6 @@ void showStatus(Status status, StatusView& view)
         view.setCaption(std::string(texts::statusWatching));
         break;
     }
-    view.statusShown(status);
 }
 
 void pollArrival(const platform::System& system, StatusView& view)

@@ -8,13 +8,12 @@
 
 namespace monitor {
 
-// A check's outcome and the folder it listed (with its separator), empty when there was none.
-struct FolderCheck
-{
-    std::optional<Status> status;
-    std::string folder;
-};
-[[nodiscard]] FolderCheck checkFolder(const platform::System& system);
+// The watched folder as the settings file names it, with its separator; empty when there is no
+// settings file or no folder in it.
+[[nodiscard]] std::string watchedFolder(const platform::System& system);
+
+// The status of `folder` (with its separator) from one listing of it.
+[[nodiscard]] Status folderStatus(const platform::System& system, const std::string& folder);
 
 // Decides the status from scratch: reads the settings file, tests and lists the watched folder.
 // nullopt when there is no settings file or no folder in it, and the status must stay as it is.

@@ -1,142 +1,255 @@
 #include "monitor/BackgroundCheck.h"
 
 #include "monitor/ArrivalPoll.h"
+#include "monitor/FolderFollower.h"
 
 // std::chrono's durations come with <condition_variable>: <chrono> itself holds a "µs" literal
 // that the Windows build's Shift-JIS execution character set cannot take.
 #include <algorithm>
 #include <condition_variable>
 #include <exception>
+#include <map>
 #include <mutex>
-#include <stdexcept>
+#include <system_error>
 #include <thread>
+#include <vector>
 
 namespace monitor {
-
-// Shared by the owner, the checking thread and the folder watch, and kept alive by whichever
-// of the first two ends last.
-struct BackgroundCheck::Shared
-{
-    Shared(const platform::System& checked, Deliver delivered) : system(checked), deliver(std::move(delivered)) {}
-
-    const platform::System& system;
-    Deliver deliver;
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::optional<unsigned> requested; // a tick's request: the generation of the next check
-    bool folderChanged = false;        // the watch saw entries come or go
-    unsigned lastGeneration = 0;
-    std::chrono::steady_clock::time_point nextExtraCheck{};
-    bool running = false;
-    bool stopping = false;
-};
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 // Extra checks come no closer than this, however quick the listing: each one may change the
-// texts and the icon, which costs the window more than the listing costs this thread.
+// texts and the icon, which costs the window more than the listing costs its thread. And no
+// further apart than a tick, however slow the last listing was: the ticks go on anyway.
 constexpr Clock::duration leastExtraGap = std::chrono::milliseconds(20);
+constexpr Clock::duration mostExtraGap = std::chrono::seconds(1);
 
-// Keeps a watch on the folder the last check listed while it exists; a new folder, or one that
-// went and came back, gets a new watch. Runs on the checking thread, without the lock held: ending
-// a watch waits for its thread, which may be waiting for the lock.
-void followFolder(const std::shared_ptr<BackgroundCheck::Shared>& shared, const FolderCheck& check,
-                  std::unique_ptr<platform::FolderWatch>& watch, std::string& watched)
+// One check under way, from its settings read to its answer.
+struct Check
 {
-    const std::string wanted = check.status && *check.status != Status::NoFolder ? check.folder : std::string();
-    if (wanted == watched && !(watch != nullptr && watch->ended()))
+    unsigned long long sequence = 0; // the order checks started in; a later answer replaces an earlier one
+    unsigned generation = 0;
+    Clock::time_point started;
+    std::unique_ptr<platform::CallCancel> cancel; // made by the check's own thread
+    bool cancelled = false;
+    bool again = false; // a later check came while this one listed: one more check follows it
+};
+
+} // namespace
+
+// Shared by the owner, the coordinating thread and each checking thread, and kept alive by
+// whichever ends last. Everything but `system`, `deliver`, `timing` and `follower` is guarded by
+// `signal->mutex`.
+struct BackgroundCheck::Shared
+{
+    Shared(std::shared_ptr<const platform::System> checked, Deliver delivered, Timing timed)
+        : system(std::move(checked)), deliver(std::move(delivered)), timing(timed)
+    {
+    }
+
+    const std::shared_ptr<const platform::System> system;
+    const Deliver deliver;
+    const Timing timing;
+    const std::shared_ptr<WatchSignal> signal = std::make_shared<WatchSignal>();
+    FolderFollower follower;
+
+    std::optional<unsigned> requested; // a tick's request: the generation of the next check
+    unsigned lastGeneration = 0;
+    Clock::time_point nextExtraCheck{};
+    std::optional<Clock::time_point> unansweredSince; // the first tick no check has answered yet
+    bool noAnswerSent = false;
+    bool settingsReadBusy = false;
+    std::vector<std::shared_ptr<Check>> checks;              // under way
+    std::map<std::string, std::shared_ptr<Check>> listings; // folder -> the check listing it
+    unsigned long long nextSequence = 0;
+    unsigned long long answeredSequence = 0;
+    bool stopping = false;
+};
+
+namespace {
+
+using Shared = BackgroundCheck::Shared;
+
+void forget(Shared& shared, const std::shared_ptr<Check>& check)
+{
+    std::erase(shared.checks, check);
+    shared.signal->changed.notify_all();
+}
+
+// Runs one check on its own thread: the settings read, then the listing, unless a listing of
+// the same folder is under way already; then hands on the answer if no later one came first.
+void runCheck(const std::shared_ptr<Shared>& shared, const std::shared_ptr<Check>& check)
+{
+    const platform::System& system = *shared->system;
+    std::unique_ptr<platform::CallCancel> cancel;
+    try {
+        cancel = system.cancelForThisThread();
+    } catch (const std::exception&) {
+        // Then this check cannot be cancelled; it is still bounded by the checks in flight.
+    }
+    std::unique_lock lock(shared->signal->mutex);
+    check->cancel = std::move(cancel);
+    lock.unlock();
+
+    CheckResult result;
+    std::string folder;
+    try {
+        folder = watchedFolder(system);
+    } catch (const std::exception& failure) {
+        result.failure = failure.what();
+    }
+
+    lock.lock();
+    shared->settingsReadBusy = false;
+    if (shared->stopping || check->cancelled) {
+        forget(*shared, check);
         return;
-    watch.reset();
-    watched = wanted;
-    if (wanted.empty())
-        return;
-    watch = shared->system.watchFolder(wanted, [weak = std::weak_ptr(shared)] {
-        if (const auto alive = weak.lock()) {
-            const std::lock_guard lock(alive->mutex);
-            alive->folderChanged = true;
-            alive->changed.notify_all();
+    }
+    const bool listing = !result.failure && !folder.empty();
+    if (listing) {
+        if (const auto under = shared->listings.find(folder); under != shared->listings.end()) {
+            // The listing under way answers for this check too, with its place in the order; it
+            // may have passed an entry that came after this check was asked for, so one more
+            // check follows it.
+            under->second->sequence = check->sequence;
+            under->second->generation = check->generation;
+            under->second->again = true;
+            forget(*shared, check);
+            return;
         }
-    });
+        shared->listings.emplace(folder, check);
+    }
+    shared->signal->changed.notify_all();
+    lock.unlock();
+
+    if (listing) {
+        shared->follower.listingStarts();
+        const Clock::time_point started = Clock::now();
+        try {
+            result.status = folderStatus(system, folder);
+        } catch (const std::exception& failure) {
+            result.failure = failure.what();
+        }
+        const Clock::duration took = Clock::now() - started;
+        lock.lock();
+        shared->listings.erase(folder);
+        if (check->again)
+            shared->signal->folderChanged = true;
+        shared->nextExtraCheck = Clock::now() + std::clamp<Clock::duration>(9 * took, leastExtraGap, mostExtraGap);
+    } else {
+        lock.lock();
+    }
+    forget(*shared, check);
+    if (shared->stopping || check->cancelled || check->sequence <= shared->answeredSequence)
+        return;
+    shared->answeredSequence = check->sequence;
+    shared->unansweredSince.reset();
+    shared->noAnswerSent = false;
+    result.generation = check->generation;
+    const unsigned long long sequence = check->sequence;
+    const bool watchable = result.status && *result.status != Status::NoFolder;
+    shared->deliver(std::move(result));
+    lock.unlock();
+
+    // Watches the folder this answer listed, or none when it has none to watch. Outside the
+    // lock: setting a watch up may hang on a folder that stopped answering just now.
+    shared->follower.follow(system, watchable ? folder : std::string(), sequence, shared->signal);
+}
+
+// Starts the checks the ticks and the watch ask for, sends the no-answer notice and cancels
+// checks that are overdue. It never touches the file system itself, so that nothing it does
+// can hang.
+void coordinate(const std::shared_ptr<Shared>& shared)
+{
+    const BackgroundCheck::Timing& timing = shared->timing;
+    const auto noAnswerAfter = std::chrono::milliseconds(timing.noAnswerAfterMs);
+    const auto giveUpAfter = std::chrono::milliseconds(timing.giveUpAfterMs);
+    std::unique_lock lock(shared->signal->mutex);
+    for (;;) {
+        if (shared->stopping)
+            return;
+        const Clock::time_point now = Clock::now();
+        Clock::time_point wakeAt = Clock::time_point::max();
+
+        if (shared->unansweredSince && !shared->noAnswerSent) {
+            if (now - *shared->unansweredSince >= noAnswerAfter) {
+                shared->noAnswerSent = true;
+                CheckResult notice;
+                notice.noAnswer = true;
+                notice.generation = shared->lastGeneration;
+                shared->deliver(std::move(notice));
+            } else {
+                wakeAt = std::min(wakeAt, *shared->unansweredSince + noAnswerAfter);
+            }
+        }
+
+        for (const std::shared_ptr<Check>& check : shared->checks) {
+            if (check->cancel == nullptr || check->cancelled)
+                continue;
+            if (now - check->started >= giveUpAfter) {
+                // Its answer, if one still comes, is dropped: it may be the cancellation's failure.
+                check->cancelled = true;
+                check->cancel->cancel();
+            } else {
+                wakeAt = std::min(wakeAt, check->started + giveUpAfter);
+            }
+        }
+
+        const bool blocked = shared->settingsReadBusy || shared->checks.size() >= timing.checksInFlight;
+        const bool extraDue = shared->signal->folderChanged && now >= shared->nextExtraCheck;
+        if (!blocked && (shared->requested || extraDue)) {
+            auto check = std::make_shared<Check>();
+            check->sequence = ++shared->nextSequence;
+            check->generation = shared->requested.value_or(shared->lastGeneration);
+            check->started = now;
+            shared->requested.reset();
+            shared->signal->folderChanged = false;
+            shared->settingsReadBusy = true;
+            shared->checks.push_back(check);
+            try {
+                std::thread(runCheck, shared, check).detach();
+            } catch (const std::system_error&) {
+                // No thread to be had now: the next tick asks again.
+                shared->settingsReadBusy = false;
+                std::erase(shared->checks, check);
+            }
+            continue;
+        }
+        if (!blocked && shared->signal->folderChanged)
+            wakeAt = std::min(wakeAt, shared->nextExtraCheck);
+
+        if (wakeAt == Clock::time_point::max())
+            shared->signal->changed.wait(lock);
+        else
+            shared->signal->changed.wait_until(lock, wakeAt);
+    }
 }
 
 } // namespace
 
-BackgroundCheck::BackgroundCheck(const platform::System& system, Deliver deliver)
-    : m_shared(std::make_shared<Shared>(system, std::move(deliver)))
+BackgroundCheck::BackgroundCheck(std::shared_ptr<const platform::System> system, Deliver deliver, Timing timing)
+    : m_shared(std::make_shared<Shared>(std::move(system), std::move(deliver), timing))
 {
-    std::thread([shared = m_shared] {
-        // Declared first, so that it ends after the lock is let go.
-        std::unique_ptr<platform::FolderWatch> watch;
-        std::string watched;
-        for (;;) {
-            CheckResult result;
-            {
-                std::unique_lock lock(shared->mutex);
-                for (;;) {
-                    if (shared->stopping)
-                        return;
-                    if (shared->requested || (shared->folderChanged && Clock::now() >= shared->nextExtraCheck))
-                        break;
-                    if (shared->folderChanged)
-                        shared->changed.wait_until(lock, shared->nextExtraCheck);
-                    else
-                        shared->changed.wait(lock);
-                }
-                result.generation = shared->requested.value_or(shared->lastGeneration);
-                shared->requested.reset();
-                shared->folderChanged = false;
-                shared->running = true;
-            }
-            if (watch != nullptr)
-                watch->listingStarts();
-            const Clock::time_point started = Clock::now();
-            FolderCheck check;
-            try {
-                check = checkFolder(shared->system);
-            } catch (const std::exception& failure) {
-                result.failure = failure.what();
-            }
-            const Clock::duration took = Clock::now() - started;
-            result.status = check.status;
-            followFolder(shared, check, watch, watched);
-
-            std::lock_guard lock(shared->mutex);
-            shared->running = false;
-            shared->nextExtraCheck = Clock::now() + std::max<Clock::duration>(9 * took, leastExtraGap);
-            shared->changed.notify_all();
-            if (shared->stopping)
-                return;
-            shared->deliver(std::move(result));
-        }
-    }).detach();
+    std::thread(coordinate, m_shared).detach();
 }
 
 BackgroundCheck::~BackgroundCheck()
 {
-    std::unique_lock lock(m_shared->mutex);
+    const std::lock_guard lock(m_shared->signal->mutex);
     m_shared->stopping = true;
-    m_shared->changed.notify_all();
-    // A check of a few milliseconds is waited for, so that it never outlives the system it
-    // reads; one that hangs on a folder that stopped answering is left to end by itself.
-    m_shared->changed.wait_for(lock, std::chrono::seconds(2), [&] { return !m_shared->running; });
-}
-
-void showCheck(const CheckResult& result, StatusView& view)
-{
-    if (result.failure)
-        throw std::runtime_error(*result.failure);
-    if (result.status)
-        showStatus(*result.status, view);
+    m_shared->signal->changed.notify_all();
 }
 
 void BackgroundCheck::request(unsigned generation)
 {
-    std::lock_guard lock(m_shared->mutex);
+    const std::lock_guard lock(m_shared->signal->mutex);
     m_shared->requested = generation;
     m_shared->lastGeneration = generation;
-    m_shared->changed.notify_all();
+    if (!m_shared->unansweredSince)
+        m_shared->unansweredSince = Clock::now();
+    m_shared->signal->changed.notify_all();
 }
 
 } // namespace monitor

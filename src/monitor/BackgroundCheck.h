@@ -11,46 +11,67 @@
 namespace monitor {
 
 // What one check found: the status to show (none when the settings name no folder), or the
-// message of a failure that escaped it.
+// message of a failure that escaped it. Or, with `noAnswer`, no finding at all: a notice that
+// no check has answered for a while.
 struct CheckResult
 {
     std::optional<Status> status;
     std::optional<std::string> failure;
-    unsigned generation = 0; // the setting generation the check was started for
+    bool noAnswer = false;
+    unsigned generation = 0; // the setting generation the check answers
 };
 
-// Runs the arrival check (settings read and folder listing) on a thread of its own, so that a
-// folder that stops answering never freezes the window. At most one check is in flight: a
-// request while one runs is remembered and runs once, right after it. Each result goes to
-// `deliver` on the checking thread; the window passes it on to its own thread and drops a result
-// whose generation is older than its setting's.
+// Runs the arrival check (settings read and folder listing) off the window's thread, so that a
+// folder that stops answering never freezes the window, and never stops the tool either:
 //
-// Between the ticks' requests it watches the folder it last listed, where the system can, and
-// checks again as soon as entries come or go, so that an arrival shows at once. Those extra
-// checks keep to a tenth of one core: each waits nine times as long as the last check took, and
-// at least 20 ms.
+// - Each check runs on a thread of its own. A check that hangs is waited on while the next ones
+//   go on, so that a setting moved to another folder shows at the next tick. Never two settings
+//   reads, nor two listings of one folder, at once (piling threads onto a dead share helps
+//   nobody): a check of a folder whose listing is under way waits for that listing's answer. At
+//   most `Timing::checksInFlight` checks are waited on at once; ticks beyond them wait.
+// - When a tick's request has had no answer for `Timing::noAnswerAfterMs`, the owner is sent a
+//   no-answer notice, once, until a check answers again. A check still under way after
+//   `Timing::giveUpAfterMs` is cancelled where the system can cancel a call; its thread then ends.
+// - An answer older than one already delivered is dropped, so a hung listing that comes back
+//   late never overwrites a newer one.
+//
+// Each result goes to `deliver` on a checking thread; the window passes it on to its own thread
+// and drops a result whose generation is older than its setting's. Between the ticks it watches
+// the folder it last listed, where the system can, and checks again as soon as entries come or
+// go, each extra check waiting nine times as long as the last listing took, and at least 20 ms.
+//
+// The threads share the system: one left hanging when the owner goes still has what it uses,
+// and delivers nothing.
 class BackgroundCheck
 {
 public:
     using Deliver = std::function<void(CheckResult)>;
 
-    BackgroundCheck(const platform::System& system, Deliver deliver);
-    // Never waits for a check that hangs: the thread finishes on its own and delivers nothing.
+    struct Timing
+    {
+        unsigned noAnswerAfterMs = 5000; // as long as the system gives a window before marking it
+        unsigned giveUpAfterMs = 30000;
+        unsigned checksInFlight = 4;
+    };
+
+    BackgroundCheck(std::shared_ptr<const platform::System> system, Deliver deliver, Timing timing);
+    BackgroundCheck(std::shared_ptr<const platform::System> system, Deliver deliver)
+        : BackgroundCheck(std::move(system), std::move(deliver), Timing())
+    {
+    }
+    // Never waits for a check: one under way ends by itself and delivers nothing.
     ~BackgroundCheck();
     BackgroundCheck(const BackgroundCheck&) = delete;
     BackgroundCheck& operator=(const BackgroundCheck&) = delete;
 
+    // A tick: check the folder the settings name now, for the setting generation `generation`.
     void request(unsigned generation);
 
-    // The state the checking thread and the folder watch share with the owner; opaque.
+    // The state the threads and the folder watch share with the owner; opaque.
     struct Shared;
 
 private:
     std::shared_ptr<Shared> m_shared;
 };
-
-// Shows a finished check in the view: its status, when it found one, or its failure, thrown as
-// the failure it was, for the window's failure boundary.
-void showCheck(const CheckResult& result, StatusView& view);
 
 } // namespace monitor

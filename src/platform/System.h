@@ -70,6 +70,15 @@ public:
     virtual void listingStarts() {}
 };
 
+// Ends the file-system call that one thread is making, from another thread; the call then fails
+// as the system fails a cancelled call. Made by the thread it ends.
+class CallCancel
+{
+public:
+    virtual ~CallCancel() = default;
+    virtual void cancel() = 0;
+};
+
 // Show commands a process can be started with; the window looks at these two only.
 namespace showCommands {
 inline constexpr int normal = 1;
@@ -135,6 +144,10 @@ public:
     {
         return nullptr;
     }
+
+    // A way for another thread to end the calling thread's file-system calls. Null where the
+    // system cannot end a call under way: such a call is waited for, or left to end by itself.
+    [[nodiscard]] virtual std::unique_ptr<CallCancel> cancelForThisThread() const { return nullptr; }
 };
 
 // The system the tool runs on; `argv0` is the fallback for the executable's path.

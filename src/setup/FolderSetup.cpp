@@ -58,6 +58,7 @@ void changeCommand(platform::System& system, SetupView& view)
     }
 
     settings::storeWatchedFolder(system, settings::settingsPath(system), entry);
+    view.folderStored();
     view.setFolderLabel(entry);
     view.showMessageBox(std::string(texts::storedBefore) + entry + std::string(texts::storedAfter),
                         MessageKind::Information, buttons::yes);

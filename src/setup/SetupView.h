@@ -54,6 +54,9 @@ public:
     virtual void setFolderLabel(const std::string& text) = 0;
     // Opens a modal box and returns the code of the button that closed it.
     virtual int showMessageBox(const std::string& text, MessageKind kind, unsigned buttonSet) = 0;
+    // Called as soon as a new folder is stored: a check that read the old setting before this
+    // moment must not be shown after it.
+    virtual void folderStored() {}
 };
 
 } // namespace setup

@@ -1,61 +1,158 @@
 #include "monitor/BackgroundCheck.h"
 #include "support/MemorySystem.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 
+#include <atomic>
 #include <condition_variable>
+#include <map>
 #include <mutex>
+#include <set>
+#include <thread>
 #include <vector>
+
+using monitor::CheckResult;
+using monitor::Status;
 
 namespace {
 
-// A folder whose listing hangs until the test releases it, as a network share that stopped
-// answering does.
+// Watches asked for, by any system of this test: counted where a freed system cannot be read.
+std::atomic<int> watchesAsked{0};
+
+// A share whose folders named in `hanging` (and, with `settingsHang`, the settings file) stop
+// answering until the test lets them go, as a network share does. Everything the checks touch
+// is under one lock, so that the test can change the disk while they run.
 class HangingSystem : public MemorySystem
 {
 public:
     HangingSystem() : MemorySystem(ansi::PathStyle::posix(), ansi::CodePage::utf8(), "/work")
     {
+        for (const char* folder : {"/work/dead", "/work/dead2", "/work/dead3", "/work/dead4", "/work/dead5"})
+            addFolder(folder);
         addFolder("/work/in");
-        addFile("/work/Kelvoran.ini", "[KansiDir]\r\nfullpath=/work/in\r\n");
+        addFile("/work/in/data.csv", "1");
+        store("/work/dead");
+    }
+
+    void store(const std::string& folder)
+    {
+        const std::lock_guard lock(m_mutex);
+        addFile("/work/Kelvoran.ini", "[KansiDir]\r\nfullpath=" + folder + "\r\n");
     }
 
     platform::Listing listDirectory(const std::string& path, platform::EntryVisitor& visitor) const override
     {
         std::unique_lock lock(m_mutex);
-        ++m_inFlight;
-        maxInFlight = std::max(maxInFlight, m_inFlight);
-        ++listings;
+        const std::string folder = path.substr(0, path.size() - 1);
+        ++listings[folder];
+        maxListingsAtOnce = std::max(maxListingsAtOnce, ++m_inFlight);
         m_changed.notify_all();
-        m_changed.wait(lock, [&] { return m_released; });
+        const auto self = std::this_thread::get_id();
+        m_changed.wait(lock, [&] { return !hanging.contains(folder) || m_cancelled.contains(self); });
         --m_inFlight;
-        lock.unlock();
+        // Thread ids come again: a later thread must not find this one's cancellation.
+        if (m_cancelled.erase(self) > 0)
+            return platform::Listing::Unlistable;
         return MemorySystem::listDirectory(path, visitor);
     }
 
-    void release()
+    std::optional<std::string> readFile(const std::string& path) const override
     {
-        std::lock_guard lock(m_mutex);
-        m_released = true;
+        std::unique_lock lock(m_mutex);
+        ++settingsReads;
+        m_changed.notify_all();
+        m_changed.wait(lock, [&] { return !settingsHang; });
+        return MemorySystem::readFile(path);
+    }
+
+    std::unique_ptr<platform::FolderWatch> watchFolder(const std::string& /*path*/,
+                                                       std::function<void()> /*changed*/) const override
+    {
+        ++watchesAsked;
+        return nullptr;
+    }
+
+    // Cancels the listing of the thread that made it, as CancelSynchronousIo does.
+    std::unique_ptr<platform::CallCancel> cancelForThisThread() const override
+    {
+        if (!cancellable)
+            return nullptr;
+        struct Cancel : platform::CallCancel
+        {
+            Cancel(const HangingSystem& system, std::thread::id thread) : m_system(system), m_thread(thread) {}
+            void cancel() override
+            {
+                const std::lock_guard lock(m_system.m_mutex);
+                m_system.m_cancelled.insert(m_thread);
+                m_system.m_changed.notify_all();
+            }
+            const HangingSystem& m_system;
+            std::thread::id m_thread;
+        };
+        return std::make_unique<Cancel>(*this, std::this_thread::get_id());
+    }
+
+    void release(const std::string& folder)
+    {
+        const std::lock_guard lock(m_mutex);
+        hanging.erase(folder);
+        settingsHang = false;
         m_changed.notify_all();
     }
 
-    void waitForListings(int count) const
+    // Waits until `done` holds, under the lock; false after five seconds.
+    template <typename Done> bool waitUntil(Done done) const
     {
         std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&] { return listings >= count; });
+        return m_changed.wait_for(lock, std::chrono::seconds(5), done);
     }
 
-    mutable int listings = 0;
-    mutable int maxInFlight = 0;
+    // Read and written under the lock.
+    std::set<std::string> hanging{"/work/dead", "/work/dead2", "/work/dead3", "/work/dead4", "/work/dead5"};
+    bool settingsHang = false;
+    bool cancellable = false;
+    mutable std::map<std::string, int> listings;
+    mutable int maxListingsAtOnce = 0;
+    mutable int settingsReads = 0;
 
 private:
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     mutable int m_inFlight = 0;
-    bool m_released = false;
+    mutable std::set<std::thread::id> m_cancelled;
 };
+
+// The results delivered so far, taken from the checking threads.
+class Results
+{
+public:
+    monitor::BackgroundCheck::Deliver deliver()
+    {
+        return [this](CheckResult result) {
+            const std::lock_guard lock(m_mutex);
+            m_results.push_back(std::move(result));
+        };
+    }
+    // Waits until `count` results came; the last one.
+    std::optional<CheckResult> waitFor(std::size_t count)
+    {
+        if (!QTest::qWaitFor([&] { return size() >= count; }, 5000))
+            return std::nullopt;
+        const std::lock_guard lock(m_mutex);
+        return m_results[count - 1];
+    }
+    std::size_t size()
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_results.size();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<CheckResult> m_results;
+};
+
+constexpr monitor::BackgroundCheck::Timing quick{300, 60000, 4};
 
 } // namespace
 
@@ -64,53 +161,112 @@ class TestBackgroundCheck : public QObject
     Q_OBJECT
 
 private slots:
-    void oneCheckInFlightAndTheLatestRequestAfterIt()
+    // A dead share: marked once, never listed twice at once, and the tool heals around it.
+    void aHungListingIsMarkedAndNeitherPilesUpNorHoldsOthersBack()
     {
-        HangingSystem system;
-        std::mutex mutex;
-        std::vector<monitor::CheckResult> results;
-        {
-            monitor::BackgroundCheck check(system, [&](monitor::CheckResult result) {
-                std::lock_guard lock(mutex);
-                results.push_back(std::move(result));
-            });
+        const auto system = std::make_shared<HangingSystem>();
+        Results results;
+        monitor::BackgroundCheck check(system, results.deliver(), quick);
+        for (int tick = 0; tick < 6; ++tick) {
             check.request(1);
-            system.waitForListings(1);
-            // Ticks while the folder hangs: remembered, not started.
-            check.request(2);
-            check.request(3);
-            QTest::qWait(50);
-            QCOMPARE(system.listings, 1);
-            system.release();
-            QVERIFY(QTest::qWaitFor(
-                [&] {
-                    std::lock_guard lock(mutex);
-                    return results.size() == 2;
-                },
-                5000));
+            QTest::qWait(100);
         }
-        QCOMPARE(system.maxInFlight, 1);
-        QCOMPARE(results[0].generation, 1U);
-        QCOMPARE(results[1].generation, 3U);
-        QVERIFY(results[0].status == monitor::Status::Watching);
-        QVERIFY(!results[0].failure);
+        const std::optional<CheckResult> notice = results.waitFor(1);
+        QVERIFY(notice && notice->noAnswer && !notice->status);
+        QCOMPARE(results.size(), std::size_t{1});
+        QCOMPARE(system->waitUntil([&] { return system->listings["/work/dead"] == 1; }), true);
+
+        // Moved by hand to a healthy folder: its status at the next tick.
+        system->store("/work/in");
+        check.request(1);
+        const std::optional<CheckResult> healthy = results.waitFor(2);
+        QVERIFY(healthy && healthy->status == Status::Arrival && !healthy->noAnswer);
+
+        // The dead share answers late: older than what was shown, so dropped.
+        system->release("/work/dead");
+        QTest::qWait(200);
+        QCOMPARE(results.size(), std::size_t{2});
+
+        // Back to it, now answering: listed afresh.
+        system->store("/work/dead");
+        check.request(2);
+        const std::optional<CheckResult> back = results.waitFor(3);
+        QVERIFY(back && back->status == Status::Watching && back->generation == 2U);
+        QCOMPARE(system->waitUntil([&] { return system->listings["/work/dead"] == 2; }), true);
+
+        // Four dead folders are waited on; another folder waits until one of them answers.
+        for (const char* dead : {"/work/dead2", "/work/dead3", "/work/dead4", "/work/dead5"}) {
+            system->store(dead);
+            check.request(2);
+            QCOMPARE(system->waitUntil([&] { return system->listings[dead] == 1; }), true);
+        }
+        system->store("/work/in");
+        check.request(2);
+        QTest::qWait(200);
+        QCOMPARE(system->waitUntil([&] { return system->listings["/work/in"] == 1; }), true);
+        system->release("/work/dead2");
+        QCOMPARE(system->waitUntil([&] { return system->listings["/work/in"] == 2; }), true);
+        QCOMPARE(system->maxListingsAtOnce, 4);
+        for (const char* dead : {"/work/dead3", "/work/dead4", "/work/dead5"})
+            system->release(dead);
     }
 
-    void aHangingCheckNeitherHoldsItsOwnerNorDeliversLate()
+    // A working directory on a dead share: the settings read hangs, once, and is marked the same.
+    void aHungSettingsReadIsMarkedToo()
+    {
+        const auto system = std::make_shared<HangingSystem>();
+        system->store("/work/in");
+        system->settingsHang = true;
+        Results results;
+        monitor::BackgroundCheck check(system, results.deliver(), quick);
+        for (int tick = 0; tick < 5; ++tick) {
+            check.request(1);
+            QTest::qWait(100);
+        }
+        const std::optional<CheckResult> notice = results.waitFor(1);
+        QVERIFY(notice && notice->noAnswer);
+        QCOMPARE(system->settingsReads, 1);
+        system->release({});
+        const std::optional<CheckResult> answer = results.waitFor(2);
+        QVERIFY(answer && answer->status == Status::Arrival);
+    }
+
+    // Where the system can end a call, an overdue listing is ended; its answer (the cancelled
+    // call's failure) is never shown, and the next tick lists again.
+    void anOverdueListingIsCancelledAndItsAnswerDropped()
+    {
+        const auto system = std::make_shared<HangingSystem>();
+        system->cancellable = true;
+        Results results;
+        monitor::BackgroundCheck check(system, results.deliver(), {5000, 200, 4});
+        check.request(1);
+        QCOMPARE(system->waitUntil([&] { return system->listings["/work/dead"] == 1; }), true);
+        QTest::qWait(400);
+        check.request(1);
+        QCOMPARE(system->waitUntil([&] { return system->listings["/work/dead"] == 2; }), true);
+        QCOMPARE(results.size(), std::size_t{0});
+    }
+
+    // The owner goes while a listing hangs: it does not wait, the check keeps the system alive
+    // and, when the listing returns, neither delivers nor calls the system again.
+    void anAbandonedCheckOwnsWhatItTouchesAndStops()
     {
         auto system = std::make_shared<HangingSystem>();
+        const std::weak_ptr<HangingSystem> alive = system;
+        HangingSystem& share = *system;
         int delivered = 0;
-        QElapsedTimer closing;
         {
-            monitor::BackgroundCheck check(*system, [&](const monitor::CheckResult&) { ++delivered; });
+            monitor::BackgroundCheck check(system, [&](const CheckResult&) { ++delivered; }, quick);
             check.request(1);
-            system->waitForListings(1);
-            closing.start();
+            QCOMPARE(share.waitUntil([&] { return share.listings["/work/dead"] == 1; }), true);
         }
-        QVERIFY(closing.elapsed() < 3000);
-        system->release();
-        QTest::qWait(100);
+        system.reset();
+        QVERIFY(!alive.expired());
+        const int watches = watchesAsked;
+        share.release("/work/dead");
+        QTRY_VERIFY(alive.expired());
         QCOMPARE(delivered, 0);
+        QCOMPARE(watchesAsked.load(), watches);
     }
 };
 

@@ -178,7 +178,7 @@ private slots:
     // closer than 20 ms apart.
     void aChurningFolderGetsAtMostFiftyExtraChecksASecond()
     {
-        platform::PosixSystem system("kelvoran");
+        const auto system = std::make_shared<platform::PosixSystem>("kelvoran");
         const WorkingDirectory work;
         QVERIFY(QDir().mkdir(QStringLiteral("in")));
         storeByHand(work.path("in"));

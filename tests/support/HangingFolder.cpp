@@ -1,8 +1,9 @@
 // A FUSE file system whose folder listing hangs, as a network share does when its server stops
 // answering: `kv_hanging_folder <mount point>` mounts a root holding one folder, "in", with one
-// file, "data.csv". Looking up names always answers; listing "in" blocks until a line (or the
-// end) comes on standard input, and from then on lists at once. It prints "ready" once mounted
-// and "listing" each time a listing of "in" starts.
+// file, "data.csv". Looking up the root, "in" and "data.csv" always answers; listing "in", and
+// looking up any other name in it, block until a line (or the end) comes on standard input, and
+// from then on answer at once. It prints "ready" once mounted and "listing" each time a listing
+// of "in" starts.
 #define FUSE_USE_VERSION 31
 
 #include <fuse3/fuse.h>
@@ -40,9 +41,18 @@ void* init(fuse_conn_info* /*connection*/, fuse_config* config)
     return nullptr;
 }
 
+// Waits for the release; not forever, so that a test that failed before releasing can still end.
+void waitForRelease()
+{
+    std::unique_lock lock(releaseMutex);
+    releaseChanged.wait_for(lock, std::chrono::seconds(60), [] { return released; });
+}
+
 int getattr(const char* path, struct stat* attributes, fuse_file_info* /*file*/)
 {
     *attributes = {};
+    if (std::strncmp(path, "/in/", 4) == 0 && std::strcmp(path, "/in/data.csv") != 0)
+        waitForRelease();
     if (std::strcmp(path, "/") == 0 || std::strcmp(path, "/in") == 0) {
         attributes->st_mode = S_IFDIR | 0755;
         attributes->st_nlink = 2;
@@ -64,9 +74,7 @@ int readdir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t /*offset
         return -ENOENT;
     if (!root) {
         announce("listing");
-        // Not forever: a test that failed before releasing must still be able to end.
-        std::unique_lock lock(releaseMutex);
-        releaseChanged.wait_for(lock, std::chrono::seconds(20), [] { return released; });
+        waitForRelease();
     }
     fill(buffer, ".", nullptr, 0, fuse_fill_dir_flags{});
     fill(buffer, "..", nullptr, 0, fuse_fill_dir_flags{});

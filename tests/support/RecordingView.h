@@ -22,6 +22,8 @@ public:
 
     void setCaption(const std::string& text) override;
     void setApplicationTitle(const std::string& text) override;
+    void showPicture(monitor::Picture shown) override { pictures.push_back(shown); }
+    void askForAttention() override { ++attentionAsked; }
     std::string entryText() override { return entry; }
     void setFolderLabel(const std::string& text) override { folderLabel = text; }
     int showMessageBox(const std::string& text, setup::MessageKind kind, unsigned buttonSet) override;
@@ -29,6 +31,8 @@ public:
     std::string caption = "Kelvoran";
     std::string applicationTitle = "kelvoran";
     std::vector<std::string> writes; // "caption:" or "title:" then the text, in order
+    std::vector<monitor::Picture> pictures;
+    int attentionAsked = 0;
     std::string entry;
     std::string folderLabel = "未設定";
     std::vector<Box> boxes;

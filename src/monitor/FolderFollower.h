@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/System.h"
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace monitor {
+
+// The lock the checks share and the signal a folder watch gives. Apart from the rest of their
+// state, so that a watch's thread, which holds it, never keeps that state alive: ending a watch
+// from its own thread would wait for itself.
+struct WatchSignal
+{
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool folderChanged = false; // the watch saw entries come or go
+};
+
+// Keeps a watch on the folder the newest answer listed. It has a lock of its own, apart from the
+// checks': setting a watch up may hang on a folder that stopped answering, and must hold back
+// neither the checks nor the no-answer notice.
+class FolderFollower
+{
+public:
+    // Tells the watch a listing starts (see FolderWatch::listingStarts). Skipped while a watch is
+    // being set up, which may hang.
+    void listingStarts();
+
+    // After answer number `sequence` listed `folder` (empty: nothing to watch): watches it, unless
+    // a later answer's folder is watched already. A watch that ended is set up again. One that
+    // could not be set up, or threw, is tried again at later answers, after one second, then
+    // twice as long each time up to a minute.
+    void follow(const platform::System& system, const std::string& folder, unsigned long long sequence,
+                const std::shared_ptr<WatchSignal>& signal);
+
+private:
+    std::mutex m_mutex;
+    std::unique_ptr<platform::FolderWatch> m_watch;
+    std::string m_watched;
+    unsigned long long m_sequence = 0;
+    unsigned m_failures = 0;
+    std::chrono::steady_clock::time_point m_retryAt{};
+};
+
+} // namespace monitor

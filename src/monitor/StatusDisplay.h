@@ -1,0 +1,38 @@
+#pragma once
+
+#include "monitor/BackgroundCheck.h"
+#include "monitor/StatusView.h"
+
+#include <optional>
+#include <string>
+
+namespace monitor {
+
+// What the window shows of the checks, kept by the window and fed on its thread. A status sets
+// both texts and the picture, and asks for attention when the folder turns to holding an entry
+// (not again while it keeps holding one). While no check answers, both texts carry the no-answer
+// mark and the picture is the no-answer one, as the system marks a window that stopped answering.
+class StatusDisplay
+{
+public:
+    // `caption` and `applicationTitle` are the texts the window shows before the first status.
+    StatusDisplay(StatusView& view, std::string caption, std::string applicationTitle);
+
+    // Shows a finished check or the no-answer notice. A check without a status takes the mark
+    // off and leaves the texts as they were; a failure is thrown as the failure it was, for the
+    // window's failure boundary.
+    void show(const CheckResult& result);
+
+private:
+    void showPicture(Picture picture);
+    void unmark();
+
+    StatusView& m_view;
+    std::string m_caption; // both texts as the last status (or the start) left them, unmarked
+    std::string m_applicationTitle;
+    std::optional<Status> m_status;
+    std::optional<Picture> m_picture;
+    bool m_marked = false;
+};
+
+} // namespace monitor

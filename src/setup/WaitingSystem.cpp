@@ -1,0 +1,110 @@
+#include "setup/WaitingSystem.h"
+
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace setup {
+
+namespace {
+
+// A call's answer, shared by the waiting window and the calling thread, which may outlive it.
+template <typename Result> struct Answer
+{
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::optional<Result> result;
+    std::exception_ptr failure;
+    bool done = false;
+};
+
+// How long a call may take before the window's loop runs: long enough for a local disk, short
+// enough that nobody sees the window stop.
+constexpr auto quickCall = std::chrono::milliseconds(50);
+
+} // namespace
+
+WaitingSystem::WaitingSystem(std::shared_ptr<platform::System> system, WindowLoop& loop)
+    : m_system(std::move(system)), m_loop(loop)
+{
+}
+
+// `call` takes the system and owns copies of its arguments: the thread may outlive this frame.
+template <typename Call> auto WaitingSystem::offThread(Call call) const
+{
+    using Result = decltype(call(*m_system));
+    const auto answer = std::make_shared<Answer<Result>>();
+    std::thread([answer, system = m_system, call = std::move(call)] {
+        std::optional<Result> result;
+        std::exception_ptr failure;
+        try {
+            result.emplace(call(*system));
+        } catch (...) {
+            // Carried to the waiting thread, which rethrows it there.
+            failure = std::current_exception();
+        }
+        const std::lock_guard lock(answer->mutex);
+        answer->result = std::move(result);
+        answer->failure = failure;
+        answer->done = true;
+        answer->ready.notify_all();
+    }).detach();
+
+    std::unique_lock lock(answer->mutex);
+    if (!answer->ready.wait_for(lock, quickCall, [&] { return answer->done; })) {
+        lock.unlock();
+        const bool answered = m_loop.runUntil([&] {
+            const std::lock_guard check(answer->mutex);
+            return answer->done;
+        });
+        if (!answered)
+            throw CommandAbandoned();
+        lock.lock();
+    }
+    if (answer->failure)
+        std::rethrow_exception(answer->failure);
+    return std::move(*answer->result);
+}
+
+platform::DirectoryName WaitingSystem::currentDirectory() const
+{
+    return offThread([](const platform::System& system) { return system.currentDirectory(); });
+}
+
+platform::EntryKind WaitingSystem::entryKind(const std::string& path) const
+{
+    return offThread([path](const platform::System& system) { return system.entryKind(path); });
+}
+
+bool WaitingSystem::createDirectory(const std::string& path)
+{
+    return offThread([path](platform::System& system) { return system.createDirectory(path); });
+}
+
+std::optional<std::string> WaitingSystem::readFile(const std::string& path) const
+{
+    return offThread([path](const platform::System& system) { return system.readFile(path); });
+}
+
+platform::WriteResult WaitingSystem::createFile(const std::string& path, std::string_view content)
+{
+    return offThread([path, content = std::string(content)](platform::System& system) {
+        return system.createFile(path, content);
+    });
+}
+
+bool WaitingSystem::replaceFileContent(const std::string& path, std::string_view content)
+{
+    return offThread([path, content = std::string(content)](platform::System& system) {
+        return system.replaceFileContent(path, content);
+    });
+}
+
+std::string WaitingSystem::fullPathName(const std::string& path) const
+{
+    return offThread([path](const platform::System& system) { return system.fullPathName(path); });
+}
+
+} // namespace setup

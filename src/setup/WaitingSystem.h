@@ -1,0 +1,64 @@
+#pragma once
+
+#include "platform/System.h"
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+namespace setup {
+
+// Thrown out of a command whose window closed while it waited: the command ends with no change,
+// and the window's failure boundary lets it go without a word.
+class CommandAbandoned : public std::runtime_error
+{
+public:
+    CommandAbandoned() : std::runtime_error("the window closed") {}
+};
+
+// What waiting for a call on another thread needs of the window: its own loop.
+class WindowLoop
+{
+public:
+    virtual ~WindowLoop() = default;
+    // Handles the window's messages (keys, paints, ticks) until `finished()` holds, testing it
+    // every few milliseconds. False when the window closed meanwhile.
+    [[nodiscard]] virtual bool runUntil(const std::function<bool()>& finished) = 0;
+};
+
+// The system as the window's own commands see it: each file-system call runs on a thread of
+// its own while the window's loop keeps the window answering, so that a folder on a share that
+// stopped answering never freezes it. A call that answers at once never enters the loop. When
+// the window closes during a wait, the call throws CommandAbandoned; the thread still holds the
+// system and ends by itself.
+class WaitingSystem : public platform::System
+{
+public:
+    WaitingSystem(std::shared_ptr<platform::System> system, WindowLoop& loop);
+
+    [[nodiscard]] const ansi::CodePage& codePage() const override { return m_system->codePage(); }
+    [[nodiscard]] ansi::PathStyle pathStyle() const override { return m_system->pathStyle(); }
+    [[nodiscard]] platform::DirectoryName currentDirectory() const override;
+    [[nodiscard]] platform::EntryKind entryKind(const std::string& path) const override;
+    // Not through a thread: the visitor belongs to the caller. The commands never list.
+    platform::Listing listDirectory(const std::string& path, platform::EntryVisitor& visitor) const override
+    {
+        return m_system->listDirectory(path, visitor);
+    }
+    bool createDirectory(const std::string& path) override;
+    [[nodiscard]] std::optional<std::string> readFile(const std::string& path) const override;
+    platform::WriteResult createFile(const std::string& path, std::string_view content) override;
+    bool replaceFileContent(const std::string& path, std::string_view content) override;
+    [[nodiscard]] std::string errorText(int error) const override { return m_system->errorText(error); }
+    [[nodiscard]] std::string fullPathName(const std::string& path) const override;
+    [[nodiscard]] std::string executablePath() const override { return m_system->executablePath(); }
+    [[nodiscard]] int startupShowCommand() const override { return m_system->startupShowCommand(); }
+
+private:
+    template <typename Call> auto offThread(Call call) const;
+
+    std::shared_ptr<platform::System> m_system;
+    WindowLoop& m_loop;
+};
+
+} // namespace setup

@@ -1,0 +1,70 @@
+#include "common/Texts.h"
+#include "monitor/StatusDisplay.h"
+#include "support/RecordingView.h"
+
+#include <QTest>
+
+using monitor::CheckResult;
+using monitor::Picture;
+using monitor::Status;
+
+namespace {
+
+CheckResult found(std::optional<Status> status)
+{
+    CheckResult result;
+    result.status = status;
+    return result;
+}
+
+CheckResult noAnswer()
+{
+    CheckResult result;
+    result.noAnswer = true;
+    return result;
+}
+
+std::string marked(std::string_view text)
+{
+    return std::string(text) + " (応答なし)";
+}
+
+} // namespace
+
+class TestStatusDisplay : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // The mark follows whatever both texts show, the picture turns to the no-answer one, and the
+    // next answer replaces both; a pause in the middle of an arrival is no new arrival.
+    void noAnswerMarksTheTextsUntilACheckAnswers()
+    {
+        RecordingView view;
+        monitor::StatusDisplay display(view, "Kelvoran", "kelvoran");
+        display.show(noAnswer());
+        QCOMPARE(view.caption, marked("Kelvoran"));
+        QCOMPARE(view.applicationTitle, marked("kelvoran"));
+        QCOMPARE(view.writes.front(), "title:" + marked("kelvoran"));
+
+        display.show(found(Status::Arrival));
+        QCOMPARE(view.caption, std::string(texts::statusArrival));
+        QCOMPARE(view.applicationTitle, std::string(texts::statusArrival));
+        QCOMPARE(view.attentionAsked, 1);
+
+        display.show(noAnswer());
+        display.show(noAnswer());
+        QCOMPARE(view.caption, marked(texts::statusArrival));
+        QCOMPARE(view.applicationTitle, marked(texts::statusArrival));
+        // The settings named no folder when the check came back: the texts stay, unmarked.
+        display.show(found(std::nullopt));
+        QCOMPARE(view.caption, std::string(texts::statusArrival));
+        display.show(found(Status::Arrival));
+        QCOMPARE(view.attentionAsked, 1);
+        const std::vector<Picture> pictures{Picture::NoAnswer, Picture::Arrival, Picture::NoAnswer, Picture::Arrival};
+        QVERIFY(view.pictures == pictures);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestStatusDisplay)
+#include "TestStatusDisplay.moc"
