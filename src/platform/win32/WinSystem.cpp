@@ -85,6 +85,36 @@ DWORD writeTemporary(const std::string& path, std::string_view content, std::str
     return 0;
 }
 
+// Rewrites the present file `path` in place, only where that cannot lose the old setting:
+// content longer than the old would need room that a full disk or a quota may refuse half way,
+// so it is refused instead. The new bytes are read back before the file is cut.
+bool rewriteInPlace(const std::string& path, std::string_view content)
+{
+    const FileHandle file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file.valid() || !::GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 ||
+        static_cast<unsigned long long>(size.QuadPart) > WinSystem::maxFileSize ||
+        content.size() > static_cast<std::size_t>(size.QuadPart))
+        return false;
+    // Blanks fill the room a shorter content leaves until the cut, so that a crash before it
+    // leaves trailing blanks, which reading trims, not the old tail glued to the new last line.
+    std::string padded(content);
+    padded.resize(static_cast<std::size_t>(size.QuadPart), ' ');
+    if (!writeAll(file.get(), padded) || !::FlushFileBuffers(file.get()))
+        return false;
+    std::string written(padded.size() + 1, '\0');
+    DWORD got = 0;
+    if (::SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) != 0 ||
+        !::ReadFile(file.get(), written.data(), static_cast<DWORD>(written.size()), &got, nullptr) ||
+        got != padded.size() || written.compare(0, padded.size(), padded) != 0)
+        return false;
+    LARGE_INTEGER end{};
+    end.QuadPart = static_cast<LONGLONG>(content.size());
+    return ::SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) && ::SetEndOfFile(file.get()) &&
+           ::FlushFileBuffers(file.get());
+}
+
 } // namespace
 
 WinSystem::WinSystem() : m_codePage(activeLeadBytes()) {}
@@ -202,15 +232,9 @@ bool WinSystem::replaceFileContent(const std::string& path, std::string_view con
 
     std::string temporary;
     bool shortWrite = false;
-    if (const DWORD error = writeTemporary(path, content, temporary, shortWrite); error != 0) {
-        if (shortWrite || error != ERROR_ACCESS_DENIED)
-            return false;
-        // The folder forbids a file beside it: rewrite in place, new bytes first, then cut.
-        const FileHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
-        return file.valid() && writeAll(file.get(), content) && ::SetEndOfFile(file.get()) &&
-               ::FlushFileBuffers(file.get());
-    }
+    if (const DWORD error = writeTemporary(path, content, temporary, shortWrite); error != 0)
+        // The folder forbids a file beside it.
+        return !shortWrite && error == ERROR_ACCESS_DENIED && rewriteInPlace(path, content);
     // ReplaceFileA keeps the replaced file's security; where the file system cannot, a move with
     // write-through does the same swap. Hidden, system and archive bits are put back either way.
     if (!::ReplaceFileA(path.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) &&
