@@ -5,6 +5,7 @@
 #include "common/ByteText.h"
 #include "common/Failures.h"
 #include "platform/System.h"
+#include "platform/win32/WinSystem.h"
 #include "settings/SettingsFile.h"
 
 #include <windows.h>
@@ -202,6 +203,44 @@ TEST_CASE("settings file: new file byte for byte, an update keeps every other by
     Names names;
     REQUIRE(system->listDirectory(work.path() + "\\", names) == platform::Listing::Listed);
     CHECK(names.names.size() == 3);
+}
+
+TEST_CASE("a swap that fails as ReplaceFileA documents never loses the settings file")
+{
+    for (const DWORD failure : {ERROR_UNABLE_TO_MOVE_REPLACEMENT, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2}) {
+        CAPTURE(failure);
+        const WorkFolder work;
+        platform::WinSystem system;
+        const std::string before = "; by hand\r\n[KansiDir]\r\nfullpath=C:\\old\r\n";
+        writeBytes("Kelvoran.ini", before);
+        // Each failure leaves the files as Microsoft documents it (Wine's ReplaceFileA does not),
+        // and the temporary file cannot be moved either, for the same reason.
+        std::string temporary;
+        system.setFileSwap(
+            {[&](const std::string& replaced, const std::string& replacement, const std::string& backup) {
+                 temporary = replacement;
+                 if (failure == ERROR_UNABLE_TO_MOVE_REPLACEMENT && backup.empty())
+                     ::DeleteFileA(replaced.c_str());
+                 if (failure == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+                     ::MoveFileA(replaced.c_str(), (backup.empty() ? replaced + ".elsewhere" : backup).c_str());
+                 ::SetLastError(failure);
+                 return false;
+             },
+             [&](const std::string& from, const std::string& to) {
+                 if (from == temporary) {
+                     ::SetLastError(ERROR_SHARING_VIOLATION);
+                     return false;
+                 }
+                 return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+             }});
+        const std::string path = settings::settingsPath(system);
+        CHECK_THROWS_AS(settings::storeWatchedFolder(system, path, "C:\\new"), EIniFileException);
+        CHECK(readBytes("Kelvoran.ini") == before);
+        // Nothing is left beside it.
+        Names names;
+        REQUIRE(system.listDirectory(work.path() + "\\", names) == platform::Listing::Listed);
+        CHECK(names.names.size() == 3);
+    }
 }
 
 TEST_CASE("a read-only settings file is never written")

@@ -85,6 +85,11 @@ DWORD writeTemporary(const std::string& path, std::string_view content, std::str
     return 0;
 }
 
+bool exists(const std::string& path)
+{
+    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 // Rewrites the present file `path` in place, only where that cannot lose the old setting:
 // content longer than the old would need room that a full disk or a quota may refuse half way,
 // so it is refused instead. The new bytes are read back before the file is cut.
@@ -117,7 +122,17 @@ bool rewriteInPlace(const std::string& path, std::string_view content)
 
 } // namespace
 
-WinSystem::WinSystem() : m_codePage(activeLeadBytes()) {}
+WinSystem::WinSystem()
+    : m_codePage(activeLeadBytes()),
+      m_fileSwap{[](const std::string& replaced, const std::string& replacement, const std::string& backup) {
+                     return ::ReplaceFileA(replaced.c_str(), replacement.c_str(), backup.c_str(),
+                                           REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != FALSE;
+                 },
+                 [](const std::string& from, const std::string& to) {
+                     return ::MoveFileExA(from.c_str(), to.c_str(),
+                                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+                 }}
+{}
 
 const ansi::CodePage& WinSystem::codePage() const
 {
@@ -235,16 +250,35 @@ bool WinSystem::replaceFileContent(const std::string& path, std::string_view con
     if (const DWORD error = writeTemporary(path, content, temporary, shortWrite); error != 0)
         // The folder forbids a file beside it.
         return !shortWrite && error == ERROR_ACCESS_DENIED && rewriteInPlace(path, content);
-    // ReplaceFileA keeps the replaced file's security; where the file system cannot, a move with
-    // write-through does the same swap. Hidden, system and archive bits are put back either way.
-    if (!::ReplaceFileA(path.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) &&
-        !::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        ::DeleteFileA(temporary.c_str());
+    if (!swapIn(path, temporary))
         return false;
-    }
+    // Hidden, system and archive bits are put back whichever call made the swap.
     if (::GetFileAttributesA(path.c_str()) != attributes)
         ::SetFileAttributesA(path.c_str(), attributes);
     return true;
+}
+
+bool WinSystem::swapIn(const std::string& path, const std::string& temporary) const
+{
+    // ReplaceFileA keeps the replaced file's security. Some of its failures leave the old file
+    // under another name (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) or, without a backup name, nowhere
+    // but in the temporary file (ERROR_UNABLE_TO_MOVE_REPLACEMENT): with a backup name it can
+    // always be put back. The temporary name is unique, so the backup name beside it is free.
+    const std::string backup = temporary + ".old";
+    bool swapped = m_fileSwap.replace(path, temporary, backup);
+    if (!swapped) {
+        if (!exists(path))
+            m_fileSwap.move(backup, path);
+        // Where the file system cannot replace, a move does the same swap.
+        swapped = m_fileSwap.move(temporary, path);
+    }
+    // Never delete the only copy: while nothing stands at the path, both files stay for the user.
+    if (!exists(path))
+        return false;
+    ::DeleteFileA(backup.c_str());
+    if (!swapped)
+        ::DeleteFileA(temporary.c_str());
+    return swapped;
 }
 
 std::string WinSystem::errorText(int error) const
