@@ -140,6 +140,27 @@ TEST_CASE("a listing holds hidden and system files, an empty sub-folder, and . a
     CHECK(system->listDirectory("missing\\", names) == platform::Listing::NotADirectory);
 }
 
+TEST_CASE("a folder path just under MAX_PATH lists, and names come back in the code page")
+{
+    const WorkFolder work;
+    const auto system = platform::createSystem({});
+    // 258 characters, and 262 with the separator and "*.*": beyond what the A functions take.
+    const std::string folder = work.path() + '\\' + std::string(258 - work.path().size() - 1, 'd');
+    const std::wstring wideFolder = L"\\\\?\\" + std::wstring(folder.begin(), folder.end());
+    REQUIRE(::CreateDirectoryW(wideFolder.c_str(), nullptr));
+    const std::wstring file = wideFolder + L"\\\u30C7\u30FC\u30BF"; // データ
+    ::CloseHandle(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    CHECK(system->entryKind(folder) == platform::EntryKind::Directory);
+
+    Names names;
+    CHECK(system->listDirectory(folder + '\\', names) == platform::Listing::Listed);
+    std::sort(names.names.begin(), names.names.end());
+    CHECK(names.names == std::vector<std::string>{".", "..", "\x83\x66\x81\x5B\x83\x5E"});
+
+    ::DeleteFileW(file.c_str());
+    ::RemoveDirectoryW(wideFolder.c_str());
+}
+
 TEST_CASE("a path ending in a character whose trail byte is 0x5C")
 {
     const WorkFolder work;

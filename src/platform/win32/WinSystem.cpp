@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <string>
+
 namespace platform {
 
 using win32::FileHandle;
@@ -23,11 +26,11 @@ ansi::CodePage::LeadBytes activeLeadBytes()
     return leadBytes;
 }
 
-// Calls `get(buffer, size)`, an A function that answers the length it needs when the buffer is
-// too small, with a buffer that grows until the answer fits. Empty when the call fails.
-template <typename Get> std::string growing(Get get)
+// Calls `get(buffer, size)`, a function that answers the length it needs when the buffer is too
+// small, with a buffer that grows until the answer fits. Empty when the call fails.
+template <typename Char = char, typename Get> std::basic_string<Char> growing(Get get)
 {
-    std::string buffer(MAX_PATH, '\0');
+    std::basic_string<Char> buffer(MAX_PATH, Char{});
     for (;;) {
         const DWORD length = get(buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0)
@@ -83,6 +86,50 @@ DWORD writeTemporary(const std::string& path, std::string_view content, std::str
         return error == 0 ? ERROR_WRITE_FAULT : error;
     }
     return 0;
+}
+
+// `text` from the ANSI code page in UTF-16; empty when it holds bytes the code page does not map.
+std::wstring toWide(std::string_view text)
+{
+    const int size = static_cast<int>(text.size());
+    const int length = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
+    if (length <= 0 ||
+        ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), length) != length)
+        return {};
+    return wide;
+}
+
+// A name from the system in the ANSI code page, as the A functions give it: a character the code
+// page lacks becomes the system's default character.
+std::string toAnsi(const wchar_t* name)
+{
+    const int length = ::WideCharToMultiByte(CP_ACP, 0, name, -1, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<std::size_t>(std::max(length, 1)), '\0');
+    if (length <= 0 || ::WideCharToMultiByte(CP_ACP, 0, name, -1, narrow.data(), length, nullptr, nullptr) != length)
+        return {};
+    narrow.resize(static_cast<std::size_t>(length) - 1); // without the terminating NUL
+    return narrow;
+}
+
+// `path` as a "\\?\" path, which the wide functions take beyond MAX_PATH: made full first (that
+// form takes full paths only, with nothing folded), a UNC path "\\server\share" as
+// "\\?\UNC\server\share". Empty when the path does not convert.
+std::wstring longPathForm(const std::string& path)
+{
+    const std::wstring wide = toWide(path);
+    if (wide.empty())
+        return {};
+    const std::wstring full = growing<wchar_t>(
+        [&wide](wchar_t* buffer, DWORD size) { return ::GetFullPathNameW(wide.c_str(), size, buffer, nullptr); });
+    if (full.empty())
+        return {};
+    // Already a device or long form: as it is.
+    if (full.starts_with(LR"(\\?\)") || full.starts_with(LR"(\\.\)"))
+        return full;
+    if (full.starts_with(LR"(\\)"))
+        return LR"(\\?\UNC\)" + full.substr(2);
+    return LR"(\\?\)" + full;
 }
 
 bool exists(const std::string& path)
@@ -168,15 +215,20 @@ Listing WinSystem::listDirectory(const std::string& path, EntryVisitor& visitor)
     if (entryKind(path) != EntryKind::Directory)
         return Listing::NotADirectory;
     // "*.*" matches every name, with a dot or without; the attributes are not filtered, so
-    // hidden and system files and sub-folders are listed too.
-    WIN32_FIND_DATAA entry{};
-    const FindHandle find(::FindFirstFileA((path + "*.*").c_str(), &entry));
+    // hidden and system files and sub-folders are listed too. The pattern goes to the wide
+    // function in the long form, which a folder path just under MAX_PATH plus "*.*" needs.
+    const std::wstring pattern = longPathForm(path);
+    if (pattern.empty())
+        return Listing::Unlistable;
+    WIN32_FIND_DATAW entry{};
+    const FindHandle find(::FindFirstFileW((pattern + L"*.*").c_str(), &entry));
     if (!find.valid())
         return ::GetLastError() == ERROR_FILE_NOT_FOUND ? Listing::Listed : Listing::Unlistable;
     do {
-        visitor.visit(entry.cFileName);
-    } while (::FindNextFileA(find.get(), &entry));
-    return Listing::Listed;
+        visitor.visit(toAnsi(entry.cFileName));
+    } while (::FindNextFileW(find.get(), &entry));
+    // A walk that stopped before its end has not seen every entry.
+    return ::GetLastError() == ERROR_NO_MORE_FILES ? Listing::Listed : Listing::Unlistable;
 }
 
 bool WinSystem::createDirectory(const std::string& path)
