@@ -264,6 +264,21 @@ TEST_CASE("a swap that fails as ReplaceFileA documents never loses the settings 
     }
 }
 
+TEST_CASE("a settings file of up to 1 MiB is read, a larger one holds no setting")
+{
+    const WorkFolder work;
+    const auto system = platform::createSystem({});
+    const std::string path = settings::settingsPath(*system);
+    constexpr std::size_t bound = 1024 * 1024;
+    for (const std::size_t size : {bound, bound + 1}) {
+        CAPTURE(size);
+        std::string content = "[KansiDir]\r\nfullpath=C:\\in\r\n";
+        content.resize(size, ';');
+        writeBytes("Kelvoran.ini", content);
+        CHECK(settings::readWatchedFolder(*system, path) == (size == bound ? "C:\\in" : ""));
+    }
+}
+
 TEST_CASE("a read-only settings file is never written")
 {
     const WorkFolder work;
