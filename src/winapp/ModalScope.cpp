@@ -2,7 +2,7 @@
 
 namespace winapp {
 
-ModalScope::ModalScope() : m_active(::GetActiveWindow()), m_focus(::GetFocus())
+ModalScope::ModalScope(HWND leftToTheBox) : m_active(::GetActiveWindow()), m_focus(::GetFocus())
 {
     ::EnumThreadWindows(
         ::GetCurrentThreadId(),
@@ -13,6 +13,9 @@ ModalScope::ModalScope() : m_active(::GetActiveWindow()), m_focus(::GetFocus())
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&m_disabled));
+    // A box of the system only enables an owner again that it found enabled; one it found
+    // disabled stays so until the box is gone, and the activation goes to another program.
+    std::erase(m_disabled, leftToTheBox);
     for (const HWND hwnd : m_disabled)
         ::EnableWindow(hwnd, FALSE);
 }

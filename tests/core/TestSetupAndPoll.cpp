@@ -76,6 +76,11 @@ private slots:
                                      << QStringList{box(MessageKind::Warning, yes, noFolderGiven)};
         QTest::newRow("existing folder") << std::string("C:\\data")
                                          << QStringList{box(MessageKind::Information, yes, stored("C:\\data"))};
+        // A path pasted with its line break: the break is trimmed, not refused.
+        QTest::newRow("existing folder pasted with CR LF")
+            << std::string("C:\\data\r\n") << QStringList{box(MessageKind::Information, yes, stored("C:\\data"))};
+        QTest::newRow("existing folder pasted with LF")
+            << std::string("C:\\data\n") << QStringList{box(MessageKind::Information, yes, stored("C:\\data"))};
         QTest::newRow("missing folder made")
             << std::string("C:\\data\\new")
             << QStringList{box(MessageKind::Warning, yesNo, createQuestion),

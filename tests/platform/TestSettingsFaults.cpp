@@ -104,17 +104,33 @@ private slots:
         QCOMPARE(folderEntries(), QStringList{QStringLiteral("Kelvoran.ini")});
     }
 
-    void readOnlyFolderFallsBackToRewritingInPlace()
+    void readOnlyFolderRewritesInPlaceOnlyWhatFits_data()
     {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("shorter content") << QStringLiteral("new") << true;
+        // A longer content needs blocks a full disk could refuse half way, cutting the path.
+        QTest::newRow("longer content") << QStringLiteral("/srv/a value much longer than the old one") << false;
+    }
+    void readOnlyFolderRewritesInPlaceOnlyWhatFits()
+    {
+        QFETCH(QString, value);
+        QFETCH(bool, stored);
         const WorkingDirectory work;
-        writeBytes("Kelvoran.ini", fileFor("a much longer old value than the new one"));
+        const std::string before = fileFor("/srv/the old value");
+        writeBytes("Kelvoran.ini", before);
         QVERIFY(::chmod("Kelvoran.ini", 0666) == 0);
         giveAway(work);
         QVERIFY(::chmod(work.path().c_str(), 0555) == 0);
-        const QString output = runHelper({QStringLiteral("store"), QStringLiteral("new")}, true);
+        const QString output = runHelper({QStringLiteral("store"), value}, true);
         QVERIFY(::chmod(work.path().c_str(), 0700) == 0);
-        QCOMPARE(output, QStringLiteral("ok"));
-        QCOMPARE(readBytes("Kelvoran.ini"), fileFor("new"));
+        if (stored) {
+            QCOMPARE(output, QStringLiteral("ok"));
+            QCOMPARE(readBytes("Kelvoran.ini"), fileFor(value.toStdString()));
+        } else {
+            QCOMPARE(output, QStringLiteral("Unable to write to ") + QString::fromStdString(work.path("Kelvoran.ini")));
+            QCOMPARE(readBytes("Kelvoran.ini"), before);
+        }
         QCOMPARE(folderEntries(), QStringList{QStringLiteral("Kelvoran.ini")});
     }
 

@@ -127,6 +127,26 @@ private slots:
         QCOMPARE(readBytes("Kelvoran.ini"), before);
     }
 
+    void fileUpToOneMebibyteIsRead_data()
+    {
+        QTest::addColumn<std::size_t>("size");
+        QTest::addColumn<std::string>("expected");
+        constexpr std::size_t bound = 1024 * 1024;
+        QTest::newRow("at the bound") << bound << std::string("/srv/in");
+        QTest::newRow("one byte over") << bound + 1 << std::string();
+    }
+    void fileUpToOneMebibyteIsRead()
+    {
+        QFETCH(std::size_t, size);
+        QFETCH(std::string, expected);
+        const platform::PosixSystem system("kelvoran");
+        const WorkingDirectory folder;
+        std::string content = "[KansiDir]\r\nfullpath=/srv/in\r\n";
+        content.resize(size, ';');
+        writeBytes("Kelvoran.ini", content);
+        QCOMPARE(settings::readWatchedFolder(system, settings::settingsPath(system)), expected);
+    }
+
     void deletedWorkingDirectoryHoldsNoSettings()
     {
         platform::PosixSystem system("kelvoran");

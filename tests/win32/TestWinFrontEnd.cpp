@@ -6,6 +6,7 @@
 #include "common/Texts.h"
 #include "platform/System.h"
 #include "winapp/ApplicationWindow.h"
+#include "winapp/FailureBox.h"
 #include "winapp/Resources.h"
 #include "winapp/Unit1.h"
 
@@ -112,4 +113,36 @@ TEST_CASE("an arrival flashes the taskbar button once, and the icon follows the 
     ::DeleteFileA("Kelvoran.ini");
     ::SetCurrentDirectoryA(temp);
     ::RemoveDirectoryA(work.c_str());
+}
+
+TEST_CASE("the failure box finds its owner enabled, so that MessageBoxA enables it again in time")
+{
+    // MessageBoxA enables its owner before the box goes only when it found it enabled; an owner
+    // left disabled until afterwards hands the activation to another program. Wine enables it
+    // either way, so the test looks at what the call is handed.
+    winapp::ApplicationWindow application("kelvoran", nullptr);
+    const HWND owner = ::CreateWindowExA(0, "STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
+                                         application.hwnd(), nullptr, nullptr, nullptr);
+    REQUIRE(owner != nullptr);
+    ::SetActiveWindow(owner);
+    REQUIRE(::GetActiveWindow() == owner);
+
+    HWND boxOwner = nullptr;
+    bool ownerEnabled = false;
+    bool othersEnabled = true;
+    std::string boxText;
+    winapp::showFailureBox("Stream write error", "kelvoran", platform::createSystem({})->codePage(), application.hwnd(),
+                           [&](HWND handed, const char* text, const char*, UINT) {
+                               boxOwner = handed;
+                               ownerEnabled = ::IsWindowEnabled(handed) != FALSE;
+                               othersEnabled = ::IsWindowEnabled(application.hwnd()) != FALSE;
+                               boxText = text;
+                               return IDOK;
+                           });
+    CHECK(boxOwner == owner);
+    CHECK(ownerEnabled);
+    CHECK_FALSE(othersEnabled);
+    CHECK(boxText == "Stream write error.");
+    CHECK(::IsWindowEnabled(application.hwnd()));
+    ::DestroyWindow(owner);
 }

@@ -5,6 +5,7 @@
 #include "common/ByteText.h"
 #include "common/Failures.h"
 #include "platform/System.h"
+#include "platform/win32/WinSystem.h"
 #include "settings/SettingsFile.h"
 
 #include <windows.h>
@@ -139,6 +140,27 @@ TEST_CASE("a listing holds hidden and system files, an empty sub-folder, and . a
     CHECK(system->listDirectory("missing\\", names) == platform::Listing::NotADirectory);
 }
 
+TEST_CASE("a folder path just under MAX_PATH lists, and names come back in the code page")
+{
+    const WorkFolder work;
+    const auto system = platform::createSystem({});
+    // 258 characters, and 262 with the separator and "*.*": beyond what the A functions take.
+    const std::string folder = work.path() + '\\' + std::string(258 - work.path().size() - 1, 'd');
+    const std::wstring wideFolder = L"\\\\?\\" + std::wstring(folder.begin(), folder.end());
+    REQUIRE(::CreateDirectoryW(wideFolder.c_str(), nullptr));
+    const std::wstring file = wideFolder + L"\\\u30C7\u30FC\u30BF"; // データ
+    ::CloseHandle(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    CHECK(system->entryKind(folder) == platform::EntryKind::Directory);
+
+    Names names;
+    CHECK(system->listDirectory(folder + '\\', names) == platform::Listing::Listed);
+    std::sort(names.names.begin(), names.names.end());
+    CHECK(names.names == std::vector<std::string>{".", "..", "\x83\x66\x81\x5B\x83\x5E"});
+
+    ::DeleteFileW(file.c_str());
+    ::RemoveDirectoryW(wideFolder.c_str());
+}
+
 TEST_CASE("a path ending in a character whose trail byte is 0x5C")
 {
     const WorkFolder work;
@@ -202,6 +224,59 @@ TEST_CASE("settings file: new file byte for byte, an update keeps every other by
     Names names;
     REQUIRE(system->listDirectory(work.path() + "\\", names) == platform::Listing::Listed);
     CHECK(names.names.size() == 3);
+}
+
+TEST_CASE("a swap that fails as ReplaceFileA documents never loses the settings file")
+{
+    for (const DWORD failure : {ERROR_UNABLE_TO_MOVE_REPLACEMENT, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2}) {
+        CAPTURE(failure);
+        const WorkFolder work;
+        platform::WinSystem system;
+        const std::string before = "; by hand\r\n[KansiDir]\r\nfullpath=C:\\old\r\n";
+        writeBytes("Kelvoran.ini", before);
+        // Each failure leaves the files as Microsoft documents it (Wine's ReplaceFileA does not),
+        // and the temporary file cannot be moved either, for the same reason.
+        std::string temporary;
+        system.setFileSwap(
+            {[&](const std::string& replaced, const std::string& replacement, const std::string& backup) {
+                 temporary = replacement;
+                 if (failure == ERROR_UNABLE_TO_MOVE_REPLACEMENT && backup.empty())
+                     ::DeleteFileA(replaced.c_str());
+                 if (failure == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+                     ::MoveFileA(replaced.c_str(), (backup.empty() ? replaced + ".elsewhere" : backup).c_str());
+                 ::SetLastError(failure);
+                 return false;
+             },
+             [&](const std::string& from, const std::string& to) {
+                 if (from == temporary) {
+                     ::SetLastError(ERROR_SHARING_VIOLATION);
+                     return false;
+                 }
+                 return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+             }});
+        const std::string path = settings::settingsPath(system);
+        CHECK_THROWS_AS(settings::storeWatchedFolder(system, path, "C:\\new"), EIniFileException);
+        CHECK(readBytes("Kelvoran.ini") == before);
+        // Nothing is left beside it.
+        Names names;
+        REQUIRE(system.listDirectory(work.path() + "\\", names) == platform::Listing::Listed);
+        CHECK(names.names.size() == 3);
+    }
+}
+
+TEST_CASE("a settings file of up to 1 MiB is read, a larger one holds no setting")
+{
+    const WorkFolder work;
+    const auto system = platform::createSystem({});
+    const std::string path = settings::settingsPath(*system);
+    constexpr std::size_t bound = 1024 * 1024;
+    for (const std::size_t size : {bound, bound + 1}) {
+        CAPTURE(size);
+        std::string content = "[KansiDir]\r\nfullpath=C:\\in\r\n";
+        content.resize(size, ';');
+        writeBytes("Kelvoran.ini", content);
+        CHECK(settings::readWatchedFolder(*system, path) == (size == bound ? "C:\\in" : ""));
+    }
 }
 
 TEST_CASE("a read-only settings file is never written")

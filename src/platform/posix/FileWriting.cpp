@@ -110,6 +110,26 @@ int writeThroughTemporary(const std::string& path, std::string_view content, mod
     return 0;
 }
 
+// Rewrites the open file `fd` of `oldSize` bytes in place, only where that cannot lose the old
+// setting: content longer than the old would need blocks that a full disk or a quota may refuse
+// half way, so it is refused instead. The new bytes are read back before the file is cut.
+bool rewriteInPlace(int fd, off_t oldSize, std::string_view content)
+{
+    if (static_cast<off_t>(content.size()) > oldSize)
+        return false;
+    // Blanks fill the room a shorter content leaves until the cut, so that a crash before it
+    // leaves trailing blanks, which reading trims, not the old tail glued to the new last line.
+    std::string padded(content);
+    padded.resize(static_cast<std::size_t>(oldSize), ' ');
+    if (::lseek(fd, 0, SEEK_SET) != 0 || !writeAll(fd, padded) || ::fsync(fd) != 0)
+        return false;
+    std::string written(padded.size() + 1, '\0');
+    if (::pread(fd, written.data(), written.size(), 0) != static_cast<ssize_t>(padded.size()) ||
+        written.compare(0, padded.size(), padded) != 0)
+        return false;
+    return ::ftruncate(fd, static_cast<off_t>(content.size())) == 0 && ::fsync(fd) == 0;
+}
+
 } // namespace
 
 WriteResult writeNewFile(const std::string& path, std::string_view content)
@@ -134,8 +154,9 @@ bool replaceContent(const std::string& path, std::string_view content)
         return false;
     const std::string& target = *found;
 
-    // Opening for writing (without truncating) is the test that the file may be written.
-    const FileDescriptor existing(::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    // Opening for writing (without truncating) is the test that the file may be written; it was
+    // read just before, so it may be read too, which the in-place route needs.
+    const FileDescriptor existing(::open(target.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
     struct stat info
     {};
     if (!existing.valid() || ::fstat(existing.get(), &info) != 0 || !S_ISREG(info.st_mode))
@@ -147,12 +168,8 @@ bool replaceContent(const std::string& path, std::string_view content)
         return true;
     if (shortWrite || (error != EACCES && error != EPERM && error != EROFS))
         return false;
-
-    // The folder forbids a file beside it: rewrite in place. Write first, then cut, so the
-    // old content is never dropped before the new one is there.
-    if (::pwrite(existing.get(), content.data(), content.size(), 0) != static_cast<ssize_t>(content.size()))
-        return false;
-    return ::ftruncate(existing.get(), static_cast<off_t>(content.size())) == 0 && ::fsync(existing.get()) == 0;
+    // The folder forbids a file beside it.
+    return rewriteInPlace(existing.get(), info.st_size, content);
 }
 
 } // namespace platform::posix

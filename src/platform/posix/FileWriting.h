@@ -13,7 +13,8 @@ namespace platform::posix {
 
 // Replaces the content of the present file `path` (through a symbolic link, the file it points
 // to) atomically, keeping its permission bits. When the folder allows no temporary file the
-// file is rewritten in place. False when the file may not be written or writing failed.
+// file is rewritten in place, but only with content no longer than the old. False when the file
+// may not be written or writing failed.
 [[nodiscard]] bool replaceContent(const std::string& path, std::string_view content);
 
 } // namespace platform::posix

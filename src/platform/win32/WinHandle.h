@@ -27,7 +27,7 @@ private:
     HANDLE m_handle;
 };
 
-// Owns a listing from FindFirstFileA and ends it with FindClose, also when the walk fails.
+// Owns a listing from FindFirstFileW and ends it with FindClose, also when the walk fails.
 class FindHandle
 {
 public:

@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <string>
+
 namespace platform {
 
 using win32::FileHandle;
@@ -23,11 +26,11 @@ ansi::CodePage::LeadBytes activeLeadBytes()
     return leadBytes;
 }
 
-// Calls `get(buffer, size)`, an A function that answers the length it needs when the buffer is
-// too small, with a buffer that grows until the answer fits. Empty when the call fails.
-template <typename Get> std::string growing(Get get)
+// Calls `get(buffer, size)`, a function that answers the length it needs when the buffer is too
+// small, with a buffer that grows until the answer fits. Empty when the call fails.
+template <typename Char = char, typename Get> std::basic_string<Char> growing(Get get)
 {
-    std::string buffer(MAX_PATH, '\0');
+    std::basic_string<Char> buffer(MAX_PATH, Char{});
     for (;;) {
         const DWORD length = get(buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0)
@@ -85,9 +88,98 @@ DWORD writeTemporary(const std::string& path, std::string_view content, std::str
     return 0;
 }
 
+// `text` from the ANSI code page in UTF-16; empty when it holds bytes the code page does not map.
+std::wstring toWide(std::string_view text)
+{
+    const int size = static_cast<int>(text.size());
+    const int length = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
+    if (length <= 0 ||
+        ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), length) != length)
+        return {};
+    return wide;
+}
+
+// A name from the system in the ANSI code page, as the A functions give it: a character the code
+// page lacks becomes the system's default character.
+std::string toAnsi(const wchar_t* name)
+{
+    const int length = ::WideCharToMultiByte(CP_ACP, 0, name, -1, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<std::size_t>(std::max(length, 1)), '\0');
+    if (length <= 0 || ::WideCharToMultiByte(CP_ACP, 0, name, -1, narrow.data(), length, nullptr, nullptr) != length)
+        return {};
+    narrow.resize(static_cast<std::size_t>(length) - 1); // without the terminating NUL
+    return narrow;
+}
+
+// `path` as a "\\?\" path, which the wide functions take beyond MAX_PATH: made full first (that
+// form takes full paths only, with nothing folded), a UNC path "\\server\share" as
+// "\\?\UNC\server\share". Empty when the path does not convert.
+std::wstring longPathForm(const std::string& path)
+{
+    const std::wstring wide = toWide(path);
+    if (wide.empty())
+        return {};
+    const std::wstring full = growing<wchar_t>(
+        [&wide](wchar_t* buffer, DWORD size) { return ::GetFullPathNameW(wide.c_str(), size, buffer, nullptr); });
+    if (full.empty())
+        return {};
+    // Already a device or long form: as it is.
+    if (full.starts_with(LR"(\\?\)") || full.starts_with(LR"(\\.\)"))
+        return full;
+    if (full.starts_with(LR"(\\)"))
+        return LR"(\\?\UNC\)" + full.substr(2);
+    return LR"(\\?\)" + full;
+}
+
+bool exists(const std::string& path)
+{
+    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Rewrites the present file `path` in place, only where that cannot lose the old setting:
+// content longer than the old would need room that a full disk or a quota may refuse half way,
+// so it is refused instead. The new bytes are read back before the file is cut.
+bool rewriteInPlace(const std::string& path, std::string_view content)
+{
+    const FileHandle file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file.valid() || !::GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 ||
+        static_cast<unsigned long long>(size.QuadPart) > WinSystem::maxFileSize ||
+        content.size() > static_cast<std::size_t>(size.QuadPart))
+        return false;
+    // Blanks fill the room a shorter content leaves until the cut, so that a crash before it
+    // leaves trailing blanks, which reading trims, not the old tail glued to the new last line.
+    std::string padded(content);
+    padded.resize(static_cast<std::size_t>(size.QuadPart), ' ');
+    if (!writeAll(file.get(), padded) || !::FlushFileBuffers(file.get()))
+        return false;
+    std::string written(padded.size() + 1, '\0');
+    DWORD got = 0;
+    if (::SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) != 0 ||
+        !::ReadFile(file.get(), written.data(), static_cast<DWORD>(written.size()), &got, nullptr) ||
+        got != padded.size() || written.compare(0, padded.size(), padded) != 0)
+        return false;
+    LARGE_INTEGER end{};
+    end.QuadPart = static_cast<LONGLONG>(content.size());
+    return ::SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) && ::SetEndOfFile(file.get()) &&
+           ::FlushFileBuffers(file.get());
+}
+
 } // namespace
 
-WinSystem::WinSystem() : m_codePage(activeLeadBytes()) {}
+WinSystem::WinSystem()
+    : m_codePage(activeLeadBytes()),
+      m_fileSwap{[](const std::string& replaced, const std::string& replacement, const std::string& backup) {
+                     return ::ReplaceFileA(replaced.c_str(), replacement.c_str(), backup.c_str(),
+                                           REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != FALSE;
+                 },
+                 [](const std::string& from, const std::string& to) {
+                     return ::MoveFileExA(from.c_str(), to.c_str(),
+                                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+                 }}
+{}
 
 const ansi::CodePage& WinSystem::codePage() const
 {
@@ -123,15 +215,20 @@ Listing WinSystem::listDirectory(const std::string& path, EntryVisitor& visitor)
     if (entryKind(path) != EntryKind::Directory)
         return Listing::NotADirectory;
     // "*.*" matches every name, with a dot or without; the attributes are not filtered, so
-    // hidden and system files and sub-folders are listed too.
-    WIN32_FIND_DATAA entry{};
-    const FindHandle find(::FindFirstFileA((path + "*.*").c_str(), &entry));
+    // hidden and system files and sub-folders are listed too. The pattern goes to the wide
+    // function in the long form, which a folder path just under MAX_PATH plus "*.*" needs.
+    const std::wstring pattern = longPathForm(path);
+    if (pattern.empty())
+        return Listing::Unlistable;
+    WIN32_FIND_DATAW entry{};
+    const FindHandle find(::FindFirstFileW((pattern + L"*.*").c_str(), &entry));
     if (!find.valid())
         return ::GetLastError() == ERROR_FILE_NOT_FOUND ? Listing::Listed : Listing::Unlistable;
     do {
-        visitor.visit(entry.cFileName);
-    } while (::FindNextFileA(find.get(), &entry));
-    return Listing::Listed;
+        visitor.visit(toAnsi(entry.cFileName));
+    } while (::FindNextFileW(find.get(), &entry));
+    // A walk that stopped before its end has not seen every entry.
+    return ::GetLastError() == ERROR_NO_MORE_FILES ? Listing::Listed : Listing::Unlistable;
 }
 
 bool WinSystem::createDirectory(const std::string& path)
@@ -202,25 +299,38 @@ bool WinSystem::replaceFileContent(const std::string& path, std::string_view con
 
     std::string temporary;
     bool shortWrite = false;
-    if (const DWORD error = writeTemporary(path, content, temporary, shortWrite); error != 0) {
-        if (shortWrite || error != ERROR_ACCESS_DENIED)
-            return false;
-        // The folder forbids a file beside it: rewrite in place, new bytes first, then cut.
-        const FileHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
-        return file.valid() && writeAll(file.get(), content) && ::SetEndOfFile(file.get()) &&
-               ::FlushFileBuffers(file.get());
-    }
-    // ReplaceFileA keeps the replaced file's security; where the file system cannot, a move with
-    // write-through does the same swap. Hidden, system and archive bits are put back either way.
-    if (!::ReplaceFileA(path.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) &&
-        !::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        ::DeleteFileA(temporary.c_str());
+    if (const DWORD error = writeTemporary(path, content, temporary, shortWrite); error != 0)
+        // The folder forbids a file beside it.
+        return !shortWrite && error == ERROR_ACCESS_DENIED && rewriteInPlace(path, content);
+    if (!swapIn(path, temporary))
         return false;
-    }
+    // Hidden, system and archive bits are put back whichever call made the swap.
     if (::GetFileAttributesA(path.c_str()) != attributes)
         ::SetFileAttributesA(path.c_str(), attributes);
     return true;
+}
+
+bool WinSystem::swapIn(const std::string& path, const std::string& temporary) const
+{
+    // ReplaceFileA keeps the replaced file's security. Some of its failures leave the old file
+    // under another name (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) or, without a backup name, nowhere
+    // but in the temporary file (ERROR_UNABLE_TO_MOVE_REPLACEMENT): with a backup name it can
+    // always be put back. The temporary name is unique, so the backup name beside it is free.
+    const std::string backup = temporary + ".old";
+    bool swapped = m_fileSwap.replace(path, temporary, backup);
+    if (!swapped) {
+        if (!exists(path))
+            m_fileSwap.move(backup, path);
+        // Where the file system cannot replace, a move does the same swap.
+        swapped = m_fileSwap.move(temporary, path);
+    }
+    // Never delete the only copy: while nothing stands at the path, both files stay for the user.
+    if (!exists(path))
+        return false;
+    ::DeleteFileA(backup.c_str());
+    if (!swapped)
+        ::DeleteFileA(temporary.c_str());
+    return swapped;
 }
 
 std::string WinSystem::errorText(int error) const

@@ -2,6 +2,9 @@
 
 #include "platform/System.h"
 
+#include <functional>
+#include <string>
+
 namespace platform {
 
 // The Windows implementation: text in the system's ANSI code page, "\" paths, files and folders
@@ -30,8 +33,23 @@ public:
     // Settings files larger than this are not read (see PosixSystem).
     static constexpr std::size_t maxFileSize = 1024 * 1024;
 
+    // The two calls that put a written temporary file in the place of the settings file:
+    // ReplaceFileA (replaced, replacement, backup) and MoveFileExA (from, to) replacing and
+    // writing through. Each sets the last error when it fails. Replaceable so that tests can give
+    // the failures Microsoft documents for ReplaceFileA, which Wine does not produce.
+    struct FileSwap
+    {
+        std::function<bool(const std::string& replaced, const std::string& replacement, const std::string& backup)>
+            replace;
+        std::function<bool(const std::string& from, const std::string& to)> move;
+    };
+    void setFileSwap(FileSwap swap) { m_fileSwap = std::move(swap); }
+
 private:
+    [[nodiscard]] bool swapIn(const std::string& path, const std::string& temporary) const;
+
     ansi::CodePage m_codePage;
+    FileSwap m_fileSwap;
 };
 
 } // namespace platform
