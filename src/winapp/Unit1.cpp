@@ -20,6 +20,8 @@ constexpr const char* className = "TForm1";
 constexpr UINT_PTR timer1Id = 1;
 // Carries a finished check's result (a heap CheckResult in lParam) to the window's thread.
 constexpr UINT checkDoneMessage = WM_APP + 1;
+// Shows the window after a restore from the taskbar, from the window's own message loop.
+constexpr UINT showRestoredMessage = WM_APP + 2;
 constexpr int button1Id = 1001;
 constexpr int edit1Id = 1002;
 constexpr DWORD formStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
@@ -249,6 +251,14 @@ void TForm1::showFirst(int showCommand)
 
 void TForm1::restoreFromApplication()
 {
+    // Posted, not shown here: the restore is handled inside the taskbar's request, which under
+    // Wine is part of the X event it came with, and a warning box's loop run inside it would get
+    // no key and no click until that handling ended.
+    ::PostMessageA(hwnd(), showRestoredMessage, 0, 0);
+}
+
+void TForm1::showRestored()
+{
     if (::IsWindowVisible(hwnd()))
         return;
     runDisplayRoutineOnce();
@@ -277,6 +287,9 @@ LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         checkDone(*result);
         return 0;
     }
+    case showRestoredMessage:
+        showRestored();
+        return 0;
     case WM_TIMER:
         if (wParam == timer1Id) {
             Timer1Timer();

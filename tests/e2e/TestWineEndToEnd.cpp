@@ -287,7 +287,7 @@ private slots:
         QVERIFY2(client[1].toInt() >= 142 * 14 / 10 && client[1].toInt() <= 142 * 165 / 100, qPrintable(size(main)));
     }
 
-    void minimisedStartShowsNoWindowButTheTaskbarText()
+    void minimisedStartShowsOnlyTheTaskbarTextUntilRestored()
     {
         const WorkingDirectory work;
         QVERIFY(QDir().mkdir(QStringLiteral("in")));
@@ -308,6 +308,16 @@ private slots:
         QVERIFY(m_desktop.property(application, "WM_STATE").contains(QStringLiteral("Iconic")));
         QVERIFY(windows("main", true).isEmpty());
         QVERIFY(windows("box", true).isEmpty());
+
+        // Restored from the taskbar with no settings file, as a taskbar does it (a request to
+        // the window manager to activate the taskbar button's window): the warning comes first
+        // and takes the keyboard, then the window shows.
+        QVERIFY(QFile::remove(QStringLiteral("Kelvoran.ini")));
+        m_desktop.xdotool({QStringLiteral("windowactivate"), application});
+        QCOMPARE(waitForBox(), QStringLiteral("Warning"));
+        QVERIFY(windows("main", true).isEmpty());
+        answerBox();
+        QVERIFY(!waitForWindow("main").isEmpty());
     }
 };
 
