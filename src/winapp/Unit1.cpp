@@ -43,6 +43,15 @@ std::string windowText(HWND hwnd)
     return text;
 }
 
+void flashWindow(HWND hwnd, DWORD flags)
+{
+    FLASHWINFO flash{};
+    flash.cbSize = sizeof flash;
+    flash.hwnd = hwnd;
+    flash.dwFlags = flags;
+    ::FlashWindowEx(&flash);
+}
+
 } // namespace
 
 TForm1::TForm1(platform::System& system, ApplicationWindow& application)
@@ -163,11 +172,14 @@ void TForm1::statusShown(monitor::Status status)
 
 void TForm1::flashUntilActivated(HWND taskbarWindow)
 {
-    FLASHWINFO flash{};
-    flash.cbSize = sizeof flash;
-    flash.hwnd = taskbarWindow;
-    flash.dwFlags = FLASHW_TRAY | FLASHW_TIMERNOFG;
-    ::FlashWindowEx(&flash);
+    // FLASHW_TIMERNOFG alone would flash for ever: the taskbar button's window never stays in
+    // the foreground, activation goes on to the main window, whose activation stops it.
+    flashWindow(taskbarWindow, FLASHW_TRAY | FLASHW_TIMERNOFG);
+}
+
+void TForm1::stopFlashingNow(HWND taskbarWindow)
+{
+    flashWindow(taskbarWindow, FLASHW_STOP);
 }
 
 std::string TForm1::entryText()
@@ -318,6 +330,8 @@ LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         } else {
             // The first activation puts the focus on Button1, the first control in tab order.
             ::SetFocus(m_lastFocus != nullptr ? m_lastFocus : Button1);
+            // The user is looking: an arrival's flashing ends.
+            stopFlashing(m_application.hwnd());
         }
         return 0;
     case WM_SYSCOMMAND:

@@ -42,10 +42,12 @@ public:
     // Shows the window again when the application is restored from the taskbar, once the
     // restore's own handling has ended.
     void restoreFromApplication();
-    // Asks for the user's attention on the taskbar button: flashes it until it is activated.
-    // Tests count the calls here.
+    // Asks for the user's attention on the taskbar button: flashes it until the main window is
+    // activated, which stops it. Tests count the calls here.
     std::function<void(HWND)> flashTaskbarButton = &flashUntilActivated;
+    std::function<void(HWND)> stopFlashing = &stopFlashingNow;
     static void flashUntilActivated(HWND taskbarWindow);
+    static void stopFlashingNow(HWND taskbarWindow);
 
     // The window's own key rules, ahead of the dialog manager: Enter presses a focused
     // Button1 and nothing else; Escape does nothing. True when the message was taken.
