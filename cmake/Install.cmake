@@ -24,10 +24,17 @@ elseif(KELVORAN_BUILD_GUI)
     install(TARGETS kelvoran RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
     # The desktop entry starts the tool through a launcher that changes to its settings folder.
-    set(KV_INSTALLED_EXECUTABLE ${CMAKE_INSTALL_FULL_BINDIR}/kelvoran)
-    set(KV_DESKTOP_LAUNCHER ${CMAKE_INSTALL_FULL_LIBEXECDIR}/kelvoran/kelvoran-desktop)
-    configure_file(data/kelvoran-desktop.in kelvoran-desktop @ONLY)
-    configure_file(data/org.kelvoran.Kelvoran.desktop.in org.kelvoran.Kelvoran.desktop @ONLY)
+    # Both name installed paths, so they are written as they are installed, under the prefix of
+    # that install: CPack installs the .deb under /usr whatever prefix was configured.
+    install(CODE "
+        set(KV_INSTALLED_EXECUTABLE [[${CMAKE_INSTALL_BINDIR}/kelvoran]])
+        set(KV_DESKTOP_LAUNCHER [[${CMAKE_INSTALL_LIBEXECDIR}/kelvoran/kelvoran-desktop]])
+        cmake_path(ABSOLUTE_PATH KV_INSTALLED_EXECUTABLE BASE_DIRECTORY \"\${CMAKE_INSTALL_PREFIX}\")
+        cmake_path(ABSOLUTE_PATH KV_DESKTOP_LAUNCHER BASE_DIRECTORY \"\${CMAKE_INSTALL_PREFIX}\")
+        configure_file([[${PROJECT_SOURCE_DIR}/data/kelvoran-desktop.in]] [[${PROJECT_BINARY_DIR}/kelvoran-desktop]] @ONLY)
+        configure_file([[${PROJECT_SOURCE_DIR}/data/org.kelvoran.Kelvoran.desktop.in]]
+            [[${PROJECT_BINARY_DIR}/org.kelvoran.Kelvoran.desktop]] @ONLY)
+    ")
     configure_file(data/org.kelvoran.Kelvoran.metainfo.xml org.kelvoran.Kelvoran.metainfo.xml @ONLY)
     install(PROGRAMS ${PROJECT_BINARY_DIR}/kelvoran-desktop DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/kelvoran)
     install(FILES ${PROJECT_BINARY_DIR}/org.kelvoran.Kelvoran.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

@@ -20,6 +20,8 @@ constexpr const char* className = "TForm1";
 constexpr UINT_PTR timer1Id = 1;
 // Carries a finished check's result (a heap CheckResult in lParam) to the window's thread.
 constexpr UINT checkDoneMessage = WM_APP + 1;
+// Shows the window after a restore from the taskbar, from the window's own message loop.
+constexpr UINT showRestoredMessage = WM_APP + 2;
 constexpr int button1Id = 1001;
 constexpr int edit1Id = 1002;
 constexpr DWORD formStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
@@ -39,6 +41,15 @@ std::string windowText(HWND hwnd)
     std::string text(static_cast<std::size_t>(::GetWindowTextLengthA(hwnd)) + 1, '\0');
     text.resize(static_cast<std::size_t>(::GetWindowTextA(hwnd, text.data(), static_cast<int>(text.size()))));
     return text;
+}
+
+void flashWindow(HWND hwnd, DWORD flags)
+{
+    FLASHWINFO flash{};
+    flash.cbSize = sizeof flash;
+    flash.hwnd = hwnd;
+    flash.dwFlags = flags;
+    ::FlashWindowEx(&flash);
 }
 
 } // namespace
@@ -161,11 +172,14 @@ void TForm1::statusShown(monitor::Status status)
 
 void TForm1::flashUntilActivated(HWND taskbarWindow)
 {
-    FLASHWINFO flash{};
-    flash.cbSize = sizeof flash;
-    flash.hwnd = taskbarWindow;
-    flash.dwFlags = FLASHW_TRAY | FLASHW_TIMERNOFG;
-    ::FlashWindowEx(&flash);
+    // FLASHW_TIMERNOFG alone would flash for ever: the taskbar button's window never stays in
+    // the foreground, activation goes on to the main window, whose activation stops it.
+    flashWindow(taskbarWindow, FLASHW_TRAY | FLASHW_TIMERNOFG);
+}
+
+void TForm1::stopFlashingNow(HWND taskbarWindow)
+{
+    flashWindow(taskbarWindow, FLASHW_STOP);
 }
 
 std::string TForm1::entryText()
@@ -249,6 +263,14 @@ void TForm1::showFirst(int showCommand)
 
 void TForm1::restoreFromApplication()
 {
+    // Posted, not shown here: the restore is handled inside the taskbar's request, which under
+    // Wine is part of the X event it came with, and a warning box's loop run inside it would get
+    // no key and no click until that handling ended.
+    ::PostMessageA(hwnd(), showRestoredMessage, 0, 0);
+}
+
+void TForm1::showRestored()
+{
     if (::IsWindowVisible(hwnd()))
         return;
     runDisplayRoutineOnce();
@@ -277,6 +299,9 @@ LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         checkDone(*result);
         return 0;
     }
+    case showRestoredMessage:
+        showRestored();
+        return 0;
     case WM_TIMER:
         if (wParam == timer1Id) {
             Timer1Timer();
@@ -305,6 +330,8 @@ LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         } else {
             // The first activation puts the focus on Button1, the first control in tab order.
             ::SetFocus(m_lastFocus != nullptr ? m_lastFocus : Button1);
+            // The user is looking: an arrival's flashing ends.
+            stopFlashing(m_application.hwnd());
         }
         return 0;
     case WM_SYSCOMMAND:

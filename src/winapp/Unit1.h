@@ -39,12 +39,15 @@ public:
     // The first showing by the process's start-up show command: 7 leaves only the minimised
     // taskbar button, 3 opens the window maximised, anything else in normal size.
     void showFirst(int showCommand);
-    // Shows the window again when the application is restored from the taskbar.
+    // Shows the window again when the application is restored from the taskbar, once the
+    // restore's own handling has ended.
     void restoreFromApplication();
-    // Asks for the user's attention on the taskbar button: flashes it until it is activated.
-    // Tests count the calls here.
+    // Asks for the user's attention on the taskbar button: flashes it until the main window is
+    // activated, which stops it. Tests count the calls here.
     std::function<void(HWND)> flashTaskbarButton = &flashUntilActivated;
+    std::function<void(HWND)> stopFlashing = &stopFlashingNow;
     static void flashUntilActivated(HWND taskbarWindow);
+    static void stopFlashingNow(HWND taskbarWindow);
 
     // The window's own key rules, ahead of the dialog manager: Enter presses a focused
     // Button1 and nothing else; Escape does nothing. True when the message was taken.
@@ -57,6 +60,7 @@ private:
     template <typename Handler> void runGuarded(Handler&& handler);
     void checkDone(const monitor::CheckResult& result);
     void runDisplayRoutineOnce();
+    void showRestored();
     void layOut();
     void sizeLabel(HWND label, HFONT font);
 

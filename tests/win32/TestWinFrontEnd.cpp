@@ -33,7 +33,7 @@ HANDLE sharedIcon(int id)
 
 } // namespace
 
-TEST_CASE("an arrival flashes the taskbar button once, and the icon follows the status")
+TEST_CASE("an arrival flashes the taskbar button once until the window is activated, and the icon follows the status")
 {
     char temp[MAX_PATH] = {};
     ::GetTempPathA(MAX_PATH, temp);
@@ -48,9 +48,14 @@ TEST_CASE("an arrival flashes the taskbar button once, and the icon follows the 
     winapp::ApplicationWindow application("kelvoran", nullptr);
     winapp::TForm1 form(*system, application);
     int flashes = 0;
+    int stops = 0;
     form.flashTaskbarButton = [&](HWND taskbarWindow) {
         CHECK(taskbarWindow == application.hwnd());
         ++flashes;
+    };
+    form.stopFlashing = [&](HWND taskbarWindow) {
+        CHECK(taskbarWindow == application.hwnd());
+        ++stops;
     };
     // Results come back as messages to the window: take them until the taskbar text reads
     // `text`, then those still on their way.
@@ -91,6 +96,13 @@ TEST_CASE("an arrival flashes the taskbar button once, and the icon follows the 
     form.Timer1Timer();
     CHECK(shows(texts::statusArrival));
     CHECK(flashes == 1);
+    // Looking at the window stops the flashing; the taskbar button's window never has the
+    // foreground, so the flash cannot stop by itself.
+    ::SendMessageA(form.hwnd(), WM_ACTIVATE, WA_INACTIVE, 0);
+    CHECK(stops == 0);
+    // Setting the focus may activate the hidden window once more, which stops it again.
+    ::SendMessageA(form.hwnd(), WM_ACTIVATE, WA_CLICKACTIVE, 0);
+    CHECK(stops > 0);
 
     // Emptied and filled again: once more.
     REQUIRE(::DeleteFileA("in\\data.csv"));
