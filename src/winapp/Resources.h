@@ -6,3 +6,4 @@
 #define KV_ICON_WATCHING 2
 #define KV_ICON_ARRIVAL 3
 #define KV_ICON_NO_FOLDER 4
+#define KV_ICON_NO_ANSWER 5

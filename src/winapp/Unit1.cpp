@@ -54,8 +54,9 @@ void flashWindow(HWND hwnd, DWORD flags)
 
 } // namespace
 
-TForm1::TForm1(platform::System& system, ApplicationWindow& application)
-    : m_system(system), m_application(application), m_caption(texts::windowCaption)
+TForm1::TForm1(std::shared_ptr<platform::System> system, ApplicationWindow& application)
+    : m_system(std::move(system)), m_commandSystem(m_system, *this), m_application(application),
+      m_caption(texts::windowCaption)
 {
     registerClass(className, ::GetSysColorBrush(COLOR_ACTIVEBORDER),
                   ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(KV_ICON_APPLICATION)));
@@ -73,7 +74,8 @@ TForm1::TForm1(platform::System& system, ApplicationWindow& application)
     layOut();
 
     // Each result is posted to this window's thread; one the window can no longer take is freed.
-    m_check = std::make_unique<monitor::BackgroundCheck>(system, [window = hwnd()](monitor::CheckResult result) {
+    m_display = std::make_unique<monitor::StatusDisplay>(*this, m_caption, application.title());
+    m_check = std::make_unique<monitor::BackgroundCheck>(m_system, [window = hwnd()](monitor::CheckResult result) {
         auto* posted = new monitor::CheckResult(std::move(result));
         if (!::PostMessageA(window, checkDoneMessage, 0, reinterpret_cast<LPARAM>(posted)))
             delete posted;
@@ -153,20 +155,22 @@ void TForm1::setApplicationTitle(const std::string& text)
     m_application.setTitle(text);
 }
 
-void TForm1::statusShown(monitor::Status status)
+void TForm1::showPicture(monitor::Picture picture)
 {
-    const monitor::StatusSignals::Asked asked = m_signals.shown(status);
     // The taskbar button's icon shows the status too, for task bars that show icons only; the
     // title bar's icon follows it.
-    if (asked.newIcon) {
-        const int icon = status == monitor::Status::Arrival    ? KV_ICON_ARRIVAL
-                         : status == monitor::Status::NoFolder ? KV_ICON_NO_FOLDER
-                                                               : KV_ICON_WATCHING;
-        m_application.setIcon(icon);
-        setIcon(icon);
-    }
-    // Once per arrival, and only when the user is looking elsewhere.
-    if (asked.attention && ::GetForegroundWindow() != hwnd())
+    const int icon = picture == monitor::Picture::Arrival    ? KV_ICON_ARRIVAL
+                     : picture == monitor::Picture::NoFolder ? KV_ICON_NO_FOLDER
+                     : picture == monitor::Picture::NoAnswer ? KV_ICON_NO_ANSWER
+                                                             : KV_ICON_WATCHING;
+    m_application.setIcon(icon);
+    setIcon(icon);
+}
+
+void TForm1::askForAttention()
+{
+    // Only when the user is looking elsewhere.
+    if (::GetForegroundWindow() != hwnd())
         flashTaskbarButton(m_application.hwnd());
 }
 
@@ -199,15 +203,25 @@ int TForm1::showMessageBox(const std::string& text, setup::MessageKind kind, uns
     return box.run(hwnd());
 }
 
+void TForm1::folderStored()
+{
+    // From here on a check may have read the old setting: it is not shown.
+    ++m_generation;
+}
+
 void TForm1::FormShow()
 {
-    runGuarded([this] { setup::displayRoutine(m_system, *this); });
+    runGuarded([this] { setup::displayRoutine(m_commandSystem, *this); });
 }
 
 void TForm1::Button1Click()
 {
-    runGuarded([this] { setup::changeCommand(m_system, *this); });
-    ++m_generation;
+    // A key may reach the button while the command waits for the disk: one command at a time.
+    if (m_commandRunning)
+        return;
+    m_commandRunning = true;
+    runGuarded([this] { setup::changeCommand(m_commandSystem, *this); });
+    m_commandRunning = false;
 }
 
 void TForm1::Timer1Timer()
@@ -222,7 +236,38 @@ void TForm1::checkDone(const monitor::CheckResult& result)
     // A check started before the last change command may have read the old setting.
     if (result.generation != m_generation)
         return;
-    runGuarded([&] { monitor::showCheck(result, *this); });
+    runGuarded([&] { m_display->show(result); });
+}
+
+bool TForm1::runUntil(const std::function<bool()>& finished)
+{
+    // Keys, paints and ticks go on; the button waits. A quit posted meanwhile (the window was
+    // closed) ends the wait and goes on to the main loop.
+    ::EnableWindow(Button1, FALSE);
+    MSG message{};
+    bool quitting = false;
+    while (!quitting && !finished()) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                ::PostQuitMessage(static_cast<int>(message.wParam));
+                quitting = true;
+                break;
+            }
+            dispatch(message);
+        }
+    }
+    if (::IsWindow(Button1))
+        ::EnableWindow(Button1, TRUE);
+    return !quitting;
+}
+
+void TForm1::dispatch(MSG& message)
+{
+    if (preTranslate(message) || ::IsDialogMessageW(hwnd(), &message))
+        return;
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
 }
 
 template <typename Handler> void TForm1::runGuarded(Handler&& handler)
@@ -231,8 +276,10 @@ template <typename Handler> void TForm1::runGuarded(Handler&& handler)
     // told, the tool runs on.
     try {
         handler();
+    } catch (const setup::CommandAbandoned&) {
+        // The window closed while the command waited: nothing to tell.
     } catch (const std::exception& failure) {
-        showFailureBox(failure.what(), m_application.title(), m_system.codePage(), m_application.hwnd());
+        showFailureBox(failure.what(), m_application.title(), m_system->codePage(), m_application.hwnd());
     }
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "monitor/BackgroundCheck.h"
+#include "monitor/StatusDisplay.h"
 #include "monitor/StatusView.h"
 #include "platform/System.h"
 #include "setup/SetupView.h"
+#include "setup/WaitingSystem.h"
 #include "winapp/GdiObjects.h"
 #include "winapp/WindowBase.h"
 
@@ -17,20 +19,23 @@ class ApplicationWindow;
 
 // The main window, owned by the application window: four labels, the change button, the entry
 // field and the one-second window timer. Its three handlers run the tool's logic (FormShow the
-// display routine, Button1Click the change command, Timer1Timer the arrival poll, whose check
-// runs off the window's thread), each inside a boundary that shows an escaping failure in the
-// failure box and lets the tool run on.
-class TForm1 : public WindowBase, public monitor::StatusView, public setup::SetupView
+// display routine, Button1Click the change command, Timer1Timer the arrival poll), each inside a
+// boundary that shows an escaping failure in the failure box and lets the tool run on. No
+// file-system call runs on the window's thread without the window's loop running meanwhile: the
+// check runs on threads of its own, the commands' calls through a WaitingSystem.
+class TForm1 : public WindowBase, public monitor::StatusView, public setup::SetupView, private setup::WindowLoop
 {
 public:
-    TForm1(platform::System& system, ApplicationWindow& application);
+    TForm1(std::shared_ptr<platform::System> system, ApplicationWindow& application);
 
     void setCaption(const std::string& text) override;
     void setApplicationTitle(const std::string& text) override;
-    void statusShown(monitor::Status status) override;
+    void showPicture(monitor::Picture picture) override;
+    void askForAttention() override;
     [[nodiscard]] std::string entryText() override;
     void setFolderLabel(const std::string& text) override;
     int showMessageBox(const std::string& text, setup::MessageKind kind, unsigned buttonSet) override;
+    void folderStored() override;
 
     void FormShow();
     void Button1Click();
@@ -52,11 +57,14 @@ public:
     // The window's own key rules, ahead of the dialog manager: Enter presses a focused
     // Button1 and nothing else; Escape does nothing. True when the message was taken.
     bool preTranslate(const MSG& message);
+    // Hands one message taken from the queue on: the key rules, the dialog keys, then the window.
+    void dispatch(MSG& message);
 
 protected:
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    [[nodiscard]] bool runUntil(const std::function<bool()>& finished) override;
     template <typename Handler> void runGuarded(Handler&& handler);
     void checkDone(const monitor::CheckResult& result);
     void runDisplayRoutineOnce();
@@ -64,14 +72,17 @@ private:
     void layOut();
     void sizeLabel(HWND label, HFONT font);
 
-    platform::System& m_system;
+    std::shared_ptr<platform::System> m_system;
+    // What the commands use: the same system, its calls waited for with the window answering.
+    setup::WaitingSystem m_commandSystem;
     ApplicationWindow& m_application;
     std::string m_caption;
     bool m_displayRoutineRan = false;
-    // Counts the change commands: a check started before the last one is not shown.
+    bool m_commandRunning = false;
+    // Counts the stored settings: a check started before the last store is not shown.
     unsigned m_generation = 0;
     std::unique_ptr<monitor::BackgroundCheck> m_check;
-    monitor::StatusSignals m_signals;
+    std::unique_ptr<monitor::StatusDisplay> m_display;
     HWND m_lastFocus = nullptr;
 
     Font m_windowFont;

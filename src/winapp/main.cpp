@@ -11,12 +11,14 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*showCommand*/)
 {
     try {
-        const std::unique_ptr<platform::System> system = platform::createSystem({});
+        // Shared with the checks and calls still under way when the tool ends: one that hangs on
+        // a folder that stopped answering ends with the process, never on a freed system.
+        const std::shared_ptr<platform::System> system = platform::createSystem({});
         const std::string title =
             ansi::defaultApplicationTitle(system->executablePath(), system->pathStyle(), system->codePage());
 
         winapp::ApplicationWindow application(title, ::LoadIconA(instance, MAKEINTRESOURCEA(KV_ICON_APPLICATION)));
-        winapp::TForm1 form(*system, application);
+        winapp::TForm1 form(system, application);
         form.showFirst(system->startupShowCommand());
 
         MSG message{};
@@ -24,12 +26,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
         // field as one WM_CHAR, where the ANSI calls would split it into lead and trail byte
         // messages that Wine's IsDialogMessageA converts one byte at a time. Texts are still
         // set and read with the A calls, in the ANSI code page.
-        while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-            if (form.preTranslate(message) || ::IsDialogMessageW(form.hwnd(), &message))
-                continue;
-            ::TranslateMessage(&message);
-            ::DispatchMessageW(&message);
-        }
+        while (::GetMessageW(&message, nullptr, 0, 0) > 0)
+            form.dispatch(message);
         return static_cast<int>(message.wParam);
     } catch (const std::exception& failure) {
         // Only start-up can get here: the windows could not be made.

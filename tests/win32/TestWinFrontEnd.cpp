@@ -44,9 +44,9 @@ TEST_CASE("an arrival flashes the taskbar button once until the window is activa
     REQUIRE(::CreateDirectoryA("in", nullptr));
     std::ofstream("Kelvoran.ini", std::ios::binary) << "[KansiDir]\r\nfullpath=" << work << "\\in\r\n";
 
-    const auto system = platform::createSystem({});
+    const std::shared_ptr<platform::System> system = platform::createSystem({});
     winapp::ApplicationWindow application("kelvoran", nullptr);
-    winapp::TForm1 form(*system, application);
+    winapp::TForm1 form(system, application);
     int flashes = 0;
     int stops = 0;
     form.flashTaskbarButton = [&](HWND taskbarWindow) {
