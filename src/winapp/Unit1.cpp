@@ -243,6 +243,7 @@ bool TForm1::runUntil(const std::function<bool()>& finished)
 {
     // Keys, paints and ticks go on; the button waits. A quit posted meanwhile (the window was
     // closed) ends the wait and goes on to the main loop.
+    const bool buttonFocused = ::GetFocus() == Button1;
     ::EnableWindow(Button1, FALSE);
     MSG message{};
     bool quitting = false;
@@ -257,9 +258,13 @@ bool TForm1::runUntil(const std::function<bool()>& finished)
             dispatch(message);
         }
     }
-    if (::IsWindow(Button1))
-        ::EnableWindow(Button1, TRUE);
-    return !quitting;
+    if (quitting)
+        return false;
+    ::EnableWindow(Button1, TRUE);
+    // A disabled window loses the keyboard focus; it comes back to the button that had it.
+    if (buttonFocused)
+        ::SetFocus(Button1);
+    return true;
 }
 
 void TForm1::dispatch(MSG& message)

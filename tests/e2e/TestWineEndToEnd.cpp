@@ -1,8 +1,10 @@
+#include "support/HangingShare.h"
 #include "support/VirtualDesktop.h"
 #include "support/WorkingDirectory.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTest>
@@ -131,6 +133,26 @@ private:
                        m_desktop.property(application, "_NET_WM_NAME") == text;
             },
             milliseconds);
+    }
+
+    // Caption and taskbar text read `caption` and `title` within `milliseconds`.
+    bool showsTexts(const QString& main, const QString& application, const QString& caption, const QString& title,
+                    int milliseconds)
+    {
+        return VirtualDesktop::waitFor(
+            [&] {
+                return m_desktop.property(main, "_NET_WM_NAME") == caption &&
+                       m_desktop.property(application, "_NET_WM_NAME") == title;
+            },
+            milliseconds);
+    }
+
+    // Stores `folder`, relative to the working directory, as Wine names it on drive Z:.
+    static void store(const QString& folder)
+    {
+        QString path = QDir::currentPath() + u'/' + folder;
+        path = QStringLiteral("Z:") + path.replace(u'/', u'\\');
+        writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + path.toStdString() + "\r\n");
     }
 
 private slots:
@@ -320,6 +342,32 @@ private slots:
         QVERIFY(windows("main", true).isEmpty());
         answerBox();
         QVERIFY(!waitForWindow("main").isEmpty());
+    }
+
+    // A share that stops answering: marked after five seconds, never listed twice, and the mark
+    // gone as soon as it answers. (Wine reads one directory at a time in a process, so a healthy
+    // folder waits for the dead one here; the core tests show it does not on its own.)
+    void hungShareIsMarkedUntilItAnswers()
+    {
+        if (!QFile::exists(QStringLiteral("/dev/fuse")))
+            QSKIP("no /dev/fuse: this machine cannot mount the hanging file system");
+        const WorkingDirectory work;
+        HangingShare share;
+        QVERIFY2(share.mounted(), qPrintable(share.errors()));
+        store(QStringLiteral("mnt/in"));
+        startTool();
+        const QString main = waitForWindow("main");
+        QVERIFY(!main.isEmpty());
+        const QString application = windows("application", false).value(0);
+        QVERIFY(VirtualDesktop::waitFor([&] { return share.listings() == 1; }, 10000));
+        const QString icon = m_desktop.property(application, "_NET_WM_ICON");
+        QVERIFY(showsTexts(main, application, QStringLiteral("Kelvoran (応答なし)"),
+                           QStringLiteral("kelvoran (応答なし)"), 7000));
+        QVERIFY(m_desktop.property(application, "_NET_WM_ICON") != icon);
+        QTest::qWait(2000);
+        QCOMPARE(share.listings(), 1);
+        share.release();
+        QVERIFY(shows(main, application, QStringLiteral("着信！"), 1500));
     }
 };
 

@@ -2,6 +2,7 @@
 #include "app/MessageBox.h"
 #include "app/Unit1.h"
 #include "platform/posix/PosixSystem.h"
+#include "support/HangingShare.h"
 #include "support/WorkingDirectory.h"
 
 #include <QApplication>
@@ -101,43 +102,6 @@ template <typename T> T* child(const QWidget& form, const char* name)
         qFatal("no child %s", name);
     return found;
 }
-
-// A folder on a FUSE file system whose listing hangs until released (tests/support/HangingFolder.cpp),
-// mounted at `mnt` in the working directory for the life of the object.
-class HangingFolder
-{
-public:
-    HangingFolder()
-    {
-        QDir().mkdir(QStringLiteral("mnt"));
-        m_process.start(QStringLiteral(KV_HANGING_FOLDER), {QStringLiteral("mnt")});
-        m_mounted = m_process.waitForReadyRead(5000) && m_process.readLine().trimmed() == "ready";
-    }
-    ~HangingFolder()
-    {
-        release();
-        m_process.terminate();
-        m_process.waitForFinished(5000);
-    }
-    HangingFolder(const HangingFolder&) = delete;
-    HangingFolder& operator=(const HangingFolder&) = delete;
-
-    [[nodiscard]] bool mounted() const { return m_mounted; }
-    [[nodiscard]] QString errors() { return QString::fromLocal8Bit(m_process.readAllStandardError()); }
-    void release() { m_process.write("\n"); }
-    // How many listings of the folder have started so far.
-    int listings()
-    {
-        while (m_process.canReadLine())
-            m_listings += m_process.readLine().trimmed() == "listing" ? 1 : 0;
-        return m_listings;
-    }
-
-private:
-    QProcess m_process;
-    bool m_mounted = false;
-    int m_listings = 0;
-};
 
 } // namespace
 
@@ -342,7 +306,7 @@ private slots:
         if (!QFile::exists(QStringLiteral("/dev/fuse")))
             QSKIP("no /dev/fuse: this machine cannot mount the hanging file system");
         const WorkingDirectory work;
-        HangingFolder share;
+        HangingShare share;
         QVERIFY2(share.mounted(), qPrintable(share.errors()));
         const auto store = [&](const std::string& folder) {
             writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path(folder) + "\r\n");
