@@ -40,7 +40,8 @@ void setTextColour(QWidget* widget, const QColor& colour)
 
 TForm1::TForm1(std::shared_ptr<platform::System> system, std::string applicationTitle, QWidget* parent)
     : QWidget(parent), m_system(std::move(system)), m_commandSystem(m_system, *this), m_caption(texts::windowCaption),
-      m_applicationTitle(std::move(applicationTitle)), m_display(*this, m_caption, m_applicationTitle), Label1(new AccessKeyLabel(toQString(texts::label1), this)),
+      m_applicationTitle(std::move(applicationTitle)), m_display(*this, m_caption, m_applicationTitle),
+      Label1(new AccessKeyLabel(toQString(texts::label1), this)),
       Label2(new AccessKeyLabel(toQString(texts::label2), this)),
       Label3(new AccessKeyLabel(toQString(texts::label3), this)),
       Label4(new AccessKeyLabel(toQString(texts::label4), this)),

@@ -46,8 +46,7 @@ struct BackgroundCheck::Shared
 {
     Shared(std::shared_ptr<const platform::System> checked, Deliver delivered, Timing timed)
         : system(std::move(checked)), deliver(std::move(delivered)), timing(timed)
-    {
-    }
+    {}
 
     const std::shared_ptr<const platform::System> system;
     const Deliver deliver;
@@ -61,7 +60,7 @@ struct BackgroundCheck::Shared
     std::optional<Clock::time_point> unansweredSince; // the first tick no check has answered yet
     bool noAnswerSent = false;
     bool settingsReadBusy = false;
-    std::vector<std::shared_ptr<Check>> checks;              // under way
+    std::vector<std::shared_ptr<Check>> checks;             // under way
     std::map<std::string, std::shared_ptr<Check>> listings; // folder -> the check listing it
     unsigned long long nextSequence = 0;
     unsigned long long answeredSequence = 0;

@@ -57,8 +57,7 @@ public:
     BackgroundCheck(std::shared_ptr<const platform::System> system, Deliver deliver, Timing timing);
     BackgroundCheck(std::shared_ptr<const platform::System> system, Deliver deliver)
         : BackgroundCheck(std::move(system), std::move(deliver), Timing())
-    {
-    }
+    {}
     // Never waits for a check: one under way ends by itself and delivers nothing.
     ~BackgroundCheck();
     BackgroundCheck(const BackgroundCheck&) = delete;

@@ -39,8 +39,7 @@ std::string statusText(Status status)
 
 StatusDisplay::StatusDisplay(StatusView& view, std::string caption, std::string applicationTitle)
     : m_view(view), m_caption(std::move(caption)), m_applicationTitle(std::move(applicationTitle))
-{
-}
+{}
 
 void StatusDisplay::show(const CheckResult& result)
 {

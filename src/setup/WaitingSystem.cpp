@@ -28,8 +28,7 @@ constexpr auto quickCall = std::chrono::milliseconds(50);
 
 WaitingSystem::WaitingSystem(std::shared_ptr<platform::System> system, WindowLoop& loop)
     : m_system(std::move(system)), m_loop(loop)
-{
-}
+{}
 
 // `call` takes the system and owns copies of its arguments: the thread may outlive this frame.
 template <typename Call> auto WaitingSystem::offThread(Call call) const
@@ -90,9 +89,8 @@ std::optional<std::string> WaitingSystem::readFile(const std::string& path) cons
 
 platform::WriteResult WaitingSystem::createFile(const std::string& path, std::string_view content)
 {
-    return offThread([path, content = std::string(content)](platform::System& system) {
-        return system.createFile(path, content);
-    });
+    return offThread(
+        [path, content = std::string(content)](platform::System& system) { return system.createFile(path, content); });
 }
 
 bool WaitingSystem::replaceFileContent(const std::string& path, std::string_view content)

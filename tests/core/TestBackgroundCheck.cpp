@@ -256,7 +256,8 @@ private slots:
         HangingSystem& share = *system;
         int delivered = 0;
         {
-            monitor::BackgroundCheck check(system, [&](const CheckResult&) { ++delivered; }, quick);
+            monitor::BackgroundCheck check(
+                system, [&](const CheckResult&) { ++delivered; }, quick);
             check.request(1);
             QCOMPARE(share.waitUntil([&] { return share.listings["/work/dead"] == 1; }), true);
         }
