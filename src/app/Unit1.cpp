@@ -161,7 +161,13 @@ void TForm1::setFolderLabel(const std::string& text)
 int TForm1::showMessageBox(const std::string& text, setup::MessageKind kind, unsigned buttonSet)
 {
     MessageBox box(text, kind, buttonSet, toQString(m_applicationTitle), this);
-    return box.exec();
+    m_openBox = &box;
+    const int result = box.exec();
+    m_openBox = nullptr;
+    // A box ended by the tool's quitting is no answer: the command ends with no change.
+    if (m_closing)
+        throw setup::CommandAbandoned();
+    return result;
 }
 
 void TForm1::folderStored()
@@ -221,8 +227,11 @@ bool TForm1::runUntil(const std::function<bool()>& finished)
 
 void TForm1::closeEvent(QCloseEvent* event)
 {
-    // Closing ends the tool at once, also while a command waits for the disk: the command gives up.
+    // Closing ends the tool at once, also while a command waits for the disk or on a box (as
+    // when the session ends): the command gives up.
     m_closing = true;
+    if (m_openBox != nullptr)
+        m_openBox->done(setup::results::cancel);
     QWidget::closeEvent(event);
 }
 

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+class QDialog;
 class QLineEdit;
 class QPushButton;
 class QTimer;
@@ -71,6 +72,7 @@ private:
     bool m_displayRoutineRan = false;
     bool m_commandRunning = false;
     bool m_closing = false;
+    QDialog* m_openBox = nullptr;
     // Counts the stored settings: a check started before the last store is not shown.
     unsigned m_generation = 0;
     std::unique_ptr<monitor::BackgroundCheck> m_check;

@@ -165,6 +165,7 @@ int MessageBoxWindow::run(HWND owner)
         if (got == 0) {
             // The application is quitting: the outer loop must see the request too.
             ::PostQuitMessage(static_cast<int>(message.wParam));
+            m_quitting = true;
             break;
         }
         if (got < 0)
@@ -246,6 +247,13 @@ LRESULT MessageBoxWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CLOSE:
         // The close button and the system menu answer Cancel's code, whichever buttons are shown.
         m_result = setup::results::cancel;
+        m_closed = true;
+        return 0;
+    case WM_DESTROY:
+        // Destroyed with its owner (a close request to the main window, as taskkill sends to
+        // every window): the tool is quitting, and that is no answer.
+        if (!m_closed)
+            m_quitting = true;
         m_closed = true;
         return 0;
     default:

@@ -23,6 +23,9 @@ public:
 
     // Opens the box owned by `owner` and waits in its own message loop until a button closes it.
     int run(HWND owner);
+    // True when the box ended because the tool is quitting (its owner went, or a quit came),
+    // not by the user's answer: its result then means nothing.
+    [[nodiscard]] bool endedByQuitting() const { return m_quitting; }
 
     // The box as Ctrl+C puts it on the clipboard.
     [[nodiscard]] std::string clipboardText() const;
@@ -45,6 +48,7 @@ private:
     Font m_font;
     int m_result = setup::results::cancel;
     bool m_closed = false;
+    bool m_quitting = false;
 };
 
 // Puts `text` on the clipboard as ANSI text of the Japanese locale. False when it failed.

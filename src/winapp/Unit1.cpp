@@ -200,7 +200,11 @@ void TForm1::setFolderLabel(const std::string& text)
 int TForm1::showMessageBox(const std::string& text, setup::MessageKind kind, unsigned buttonSet)
 {
     MessageBoxWindow box(text, kind, buttonSet, m_application.title());
-    return box.run(hwnd());
+    const int result = box.run(hwnd());
+    // A box ended by the tool's quitting is no answer: the command ends with no change.
+    if (box.endedByQuitting() || !::IsWindow(hwnd()))
+        throw setup::CommandAbandoned();
+    return result;
 }
 
 void TForm1::folderStored()

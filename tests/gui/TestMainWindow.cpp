@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
@@ -296,6 +297,34 @@ private slots:
         QCOMPARE(child<AccessKeyLabel>(form, "Label2")->text(), QString());
         // The tool runs on: the timer still ticks.
         QVERIFY(form.findChild<QTimer*>(QStringLiteral("Timer1"))->isActive());
+    }
+
+    // Every window asked to close (the session ends) while the create question is open: that is
+    // no answer, so nothing is created or stored, no further box comes, and the window goes.
+    void closingDuringTheQuestionChangesNothing()
+    {
+        const WorkingDirectory work;
+        const std::string settings = "[KansiDir]\r\nfullpath=" + work.path() + "\r\n";
+        writeBytes("Kelvoran.ini", settings);
+        TForm1 form(std::make_shared<platform::PosixSystem>("kelvoran"), "kelvoran");
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        child<QLineEdit>(form, "Edit1")->setText(QString::fromStdString(work.path("new")));
+        int boxes = 0;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, this, [&] {
+            if (QApplication::activeModalWidget() != nullptr) {
+                ++boxes;
+                form.close();
+            }
+        });
+        closer.start(20);
+        child<QPushButton>(form, "Button1")->click();
+        closer.stop();
+        QCOMPARE(boxes, 1);
+        QVERIFY(!QFileInfo::exists(QStringLiteral("new")));
+        QCOMPARE(readBytes("Kelvoran.ini"), settings);
+        QVERIFY(!form.isVisible());
     }
 
     // A share that stops answering: the texts and the icon say so after five seconds, a healthy
