@@ -369,6 +369,33 @@ private slots:
         share.release();
         QVERIFY(shows(main, application, QStringLiteral("着信！"), 1500));
     }
+
+    // taskkill without /F asks every window to close while the create question is open: that is
+    // no answer, so nothing is created or stored, and the tool ends.
+    void quittingDuringTheQuestionChangesNothing()
+    {
+        const WorkingDirectory work;
+        store(QStringLiteral("."));
+        const std::string settings = readBytes("Kelvoran.ini");
+        startTool();
+        const QString main = waitForWindow("main");
+        QVERIFY(!main.isEmpty());
+        m_desktop.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), main, QStringLiteral("100"),
+                           QStringLiteral("114"), QStringLiteral("click"), QStringLiteral("1")});
+        m_desktop.xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("10"),
+                           QStringLiteral("Z:") + QDir::currentPath().replace(u'/', u'\\') + QStringLiteral("\\new")});
+        m_desktop.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), main, QStringLiteral("288"),
+                           QStringLiteral("80"), QStringLiteral("click"), QStringLiteral("1")});
+        QCOMPARE(waitForBox(), QStringLiteral("Warning"));
+        QProcess taskkill;
+        taskkill.setProcessEnvironment(wineEnvironment());
+        taskkill.start(QStringLiteral(KV_WINE_RUN), {QStringLiteral("taskkill"), QStringLiteral("/im"),
+                                                     QStringLiteral("kelvoran.exe")});
+        QVERIFY(taskkill.waitForFinished(30000));
+        QVERIFY(m_tool.waitForFinished(10000));
+        QVERIFY(!QFileInfo::exists(QStringLiteral("new")));
+        QCOMPARE(readBytes("Kelvoran.ini"), settings);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestWineEndToEnd)
