@@ -14,15 +14,18 @@ namespace {
 class ArrivalFlag : public platform::EntryVisitor
 {
 public:
+    void identify(const platform::FolderIdentity& identity) override { m_identity = identity; }
     void visit(std::string_view name) override
     {
         if (name != "." && name != "..")
             m_arrived = true;
     }
     [[nodiscard]] bool arrived() const { return m_arrived; }
+    [[nodiscard]] const std::optional<platform::FolderIdentity>& identity() const { return m_identity; }
 
 private:
     bool m_arrived = false;
+    std::optional<platform::FolderIdentity> m_identity;
 };
 
 } // namespace
@@ -38,10 +41,14 @@ std::string watchedFolder(const platform::System& system)
     return ansi::withTrailingSeparator(stored, system.pathStyle(), system.codePage());
 }
 
-Status folderStatus(const platform::System& system, const std::string& folder)
+Status folderStatus(const platform::System& system, const std::string& folder,
+                    std::optional<platform::FolderIdentity>* identity)
 {
     ArrivalFlag flag;
-    switch (system.listDirectory(folder, flag)) {
+    const platform::Listing listing = system.listDirectory(folder, flag);
+    if (identity != nullptr)
+        *identity = flag.identity();
+    switch (listing) {
     case platform::Listing::NotADirectory:
         return Status::NoFolder;
     case platform::Listing::Unlistable:

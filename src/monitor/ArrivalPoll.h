@@ -12,8 +12,10 @@ namespace monitor {
 // settings file or no folder in it.
 [[nodiscard]] std::string watchedFolder(const platform::System& system);
 
-// The status of `folder` (with its separator) from one listing of it.
-[[nodiscard]] Status folderStatus(const platform::System& system, const std::string& folder);
+// The status of `folder` (with its separator) from one listing of it. `identity`, when given,
+// receives the listed folder's identity where the system tells it.
+[[nodiscard]] Status folderStatus(const platform::System& system, const std::string& folder,
+                                  std::optional<platform::FolderIdentity>* identity = nullptr);
 
 // Decides the status from scratch: reads the settings file, tests and lists the watched folder.
 // nullopt when there is no settings file or no folder in it, and the status must stay as it is.

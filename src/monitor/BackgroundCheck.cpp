@@ -123,11 +123,12 @@ void runCheck(const std::shared_ptr<Shared>& shared, const std::shared_ptr<Check
     shared->signal->changed.notify_all();
     lock.unlock();
 
+    std::optional<platform::FolderIdentity> identity;
     if (listing) {
         shared->follower.listingStarts();
         const Clock::time_point started = Clock::now();
         try {
-            result.status = folderStatus(system, folder);
+            result.status = folderStatus(system, folder, &identity);
         } catch (const std::exception& failure) {
             result.failure = failure.what();
         }
@@ -154,7 +155,7 @@ void runCheck(const std::shared_ptr<Shared>& shared, const std::shared_ptr<Check
 
     // Watches the folder this answer listed, or none when it has none to watch. Outside the
     // lock: setting a watch up may hang on a folder that stopped answering just now.
-    shared->follower.follow(system, watchable ? folder : std::string(), sequence, shared->signal);
+    shared->follower.follow(system, watchable ? folder : std::string(), identity, sequence, shared->signal);
 }
 
 // Starts the checks the ticks and the watch ask for, sends the no-answer notice and cancels

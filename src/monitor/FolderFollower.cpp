@@ -12,7 +12,8 @@ void FolderFollower::listingStarts()
         m_watch->listingStarts();
 }
 
-void FolderFollower::follow(const platform::System& system, const std::string& folder, unsigned long long sequence,
+void FolderFollower::follow(const platform::System& system, const std::string& folder,
+                            const std::optional<platform::FolderIdentity>& identity, unsigned long long sequence,
                             const std::shared_ptr<WatchSignal>& signal)
 {
     using Clock = std::chrono::steady_clock;
@@ -21,7 +22,7 @@ void FolderFollower::follow(const platform::System& system, const std::string& f
         return;
     m_sequence = sequence;
     const Clock::time_point now = Clock::now();
-    const bool same = folder == m_watched;
+    const bool same = folder == m_watched && identity == m_identity;
     if (same && m_watch != nullptr && !m_watch->ended())
         return;
     if (same && m_watch == nullptr && m_failures > 0 && now < m_retryAt)
@@ -31,6 +32,7 @@ void FolderFollower::follow(const platform::System& system, const std::string& f
     // The old watch ends first: its thread may be waiting for the signal's lock, which is free here.
     m_watch.reset();
     m_watched = folder;
+    m_identity = identity;
     if (folder.empty())
         return;
     try {

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace monitor {
@@ -29,17 +30,21 @@ public:
     // being set up, which may hang.
     void listingStarts();
 
-    // After answer number `sequence` listed `folder` (empty: nothing to watch): watches it, unless
-    // a later answer's folder is watched already. A watch that ended is set up again. One that
-    // could not be set up, or threw, is tried again at later answers, after one second, then
-    // twice as long each time up to a minute.
-    void follow(const platform::System& system, const std::string& folder, unsigned long long sequence,
+    // After answer number `sequence` listed `folder` (empty: nothing to watch) and found it to be
+    // `identity`: watches it, unless a later answer's folder is watched already. A watch that
+    // ended is set up again, and so is one whose path has come to name another folder (a parent
+    // renamed, a link pointed elsewhere), which its watch would never tell. One that could not be
+    // set up, or threw, is tried again at later answers, after one second, then twice as long
+    // each time up to a minute.
+    void follow(const platform::System& system, const std::string& folder,
+                const std::optional<platform::FolderIdentity>& identity, unsigned long long sequence,
                 const std::shared_ptr<WatchSignal>& signal);
 
 private:
     std::mutex m_mutex;
     std::unique_ptr<platform::FolderWatch> m_watch;
     std::string m_watched;
+    std::optional<platform::FolderIdentity> m_identity;
     unsigned long long m_sequence = 0;
     unsigned m_failures = 0;
     std::chrono::steady_clock::time_point m_retryAt{};

@@ -48,11 +48,22 @@ struct DirectoryName
     int error = 0;
 };
 
+// What tells one folder from another on its system, whatever path names it: device and inode, or
+// volume serial number and file index.
+struct FolderIdentity
+{
+    unsigned long long device = 0;
+    unsigned long long file = 0;
+    friend bool operator==(const FolderIdentity&, const FolderIdentity&) = default;
+};
+
 // Receives the names of a directory listing one at a time.
 class EntryVisitor
 {
 public:
     virtual ~EntryVisitor() = default;
+    // Called before the names, where the system can tell, with the listed folder's identity.
+    virtual void identify(const FolderIdentity& /*identity*/) {}
     virtual void visit(std::string_view name) = 0;
 };
 

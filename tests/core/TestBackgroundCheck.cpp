@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -120,6 +121,42 @@ private:
     mutable std::condition_variable m_changed;
     mutable int m_inFlight = 0;
     mutable std::set<std::thread::id> m_cancelled;
+};
+
+// A system whose first watch fails, whose second throws and whose later ones hold; its listings
+// tell the folder's identity, which the test changes as a rename of a parent would.
+class WatchedSystem : public MemorySystem
+{
+public:
+    WatchedSystem() : MemorySystem(ansi::PathStyle::posix(), ansi::CodePage::utf8(), "/work")
+    {
+        addFolder("/work/in");
+        addFile("/work/Kelvoran.ini", "[KansiDir]\r\nfullpath=/work/in\r\n");
+    }
+
+    platform::Listing listDirectory(const std::string& path, platform::EntryVisitor& visitor) const override
+    {
+        visitor.identify({1, identity});
+        return MemorySystem::listDirectory(path, visitor);
+    }
+
+    std::unique_ptr<platform::FolderWatch> watchFolder(const std::string& /*path*/,
+                                                       std::function<void()> /*changed*/) const override
+    {
+        struct Held : platform::FolderWatch
+        {
+            [[nodiscard]] bool ended() const override { return false; }
+        };
+        const int call = ++watches;
+        if (call == 1)
+            return nullptr;
+        if (call == 2)
+            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+        return std::make_unique<Held>();
+    }
+
+    mutable std::atomic<int> watches{0};
+    std::atomic<unsigned long long> identity{1};
 };
 
 // The results delivered so far, taken from the checking threads.
@@ -268,6 +305,35 @@ private slots:
         QTRY_VERIFY(alive.expired());
         QCOMPARE(delivered, 0);
         QCOMPARE(watchesAsked.load(), watches);
+    }
+
+    // A watch that failed or threw is tried again at a later answer, not at every one; one that
+    // holds is kept until the path comes to name another folder.
+    void theWatchIsRetriedAndFollowsTheFolderItself()
+    {
+        const auto system = std::make_shared<WatchedSystem>();
+        Results results;
+        monitor::BackgroundCheck check(system, results.deliver(), quick);
+        const auto answer = [&](std::size_t count) {
+            check.request(1);
+            QVERIFY(results.waitFor(count));
+            QTest::qWait(50);
+        };
+        answer(1);
+        QCOMPARE(system->watches.load(), 1);
+        answer(2);
+        QCOMPARE(system->watches.load(), 1);
+        QTest::qWait(1000);
+        answer(3);
+        QCOMPARE(system->watches.load(), 2);
+        QTest::qWait(2000);
+        answer(4);
+        QCOMPARE(system->watches.load(), 3);
+        answer(5);
+        QCOMPARE(system->watches.load(), 3);
+        system->identity = 2;
+        answer(6);
+        QCOMPARE(system->watches.load(), 4);
     }
 };
 

@@ -96,11 +96,16 @@ Listing PosixSystem::listDirectory(const std::string& path, EntryVisitor& visito
     if (!fd.valid())
         return entryKind(path) == EntryKind::Directory ? Listing::Unlistable : Listing::NotADirectory;
 
+    struct stat info
+    {};
+    if (::fstat(fd.get(), &info) == 0)
+        visitor.identify({static_cast<unsigned long long>(info.st_dev), static_cast<unsigned long long>(info.st_ino)});
+
+    // One buffer a listing: listings of several folders may run at once, one of them hung.
     constexpr std::size_t bufferSize = std::size_t{256} * 1024;
-    if (m_listingBuffer.size() != bufferSize)
-        m_listingBuffer.resize(bufferSize);
+    const auto buffer = std::make_unique_for_overwrite<char[]>(bufferSize);
     for (;;) {
-        const long got = ::syscall(SYS_getdents64, fd.get(), m_listingBuffer.data(), m_listingBuffer.size());
+        const long got = ::syscall(SYS_getdents64, fd.get(), buffer.get(), bufferSize);
         if (got < 0 && errno == EINTR)
             continue;
         // The end of the listing, or a failure part way: either way the walk is over.
@@ -108,7 +113,7 @@ Listing PosixSystem::listDirectory(const std::string& path, EntryVisitor& visito
             break;
         for (long offset = 0; offset < got;) {
             // glibc's dirent64 has the layout of the kernel's linux_dirent64.
-            const auto* entry = reinterpret_cast<const dirent64*>(m_listingBuffer.data() + offset);
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer.get() + offset);
             visitor.visit(entry->d_name);
             offset += entry->d_reclen;
         }

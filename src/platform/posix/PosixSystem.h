@@ -38,7 +38,6 @@ private:
 
     std::string m_argv0;
     // Reused by every listing: one large buffer takes a big folder in few system calls.
-    mutable std::vector<char> m_listingBuffer;
 };
 
 } // namespace platform
