@@ -237,8 +237,9 @@ void TForm1::Timer1Timer()
 
 void TForm1::checkDone(const monitor::CheckResult& result)
 {
-    // A check started before the last change command may have read the old setting.
-    if (result.generation != m_generation)
+    // A check started before the last store may have read the old setting; a no-answer notice
+    // read nothing.
+    if (!result.noAnswer && result.generation != m_generation)
         return;
     runGuarded([&] { m_display->show(result); });
 }

@@ -132,6 +132,17 @@ std::wstring longPathForm(const std::string& path)
     return LR"(\\?\)" + full;
 }
 
+// Ends the synchronous call one thread is making, from another thread.
+class ThreadCancel : public CallCancel
+{
+public:
+    explicit ThreadCancel(HANDLE thread) : m_thread(thread) {}
+    void cancel() override { ::CancelSynchronousIo(m_thread.get()); }
+
+private:
+    FileHandle m_thread;
+};
+
 bool exists(const std::string& path)
 {
     return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -397,6 +408,17 @@ std::unique_ptr<FolderWatch> WinSystem::watchFolder(const std::string& path, std
 std::unique_ptr<System> createSystem(std::string /*argv0*/)
 {
     return std::make_unique<WinSystem>();
+}
+
+std::unique_ptr<CallCancel> WinSystem::cancelForThisThread() const
+{
+    // GetCurrentThread() is a pseudo handle that means the caller wherever it is used: the
+    // canceller needs a real handle on this thread.
+    HANDLE thread = nullptr;
+    if (!::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(), &thread,
+                           THREAD_TERMINATE, FALSE, 0))
+        return nullptr;
+    return std::make_unique<ThreadCancel>(thread);
 }
 
 } // namespace platform

@@ -29,6 +29,9 @@ public:
     [[nodiscard]] int startupShowCommand() const override;
     [[nodiscard]] std::unique_ptr<FolderWatch> watchFolder(const std::string& path,
                                                            std::function<void()> changed) const override;
+    // CancelSynchronousIo on the calling thread: a listing stuck on a share that stopped answering
+    // fails with ERROR_OPERATION_ABORTED where the redirector takes the cancellation.
+    [[nodiscard]] std::unique_ptr<CallCancel> cancelForThisThread() const override;
 
     // Settings files larger than this are not read (see PosixSystem).
     static constexpr std::size_t maxFileSize = 1024 * 1024;
