@@ -389,8 +389,8 @@ private slots:
         QCOMPARE(waitForBox(), QStringLiteral("Warning"));
         QProcess taskkill;
         taskkill.setProcessEnvironment(wineEnvironment());
-        taskkill.start(QStringLiteral(KV_WINE_RUN), {QStringLiteral("taskkill"), QStringLiteral("/im"),
-                                                     QStringLiteral("kelvoran.exe")});
+        taskkill.start(QStringLiteral(KV_WINE_RUN),
+                       {QStringLiteral("taskkill"), QStringLiteral("/im"), QStringLiteral("kelvoran.exe")});
         QVERIFY(taskkill.waitForFinished(30000));
         QVERIFY(m_tool.waitForFinished(10000));
         QVERIFY(!QFileInfo::exists(QStringLiteral("new")));
