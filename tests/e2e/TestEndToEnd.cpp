@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <functional>
@@ -202,8 +203,31 @@ private slots:
         const auto asksForAttention = [&] {
             return property(window, "_NET_WM_STATE").contains(QStringLiteral("_NET_WM_STATE_DEMANDS_ATTENTION"));
         };
+        const auto activate = [&](const QString& id) {
+            run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), id});
+        };
         QVERIFY(taskbarTextBecomes(window, QStringLiteral("監視中・・・・")));
         const QString watchingIcon = icon();
+
+        // The user is looking at the window: an arrival asks for nothing. Openbox drops a request
+        // for the focused window, so the requests are read where they go, at the root window.
+        QProcess rootMessages;
+        rootMessages.setProcessEnvironment(m_desktop.environment());
+        rootMessages.start(QStringLiteral("xev"),
+                           {QStringLiteral("-root"), QStringLiteral("-event"), QStringLiteral("substructure")});
+        QVERIFY(rootMessages.waitForStarted());
+        activate(window);
+        QTest::qWait(300);
+        writeBytes(work.path("in/seen.csv"), "1");
+        QVERIFY(taskbarTextBecomes(window, QStringLiteral("着信！")));
+        QTest::qWait(500);
+        const QRegularExpression stateRequest(
+            QStringLiteral("window 0x%1,\\s+message_type 0x\\w+ \\(_NET_WM_STATE\\)").arg(window.toULong(), 0, 16));
+        QVERIFY(!QString::fromLocal8Bit(rootMessages.readAllStandardOutput()).contains(stateRequest));
+        rootMessages.kill();
+        rootMessages.waitForFinished();
+        QVERIFY(QFile::remove(QStringLiteral("in/seen.csv")));
+        QVERIFY(taskbarTextBecomes(window, QStringLiteral("監視中・・・・")));
 
         // Another window has the focus, as when the user works elsewhere.
         QProcess other;
@@ -219,9 +243,6 @@ private slots:
                 return !otherWindow.isEmpty();
             },
             5000));
-        const auto activate = [&](const QString& id) {
-            run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), id});
-        };
         activate(otherWindow);
         // The arrival now shows at once: let the tool hear that it lost the focus first.
         QTest::qWait(300);

@@ -18,6 +18,10 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+
 using app::AccessKeyLabel;
 using app::TForm1;
 
@@ -94,6 +98,42 @@ private:
     }
 
     QWidget* m_mainWindow;
+};
+
+// The real system, with the listing of one folder held until the test lets it go.
+class HeldListing : public platform::PosixSystem
+{
+public:
+    explicit HeldListing(std::string folder) : PosixSystem("kelvoran"), m_folder(std::move(folder)) {}
+
+    platform::Listing listDirectory(const std::string& path, platform::EntryVisitor& visitor) const override
+    {
+        if (path != m_folder)
+            return PosixSystem::listDirectory(path, visitor);
+        std::unique_lock lock(m_mutex);
+        ++held;
+        m_released.wait(lock, [&] { return m_release; });
+        lock.unlock();
+        const platform::Listing listing = PosixSystem::listDirectory(path, visitor);
+        ++answered;
+        return listing;
+    }
+
+    void release()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_release = true;
+        m_released.notify_all();
+    }
+
+    mutable std::atomic<int> held{0};
+    mutable std::atomic<int> answered{0};
+
+private:
+    std::string m_folder;
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_released;
+    bool m_release = false;
 };
 
 template <typename T> T* child(const QWidget& form, const char* name)
@@ -325,6 +365,46 @@ private slots:
         QVERIFY(!QFileInfo::exists(QStringLiteral("new")));
         QCOMPARE(readBytes("Kelvoran.ini"), settings);
         QVERIFY(!form.isVisible());
+    }
+
+    // A check that read the old folder answers while the change command's last box is open: it
+    // was asked for before the store, so it is not shown, though the command has not ended.
+    void aCheckOfTheOldFolderIsNotShownOnceTheNewOneIsStored()
+    {
+        const WorkingDirectory work;
+        QVERIFY(QDir().mkdir(QStringLiteral("old")) && QDir().mkdir(QStringLiteral("new")));
+        writeBytes("old/data.csv", "1");
+        writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path("old") + "\r\n");
+        const auto system = std::make_shared<HeldListing>(work.path("old") + '/');
+        TForm1 form(system, "kelvoran");
+        form.findChild<QTimer*>(QStringLiteral("Timer1"))->stop(); // the test gives the ticks
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.Timer1Timer();
+        QTRY_COMPARE(system->held.load(), 1);
+
+        QString boxTitle;
+        QString captionInBox;
+        QTimer answerer;
+        connect(&answerer, &QTimer::timeout, this, [&] {
+            auto* box = qobject_cast<app::MessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr)
+                return;
+            answerer.stop();
+            system->release();
+            static_cast<void>(QTest::qWaitFor([&] { return system->answered == 1; }, 2000));
+            QTest::qWait(100); // the answer's way to the window's thread
+            boxTitle = box->windowTitle();
+            captionInBox = form.windowTitle();
+            box->done(6);
+        });
+        answerer.start(10);
+        child<QLineEdit>(form, "Edit1")->setText(QString::fromStdString(work.path("new")));
+        child<QPushButton>(form, "Button1")->click();
+        QCOMPARE(boxTitle, QStringLiteral("Information"));
+        QCOMPARE(captionInBox, QStringLiteral("Kelvoran"));
+        form.Timer1Timer();
+        QTRY_COMPARE(form.windowTitle(), QStringLiteral("監視中・・・・"));
     }
 
     // A share that stops answering: the texts and the icon say so after five seconds, a healthy

@@ -10,6 +10,9 @@
 #include <QTest>
 
 #include <atomic>
+#include <cstdio>
+#include <functional>
+#include <memory>
 #include <set>
 #include <thread>
 #include <vector>
@@ -28,6 +31,22 @@ void storeByHand(const std::string& folder)
 {
     writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + folder + "\r\n");
 }
+
+// The real system, counting the folder watches it sets up, so that a test knows when one is on.
+class WatchCountingSystem : public platform::PosixSystem
+{
+public:
+    WatchCountingSystem() : PosixSystem("kelvoran") {}
+    std::unique_ptr<platform::FolderWatch> watchFolder(const std::string& path,
+                                                       std::function<void()> changed) const override
+    {
+        std::unique_ptr<platform::FolderWatch> watch = PosixSystem::watchFolder(path, std::move(changed));
+        if (watch != nullptr)
+            ++watches;
+        return watch;
+    }
+    mutable std::atomic<int> watches{0};
+};
 
 } // namespace
 
@@ -198,6 +217,44 @@ private slots:
         churn.join();
         const int extra = checks - 1;
         QVERIFY2(extra >= 5 && extra <= 55, qPrintable(QString::number(extra)));
+    }
+
+    // Between the ticks the folder watch starts a check, however the entry comes: a finished file
+    // renamed in from a sibling folder is how writers publish one. The tick is the floor for a
+    // folder made again under the same name; from then on the watch is on the new folder.
+    void anEntryShowsAtOnceWithoutATick_data()
+    {
+        QTest::addColumn<bool>("renamedIn");
+        QTest::addColumn<bool>("folderMadeAgain");
+        QTest::newRow("created") << false << false;
+        QTest::newRow("renamed in from a sibling folder") << true << false;
+        QTest::newRow("created in the folder made again") << false << true;
+    }
+    void anEntryShowsAtOnceWithoutATick()
+    {
+        QFETCH(bool, renamedIn);
+        QFETCH(bool, folderMadeAgain);
+        const auto system = std::make_shared<WatchCountingSystem>();
+        const WorkingDirectory work;
+        QVERIFY(QDir().mkdir(QStringLiteral("in")) && QDir().mkdir(QStringLiteral("outside")));
+        storeByHand(work.path("in"));
+        std::atomic<int> arrivals{0};
+        monitor::BackgroundCheck check(system, [&](const monitor::CheckResult& result) {
+            if (result.status == monitor::Status::Arrival)
+                ++arrivals;
+        });
+        // Only waited for, not checked: an entry that comes before the watch is on is the tick's.
+        check.request(0);
+        static_cast<void>(QTest::qWaitFor([&] { return system->watches == 1; }, 2000));
+        if (folderMadeAgain) {
+            QVERIFY(::rmdir("in") == 0 && ::mkdir("in", 0755) == 0);
+            check.request(0);
+            static_cast<void>(QTest::qWaitFor([&] { return system->watches == 2; }, 2000));
+        }
+        writeBytes(renamedIn ? "outside/data.csv" : "in/data.csv", "1");
+        if (renamedIn)
+            QVERIFY(::rename("outside/data.csv", "in/data.csv") == 0);
+        QTRY_VERIFY_WITH_TIMEOUT(arrivals > 0, 500);
     }
 
     void unlistableFolderReadsAsWatching()

@@ -33,7 +33,8 @@ HANDLE sharedIcon(int id)
 
 } // namespace
 
-TEST_CASE("an arrival flashes the taskbar button once until the window is activated, and the icon follows the status")
+TEST_CASE("an arrival flashes the taskbar button once until the window is activated, not while it is in the "
+          "foreground, and the icon follows the status")
 {
     char temp[MAX_PATH] = {};
     ::GetTempPathA(MAX_PATH, temp);
@@ -113,6 +114,15 @@ TEST_CASE("an arrival flashes the taskbar button once until the window is activa
     CHECK(flashes == 2);
 
     REQUIRE(::DeleteFileA("in\\again.csv"));
+    CHECK(shows(texts::statusWatching));
+    // The user looking at the window at an arrival: no flash.
+    ::ShowWindow(form.hwnd(), SW_SHOWNORMAL);
+    ::SetForegroundWindow(form.hwnd());
+    REQUIRE(::GetForegroundWindow() == form.hwnd());
+    std::ofstream("in\\seen.csv") << "3";
+    CHECK(shows(texts::statusArrival));
+    CHECK(flashes == 2);
+    REQUIRE(::DeleteFileA("in\\seen.csv"));
     CHECK(shows(texts::statusWatching));
     // Removed while watched: a folder that goes may not tell its own watch, and the tick is the
     // floor.
