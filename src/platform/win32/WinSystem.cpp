@@ -222,13 +222,14 @@ Listing WinSystem::listDirectory(const std::string& path, EntryVisitor& visitor)
         return Listing::Unlistable;
     {
         // A handle on the folder itself, for its identity, shared with everyone and let go at once.
-        const FileHandle folder(::CreateFileW(pattern.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        const FileHandle folder(::CreateFileW(pattern.c_str(), 0,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         BY_HANDLE_FILE_INFORMATION information{};
         if (folder.valid() && ::GetFileInformationByHandle(folder.get(), &information))
-            visitor.identify({information.dwVolumeSerialNumber,
-                              (static_cast<unsigned long long>(information.nFileIndexHigh) << 32) |
-                                  information.nFileIndexLow});
+            visitor.identify(
+                {information.dwVolumeSerialNumber,
+                 (static_cast<unsigned long long>(information.nFileIndexHigh) << 32) | information.nFileIndexLow});
     }
     WIN32_FIND_DATAW entry{};
     const FindHandle find(::FindFirstFileW((pattern + L"*.*").c_str(), &entry));
@@ -391,7 +392,10 @@ int WinSystem::startupShowCommand() const
 
 std::unique_ptr<FolderWatch> WinSystem::watchFolder(const std::string& path, std::function<void()> changed) const
 {
-    return win32::ChangeWatch::create(path, std::move(changed));
+    const std::wstring folder = longPathForm(path);
+    if (folder.empty())
+        return nullptr;
+    return win32::ChangeWatch::create(folder, std::move(changed));
 }
 
 std::unique_ptr<System> createSystem(std::string /*argv0*/)
