@@ -403,7 +403,10 @@ int WinSystem::startupShowCommand() const
 
 std::unique_ptr<FolderWatch> WinSystem::watchFolder(const std::string& path, std::function<void()> changed) const
 {
-    return win32::ChangeWatch::create(path, std::move(changed));
+    const std::wstring folder = longPathForm(path);
+    if (folder.empty())
+        return nullptr;
+    return win32::ChangeWatch::create(folder, std::move(changed));
 }
 
 std::unique_ptr<System> createSystem(std::string /*argv0*/)
