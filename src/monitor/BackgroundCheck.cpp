@@ -198,7 +198,12 @@ void coordinate(const std::shared_ptr<Shared>& shared)
         }
 
         const bool blocked = shared->settingsReadBusy || shared->checks.size() >= timing.checksInFlight;
-        const bool extraDue = shared->signal->folderChanged && now >= shared->nextExtraCheck;
+        // An extra check waits for the checks under way, but for those that hang: one under way
+        // takes the change in (or is followed by another), and two at once would slip past the
+        // gap between them.
+        const bool checking = std::any_of(shared->checks.begin(), shared->checks.end(),
+                                          [&](const auto& check) { return now - check->started < noAnswerAfter; });
+        const bool extraDue = shared->signal->folderChanged && !checking && now >= shared->nextExtraCheck;
         if (!blocked && (shared->requested || extraDue)) {
             auto check = std::make_shared<Check>();
             check->sequence = ++shared->nextSequence;
@@ -217,7 +222,7 @@ void coordinate(const std::shared_ptr<Shared>& shared)
             }
             continue;
         }
-        if (!blocked && shared->signal->folderChanged)
+        if (!blocked && shared->signal->folderChanged && !checking)
             wakeAt = std::min(wakeAt, shared->nextExtraCheck);
 
         if (wakeAt == Clock::time_point::max())
