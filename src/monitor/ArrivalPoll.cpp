@@ -52,8 +52,9 @@ Status folderStatus(const platform::System& system, const std::string& folder,
     case platform::Listing::NotADirectory:
         return Status::NoFolder;
     case platform::Listing::Unlistable:
-        // A folder that exists but cannot be listed reads as watching.
-        return Status::Watching;
+        // A folder that exists but cannot be listed reads as watching; one whose listing
+        // failed part way holds what it showed before failing.
+        return flag.arrived() ? Status::Arrival : Status::Watching;
     case platform::Listing::Listed:
         break;
     }

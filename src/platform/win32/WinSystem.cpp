@@ -241,6 +241,9 @@ Listing WinSystem::listDirectory(const std::string& path, EntryVisitor& visitor)
             visitor.identify(
                 {information.dwVolumeSerialNumber,
                  (static_cast<unsigned long long>(information.nFileIndexHigh) << 32) | information.nFileIndexLow});
+        // Cancelled by the checker (a share that stopped answering): the listing would hang too.
+        else if (!folder.valid() && ::GetLastError() == ERROR_OPERATION_ABORTED)
+            return Listing::Unlistable;
     }
     WIN32_FIND_DATAW entry{};
     const FindHandle find(::FindFirstFileW((pattern + L"*.*").c_str(), &entry));
