@@ -420,10 +420,7 @@ int WinSystem::startupShowCommand() const
 
 std::unique_ptr<FolderWatch> WinSystem::watchFolder(const std::string& path, std::function<void()> changed) const
 {
-    const std::wstring folder = longPathForm(path);
-    if (folder.empty())
-        return nullptr;
-    return win32::ChangeWatch::create(folder, std::move(changed));
+    return win32::ChangeWatch::create(path, std::move(changed));
 }
 
 std::unique_ptr<System> createSystem(std::string /*argv0*/)
