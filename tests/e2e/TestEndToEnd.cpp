@@ -43,7 +43,7 @@ private:
                 id = found.isEmpty() ? QString() : found.front();
                 return !id.isEmpty();
             },
-            10000);
+            30000);
         return id;
     }
 
