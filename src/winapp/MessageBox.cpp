@@ -244,19 +244,9 @@ LRESULT MessageBoxWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         // The dialog manager's IDCANCEL for Escape is answered by handleKey, never here.
         return 0;
-    case WM_SYSCOMMAND:
-        // The close button, Alt+F4 and the system menu answer Cancel's code, whichever buttons
-        // are shown.
-        if ((wParam & 0xFFF0) == SC_CLOSE) {
-            m_result = setup::results::cancel;
-            m_closed = true;
-            return 0;
-        }
-        return defaultProcedure(message, wParam, lParam);
     case WM_CLOSE:
-        // Not from the box's own close (that comes as SC_CLOSE): a close request sent to every
-        // window, as taskkill and the end of the session send it. The tool is quitting.
-        m_quitting = true;
+        // The close button and the system menu answer Cancel's code, whichever buttons are shown.
+        m_result = setup::results::cancel;
         m_closed = true;
         return 0;
     case WM_DESTROY:

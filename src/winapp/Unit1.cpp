@@ -4,6 +4,7 @@
 #include "common/Texts.h"
 #include "monitor/ArrivalPoll.h"
 #include "setup/FolderSetup.h"
+#include "setup/WaitingSystem.h"
 #include "winapp/ApplicationWindow.h"
 #include "winapp/FailureBox.h"
 #include "winapp/MessageBox.h"
@@ -55,8 +56,7 @@ void flashWindow(HWND hwnd, DWORD flags)
 } // namespace
 
 TForm1::TForm1(std::shared_ptr<platform::System> system, ApplicationWindow& application)
-    : m_system(std::move(system)), m_commandSystem(m_system, *this), m_application(application),
-      m_caption(texts::windowCaption)
+    : m_system(std::move(system)), m_application(application), m_caption(texts::windowCaption)
 {
     registerClass(className, ::GetSysColorBrush(COLOR_ACTIVEBORDER),
                   ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(KV_ICON_APPLICATION)));
@@ -201,8 +201,14 @@ int TForm1::showMessageBox(const std::string& text, setup::MessageKind kind, uns
 {
     MessageBoxWindow box(text, kind, buttonSet, m_application.title());
     const int result = box.run(hwnd());
-    // A box ended by the tool's quitting is no answer: the command ends with no change.
-    if (box.endedByQuitting() || !::IsWindow(hwnd()))
+    // A box ended by the tool's quitting is no answer: the command ends with no change. A close
+    // request sent to every window (taskkill without /F, the end of the session) reaches the box
+    // too, as its own close; the one waiting for the main window tells the two apart.
+    MSG pending{};
+    const bool closeWaiting =
+        ::IsWindow(hwnd()) && (::PeekMessageA(&pending, hwnd(), WM_CLOSE, WM_CLOSE, PM_NOREMOVE) ||
+                               ::PeekMessageA(&pending, m_application.hwnd(), WM_CLOSE, WM_CLOSE, PM_NOREMOVE));
+    if (box.endedByQuitting() || closeWaiting || !::IsWindow(hwnd()))
         throw setup::CommandAbandoned();
     return result;
 }
@@ -214,16 +220,9 @@ void TForm1::folderStored()
     m_display->settingChanged();
 }
 
-TForm1::~TForm1()
-{
-    // A store the window gave up waiting for (it was closed) is let finish, for a while: cut
-    // off half way, it could leave the settings file replaced by nothing.
-    m_commandSystem.finishWrites(10000);
-}
-
 void TForm1::FormShow()
 {
-    runGuarded([this] { setup::displayRoutine(m_commandSystem, *this); });
+    runGuarded([this] { setup::displayRoutine(*m_system, *this); });
 }
 
 void TForm1::Button1Click()
@@ -232,7 +231,7 @@ void TForm1::Button1Click()
     if (m_commandRunning)
         return;
     m_commandRunning = true;
-    runGuarded([this] { setup::changeCommand(m_commandSystem, *this); });
+    runGuarded([this] { setup::changeCommand(*m_system, *this); });
     m_commandRunning = false;
 }
 
@@ -250,34 +249,6 @@ void TForm1::checkDone(const monitor::CheckResult& result)
     if (!result.noAnswer && result.generation != m_generation)
         return;
     runGuarded([&] { m_display->show(result); });
-}
-
-bool TForm1::runUntil(const std::function<bool()>& finished)
-{
-    // Keys, paints and ticks go on; the button waits. A quit posted meanwhile (the window was
-    // closed) ends the wait and goes on to the main loop.
-    const bool buttonFocused = ::GetFocus() == Button1;
-    ::EnableWindow(Button1, FALSE);
-    MSG message{};
-    bool quitting = false;
-    while (!quitting && !finished()) {
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                ::PostQuitMessage(static_cast<int>(message.wParam));
-                quitting = true;
-                break;
-            }
-            dispatch(message);
-        }
-    }
-    if (quitting)
-        return false;
-    ::EnableWindow(Button1, TRUE);
-    // A disabled window loses the keyboard focus; it comes back to the button that had it.
-    if (buttonFocused)
-        ::SetFocus(Button1);
-    return true;
 }
 
 void TForm1::dispatch(MSG& message)

@@ -5,7 +5,6 @@
 #include "monitor/StatusView.h"
 #include "platform/System.h"
 #include "setup/SetupView.h"
-#include "setup/WaitingSystem.h"
 #include "winapp/GdiObjects.h"
 #include "winapp/WindowBase.h"
 
@@ -20,16 +19,13 @@ class ApplicationWindow;
 // The main window, owned by the application window: four labels, the change button, the entry
 // field and the one-second window timer. Its three handlers run the tool's logic (FormShow the
 // display routine, Button1Click the change command, Timer1Timer the arrival poll), each inside a
-// boundary that shows an escaping failure in the failure box and lets the tool run on. No
-// file-system call runs on the window's thread without the window's loop running meanwhile: the
-// check runs on threads of its own, the commands' calls through a WaitingSystem.
-class TForm1 : public WindowBase, public monitor::StatusView, public setup::SetupView, private setup::WindowLoop
+// boundary that shows an escaping failure in the failure box and lets the tool run on. The check
+// runs on threads of its own; the commands' disk calls still run on this thread (waiting for
+// them in the window's own loop made boxes fail to open under Wine when threads start slowly).
+class TForm1 : public WindowBase, public monitor::StatusView, public setup::SetupView
 {
 public:
     TForm1(std::shared_ptr<platform::System> system, ApplicationWindow& application);
-    ~TForm1() override;
-    TForm1(const TForm1&) = delete;
-    TForm1& operator=(const TForm1&) = delete;
 
     void setCaption(const std::string& text) override;
     void setApplicationTitle(const std::string& text) override;
@@ -67,7 +63,6 @@ protected:
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    [[nodiscard]] bool runUntil(const std::function<bool()>& finished) override;
     template <typename Handler> void runGuarded(Handler&& handler);
     void checkDone(const monitor::CheckResult& result);
     void runDisplayRoutineOnce();
@@ -76,8 +71,6 @@ private:
     void sizeLabel(HWND label, HFONT font);
 
     std::shared_ptr<platform::System> m_system;
-    // What the commands use: the same system, its calls waited for with the window answering.
-    setup::WaitingSystem m_commandSystem;
     ApplicationWindow& m_application;
     std::string m_caption;
     bool m_displayRoutineRan = false;
