@@ -174,6 +174,14 @@ void TForm1::folderStored()
 {
     // From here on a check may have read the old setting: it is not shown.
     ++m_generation;
+    m_display.settingChanged();
+}
+
+TForm1::~TForm1()
+{
+    // A store the window gave up waiting for (it was closed) is let finish, for a while: cut
+    // off half way, it could leave the settings file replaced by nothing.
+    m_commandSystem.finishWrites(10000);
 }
 
 void TForm1::FormShow()

@@ -35,6 +35,7 @@ class TForm1 : public QWidget, public monitor::StatusView, public setup::SetupVi
 
 public:
     TForm1(std::shared_ptr<platform::System> system, std::string applicationTitle, QWidget* parent = nullptr);
+    ~TForm1() override;
 
     void setCaption(const std::string& text) override;
     void setApplicationTitle(const std::string& text) override;

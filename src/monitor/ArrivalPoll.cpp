@@ -57,8 +57,9 @@ Listed listFolder(const platform::System& system, const std::string& folder)
         listed.status = Status::NoFolder;
         break;
     case platform::Listing::Unlistable:
-        // A folder that exists but cannot be listed reads as watching.
-        listed.entries = 0;
+        // A folder that exists but cannot be listed reads as watching; one whose listing
+        // failed part way holds what it showed before failing.
+        listed.status = flag.entries() > 0 ? Status::Arrival : Status::Watching;
         break;
     case platform::Listing::Listed:
         listed.status = flag.entries() > 0 ? Status::Arrival : Status::Watching;

@@ -34,7 +34,9 @@ struct Check
     Clock::time_point started;
     std::unique_ptr<platform::CallCancel> cancel; // made by the check's own thread
     bool cancelled = false;
-    bool again = false; // a later check came while this one listed: one more check follows it
+    Clock::time_point cancelAgain{}; // a cancellation ends the call under way only: the next one is ended too
+    bool superseded = false;         // a later settings read named another folder
+    bool again = false;              // a later check came while this one listed: one more check follows it
 };
 
 } // namespace
@@ -90,6 +92,8 @@ void runCheck(const std::shared_ptr<Shared>& shared, const std::shared_ptr<Check
     }
     std::unique_lock lock(shared->signal->mutex);
     check->cancel = std::move(cancel);
+    // Its give-up time is armed from now on.
+    shared->signal->changed.notify_all();
     lock.unlock();
 
     CheckResult result;
@@ -109,6 +113,12 @@ void runCheck(const std::shared_ptr<Shared>& shared, const std::shared_ptr<Check
         forget(*shared, check);
         return;
     }
+    // Listings under way of folders the settings no longer name answer nothing shown: a hung
+    // one that comes back late must not show another folder's status, nor take the mark off.
+    for (const auto& [listed, under] : shared->listings) {
+        if (listed != folder && under->sequence < check->sequence)
+            under->superseded = true;
+    }
     const bool listing = !result.failure && !folder.empty();
     if (listing) {
         if (const auto under = shared->listings.find(folder); under != shared->listings.end()) {
@@ -118,6 +128,7 @@ void runCheck(const std::shared_ptr<Shared>& shared, const std::shared_ptr<Check
             under->second->sequence = check->sequence;
             under->second->generation = check->generation;
             under->second->again = true;
+            under->second->superseded = false;
             forget(*shared, check);
             return;
         }
@@ -148,7 +159,7 @@ void runCheck(const std::shared_ptr<Shared>& shared, const std::shared_ptr<Check
         lock.lock();
     }
     forget(*shared, check);
-    if (shared->stopping || check->cancelled || check->sequence <= shared->answeredSequence)
+    if (shared->stopping || check->cancelled || check->superseded || check->sequence <= shared->answeredSequence)
         return;
     shared->answeredSequence = check->sequence;
     shared->unansweredSince.reset();
@@ -192,19 +203,27 @@ void coordinate(const std::shared_ptr<Shared>& shared)
         }
 
         for (const std::shared_ptr<Check>& check : shared->checks) {
-            if (check->cancel == nullptr || check->cancelled)
+            if (check->cancel == nullptr)
                 continue;
-            if (now - check->started >= giveUpAfter) {
-                // Its answer, if one still comes, is dropped: it may be the cancellation's failure.
+            // Its answer, if one still comes, is dropped: it may be the cancellation's failure.
+            // A listing makes several calls in a row: each is cancelled, once a second, until
+            // the check ends.
+            const Clock::time_point due = check->cancelled ? check->cancelAgain : check->started + giveUpAfter;
+            if (now >= due) {
                 check->cancelled = true;
+                check->cancelAgain = now + std::chrono::seconds(1);
                 check->cancel->cancel();
-            } else {
-                wakeAt = std::min(wakeAt, check->started + giveUpAfter);
             }
+            wakeAt = std::min(wakeAt, check->cancelled ? check->cancelAgain : due);
         }
 
         const bool blocked = shared->settingsReadBusy || shared->checks.size() >= timing.checksInFlight;
-        const bool extraDue = shared->signal->folderChanged && now >= shared->nextExtraCheck;
+        // An extra check waits for the checks under way, but for those that hang: one under way
+        // takes the change in (or is followed by another), and two at once would slip past the
+        // gap between them.
+        const bool checking = std::any_of(shared->checks.begin(), shared->checks.end(),
+                                          [&](const auto& check) { return now - check->started < noAnswerAfter; });
+        const bool extraDue = shared->signal->folderChanged && !checking && now >= shared->nextExtraCheck;
         if (!blocked && (shared->requested || extraDue)) {
             auto check = std::make_shared<Check>();
             check->sequence = ++shared->nextSequence;
@@ -223,7 +242,7 @@ void coordinate(const std::shared_ptr<Shared>& shared)
             }
             continue;
         }
-        if (!blocked && shared->signal->folderChanged)
+        if (!blocked && shared->signal->folderChanged && !checking)
             wakeAt = std::min(wakeAt, shared->nextExtraCheck);
 
         if (wakeAt == Clock::time_point::max())

@@ -17,8 +17,10 @@ void FolderFollower::follow(const platform::System& system, const std::string& f
                             const std::shared_ptr<WatchSignal>& signal)
 {
     using Clock = std::chrono::steady_clock;
-    const std::lock_guard lock(m_mutex);
-    if (sequence < m_sequence)
+    // Another answer's watch is being set up, and may hang: this answer does without, rather
+    // than wait behind it with a thread of its own.
+    const std::unique_lock lock(m_mutex, std::try_to_lock);
+    if (!lock.owns_lock() || sequence < m_sequence)
         return;
     m_sequence = sequence;
     const Clock::time_point now = Clock::now();

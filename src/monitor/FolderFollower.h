@@ -35,7 +35,7 @@ public:
     // ended is set up again, and so is one whose path has come to name another folder (a parent
     // renamed, a link pointed elsewhere), which its watch would never tell. One that could not be
     // set up, or threw, is tried again at later answers, after one second, then twice as long
-    // each time up to a minute.
+    // each time up to a minute. Skipped while another answer's watch is being set up.
     void follow(const platform::System& system, const std::string& folder,
                 const std::optional<platform::FolderIdentity>& identity, unsigned long long sequence,
                 const std::shared_ptr<WatchSignal>& signal);

@@ -26,6 +26,10 @@ public:
     // window's failure boundary.
     void show(const CheckResult& result);
 
+    // A new folder was stored: its first status is news, whatever the old folder's was (an
+    // arrival in it asks for attention even when the old one was full too).
+    void settingChanged() { m_status.reset(); }
+
 private:
     void showPicture(Picture picture);
     void unmark();

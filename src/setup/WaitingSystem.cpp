@@ -26,30 +26,62 @@ constexpr auto quickCall = std::chrono::milliseconds(50);
 
 } // namespace
 
+struct WaitingSystem::Writes
+{
+    std::mutex mutex;
+    std::condition_variable ended;
+    int underWay = 0;
+};
+
 WaitingSystem::WaitingSystem(std::shared_ptr<platform::System> system, WindowLoop& loop)
-    : m_system(std::move(system)), m_loop(loop)
+    : m_system(std::move(system)), m_loop(loop), m_writes(std::make_shared<Writes>())
 {}
 
+void WaitingSystem::finishWrites(unsigned milliseconds) const
+{
+    std::unique_lock lock(m_writes->mutex);
+    m_writes->ended.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return m_writes->underWay == 0; });
+}
+
 // `call` takes the system and owns copies of its arguments: the thread may outlive this frame.
-template <typename Call> auto WaitingSystem::offThread(Call call) const
+template <typename Call> auto WaitingSystem::offThread(Call call, bool writes) const
 {
     using Result = decltype(call(*m_system));
     const auto answer = std::make_shared<Answer<Result>>();
-    std::thread([answer, system = m_system, call = std::move(call)] {
-        std::optional<Result> result;
-        std::exception_ptr failure;
-        try {
-            result.emplace(call(*system));
-        } catch (...) {
-            // Carried to the waiting thread, which rethrows it there.
-            failure = std::current_exception();
+    const std::shared_ptr<Writes> counted = writes ? m_writes : nullptr;
+    if (counted) {
+        const std::lock_guard lock(counted->mutex);
+        ++counted->underWay;
+    }
+    const auto ended = [counted] {
+        if (counted) {
+            const std::lock_guard lock(counted->mutex);
+            --counted->underWay;
+            counted->ended.notify_all();
         }
-        const std::lock_guard lock(answer->mutex);
-        answer->result = std::move(result);
-        answer->failure = failure;
-        answer->done = true;
-        answer->ready.notify_all();
-    }).detach();
+    };
+    try {
+        std::thread([answer, system = m_system, call = std::move(call), ended] {
+            std::optional<Result> result;
+            std::exception_ptr failure;
+            try {
+                result.emplace(call(*system));
+            } catch (...) {
+                // Carried to the waiting thread, which rethrows it there.
+                failure = std::current_exception();
+            }
+            ended();
+            const std::lock_guard lock(answer->mutex);
+            answer->result = std::move(result);
+            answer->failure = failure;
+            answer->done = true;
+            answer->ready.notify_all();
+        }).detach();
+    } catch (...) {
+        // No thread: nothing is under way, and the failure reaches the window's boundary.
+        ended();
+        throw;
+    }
 
     std::unique_lock lock(answer->mutex);
     if (!answer->ready.wait_for(lock, quickCall, [&] { return answer->done; })) {
@@ -69,40 +101,41 @@ template <typename Call> auto WaitingSystem::offThread(Call call) const
 
 platform::DirectoryName WaitingSystem::currentDirectory() const
 {
-    return offThread([](const platform::System& system) { return system.currentDirectory(); });
+    return offThread([](const platform::System& system) { return system.currentDirectory(); }, false);
 }
 
 platform::EntryKind WaitingSystem::entryKind(const std::string& path) const
 {
-    return offThread([path](const platform::System& system) { return system.entryKind(path); });
+    return offThread([path](const platform::System& system) { return system.entryKind(path); }, false);
 }
 
 bool WaitingSystem::createDirectory(const std::string& path)
 {
-    return offThread([path](platform::System& system) { return system.createDirectory(path); });
+    return offThread([path](platform::System& system) { return system.createDirectory(path); }, true);
 }
 
 std::optional<std::string> WaitingSystem::readFile(const std::string& path) const
 {
-    return offThread([path](const platform::System& system) { return system.readFile(path); });
+    return offThread([path](const platform::System& system) { return system.readFile(path); }, false);
 }
 
 platform::WriteResult WaitingSystem::createFile(const std::string& path, std::string_view content)
 {
     return offThread(
-        [path, content = std::string(content)](platform::System& system) { return system.createFile(path, content); });
+        [path, content = std::string(content)](platform::System& system) { return system.createFile(path, content); },
+        true);
 }
 
 bool WaitingSystem::replaceFileContent(const std::string& path, std::string_view content)
 {
-    return offThread([path, content = std::string(content)](platform::System& system) {
-        return system.replaceFileContent(path, content);
-    });
+    return offThread([path, content = std::string(content)](
+                         platform::System& system) { return system.replaceFileContent(path, content); },
+                     true);
 }
 
 std::string WaitingSystem::fullPathName(const std::string& path) const
 {
-    return offThread([path](const platform::System& system) { return system.fullPathName(path); });
+    return offThread([path](const platform::System& system) { return system.fullPathName(path); }, false);
 }
 
 } // namespace setup

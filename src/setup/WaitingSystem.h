@@ -54,11 +54,19 @@ public:
     [[nodiscard]] std::string executablePath() const override { return m_system->executablePath(); }
     [[nodiscard]] int startupShowCommand() const override { return m_system->startupShowCommand(); }
 
+    // Waits, at most `milliseconds`, for writes that a closed window gave up waiting for: a write
+    // cut off by the process's end could leave a file half replaced. Called as the window goes.
+    void finishWrites(unsigned milliseconds) const;
+
+    // The writes under way; opaque.
+    struct Writes;
+
 private:
-    template <typename Call> auto offThread(Call call) const;
+    template <typename Call> auto offThread(Call call, bool writes) const;
 
     std::shared_ptr<platform::System> m_system;
     WindowLoop& m_loop;
+    std::shared_ptr<Writes> m_writes;
 };
 
 } // namespace setup

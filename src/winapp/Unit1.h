@@ -27,6 +27,9 @@ class TForm1 : public WindowBase, public monitor::StatusView, public setup::Setu
 {
 public:
     TForm1(std::shared_ptr<platform::System> system, ApplicationWindow& application);
+    ~TForm1() override;
+    TForm1(const TForm1&) = delete;
+    TForm1& operator=(const TForm1&) = delete;
 
     void setCaption(const std::string& text) override;
     void setApplicationTitle(const std::string& text) override;

@@ -248,6 +248,28 @@ private slots:
             system->release(dead);
     }
 
+    // Two dead folders in turn: the first answers while the settings name the second, and shows
+    // nothing, nor takes the mark off; the second's answer shows.
+    void aLateAnswerForAFolderNoLongerNamedIsNotShown()
+    {
+        const auto system = std::make_shared<HangingSystem>();
+        Results results;
+        monitor::BackgroundCheck check(system, results.deliver(), quick);
+        check.request(1);
+        QCOMPARE(system->waitUntil([&] { return system->listings["/work/dead"] == 1; }), true);
+        system->store("/work/dead2");
+        check.request(1);
+        QCOMPARE(system->waitUntil([&] { return system->listings["/work/dead2"] == 1; }), true);
+        system->release("/work/dead");
+        const std::optional<CheckResult> notice = results.waitFor(1);
+        QVERIFY(notice && notice->noAnswer);
+        QTest::qWait(200);
+        QCOMPARE(results.size(), std::size_t{1});
+        system->release("/work/dead2");
+        const std::optional<CheckResult> answer = results.waitFor(2);
+        QVERIFY(answer && answer->status == Status::Watching);
+    }
+
     // A working directory on a dead share: the settings read hangs, once, and is marked the same.
     void aHungSettingsReadIsMarkedToo()
     {

@@ -63,6 +63,10 @@ private slots:
         QCOMPARE(view.attentionAsked, 1);
         const std::vector<Picture> pictures{Picture::NoAnswer, Picture::Arrival, Picture::NoAnswer, Picture::Arrival};
         QVERIFY(view.pictures == pictures);
+        // A new folder stored: its first arrival is news even though the old one was full.
+        display.settingChanged();
+        display.show(found(Status::Arrival));
+        QCOMPARE(view.attentionAsked, 2);
     }
 };
 

@@ -5,12 +5,14 @@
 #include "common/ByteText.h"
 #include "common/Failures.h"
 #include "platform/System.h"
+#include "platform/win32/ChangeWatch.h"
 #include "platform/win32/WinSystem.h"
 #include "settings/SettingsFile.h"
 
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -320,6 +322,67 @@ TEST_CASE("creation failures carry the full path and the system's text")
     CHECK(missing.error == ERROR_PATH_NOT_FOUND);
     CHECK(system->errorText(missing.error) == formatMessage(ERROR_PATH_NOT_FOUND));
     CHECK(system->errorText(missing.error).back() != '.');
+}
+
+// True when the folder can be opened with no sharing, which fails while any handle holds it.
+bool nobodyHolds(const wchar_t* folder)
+{
+    const HANDLE alone =
+        ::CreateFileW(folder, FILE_LIST_DIRECTORY, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (alone == INVALID_HANDLE_VALUE)
+        return false;
+    ::CloseHandle(alone);
+    return true;
+}
+
+TEST_CASE("a watch reports one created file and then has ended; a missing folder gives none")
+{
+    const WorkFolder work;
+    const auto system = platform::createSystem({});
+    CHECK(system->watchFolder(work.path() + "\\none", [] {}) == nullptr);
+
+    REQUIRE(::CreateDirectoryA("in", nullptr));
+    const HANDLE reported = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<int> changes = 0;
+    auto watch = system->watchFolder(work.path() + "\\in", [&] {
+        ++changes;
+        ::SetEvent(reported);
+    });
+    REQUIRE(watch != nullptr);
+    CHECK_FALSE(watch->ended());
+    std::ofstream("in\\data.csv") << "1";
+    CHECK(::WaitForSingleObject(reported, 10000) == WAIT_OBJECT_0);
+    CHECK(watch->ended());
+    std::ofstream("in\\more.csv") << "2";
+    ::Sleep(300);
+    CHECK(changes.load() == 1);
+    watch.reset();
+    ::CloseHandle(reported);
+}
+
+TEST_CASE("asked to remove the folder's drive, the watch lets go of the folder and ends")
+{
+    const WorkFolder work;
+    const auto system = platform::createSystem({});
+    REQUIRE(::CreateDirectoryA("in", nullptr));
+    std::atomic<int> changes = 0;
+    auto watch = system->watchFolder(work.path() + "\\in", [&] { ++changes; });
+    auto* const changeWatch = dynamic_cast<platform::win32::ChangeWatch*>(watch.get());
+    REQUIRE(changeWatch != nullptr);
+    CHECK_FALSE(nobodyHolds(L"in"));
+
+    // Wine never asks, so the test sends what Windows sends; TRUE grants the removal.
+    CHECK(changeWatch->askToRemoveDevice() == TRUE);
+    CHECK(watch->ended());
+    CHECK(nobodyHolds(L"in"));
+    // The watch still exists, and the folder is free to go; what happens in it is not reported.
+    CHECK(::MoveFileExW(L"in", L"moved", 0));
+    std::ofstream("moved\\data.csv") << "1";
+    ::Sleep(300);
+    CHECK(changes.load() == 0);
+    CHECK(::DeleteFileW(L"moved\\data.csv"));
+    CHECK(::RemoveDirectoryW(L"moved"));
+    CHECK(changes.load() == 0);
 }
 
 TEST_CASE("full path names and the working directory")

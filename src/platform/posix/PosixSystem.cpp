@@ -108,8 +108,10 @@ Listing PosixSystem::listDirectory(const std::string& path, EntryVisitor& visito
         const long got = ::syscall(SYS_getdents64, fd.get(), buffer.get(), bufferSize);
         if (got < 0 && errno == EINTR)
             continue;
-        // The end of the listing, or a failure part way: either way the walk is over.
-        if (got <= 0)
+        // A failure part way (a share that went away): the walk has not seen every entry.
+        if (got < 0)
+            return Listing::Unlistable;
+        if (got == 0)
             break;
         for (long offset = 0; offset < got;) {
             // glibc's dirent64 has the layout of the kernel's linux_dirent64.

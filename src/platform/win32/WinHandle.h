@@ -4,7 +4,7 @@
 
 namespace platform::win32 {
 
-// Owns a kernel handle from CreateFileA and closes it once.
+// Owns a kernel handle (a file or folder from CreateFileA/W, an event) and closes it once.
 class FileHandle
 {
 public:
@@ -46,5 +46,30 @@ public:
 private:
     HANDLE m_handle;
 };
+
+// Owns a window (DestroyWindow, on the thread that made it) or a device notification
+// (UnregisterDeviceNotification) and ends it once.
+template <typename Handle, BOOL(WINAPI* End)(Handle)> class UserHandle
+{
+public:
+    explicit UserHandle(Handle handle = nullptr) : m_handle(handle) {}
+    UserHandle(const UserHandle&) = delete;
+    UserHandle& operator=(const UserHandle&) = delete;
+    ~UserHandle() { reset(); }
+
+    [[nodiscard]] bool valid() const { return m_handle != nullptr; }
+    [[nodiscard]] Handle get() const { return m_handle; }
+    void reset(Handle handle = nullptr)
+    {
+        if (valid())
+            End(m_handle);
+        m_handle = handle;
+    }
+
+private:
+    Handle m_handle;
+};
+using WindowHandle = UserHandle<HWND, ::DestroyWindow>;
+using DeviceNotification = UserHandle<HDEVNOTIFY, ::UnregisterDeviceNotification>;
 
 } // namespace platform::win32

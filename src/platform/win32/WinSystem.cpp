@@ -241,6 +241,9 @@ Listing WinSystem::listDirectory(const std::string& path, EntryVisitor& visitor)
             visitor.identify(
                 {information.dwVolumeSerialNumber,
                  (static_cast<unsigned long long>(information.nFileIndexHigh) << 32) | information.nFileIndexLow});
+        // Cancelled by the checker (a share that stopped answering): the listing would hang too.
+        else if (!folder.valid() && ::GetLastError() == ERROR_OPERATION_ABORTED)
+            return Listing::Unlistable;
     }
     WIN32_FIND_DATAW entry{};
     const FindHandle find(::FindFirstFileW((pattern + L"*.*").c_str(), &entry));
@@ -403,7 +406,10 @@ int WinSystem::startupShowCommand() const
 
 std::unique_ptr<FolderWatch> WinSystem::watchFolder(const std::string& path, std::function<void()> changed) const
 {
-    return win32::ChangeWatch::create(path, std::move(changed));
+    const std::wstring folder = longPathForm(path);
+    if (folder.empty())
+        return nullptr;
+    return win32::ChangeWatch::create(folder, std::move(changed));
 }
 
 std::unique_ptr<System> createSystem(std::string /*argv0*/)
