@@ -18,8 +18,8 @@ struct CheckResult
 {
     std::optional<Status> status;
     std::optional<std::string> failure;
-    std::string folder;       // as stored
-    std::size_t entries = 0;  // other than "." and ".."
+    std::string folder;      // as stored
+    std::size_t entries = 0; // other than "." and ".."
     settings::ChannelSettings channels;
     bool noAnswer = false;
     unsigned generation = 0; // the setting generation the check answers

@@ -39,7 +39,7 @@ public:
 // What the window shows, as the channels take it.
 struct Shown
 {
-    std::string caption;          // the caption's text, no-answer mark included
+    std::string caption; // the caption's text, no-answer mark included
     Picture picture = Picture::Watching;
     std::optional<Status> status; // the last status shown
     bool marked = false;          // the no-answer mark is shown

@@ -47,8 +47,7 @@ std::string clockText(std::time_t now)
 
 } // namespace
 
-StatusDisplay::StatusDisplay(StatusView& view, std::string caption, std::string applicationTitle,
-                             ChannelView* channels)
+StatusDisplay::StatusDisplay(StatusView& view, std::string caption, std::string applicationTitle, ChannelView* channels)
     : m_view(view), m_caption(std::move(caption)), m_applicationTitle(std::move(applicationTitle))
 {
     if (channels != nullptr)

@@ -18,8 +18,7 @@ class StatusDisplay
 {
 public:
     // `caption` and `applicationTitle` are the texts the window shows before the first status.
-    StatusDisplay(StatusView& view, std::string caption, std::string applicationTitle,
-                  ChannelView* channels = nullptr);
+    StatusDisplay(StatusView& view, std::string caption, std::string applicationTitle, ChannelView* channels = nullptr);
 
     // Shows a finished check or the no-answer notice. A check without a status takes the mark
     // off and leaves the texts as they were; a failure is thrown as the failure it was, for the

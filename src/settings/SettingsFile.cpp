@@ -101,8 +101,7 @@ void storeValue(platform::System& system, const std::string& path, std::string_v
 
     const std::optional<std::string> content = system.readFile(path);
     const std::optional<std::string> updated =
-        content ? updateIniValue(*content, section, key, value, system.codePage())
-                : std::nullopt;
+        content ? updateIniValue(*content, section, key, value, system.codePage()) : std::nullopt;
     // A file that may not be written fails even when the value would not change.
     if (!updated || !system.replaceFileContent(path, *updated))
         throw EIniFileException(format(texts::unableToWrite, {path}));
