@@ -34,6 +34,8 @@ inline constexpr std::string_view menuOpenFolder = "フォルダを開く";
 inline constexpr std::string_view menuPopup = "通知を表示する";
 inline constexpr std::string_view menuSound = "音を鳴らす";
 inline constexpr std::string_view menuExit = "終了";
+// The arrival notification's button that shows the main window (beside menuOpenFolder's).
+inline constexpr std::string_view noticeShowWindow = "表示";
 
 // The main window.
 inline constexpr std::string_view windowCaption = "Kelvoran";
