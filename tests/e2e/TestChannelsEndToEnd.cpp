@@ -69,17 +69,17 @@ private:
             10000));
     }
 
-    // True when a window of the tool sits inside the window tree of `panel`.
-    bool toolWindowInside(const QString& panel)
+    // The window of the tool that sits inside the window tree of `panel`, or an empty text.
+    QString toolWindowInside(const QString& panel)
     {
         const QString tree = run(QStringLiteral("xwininfo"), {QStringLiteral("-tree"), QStringLiteral("-id"), panel});
         const QString ids = run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--pid"),
                                                             QString::number(m_tool.processId())});
         for (const QString& id : ids.split(u'\n', Qt::SkipEmptyParts)) {
             if (tree.contains(QStringLiteral("0x%1 ").arg(id.toULong(), 0, 16)))
-                return true;
+                return id;
         }
-        return false;
+        return {};
     }
 
 private slots:
@@ -112,7 +112,7 @@ private slots:
         m_helpers.clear();
     }
 
-    void iconDocksInTheTrayUntilSwitchedOff()
+    void iconDocksInTheTrayAndAnswersUntilSwitchedOff()
     {
         const WorkingDirectory work;
         writeBytes("tint2rc", "panel_items = TS\npanel_size = 100% 30\npanel_position = bottom center horizontal\n"
@@ -129,10 +129,37 @@ private slots:
             10000));
 
         startTool(work, "");
-        QVERIFY(waitFor([&] { return toolWindowInside(panel); }, 5000));
+        QString icon;
+        QVERIFY(waitFor([&] { return !(icon = toolWindowInside(panel)).isEmpty(); }, 5000));
+        const auto clickIcon = [&](const char* button) {
+            run(QStringLiteral("xdotool"),
+                {QStringLiteral("mousemove"), QStringLiteral("--window"), icon, QStringLiteral("10"),
+                 QStringLiteral("10"), QStringLiteral("click"), QString::fromLatin1(button)});
+        };
+
+        // A left click brings the minimised window back. (The icon's window is a normal one too.)
+        QStringList windows =
+            m_desktop.windows({QStringLiteral("--pid"), QString::number(m_tool.processId())}, QStringLiteral("NORMAL"));
+        windows.removeAll(icon);
+        QCOMPARE(windows.size(), 1);
+        const QString window = windows.front();
+        const auto minimised = [&] {
+            return m_desktop.property(window, "_NET_WM_STATE").contains(QStringLiteral("_NET_WM_STATE_HIDDEN"));
+        };
+        run(QStringLiteral("xdotool"), {QStringLiteral("windowminimize"), QStringLiteral("--sync"), window});
+        QVERIFY(waitFor(minimised, 3000));
+        clickIcon("1");
+        QVERIFY(waitFor([&] { return !minimised() && m_desktop.focusedWindow() == window; }, 3000));
+
+        // Its menu turns the sound on in the settings file: the third item.
+        clickIcon("3");
+        QTest::qWait(500);
+        run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Down"),
+                                        QStringLiteral("Down"), QStringLiteral("Return")});
+        QVERIFY(waitFor([] { return readBytes("Kelvoran.ini").ends_with("[Tsuuchi]\r\nsound=1\r\n"); }, 3000));
 
         writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path("in") + "\r\n[Tsuuchi]\r\ntray=off\r\n");
-        QVERIFY(waitFor([&] { return !toolWindowInside(panel); }, 5000));
+        QVERIFY(waitFor([&] { return toolWindowInside(panel).isEmpty(); }, 5000));
     }
 
     void noticeIsRaisedUpdatedAndWithdrawn()
