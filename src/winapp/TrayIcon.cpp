@@ -106,8 +106,7 @@ void TrayIcon::showBalloon(int resourceId, const std::string& title, const std::
     NOTIFYICONDATAA balloon = data(NIF_INFO);
     copyField(balloon.szInfoTitle, title, m_codePage);
     copyField(balloon.szInfo, text, m_codePage);
-    // Not shown while the user is in quiet time (a presentation, a full-screen program, the
-    // first hour after a first logon).
+    // Not shown during the user's quiet time (the first hour after a new user's first logon).
     balloon.dwInfoFlags = NIIF_INFO | NIIF_RESPECT_QUIET_TIME;
     m_balloon = notify(NIM_MODIFY, &balloon) != FALSE;
     removeUnlessNeeded();
