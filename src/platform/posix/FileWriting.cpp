@@ -117,16 +117,28 @@ bool rewriteInPlace(int fd, off_t oldSize, std::string_view content)
 {
     if (static_cast<off_t>(content.size()) > oldSize)
         return false;
+    // The old bytes first: a write that fails part way is undone with them, best effort, so
+    // that a failed store never leaves a path the user did not enter.
+    std::string old(static_cast<std::size_t>(oldSize), '\0');
+    if (::pread(fd, old.data(), old.size(), 0) != static_cast<ssize_t>(old.size()))
+        return false;
+    const auto undo = [&] {
+        if (::lseek(fd, 0, SEEK_SET) == 0 && writeAll(fd, old))
+            ::fsync(fd);
+        return false;
+    };
     // Blanks fill the room a shorter content leaves until the cut, so that a crash before it
     // leaves trailing blanks, which reading trims, not the old tail glued to the new last line.
     std::string padded(content);
-    padded.resize(static_cast<std::size_t>(oldSize), ' ');
-    if (::lseek(fd, 0, SEEK_SET) != 0 || !writeAll(fd, padded) || ::fsync(fd) != 0)
+    padded.resize(old.size(), ' ');
+    if (::lseek(fd, 0, SEEK_SET) != 0)
         return false;
+    if (!writeAll(fd, padded) || ::fsync(fd) != 0)
+        return undo();
     std::string written(padded.size() + 1, '\0');
     if (::pread(fd, written.data(), written.size(), 0) != static_cast<ssize_t>(padded.size()) ||
         written.compare(0, padded.size(), padded) != 0)
-        return false;
+        return undo();
     return ::ftruncate(fd, static_cast<off_t>(content.size())) == 0 && ::fsync(fd) == 0;
 }
 

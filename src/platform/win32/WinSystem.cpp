@@ -160,18 +160,32 @@ bool rewriteInPlace(const std::string& path, std::string_view content)
         static_cast<unsigned long long>(size.QuadPart) > WinSystem::maxFileSize ||
         content.size() > static_cast<std::size_t>(size.QuadPart))
         return false;
+    // The old bytes first: a write that fails part way is undone with them, best effort, so
+    // that a failed store never leaves a path the user did not enter.
+    const auto readAllFromStart = [&](std::string& into) {
+        DWORD got = 0;
+        return ::SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) == 0 &&
+                       ::ReadFile(file.get(), into.data(), static_cast<DWORD>(into.size()), &got, nullptr)
+                   ? got
+                   : DWORD{0};
+    };
+    std::string old(static_cast<std::size_t>(size.QuadPart), '\0');
+    if (readAllFromStart(old) != old.size() || ::SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) != 0)
+        return false;
+    const auto undo = [&] {
+        if (::SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) == 0 && writeAll(file.get(), old))
+            ::FlushFileBuffers(file.get());
+        return false;
+    };
     // Blanks fill the room a shorter content leaves until the cut, so that a crash before it
     // leaves trailing blanks, which reading trims, not the old tail glued to the new last line.
     std::string padded(content);
-    padded.resize(static_cast<std::size_t>(size.QuadPart), ' ');
+    padded.resize(old.size(), ' ');
     if (!writeAll(file.get(), padded) || !::FlushFileBuffers(file.get()))
-        return false;
+        return undo();
     std::string written(padded.size() + 1, '\0');
-    DWORD got = 0;
-    if (::SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) != 0 ||
-        !::ReadFile(file.get(), written.data(), static_cast<DWORD>(written.size()), &got, nullptr) ||
-        got != padded.size() || written.compare(0, padded.size(), padded) != 0)
-        return false;
+    if (readAllFromStart(written) != padded.size() || written.compare(0, padded.size(), padded) != 0)
+        return undo();
     LARGE_INTEGER end{};
     end.QuadPart = static_cast<LONGLONG>(content.size());
     return ::SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) && ::SetEndOfFile(file.get()) &&
