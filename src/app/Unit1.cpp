@@ -4,20 +4,29 @@
 #include "app/FailureBox.h"
 #include "app/Fonts.h"
 #include "app/MessageBox.h"
+#include "app/Notifications.h"
+#include "app/Sound.h"
 #include "app/TextCodec.h"
+#include "app/TrayIcon.h"
 #include "app/X11Window.h"
 #include "common/FormLayout.h"
 #include "common/Texts.h"
 #include "monitor/ArrivalPoll.h"
+#include "setup/ChannelSwitch.h"
 #include "setup/FolderSetup.h"
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
 #include <QEvent>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
+#include <QUrl>
 
 #include <exception>
 
@@ -40,8 +49,9 @@ void setTextColour(QWidget* widget, const QColor& colour)
 
 TForm1::TForm1(std::shared_ptr<platform::System> system, std::string applicationTitle, QWidget* parent)
     : QWidget(parent), m_system(std::move(system)), m_commandSystem(m_system, *this), m_caption(texts::windowCaption),
-      m_applicationTitle(std::move(applicationTitle)), m_display(*this, m_caption, m_applicationTitle),
-      Label1(new AccessKeyLabel(toQString(texts::label1), this)),
+      m_applicationTitle(std::move(applicationTitle)), m_trayIcon(new TrayIcon(*this)),
+      m_notifications(new Notifications(this)), m_sound(std::make_unique<Sound>()),
+      m_display(*this, m_caption, m_applicationTitle, this), Label1(new AccessKeyLabel(toQString(texts::label1), this)),
       Label2(new AccessKeyLabel(toQString(texts::label2), this)),
       Label3(new AccessKeyLabel(toQString(texts::label3), this)),
       Label4(new AccessKeyLabel(toQString(texts::label4), this)),
@@ -78,6 +88,13 @@ TForm1::TForm1(std::shared_ptr<platform::System> system, std::string application
         QMetaObject::invokeMethod(
             this, [this, result = std::move(result)] { checkDone(result); }, Qt::QueuedConnection);
     });
+
+    connect(m_trayIcon, &TrayIcon::windowWanted, this, &TForm1::bringToFront);
+    connect(m_trayIcon, &TrayIcon::folderWanted, this, &openFolder);
+    connect(m_trayIcon, &TrayIcon::switchWanted, this, &TForm1::toggleSwitch);
+    connect(m_trayIcon, &TrayIcon::exitWanted, this, &QWidget::close);
+    connect(m_notifications, &Notifications::windowWanted, this, &TForm1::bringToFront);
+    connect(m_notifications, &Notifications::folderWanted, this, &openFolder);
 
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
@@ -170,6 +187,61 @@ int TForm1::showMessageBox(const std::string& text, setup::MessageKind kind, uns
     return result;
 }
 
+void TForm1::showTrayIcon(monitor::Picture picture, const std::string& tooltip)
+{
+    m_trayIcon->show(statusIcon(picture), toQString(tooltip));
+}
+
+void TForm1::hideTrayIcon()
+{
+    m_trayIcon->hide();
+}
+
+void TForm1::showNotice(const monitor::Notice& notice)
+{
+    m_notifications->show(toQString(notice.title), toQString(notice.text), toQString(notice.folder), notice.fresh);
+}
+
+void TForm1::withdrawNotice()
+{
+    m_notifications->withdraw();
+}
+
+void TForm1::playSound(const std::string& file)
+{
+    m_sound->play(file);
+}
+
+bool TForm1::windowActive() const
+{
+    return isActiveWindow();
+}
+
+void TForm1::bringToFront()
+{
+    // Restored if minimised, kept maximised if it was.
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+void TForm1::toggleSwitch(settings::Switch which)
+{
+    // One command at a time, the change command included: both rewrite the settings file. A
+    // store that fails is told like any other; the check keeps showing what is stored.
+    if (m_commandRunning)
+        return;
+    m_commandRunning = true;
+    runGuarded([&] { m_trayIcon->showSwitch(which, setup::toggleSwitch(m_commandSystem, which)); });
+    m_commandRunning = false;
+}
+
+void TForm1::contextMenuEvent(QContextMenuEvent* event)
+{
+    m_trayIcon->menu().popup(event->globalPos());
+}
+
 void TForm1::folderStored()
 {
     // From here on a check may have read the old setting: it is not shown.
@@ -212,6 +284,8 @@ void TForm1::checkDone(const monitor::CheckResult& result)
     // read nothing.
     if (!result.noAnswer && result.generation != m_generation)
         return;
+    if (!result.noAnswer && !result.failure)
+        m_trayIcon->showSettings(result.channels, toQString(result.folder));
     runGuarded([&] { m_display.show(result); });
 }
 
@@ -327,6 +401,12 @@ void showMainWindow(TForm1& form, int showCommand)
     } else {
         form.show();
     }
+}
+
+void openFolder(const QString& folder)
+{
+    // A relative folder is taken from the working directory, as the checks take it.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(folder).absoluteFilePath()));
 }
 
 } // namespace app

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "monitor/BackgroundCheck.h"
+#include "monitor/Channels.h"
 #include "monitor/StatusDisplay.h"
 #include "monitor/StatusView.h"
 #include "platform/System.h"
+#include "settings/ChannelSettings.h"
 #include "setup/SetupView.h"
 #include "setup/WaitingSystem.h"
 
@@ -21,6 +23,9 @@ class QTimer;
 namespace app {
 
 class AccessKeyLabel;
+class Notifications;
+class Sound;
+class TrayIcon;
 
 // The main window: four labels, the change button, the entry field and the one-second timer.
 // Its three handlers run the tool's logic (FormShow the display routine, Button1Click the
@@ -28,8 +33,14 @@ class AccessKeyLabel;
 // failure in the failure box and lets the tool run on. No file-system call runs on the window's
 // thread without the window's loop running meanwhile: the check runs on threads of its own, the
 // commands' calls through a WaitingSystem. It keeps the caption and the application title (the
-// taskbar text, X11's icon name) and rewrites neither when the text is unchanged.
-class TForm1 : public QWidget, public monitor::StatusView, public setup::SetupView, private setup::WindowLoop
+// taskbar text, X11's icon name) and rewrites neither when the text is unchanged. The louder
+// channels (tray icon, notification, sound) are objects of their own that it hands the rule's
+// calls to; their menu is its context menu too.
+class TForm1 : public QWidget,
+               public monitor::StatusView,
+               public setup::SetupView,
+               public monitor::ChannelView,
+               private setup::WindowLoop
 {
     Q_OBJECT
 
@@ -45,6 +56,12 @@ public:
     void setFolderLabel(const std::string& text) override;
     int showMessageBox(const std::string& text, setup::MessageKind kind, unsigned buttonSet) override;
     void folderStored() override;
+    void showTrayIcon(monitor::Picture picture, const std::string& tooltip) override;
+    void hideTrayIcon() override;
+    void showNotice(const monitor::Notice& notice) override;
+    void withdrawNotice() override;
+    void playSound(const std::string& file) override;
+    [[nodiscard]] bool windowActive() const override;
 
     [[nodiscard]] const std::string& caption() const { return m_caption; }
     [[nodiscard]] const std::string& applicationTitle() const { return m_applicationTitle; }
@@ -57,6 +74,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     [[nodiscard]] bool runUntil(const std::function<bool()>& finished) override;
@@ -64,6 +82,8 @@ private:
     void checkDone(const monitor::CheckResult& result);
     void runDisplayRoutineOnce();
     void layOut();
+    void bringToFront();
+    void toggleSwitch(settings::Switch which);
 
     std::shared_ptr<platform::System> m_system;
     // What the commands use: the same system, its calls waited for with the window answering.
@@ -77,6 +97,9 @@ private:
     // Counts the stored settings: a check started before the last store is not shown.
     unsigned m_generation = 0;
     std::unique_ptr<monitor::BackgroundCheck> m_check;
+    TrayIcon* m_trayIcon;
+    Notifications* m_notifications;
+    std::unique_ptr<Sound> m_sound;
     monitor::StatusDisplay m_display;
 
     AccessKeyLabel* Label1;
@@ -95,5 +118,8 @@ private:
 // Shows the window by the process's start-up show command: 7 minimised without activation,
 // 3 maximised, anything else in normal size.
 void showMainWindow(TForm1& form, int showCommand);
+
+// Opens `folder` in the desktop's file manager; the tool itself never opens what arrived.
+void openFolder(const QString& folder);
 
 } // namespace app

@@ -9,6 +9,12 @@ namespace texts {
 inline constexpr std::string_view settingsFileName = "Kelvoran.ini";
 inline constexpr std::string_view settingsSection = "KansiDir";
 inline constexpr std::string_view settingsKey = "fullpath";
+// The louder channels' switches, in a section of their own.
+inline constexpr std::string_view channelSection = "Tsuuchi";
+inline constexpr std::string_view trayKey = "tray";
+inline constexpr std::string_view popupKey = "popup";
+inline constexpr std::string_view soundKey = "sound";
+inline constexpr std::string_view soundFileKey = "soundfile";
 
 // Status texts of the arrival poll, shown as caption and taskbar text.
 inline constexpr std::string_view statusArrival = "着信！";
@@ -17,6 +23,19 @@ inline constexpr std::string_view statusNoFolder = "指定したフォルダは�
 // Added to both texts while the folder (or the settings file) has not answered for five seconds,
 // as the system marks a window that stopped answering.
 inline constexpr std::string_view noAnswerMark = " (応答なし)";
+
+// The notification-area icon's tooltip and the arrival notification: "着信！ 3 件 (14:32 から)".
+inline constexpr std::string_view entriesBefore = " ";
+inline constexpr std::string_view entriesAfter = " 件";
+inline constexpr std::string_view sinceBefore = " (";
+inline constexpr std::string_view sinceAfter = " から)";
+// The menu of the notification-area icon and of the main window.
+inline constexpr std::string_view menuOpenFolder = "フォルダを開く";
+inline constexpr std::string_view menuPopup = "通知を表示する";
+inline constexpr std::string_view menuSound = "音を鳴らす";
+inline constexpr std::string_view menuExit = "終了";
+// The arrival notification's button that shows the main window (beside menuOpenFolder's).
+inline constexpr std::string_view noticeShowWindow = "表示";
 
 // The main window.
 inline constexpr std::string_view windowCaption = "Kelvoran";

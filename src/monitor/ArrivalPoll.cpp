@@ -2,71 +2,78 @@
 
 #include "common/ByteText.h"
 #include "common/Texts.h"
+#include "settings/Ini.h"
 #include "settings/SettingsFile.h"
 
 namespace monitor {
 
 namespace {
 
-// Notes whether any entry other than "." and ".." went by. It does not stop the listing at the
+// Counts the entries other than "." and "..". It does not stop the listing at the
 // first hit: the walk always runs to the end, so every tick costs the same and the directory
 // handle is always released by the platform layer after a full pass.
-class ArrivalFlag : public platform::EntryVisitor
+class EntryCount : public platform::EntryVisitor
 {
 public:
     void identify(const platform::FolderIdentity& identity) override { m_identity = identity; }
     void visit(std::string_view name) override
     {
         if (name != "." && name != "..")
-            m_arrived = true;
+            ++m_entries;
     }
-    [[nodiscard]] bool arrived() const { return m_arrived; }
+    [[nodiscard]] std::size_t entries() const { return m_entries; }
     [[nodiscard]] const std::optional<platform::FolderIdentity>& identity() const { return m_identity; }
 
 private:
-    bool m_arrived = false;
+    std::size_t m_entries = 0;
     std::optional<platform::FolderIdentity> m_identity;
 };
 
 } // namespace
 
-std::string watchedFolder(const platform::System& system)
+Setting readSetting(const platform::System& system)
 {
     // A missing settings file reads as empty, like one without the key: the tick then changes
     // nothing. Reading it directly spares a separate presence test on every tick.
-    // The value is used as read, without trimming it again.
-    const std::string stored = settings::readWatchedFolder(system, settings::settingsPath(system));
-    if (stored.empty())
+    const std::optional<std::string> content = settings::readSettings(system, settings::settingsPath(system));
+    if (!content)
         return {};
-    return ansi::withTrailingSeparator(stored, system.pathStyle(), system.codePage());
+    Setting setting;
+    setting.channels = settings::parseChannelSettings(*content, system.codePage());
+    // The value is used as read, without trimming it again.
+    setting.stored = settings::readIniValue(*content, texts::settingsSection, texts::settingsKey, system.codePage());
+    if (!setting.stored.empty())
+        setting.folder = ansi::withTrailingSeparator(setting.stored, system.pathStyle(), system.codePage());
+    return setting;
 }
 
-Status folderStatus(const platform::System& system, const std::string& folder,
-                    std::optional<platform::FolderIdentity>* identity)
+Listed listFolder(const platform::System& system, const std::string& folder)
 {
-    ArrivalFlag flag;
+    EntryCount flag;
     const platform::Listing listing = system.listDirectory(folder, flag);
-    if (identity != nullptr)
-        *identity = flag.identity();
+    Listed listed{Status::Watching, flag.entries(), flag.identity()};
     switch (listing) {
     case platform::Listing::NotADirectory:
-        return Status::NoFolder;
+        listed.status = Status::NoFolder;
+        break;
     case platform::Listing::Unlistable:
         // A folder that exists but cannot be listed reads as watching; one whose listing
         // failed part way holds what it showed before failing.
-        return flag.arrived() ? Status::Arrival : Status::Watching;
+        listed.status = flag.entries() > 0 ? Status::Arrival : Status::Watching;
+        break;
     case platform::Listing::Listed:
+        listed.status = flag.entries() > 0 ? Status::Arrival : Status::Watching;
         break;
     }
-    return flag.arrived() ? Status::Arrival : Status::Watching;
+    return listed;
 }
 
 std::optional<Status> pollStatus(const platform::System& system)
 {
-    const std::string folder = watchedFolder(system);
+    const std::string folder = readSetting(system).folder;
     if (folder.empty())
         return std::nullopt;
-    return folderStatus(system, folder);
+    return listFolder(system, folder).status;
 }
 
 void showStatus(Status status, StatusView& view)

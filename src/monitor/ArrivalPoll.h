@@ -2,20 +2,32 @@
 
 #include "monitor/StatusView.h"
 #include "platform/System.h"
+#include "settings/ChannelSettings.h"
 
 #include <optional>
 #include <string>
 
 namespace monitor {
 
-// The watched folder as the settings file names it, with its separator; empty when there is no
-// settings file or no folder in it.
-[[nodiscard]] std::string watchedFolder(const platform::System& system);
+// What one read of the settings file says: the watched folder as stored and with its separator
+// (both empty when there is no settings file or no folder in it), and the channels' switches.
+struct Setting
+{
+    std::string stored;
+    std::string folder;
+    settings::ChannelSettings channels;
+};
+[[nodiscard]] Setting readSetting(const platform::System& system);
 
-// The status of `folder` (with its separator) from one listing of it. `identity`, when given,
-// receives the listed folder's identity where the system tells it.
-[[nodiscard]] Status folderStatus(const platform::System& system, const std::string& folder,
-                                  std::optional<platform::FolderIdentity>* identity = nullptr);
+// What one listing of `folder` (with its separator) found: its status, how many entries other
+// than "." and ".." it holds, and its identity where the system tells it.
+struct Listed
+{
+    Status status = Status::Watching;
+    std::size_t entries = 0;
+    std::optional<platform::FolderIdentity> identity;
+};
+[[nodiscard]] Listed listFolder(const platform::System& system, const std::string& folder);
 
 // Decides the status from scratch: reads the settings file, tests and lists the watched folder.
 // nullopt when there is no settings file or no folder in it, and the status must stay as it is.

@@ -99,7 +99,10 @@ void runCheck(const std::shared_ptr<Shared>& shared, const std::shared_ptr<Check
     CheckResult result;
     std::string folder;
     try {
-        folder = watchedFolder(system);
+        Setting setting = readSetting(system);
+        folder = std::move(setting.folder);
+        result.folder = std::move(setting.stored);
+        result.channels = std::move(setting.channels);
     } catch (const std::exception& failure) {
         result.failure = failure.what();
     }
@@ -139,7 +142,10 @@ void runCheck(const std::shared_ptr<Shared>& shared, const std::shared_ptr<Check
         shared->follower.listingStarts();
         const Clock::time_point started = Clock::now();
         try {
-            result.status = folderStatus(system, folder, &identity);
+            const Listed listed = listFolder(system, folder);
+            result.status = listed.status;
+            result.entries = listed.entries;
+            identity = listed.identity;
         } catch (const std::exception& failure) {
             result.failure = failure.what();
         }

@@ -2,6 +2,7 @@
 
 #include "monitor/StatusView.h"
 #include "platform/System.h"
+#include "settings/ChannelSettings.h"
 
 #include <functional>
 #include <memory>
@@ -17,6 +18,9 @@ struct CheckResult
 {
     std::optional<Status> status;
     std::optional<std::string> failure;
+    std::string folder;      // as stored
+    std::size_t entries = 0; // other than "." and ".."
+    settings::ChannelSettings channels;
     bool noAnswer = false;
     unsigned generation = 0; // the setting generation the check answers
 };

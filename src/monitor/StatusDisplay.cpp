@@ -3,6 +3,7 @@
 #include "common/Texts.h"
 #include "monitor/ArrivalPoll.h"
 
+#include <ctime>
 #include <stdexcept>
 
 namespace monitor {
@@ -35,11 +36,37 @@ std::string statusText(Status status)
     return std::string(texts::statusWatching);
 }
 
+// The local time of day, "14:32".
+std::string clockText(std::time_t now)
+{
+    char text[8] = {};
+    if (const std::tm* local = std::localtime(&now))
+        std::strftime(text, sizeof text, "%H:%M", local);
+    return text;
+}
+
 } // namespace
 
-StatusDisplay::StatusDisplay(StatusView& view, std::string caption, std::string applicationTitle)
+StatusDisplay::StatusDisplay(StatusView& view, std::string caption, std::string applicationTitle, ChannelView* channels)
     : m_view(view), m_caption(std::move(caption)), m_applicationTitle(std::move(applicationTitle))
-{}
+{
+    if (channels != nullptr)
+        m_channels.emplace(*channels);
+    m_shown.caption = m_caption;
+}
+
+void StatusDisplay::tellChannels(bool turnedFull)
+{
+    if (!m_channels)
+        return;
+    m_shown.picture = m_picture.value_or(Picture::Watching);
+    m_shown.status = m_status;
+    m_shown.marked = m_marked;
+    m_shown.caption = m_marked ? m_caption + std::string(texts::noAnswerMark) : m_caption;
+    // The wall clock, read on the window's thread only (localtime's buffer is shared).
+    const std::time_t now = std::time(nullptr);
+    m_channels->show(m_shown, turnedFull, static_cast<std::int64_t>(now) * 1000, clockText(now));
+}
 
 void StatusDisplay::show(const CheckResult& result)
 {
@@ -51,24 +78,32 @@ void StatusDisplay::show(const CheckResult& result)
         m_view.setApplicationTitle(m_applicationTitle + std::string(texts::noAnswerMark));
         m_view.setCaption(m_caption + std::string(texts::noAnswerMark));
         showPicture(Picture::NoAnswer);
+        tellChannels(false);
         return;
     }
     if (!result.status) {
         unmark();
         if (result.failure)
             throw std::runtime_error(*result.failure);
+        m_shown.switches = result.channels;
+        tellChannels(false);
         return;
     }
 
+    m_shown.folder = result.folder;
+    m_shown.entries = result.entries;
+    m_shown.switches = result.channels;
     const Status status = *result.status;
     m_marked = false;
     showStatus(status, m_view);
     m_caption = m_applicationTitle = statusText(status);
     showPicture(pictureOf(status));
     // Once per arrival: a folder that answers again after a pause has not turned full again.
-    if (status == Status::Arrival && m_status != Status::Arrival)
+    const bool turnedFull = status == Status::Arrival && m_status != Status::Arrival;
+    if (turnedFull)
         m_view.askForAttention();
     m_status = status;
+    tellChannels(turnedFull);
 }
 
 void StatusDisplay::showPicture(Picture picture)
@@ -87,6 +122,7 @@ void StatusDisplay::unmark()
     m_view.setApplicationTitle(m_applicationTitle);
     m_view.setCaption(m_caption);
     showPicture(m_status ? pictureOf(*m_status) : Picture::Watching);
+    tellChannels(false);
 }
 
 } // namespace monitor

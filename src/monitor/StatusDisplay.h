@@ -1,6 +1,7 @@
 #pragma once
 
 #include "monitor/BackgroundCheck.h"
+#include "monitor/Channels.h"
 #include "monitor/StatusView.h"
 
 #include <optional>
@@ -12,11 +13,12 @@ namespace monitor {
 // both texts and the picture, and asks for attention when the folder turns to holding an entry
 // (not again while it keeps holding one). While no check answers, both texts carry the no-answer
 // mark and the picture is the no-answer one, as the system marks a window that stopped answering.
+// What it shows goes on to the louder channels, where the window has them.
 class StatusDisplay
 {
 public:
     // `caption` and `applicationTitle` are the texts the window shows before the first status.
-    StatusDisplay(StatusView& view, std::string caption, std::string applicationTitle);
+    StatusDisplay(StatusView& view, std::string caption, std::string applicationTitle, ChannelView* channels = nullptr);
 
     // Shows a finished check or the no-answer notice. A check without a status takes the mark
     // off and leaves the texts as they were; a failure is thrown as the failure it was, for the
@@ -30,6 +32,7 @@ public:
 private:
     void showPicture(Picture picture);
     void unmark();
+    void tellChannels(bool turnedFull);
 
     StatusView& m_view;
     std::string m_caption; // both texts as the last status (or the start) left them, unmarked
@@ -37,6 +40,8 @@ private:
     std::optional<Status> m_status;
     std::optional<Picture> m_picture;
     bool m_marked = false;
+    std::optional<Channels> m_channels;
+    Shown m_shown; // what the channels were last told
 };
 
 } // namespace monitor

@@ -60,15 +60,26 @@ bool settingsPresent(const platform::System& system, const std::string& path)
     return !path.empty() && system.entryKind(path) == platform::EntryKind::Other;
 }
 
+std::optional<std::string> readSettings(const platform::System& system, const std::string& path)
+{
+    return path.empty() ? std::nullopt : system.readFile(path);
+}
+
 std::string readWatchedFolder(const platform::System& system, const std::string& path)
 {
-    const std::optional<std::string> content = path.empty() ? std::nullopt : system.readFile(path);
+    const std::optional<std::string> content = readSettings(system, path);
     if (!content)
         return {};
     return readIniValue(*content, texts::settingsSection, texts::settingsKey, system.codePage());
 }
 
 void storeWatchedFolder(platform::System& system, const std::string& path, const std::string& folder)
+{
+    storeValue(system, path, texts::settingsSection, texts::settingsKey, folder);
+}
+
+void storeValue(platform::System& system, const std::string& path, std::string_view section, std::string_view key,
+                std::string_view value)
 {
     if (path.empty()) {
         // The working directory cannot be named: the file cannot be made, and nowhere else will do.
@@ -77,7 +88,7 @@ void storeWatchedFolder(platform::System& system, const std::string& path, const
     }
     if (!settingsPresent(system, path)) {
         std::string text = "[";
-        text.append(texts::settingsSection).append("]\r\n").append(texts::settingsKey).append("=").append(folder);
+        text.append(section).append("]\r\n").append(key).append("=").append(value);
         const std::string content = withCrLfLines(text);
         const platform::WriteResult result = system.createFile(path, content);
         if (result.outcome == platform::WriteResult::Outcome::CreateFailed)
@@ -90,8 +101,7 @@ void storeWatchedFolder(platform::System& system, const std::string& path, const
 
     const std::optional<std::string> content = system.readFile(path);
     const std::optional<std::string> updated =
-        content ? updateIniValue(*content, texts::settingsSection, texts::settingsKey, folder, system.codePage())
-                : std::nullopt;
+        content ? updateIniValue(*content, section, key, value, system.codePage()) : std::nullopt;
     // A file that may not be written fails even when the value would not change.
     if (!updated || !system.replaceFileContent(path, *updated))
         throw EIniFileException(format(texts::unableToWrite, {path}));

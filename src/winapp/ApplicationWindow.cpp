@@ -8,6 +8,13 @@ namespace {
 
 constexpr const char* className = "KelvoranApplication";
 
+// Sent to a window when the taskbar has made its button: from then on the button takes an overlay.
+UINT taskbarButtonCreatedMessage()
+{
+    static const UINT message = ::RegisterWindowMessageA("TaskbarButtonCreated");
+    return message;
+}
+
 } // namespace
 
 ApplicationWindow::ApplicationWindow(const std::string& title, HICON icon) : m_title(title)
@@ -16,6 +23,9 @@ ApplicationWindow::ApplicationWindow(const std::string& title, HICON icon) : m_t
     // Zero size in the middle of the screen: nothing of it shows but its taskbar button.
     create(0, className, m_title.c_str(), WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
            ::GetSystemMetrics(SM_CXSCREEN) / 2, ::GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr);
+    // Let through even when the tool runs elevated and Explorer does not.
+    if (taskbarButtonCreatedMessage() != 0)
+        ::ChangeWindowMessageFilterEx(hwnd(), taskbarButtonCreatedMessage(), MSGFLT_ALLOW, nullptr);
 }
 
 void ApplicationWindow::setTitle(const std::string& title)
@@ -35,6 +45,10 @@ void ApplicationWindow::minimise()
 
 LRESULT ApplicationWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == taskbarButtonCreatedMessage() && message != 0) {
+        m_overlay.buttonCreated();
+        return 0;
+    }
     switch (message) {
     case WM_SYSCOMMAND:
         switch (wParam & 0xFFF0) {

@@ -14,6 +14,16 @@ Font createFont(const char* face, int height, BYTE charset)
     return Font(font);
 }
 
+Icon loadSmallIcon(int resourceId)
+{
+    const auto icon = static_cast<HICON>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resourceId),
+                                                      IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                                                      ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    if (icon == nullptr)
+        throw std::runtime_error("LoadImageA failed for icon " + std::to_string(resourceId));
+    return Icon(icon);
+}
+
 SIZE singleLineExtent(HWND hwnd, HFONT font, const std::string& text)
 {
     const WindowDC dc(hwnd);

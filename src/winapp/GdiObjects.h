@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 
 namespace winapp {
 
@@ -64,6 +65,55 @@ private:
     HDC m_dc;
     HGDIOBJ m_previous;
 };
+
+// Owns an icon of its own (not a shared one) and destroys it once.
+class Icon
+{
+public:
+    Icon() = default;
+    explicit Icon(HICON icon) : m_icon(icon) {}
+    Icon(const Icon&) = delete;
+    Icon& operator=(const Icon&) = delete;
+    Icon(Icon&& other) noexcept : m_icon(other.m_icon) { other.m_icon = nullptr; }
+    Icon& operator=(Icon&& other) noexcept
+    {
+        std::swap(m_icon, other.m_icon);
+        return *this;
+    }
+    ~Icon()
+    {
+        if (m_icon != nullptr)
+            ::DestroyIcon(m_icon);
+    }
+
+    [[nodiscard]] HICON get() const { return m_icon; }
+
+private:
+    HICON m_icon = nullptr;
+};
+
+// Owns a menu and destroys it once.
+class Menu
+{
+public:
+    explicit Menu(HMENU menu) : m_menu(menu) {}
+    Menu(const Menu&) = delete;
+    Menu& operator=(const Menu&) = delete;
+    ~Menu()
+    {
+        if (m_menu != nullptr)
+            ::DestroyMenu(m_menu);
+    }
+
+    [[nodiscard]] HMENU get() const { return m_menu; }
+
+private:
+    HMENU m_menu;
+};
+
+// The module's icon `resourceId` at the system's small-icon size (16 px at 96 DPI), as a copy of
+// its own; throws std::runtime_error when it cannot be loaded.
+[[nodiscard]] Icon loadSmallIcon(int resourceId);
 
 // A font of `face` whose characters are `height` pixels high.
 [[nodiscard]] Font createFont(const char* face, int height, BYTE charset);

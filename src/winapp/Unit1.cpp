@@ -3,12 +3,14 @@
 #include "common/FormLayout.h"
 #include "common/Texts.h"
 #include "monitor/ArrivalPoll.h"
+#include "setup/ChannelSwitch.h"
 #include "setup/FolderSetup.h"
-#include "setup/WaitingSystem.h"
 #include "winapp/ApplicationWindow.h"
 #include "winapp/FailureBox.h"
 #include "winapp/MessageBox.h"
 #include "winapp/Resources.h"
+
+#include <windowsx.h>
 
 #include <exception>
 #include <stdexcept>
@@ -23,6 +25,8 @@ constexpr UINT_PTR timer1Id = 1;
 constexpr UINT checkDoneMessage = WM_APP + 1;
 // Shows the window after a restore from the taskbar, from the window's own message loop.
 constexpr UINT showRestoredMessage = WM_APP + 2;
+// The notification-area icon's events.
+constexpr UINT trayMessage = WM_APP + 3;
 constexpr int button1Id = 1001;
 constexpr int edit1Id = 1002;
 constexpr DWORD formStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
@@ -44,6 +48,21 @@ std::string windowText(HWND hwnd)
     return text;
 }
 
+int iconOf(monitor::Picture picture)
+{
+    return picture == monitor::Picture::Arrival    ? KV_ICON_ARRIVAL
+           : picture == monitor::Picture::NoFolder ? KV_ICON_NO_FOLDER
+           : picture == monitor::Picture::NoAnswer ? KV_ICON_NO_ANSWER
+                                                   : KV_ICON_WATCHING;
+}
+
+// Broadcast to the top-level windows when the taskbar is made (again, after Explorer restarted).
+UINT taskbarCreatedMessage()
+{
+    static const UINT message = ::RegisterWindowMessageA("TaskbarCreated");
+    return message;
+}
+
 void flashWindow(HWND hwnd, DWORD flags)
 {
     FLASHWINFO flash{};
@@ -56,7 +75,8 @@ void flashWindow(HWND hwnd, DWORD flags)
 } // namespace
 
 TForm1::TForm1(std::shared_ptr<platform::System> system, ApplicationWindow& application)
-    : m_system(std::move(system)), m_application(application), m_caption(texts::windowCaption)
+    : m_system(std::move(system)), m_application(application), m_caption(texts::windowCaption),
+      m_tray(*this, trayMessage, m_system->codePage())
 {
     registerClass(className, ::GetSysColorBrush(COLOR_ACTIVEBORDER),
                   ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(KV_ICON_APPLICATION)));
@@ -72,9 +92,12 @@ TForm1::TForm1(std::shared_ptr<platform::System> system, ApplicationWindow& appl
         createControl("BUTTON", std::string(texts::button1).c_str(), BS_PUSHBUTTON | WS_TABSTOP, 0, hwnd(), button1Id);
     Edit1 = createControl("EDIT", "", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, hwnd(), edit1Id);
     layOut();
+    // Let through even when the tool runs elevated and Explorer does not.
+    if (taskbarCreatedMessage() != 0)
+        ::ChangeWindowMessageFilterEx(hwnd(), taskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
 
     // Each result is posted to this window's thread; one the window can no longer take is freed.
-    m_display = std::make_unique<monitor::StatusDisplay>(*this, m_caption, application.title());
+    m_display = std::make_unique<monitor::StatusDisplay>(*this, m_caption, application.title(), this);
     m_check = std::make_unique<monitor::BackgroundCheck>(m_system, [window = hwnd()](monitor::CheckResult result) {
         auto* posted = new monitor::CheckResult(std::move(result));
         if (!::PostMessageA(window, checkDoneMessage, 0, reinterpret_cast<LPARAM>(posted)))
@@ -158,13 +181,42 @@ void TForm1::setApplicationTitle(const std::string& text)
 void TForm1::showPicture(monitor::Picture picture)
 {
     // The taskbar button's icon shows the status too, for task bars that show icons only; the
-    // title bar's icon follows it.
-    const int icon = picture == monitor::Picture::Arrival    ? KV_ICON_ARRIVAL
-                     : picture == monitor::Picture::NoFolder ? KV_ICON_NO_FOLDER
-                     : picture == monitor::Picture::NoAnswer ? KV_ICON_NO_ANSWER
-                                                             : KV_ICON_WATCHING;
+    // title bar's icon follows it, and the taskbar's overlay with the text shown.
+    const int icon = iconOf(picture);
     m_application.setIcon(icon);
     setIcon(icon);
+    m_application.overlay().show(icon, m_caption);
+}
+
+void TForm1::showTrayIcon(monitor::Picture picture, const std::string& tooltip)
+{
+    m_tray.show(iconOf(picture), tooltip);
+}
+
+void TForm1::hideTrayIcon()
+{
+    m_tray.hide();
+}
+
+void TForm1::showNotice(const monitor::Notice& notice)
+{
+    // The balloon of the icon; Windows replaces the one shown rather than stacking another.
+    m_tray.showBalloon(KV_ICON_ARRIVAL, notice.title, notice.text);
+}
+
+void TForm1::withdrawNotice()
+{
+    m_tray.withdrawBalloon();
+}
+
+void TForm1::playSound(const std::string& file)
+{
+    m_sound.play(file);
+}
+
+bool TForm1::windowActive() const
+{
+    return ::GetForegroundWindow() == hwnd();
 }
 
 void TForm1::askForAttention()
@@ -248,6 +300,10 @@ void TForm1::checkDone(const monitor::CheckResult& result)
     // read nothing.
     if (!result.noAnswer && result.generation != m_generation)
         return;
+    if (!result.noAnswer && !result.failure) {
+        m_folder = result.folder;
+        m_switches = result.channels;
+    }
     runGuarded([&] { m_display->show(result); });
 }
 
@@ -314,6 +370,67 @@ void TForm1::showRestored()
     ::SetForegroundWindow(hwnd());
 }
 
+void TForm1::trayEvent(UINT event, WPARAM anchor)
+{
+    switch (event) {
+    case NIN_SELECT:
+    case NIN_KEYSELECT:
+    case WM_LBUTTONUP:
+    case NIN_BALLOONUSERCLICK:
+        bringForward();
+        break;
+    case WM_CONTEXTMENU:
+        // Version 4 gives the point the menu belongs at in wParam.
+        showMenu({GET_X_LPARAM(anchor), GET_Y_LPARAM(anchor)});
+        break;
+    default:
+        break;
+    }
+}
+
+void TForm1::bringForward()
+{
+    // Minimised, the application is restored as from its taskbar button, and the window follows.
+    if (::IsIconic(m_application.hwnd()))
+        ::SendMessageA(m_application.hwnd(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    else if (!::IsWindowVisible(hwnd()))
+        restoreFromApplication();
+    else
+        ::SetForegroundWindow(hwnd());
+}
+
+void TForm1::showMenu(POINT at)
+{
+    // One command at a time: while the change command waits, the menu does not open.
+    if (m_commandRunning)
+        return;
+    m_commandRunning = true;
+    runGuarded([&] { carryOut(trackChannelMenu(hwnd(), at, m_switches)); });
+    m_commandRunning = false;
+}
+
+void TForm1::carryOut(MenuChoice choice)
+{
+    switch (choice) {
+    case MenuChoice::OpenFolder:
+        // A folder that is not there is what the window already says.
+        if (!m_folder.empty())
+            openFolder(m_folder);
+        break;
+    case MenuChoice::Popup:
+        m_switches.popup = setup::toggleSwitch(*m_system, settings::Switch::Popup);
+        break;
+    case MenuChoice::Sound:
+        m_switches.sound = setup::toggleSwitch(*m_system, settings::Switch::Sound);
+        break;
+    case MenuChoice::Exit:
+        ::PostMessageA(hwnd(), WM_CLOSE, 0, 0);
+        break;
+    case MenuChoice::None:
+        break;
+    }
+}
+
 bool TForm1::preTranslate(const MSG& message)
 {
     if (message.message != WM_KEYDOWN || (message.hwnd != hwnd() && !::IsChild(hwnd(), message.hwnd)))
@@ -329,7 +446,31 @@ bool TForm1::preTranslate(const MSG& message)
 
 LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == taskbarCreatedMessage() && message != 0) {
+        m_tray.taskbarCreated();
+        return 0;
+    }
     switch (message) {
+    case trayMessage:
+        trayEvent(LOWORD(lParam), wParam);
+        return 0;
+    case WM_CONTEXTMENU: {
+        // In the client area, or from the keyboard (-1, -1): the menu at the window's corner.
+        POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        if (at.x == -1 && at.y == -1) {
+            at = {0, 0};
+            ::ClientToScreen(hwnd(), &at);
+        } else {
+            POINT client = at;
+            RECT area{};
+            ::ScreenToClient(hwnd(), &client);
+            ::GetClientRect(hwnd(), &area);
+            if (!::PtInRect(&area, client))
+                break;
+        }
+        showMenu(at);
+        return 0;
+    }
     case checkDoneMessage: {
         const std::unique_ptr<monitor::CheckResult> result(reinterpret_cast<monitor::CheckResult*>(lParam));
         checkDone(*result);
@@ -382,6 +523,7 @@ LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_DESTROY:
         ::KillTimer(hwnd(), timer1Id);
+        m_tray.remove();
         ::PostQuitMessage(0);
         return 0;
     default:

@@ -1,11 +1,15 @@
 #pragma once
 
 #include "monitor/BackgroundCheck.h"
+#include "monitor/Channels.h"
 #include "monitor/StatusDisplay.h"
 #include "monitor/StatusView.h"
 #include "platform/System.h"
 #include "setup/SetupView.h"
+#include "winapp/ChannelMenu.h"
 #include "winapp/GdiObjects.h"
+#include "winapp/Sound.h"
+#include "winapp/TrayIcon.h"
 #include "winapp/WindowBase.h"
 
 #include <functional>
@@ -22,7 +26,9 @@ class ApplicationWindow;
 // boundary that shows an escaping failure in the failure box and lets the tool run on. The check
 // runs on threads of its own; the commands' disk calls still run on this thread (waiting for
 // them in the window's own loop made boxes fail to open under Wine when threads start slowly).
-class TForm1 : public WindowBase, public monitor::StatusView, public setup::SetupView
+// It carries out the louder channels (the notification-area icon with its balloon and menu, the
+// sound) and has the same menu as its own context menu.
+class TForm1 : public WindowBase, public monitor::StatusView, public monitor::ChannelView, public setup::SetupView
 {
 public:
     TForm1(std::shared_ptr<platform::System> system, ApplicationWindow& application);
@@ -35,6 +41,16 @@ public:
     void setFolderLabel(const std::string& text) override;
     int showMessageBox(const std::string& text, setup::MessageKind kind, unsigned buttonSet) override;
     void folderStored() override;
+
+    void showTrayIcon(monitor::Picture picture, const std::string& tooltip) override;
+    void hideTrayIcon() override;
+    void showNotice(const monitor::Notice& notice) override;
+    void withdrawNotice() override;
+    void playSound(const std::string& file) override;
+    [[nodiscard]] bool windowActive() const override;
+    // The channels' calls to the system; tests record them here.
+    TrayIcon& trayIcon() { return m_tray; }
+    Sound& sound() { return m_sound; }
 
     void FormShow();
     void Button1Click();
@@ -69,6 +85,10 @@ private:
     void showRestored();
     void layOut();
     void sizeLabel(HWND label, HFONT font);
+    void trayEvent(UINT event, WPARAM anchor);
+    void bringForward();
+    void showMenu(POINT at);
+    void carryOut(MenuChoice choice);
 
     std::shared_ptr<platform::System> m_system;
     ApplicationWindow& m_application;
@@ -80,6 +100,11 @@ private:
     std::unique_ptr<monitor::BackgroundCheck> m_check;
     std::unique_ptr<monitor::StatusDisplay> m_display;
     HWND m_lastFocus = nullptr;
+    TrayIcon m_tray;
+    Sound m_sound;
+    // As the last check read them, for the menu.
+    std::string m_folder;
+    settings::ChannelSettings m_switches;
 
     Font m_windowFont;
     Font m_label1Font;

@@ -2,6 +2,7 @@
 #include "platform/System.h"
 #include "winapp/ApplicationWindow.h"
 #include "winapp/Resources.h"
+#include "winapp/TaskbarOverlay.h"
 #include "winapp/Unit1.h"
 
 #include <windows.h>
@@ -11,6 +12,9 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*showCommand*/)
 {
     try {
+        // Before any window, and ended after them: the taskbar's overlay and opening the folder
+        // use the shell's COM objects.
+        const winapp::ComApartment apartment;
         // Shared with the checks and calls still under way when the tool ends: one that hangs on
         // a folder that stopped answering ends with the process, never on a freed system.
         const std::shared_ptr<platform::System> system = platform::createSystem({});

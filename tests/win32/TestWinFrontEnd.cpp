@@ -8,13 +8,18 @@
 #include "winapp/ApplicationWindow.h"
 #include "winapp/FailureBox.h"
 #include "winapp/Resources.h"
+#include "winapp/TrayIcon.h"
 #include "winapp/Unit1.h"
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -31,10 +36,9 @@ HANDLE sharedIcon(int id)
                         ::GetSystemMetrics(SM_CYICON), LR_SHARED);
 }
 
-} // namespace
-
-TEST_CASE("an arrival flashes the taskbar button once until the window is activated, not while it is in the "
-          "foreground, and the icon follows the status")
+// A fresh folder made the current one, with "in" to watch and a settings file naming it, followed
+// by `moreSettings`.
+std::string enterWorkFolder(std::string_view moreSettings)
 {
     char temp[MAX_PATH] = {};
     ::GetTempPathA(MAX_PATH, temp);
@@ -43,7 +47,42 @@ TEST_CASE("an arrival flashes the taskbar button once until the window is activa
     REQUIRE(::CreateDirectoryA(work.c_str(), nullptr));
     REQUIRE(::SetCurrentDirectoryA(work.c_str()));
     REQUIRE(::CreateDirectoryA("in", nullptr));
-    std::ofstream("Kelvoran.ini", std::ios::binary) << "[KansiDir]\r\nfullpath=" << work << "\\in\r\n";
+    std::ofstream("Kelvoran.ini", std::ios::binary) << "[KansiDir]\r\nfullpath=" << work << "\\in\r\n" << moreSettings;
+    return work;
+}
+
+void leaveWorkFolder(const std::string& work)
+{
+    ::DeleteFileA("Kelvoran.ini");
+    ::RemoveDirectoryA("in");
+    ::SetCurrentDirectoryA((work + "\\..").c_str());
+    ::RemoveDirectoryA(work.c_str());
+}
+
+// Results come back as messages to the window: takes them until the taskbar text reads `text`,
+// then those still on their way.
+bool showsStatus(winapp::TForm1& form, winapp::ApplicationWindow& application, std::string_view text)
+{
+    MSG message{};
+    bool shown = false;
+    for (int waited = 0; waited < 5000 && !shown; waited += 10) {
+        while (::PeekMessageA(&message, form.hwnd(), WM_APP + 1, WM_APP + 1, PM_REMOVE))
+            ::DispatchMessageA(&message);
+        shown = windowText(application.hwnd()) == text;
+        ::Sleep(10);
+    }
+    ::Sleep(100);
+    while (::PeekMessageA(&message, form.hwnd(), WM_APP + 1, WM_APP + 1, PM_REMOVE))
+        ::DispatchMessageA(&message);
+    return shown && windowText(form.hwnd()) == text;
+}
+
+} // namespace
+
+TEST_CASE("an arrival flashes the taskbar button once until the window is activated, not while it is in the "
+          "foreground, and the icon follows the status")
+{
+    const std::string work = enterWorkFolder("");
 
     const std::shared_ptr<platform::System> system = platform::createSystem({});
     winapp::ApplicationWindow application("kelvoran", nullptr);
@@ -58,22 +97,7 @@ TEST_CASE("an arrival flashes the taskbar button once until the window is activa
         CHECK(taskbarWindow == application.hwnd());
         ++stops;
     };
-    // Results come back as messages to the window: take them until the taskbar text reads
-    // `text`, then those still on their way.
-    const auto shows = [&](std::string_view text) {
-        MSG message{};
-        bool shown = false;
-        for (int waited = 0; waited < 5000 && !shown; waited += 10) {
-            while (::PeekMessageA(&message, form.hwnd(), WM_APP + 1, WM_APP + 1, PM_REMOVE))
-                ::DispatchMessageA(&message);
-            shown = windowText(application.hwnd()) == text;
-            ::Sleep(10);
-        }
-        ::Sleep(100);
-        while (::PeekMessageA(&message, form.hwnd(), WM_APP + 1, WM_APP + 1, PM_REMOVE))
-            ::DispatchMessageA(&message);
-        return shown && windowText(form.hwnd()) == text;
-    };
+    const auto shows = [&](std::string_view text) { return showsStatus(form, application, text); };
     // The taskbar button's icon, and the title bar's when it is the same.
     const auto icon = [&] {
         const auto of = [](HWND window) {
@@ -132,9 +156,138 @@ TEST_CASE("an arrival flashes the taskbar button once until the window is activa
     CHECK(icon() == sharedIcon(KV_ICON_NO_FOLDER));
     CHECK(flashes == 2);
 
-    ::DeleteFileA("Kelvoran.ini");
-    ::SetCurrentDirectoryA(temp);
-    ::RemoveDirectoryA(work.c_str());
+    leaveWorkFolder(work);
+}
+
+// One Shell_NotifyIconA call as the shell would have taken it.
+struct NotifyCall
+{
+    DWORD message;
+    NOTIFYICONDATAA data;
+};
+
+TEST_CASE("the channels: the notification-area icon follows the status, an arrival elsewhere raises a balloon "
+          "with its sound, emptying withdraws it, a new taskbar gets the icon again, the overlay waits for the "
+          "button and follows the picture")
+{
+    const std::string work = enterWorkFolder("[Tsuuchi]\r\nsound=1\r\n");
+    const std::string folder = work + "\\in";
+    const std::shared_ptr<platform::System> system = platform::createSystem({});
+    winapp::ApplicationWindow application("kelvoran", nullptr);
+    winapp::TForm1 form(system, application);
+    std::vector<NotifyCall> calls;
+    form.trayIcon().notify = [&](DWORD message, NOTIFYICONDATAA* data) {
+        calls.push_back({message, *data});
+        return TRUE;
+    };
+    std::vector<std::pair<std::string, DWORD>> sounds;
+    form.sound().playSound = [&](const char* sound, HMODULE, DWORD flags) {
+        sounds.emplace_back(sound, flags);
+        return TRUE;
+    };
+    std::vector<std::pair<int, std::string>> overlays;
+    application.overlay().setOverlay = [&](HWND button, int icon, const std::string& description) {
+        CHECK(button == application.hwnd());
+        overlays.emplace_back(icon, description);
+    };
+    const auto balloons = [&] {
+        std::vector<NotifyCall> found;
+        for (const NotifyCall& call : calls)
+            if (call.message == NIM_MODIFY && (call.data.uFlags & NIF_INFO) != 0)
+                found.push_back(call);
+        return found;
+    };
+
+    // The first status adds the icon with the watching tooltip and asks for version 4. The
+    // overlay waits for the taskbar's word that the button exists, then takes the status shown.
+    form.Timer1Timer();
+    REQUIRE(showsStatus(form, application, texts::statusWatching));
+    REQUIRE(calls.size() == 2);
+    CHECK(calls[0].message == NIM_ADD);
+    CHECK(calls[0].data.cbSize == sizeof(NOTIFYICONDATAA));
+    CHECK(calls[0].data.hWnd == form.hwnd());
+    CHECK((calls[0].data.uFlags & (NIF_MESSAGE | NIF_ICON | NIF_TIP)) == (NIF_MESSAGE | NIF_ICON | NIF_TIP));
+    CHECK(calls[0].data.hIcon != nullptr);
+    CHECK(std::string(calls[0].data.szTip) == std::string(texts::statusWatching) + "\n" + folder);
+    CHECK(calls[1].message == NIM_SETVERSION);
+    CHECK(calls[1].data.uVersion == NOTIFYICON_VERSION_4);
+    CHECK(overlays.empty());
+    ::SendMessageA(application.hwnd(), ::RegisterWindowMessageA("TaskbarButtonCreated"), 0, 0);
+    CHECK(overlays == std::vector{std::pair{KV_ICON_WATCHING, std::string(texts::statusWatching)}});
+
+    // The windows are not shown: the user is looking elsewhere.
+    std::ofstream("in\\data.csv") << "1";
+    REQUIRE(showsStatus(form, application, texts::statusArrival));
+    REQUIRE(balloons().size() == 1);
+    const NOTIFYICONDATAA balloon = balloons()[0].data;
+    CHECK(balloon.dwInfoFlags == (NIIF_INFO | NIIF_RESPECT_QUIET_TIME));
+    CHECK(std::string(balloon.szInfoTitle) == texts::statusArrival);
+    CHECK(std::string(balloon.szInfo).rfind(folder + "\n1" + std::string(texts::entriesAfter), 0) == 0);
+    CHECK(std::string(calls.back().data.szTip).rfind(std::string(texts::statusArrival) + " 1", 0) == 0);
+    CHECK(sounds == std::vector{std::pair{std::string("SystemNotification"),
+                                          static_cast<DWORD>(SND_ALIAS | SND_ASYNC | SND_NODEFAULT)}});
+    CHECK(overlays.back() == std::pair{KV_ICON_ARRIVAL, std::string(texts::statusArrival)});
+
+    // Emptied: an empty balloon text withdraws it.
+    REQUIRE(::DeleteFileA("in\\data.csv"));
+    REQUIRE(showsStatus(form, application, texts::statusWatching));
+    REQUIRE(balloons().size() == 2);
+    CHECK(std::string(balloons()[1].data.szInfo).empty());
+    CHECK(overlays.back() == std::pair{KV_ICON_WATCHING, std::string(texts::statusWatching)});
+    CHECK(sounds.size() == 1);
+
+    // Explorer restarted: the icon is added again, as it was.
+    calls.clear();
+    ::SendMessageA(form.hwnd(), ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    REQUIRE(calls.size() == 2);
+    CHECK(calls[0].message == NIM_ADD);
+    CHECK(std::string(calls[0].data.szTip) == std::string(texts::statusWatching) + "\n" + folder);
+    CHECK(calls[1].message == NIM_SETVERSION);
+
+    // Closing the window takes the icon away.
+    calls.clear();
+    ::SendMessageA(form.hwnd(), WM_CLOSE, 0, 0);
+    REQUIRE(calls.size() == 1);
+    CHECK(calls[0].message == NIM_DELETE);
+    MSG quit{};
+    ::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    leaveWorkFolder(work);
+}
+
+TEST_CASE("the icon's texts are cut at a character boundary, and the shell takes the icon")
+{
+    // 2-byte characters to an odd field length: a byte count alone would keep half of one.
+    std::string tooltip;
+    std::string title;
+    std::string text;
+    for (int i = 0; i < 70; ++i)
+        tooltip += "着";
+    for (int i = 0; i < 40; ++i)
+        title += "着";
+    for (int i = 0; i < 200; ++i)
+        text += "着";
+    winapp::ApplicationWindow application("kelvoran", nullptr);
+    winapp::TrayIcon tray(application, WM_APP + 3, platform::createSystem({})->codePage());
+    std::vector<NotifyCall> calls;
+    // The real call, under Wine's notification area.
+    tray.notify = [&](DWORD message, NOTIFYICONDATAA* data) {
+        calls.push_back({message, *data});
+        const BOOL done = ::Shell_NotifyIconA(message, data);
+        CHECK(done);
+        return done;
+    };
+    tray.show(KV_ICON_WATCHING, tooltip);
+    tray.showBalloon(KV_ICON_ARRIVAL, title, text);
+    tray.hide();
+    tray.withdrawBalloon();
+    REQUIRE(calls.size() == 5);
+    CHECK(calls[0].message == NIM_ADD);
+    CHECK(std::string(calls[0].data.szTip) == tooltip.substr(0, 126));
+    CHECK(std::string(calls[2].data.szInfoTitle) == title.substr(0, 62));
+    CHECK(std::string(calls[2].data.szInfo) == text.substr(0, 254));
+    // The icon stays while its balloon is shown, and goes with it.
+    CHECK(calls[3].message == NIM_MODIFY);
+    CHECK(calls[4].message == NIM_DELETE);
 }
 
 TEST_CASE("the failure box finds its owner enabled, so that MessageBoxA enables it again in time")

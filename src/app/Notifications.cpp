@@ -1,0 +1,139 @@
+#include "app/Notifications.h"
+
+#include "app/TextCodec.h"
+#include "common/Texts.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QVariantMap>
+
+namespace app {
+
+namespace {
+
+const QString service = QStringLiteral("org.freedesktop.Notifications");
+const QString path = QStringLiteral("/org/freedesktop/Notifications");
+const QString interface = QStringLiteral("org.freedesktop.Notifications");
+
+QDBusMessage call(const QString& method)
+{
+    return QDBusMessage::createMethodCall(service, path, interface, method);
+}
+
+// Sends `message` without waiting; `done` gets the reply on the window's thread.
+template <typename... Reply, typename Done> void sendLater(const QDBusMessage& message, QObject* owner, Done&& done)
+{
+    auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(message), owner);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, owner,
+                     [done = std::forward<Done>(done)](QDBusPendingCallWatcher* finished) {
+                         done(QDBusPendingReply<Reply...>(*finished));
+                         finished->deleteLater();
+                     });
+}
+
+} // namespace
+
+Notifications::Notifications(QObject* parent) : QObject(parent)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    m_connected = bus.isConnected();
+    if (!m_connected)
+        return;
+    bus.connect(service, path, interface, QStringLiteral("ActionInvoked"), this, SLOT(actionInvoked(uint, QString)));
+    bus.connect(service, path, interface, QStringLiteral("NotificationClosed"), this,
+                SLOT(notificationClosed(uint, uint)));
+    // Asked once: servers do not change what they can do while they run.
+    sendLater<QStringList>(call(QStringLiteral("GetCapabilities")), this,
+                           [this](const QDBusPendingReply<QStringList>& reply) {
+                               if (reply.isError())
+                                   return;
+                               m_actions = reply.value().contains(QStringLiteral("actions"));
+                               m_markup = reply.value().contains(QStringLiteral("body-markup"));
+                           });
+}
+
+void Notifications::show(const QString& title, const QString& body, const QString& folder, bool fresh)
+{
+    m_folder = folder;
+    if (m_waiting)
+        m_next = Notice{title, body, fresh};
+    else
+        notify({title, body, fresh});
+}
+
+void Notifications::withdraw()
+{
+    if (m_waiting)
+        m_next = Withdrawal();
+    else
+        close();
+}
+
+void Notifications::notify(const Notice& notice)
+{
+    if (!m_connected)
+        return;
+    // A fresh one while the last is still on screen replaces it: never two of them at once.
+    const uint replaces = notice.fresh && !m_onScreen ? 0 : m_id;
+    QStringList actions;
+    if (m_actions)
+        actions << QStringLiteral("default") << toQString(texts::noticeShowWindow) << QStringLiteral("open")
+                << toQString(texts::menuOpenFolder);
+    const QVariantMap hints{{QStringLiteral("category"), QStringLiteral("transfer.complete")},
+                            {QStringLiteral("desktop-entry"), QStringLiteral("org.kelvoran.Kelvoran")}};
+    QDBusMessage message = call(QStringLiteral("Notify"));
+    // A server that reads markup would take a folder's "&" or "<" for it.
+    message << toQString(texts::windowCaption) << replaces << QStringLiteral("kelvoran") << notice.title
+            << (m_markup ? notice.body.toHtmlEscaped() : notice.body) << actions << hints << -1;
+    m_waiting = true;
+    sendLater<uint>(message, this, [this](const QDBusPendingReply<uint>& reply) {
+        answered(reply.isError() ? std::nullopt : std::optional<uint>(reply.value()));
+    });
+}
+
+void Notifications::close()
+{
+    if (!m_connected || !m_onScreen)
+        return;
+    m_onScreen = false;
+    QDBusMessage message = call(QStringLiteral("CloseNotification"));
+    message << m_id;
+    sendLater<>(message, this, [](const QDBusPendingReply<>&) {});
+}
+
+void Notifications::answered(std::optional<uint> id)
+{
+    m_waiting = false;
+    if (id) {
+        m_id = *id;
+        m_onScreen = true;
+    }
+    if (!m_next)
+        return;
+    const auto next = std::move(*m_next);
+    m_next.reset();
+    if (const auto* notice = std::get_if<Notice>(&next))
+        notify(*notice);
+    else
+        close();
+}
+
+void Notifications::actionInvoked(uint id, const QString& action)
+{
+    if (id != m_id)
+        return;
+    if (action == u"default")
+        emit windowWanted();
+    else if (action == u"open")
+        emit folderWanted(m_folder);
+}
+
+void Notifications::notificationClosed(uint id, uint /*reason*/)
+{
+    if (id == m_id)
+        m_onScreen = false;
+}
+
+} // namespace app

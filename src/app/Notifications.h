@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <variant>
+
+namespace app {
+
+// The arrival notification, through the desktop's notification server (org.freedesktop.
+// Notifications on the session bus). Every call is asynchronous, so a slow server never holds
+// the window; with no server, or no bus, nothing shows and nothing complains. Whether a
+// notification may show now (do not disturb) is the server's business.
+class Notifications : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Notifications(QObject* parent = nullptr);
+
+    // A fresh notification is raised anew, unless the last one is still on screen; any other
+    // replaces the last one in place, shown again if it was closed.
+    void show(const QString& title, const QString& body, const QString& folder, bool fresh);
+    void withdraw();
+
+signals:
+    // The user clicked the notification, or its button that opens the folder.
+    void windowWanted();
+    void folderWanted(const QString& folder);
+
+private slots:
+    void actionInvoked(uint id, const QString& action);
+    void notificationClosed(uint id, uint reason);
+
+private:
+    struct Notice
+    {
+        QString title;
+        QString body;
+        bool fresh = false;
+    };
+    struct Withdrawal
+    {};
+
+    void notify(const Notice& notice);
+    void close();
+    void answered(std::optional<uint> id);
+
+    bool m_connected = false;
+    bool m_actions = false;
+    bool m_markup = false;
+    uint m_id = 0; // the last notification the server numbered
+    bool m_onScreen = false;
+    QString m_folder;
+    // A request made while the server had not yet numbered the last one: sent when it has.
+    bool m_waiting = false;
+    std::optional<std::variant<Notice, Withdrawal>> m_next;
+};
+
+} // namespace app

@@ -1,0 +1,73 @@
+#include "app/TrayIcon.h"
+
+#include "app/TextCodec.h"
+#include "common/Texts.h"
+
+#include <QIcon>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QWidget>
+
+namespace app {
+
+TrayIcon::TrayIcon(QWidget& window)
+    : QObject(&window), m_icon(new QSystemTrayIcon(this)), m_menu(new QMenu(&window)),
+      m_openFolder(m_menu->addAction(toQString(texts::menuOpenFolder))),
+      m_popup(switchAction(toQString(texts::menuPopup), settings::Switch::Popup)),
+      m_sound(switchAction(toQString(texts::menuSound), settings::Switch::Sound))
+{
+    m_menu->setObjectName(QStringLiteral("ChannelMenu"));
+    m_openFolder->setEnabled(false);
+    connect(m_openFolder, &QAction::triggered, this, [this] { emit folderWanted(m_folder); });
+    m_menu->addSeparator();
+    connect(m_menu->addAction(toQString(texts::menuExit)), &QAction::triggered, this, &TrayIcon::exitWanted);
+
+    m_icon->setContextMenu(m_menu);
+    connect(m_icon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            emit windowWanted();
+    });
+}
+
+QAction* TrayIcon::switchAction(const QString& text, settings::Switch which)
+{
+    QAction* action = m_menu->addAction(text);
+    action->setCheckable(true);
+    connect(action, &QAction::triggered, this, [this, action, which] {
+        // Qt has turned the check over already; it shows what is stored, so it waits for the store.
+        action->setChecked(!action->isChecked());
+        emit switchWanted(which);
+    });
+    return action;
+}
+
+void TrayIcon::show(const QIcon& icon, const QString& tooltip)
+{
+    // Where no tray exists, Qt keeps the icon and docks it when a tray appears.
+    m_icon->setIcon(icon);
+    m_icon->setToolTip(tooltip);
+    m_icon->show();
+}
+
+void TrayIcon::hide()
+{
+    m_icon->hide();
+}
+
+void TrayIcon::showSettings(const settings::ChannelSettings& switches, const QString& folder)
+{
+    m_popup->setChecked(switches.popup);
+    m_sound->setChecked(switches.sound);
+    m_folder = folder;
+    m_openFolder->setEnabled(!folder.isEmpty());
+}
+
+void TrayIcon::showSwitch(settings::Switch which, bool on)
+{
+    if (which == settings::Switch::Popup)
+        m_popup->setChecked(on);
+    else if (which == settings::Switch::Sound)
+        m_sound->setChecked(on);
+}
+
+} // namespace app

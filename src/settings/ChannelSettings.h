@@ -1,0 +1,40 @@
+#pragma once
+
+#include "common/CodePage.h"
+#include "platform/System.h"
+
+#include <string>
+#include <string_view>
+
+namespace settings {
+
+// The switches of the louder channels (the notification-area icon, the arrival notification and
+// its sound), in their own section of the settings file. A missing or unreadable key means its
+// default, so a file written by an older copy behaves as before.
+struct ChannelSettings
+{
+    bool tray = true;
+    bool popup = true;
+    bool sound = false;
+    std::string soundFile; // empty: the system's notification sound
+    friend bool operator==(const ChannelSettings&, const ChannelSettings&) = default;
+};
+
+// The switches as `content` (a settings file's text) sets them. A switch reads "1", "on", "yes"
+// or "true" as on and "0", "off", "no" or "false" as off, without regard to case.
+[[nodiscard]] ChannelSettings parseChannelSettings(std::string_view content, const ansi::CodePage& codePage);
+
+// The switches the user can turn from the menus.
+enum class Switch
+{
+    Tray,
+    Popup,
+    Sound,
+};
+
+// Turns `which` on or off in the settings file at `path`, through the update that keeps every
+// other byte (a new file holding only this section when there is none). Throws as storing the
+// folder does, with the same messages.
+void storeSwitch(platform::System& system, const std::string& path, Switch which, bool on);
+
+} // namespace settings

@@ -1,0 +1,151 @@
+#include "winapp/TrayIcon.h"
+
+#include "common/ByteText.h"
+
+#include <cstring>
+
+// Windows 7 and later; the MinGW headers give it only for NTDDI_VERSION >= NTDDI_WIN7. The value
+// is the documented one.
+#ifndef NIIF_RESPECT_QUIET_TIME
+#define NIIF_RESPECT_QUIET_TIME 0x00000080
+#endif
+
+namespace winapp {
+
+namespace {
+
+// The tool has one icon.
+constexpr UINT iconId = 1;
+
+// Copies `text` into a field of `size` bytes, cut at a character boundary, with its terminator.
+template <std::size_t size> void copyField(char (&field)[size], const std::string& text, const ansi::CodePage& codePage)
+{
+    const std::string_view cut = ansi::prefixWithin(text, size - 1, codePage);
+    std::memcpy(field, cut.data(), cut.size());
+    field[cut.size()] = '\0';
+}
+
+} // namespace
+
+TrayIcon::TrayIcon(const WindowBase& window, UINT callbackMessage, const ansi::CodePage& codePage)
+    : m_window(window), m_callbackMessage(callbackMessage), m_codePage(codePage)
+{}
+
+TrayIcon::~TrayIcon()
+{
+    remove();
+}
+
+NOTIFYICONDATAA TrayIcon::data(UINT flags) const
+{
+    NOTIFYICONDATAA data{};
+    data.cbSize = sizeof data;
+    data.hWnd = m_window.hwnd();
+    data.uID = iconId;
+    data.uFlags = flags;
+    data.uCallbackMessage = m_callbackMessage;
+    data.hIcon = m_icon.get();
+    copyField(data.szTip, m_tooltip, m_codePage);
+    return data;
+}
+
+void TrayIcon::setIcon(int resourceId)
+{
+    if (resourceId == m_resourceId)
+        return;
+    m_icon = loadSmallIcon(resourceId);
+    m_resourceId = resourceId;
+}
+
+void TrayIcon::add()
+{
+    // NIF_SHOWTIP: with version 4 the standard tooltip is shown only when asked for.
+    NOTIFYICONDATAA added = data(NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP);
+    // Fails while there is no taskbar yet (at logon): "TaskbarCreated" brings the next try.
+    if (!notify(NIM_ADD, &added))
+        return;
+    m_added = true;
+    // Events as version 4 gives them: the event in LOWORD(lParam), the anchor point in wParam.
+    // Without it the older form comes, whose lParam is the mouse message itself.
+    NOTIFYICONDATAA version = data(0);
+    version.uVersion = NOTIFYICON_VERSION_4;
+    notify(NIM_SETVERSION, &version);
+}
+
+void TrayIcon::modify(UINT flags)
+{
+    NOTIFYICONDATAA modified = data(flags);
+    notify(NIM_MODIFY, &modified);
+}
+
+void TrayIcon::show(int resourceId, const std::string& tooltip)
+{
+    setIcon(resourceId);
+    m_tooltip = tooltip;
+    m_wanted = true;
+    if (m_added)
+        modify(NIF_ICON | NIF_TIP | NIF_SHOWTIP);
+    else
+        add();
+}
+
+void TrayIcon::hide()
+{
+    m_wanted = false;
+    removeUnlessNeeded();
+}
+
+void TrayIcon::showBalloon(int resourceId, const std::string& title, const std::string& text)
+{
+    if (!m_wanted)
+        setIcon(resourceId);
+    if (!m_added)
+        add();
+    if (!m_added)
+        return;
+    NOTIFYICONDATAA balloon = data(NIF_INFO);
+    copyField(balloon.szInfoTitle, title, m_codePage);
+    copyField(balloon.szInfo, text, m_codePage);
+    // Not shown during the user's quiet time (the first hour after a new user's first logon).
+    balloon.dwInfoFlags = NIIF_INFO | NIIF_RESPECT_QUIET_TIME;
+    m_balloon = notify(NIM_MODIFY, &balloon) != FALSE;
+    removeUnlessNeeded();
+}
+
+void TrayIcon::withdrawBalloon()
+{
+    if (!m_balloon)
+        return;
+    m_balloon = false;
+    // An empty szInfo with NIF_INFO removes the balloon.
+    if (m_added)
+        modify(NIF_INFO);
+    removeUnlessNeeded();
+}
+
+void TrayIcon::taskbarCreated()
+{
+    // The new taskbar holds none of the icons the old one had.
+    m_added = false;
+    m_balloon = false;
+    if (m_wanted)
+        add();
+}
+
+void TrayIcon::remove()
+{
+    m_wanted = false;
+    m_balloon = false;
+    removeUnlessNeeded();
+}
+
+void TrayIcon::removeUnlessNeeded()
+{
+    if (!m_added || m_wanted || m_balloon || m_window.hwnd() == nullptr)
+        return;
+    NOTIFYICONDATAA removed = data(0);
+    notify(NIM_DELETE, &removed);
+    m_added = false;
+}
+
+} // namespace winapp

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "common/CodePage.h"
+#include "winapp/GdiObjects.h"
+#include "winapp/WindowBase.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <functional>
+#include <string>
+
+namespace winapp {
+
+// The tool's icon in the notification area, with its tooltip and its balloon (a toast on
+// Windows 10 and 11), through Shell_NotifyIconA with NOTIFYICON_VERSION_4. Its events come to
+// `window` as `callbackMessage`, the event in LOWORD(lParam). Texts are cut to the structure's
+// fields at a character boundary. The balloon belongs to the icon: while one is shown the icon
+// is there even when the tray switch is off.
+class TrayIcon
+{
+public:
+    TrayIcon(const WindowBase& window, UINT callbackMessage, const ansi::CodePage& codePage);
+    ~TrayIcon();
+    TrayIcon(const TrayIcon&) = delete;
+    TrayIcon& operator=(const TrayIcon&) = delete;
+
+    // The icon with the status icon `resourceId` and `tooltip`; hidden.
+    void show(int resourceId, const std::string& tooltip);
+    void hide();
+    // The balloon with `title` and `text`, replacing the one shown; withdrawn. `resourceId` is
+    // the icon's picture while the icon is there for the balloon alone.
+    void showBalloon(int resourceId, const std::string& title, const std::string& text);
+    void withdrawBalloon();
+    // The taskbar was made again (Explorer restarted): the icon shown before is added again.
+    void taskbarCreated();
+    // The window goes: the icon goes with it.
+    void remove();
+
+    // The call that reaches the shell; tests record it here.
+    std::function<BOOL(DWORD, NOTIFYICONDATAA*)> notify = &::Shell_NotifyIconA;
+
+private:
+    [[nodiscard]] NOTIFYICONDATAA data(UINT flags) const;
+    void setIcon(int resourceId);
+    void add();
+    void modify(UINT flags);
+    void removeUnlessNeeded();
+
+    const WindowBase& m_window;
+    UINT m_callbackMessage;
+    const ansi::CodePage& m_codePage;
+    Icon m_icon;
+    int m_resourceId = 0;
+    std::string m_tooltip;
+    bool m_wanted = false;  // the tray switch asks for the icon
+    bool m_balloon = false; // a balloon is shown
+    bool m_added = false;   // the shell holds the icon
+};
+
+} // namespace winapp

@@ -1,0 +1,111 @@
+#include "monitor/Channels.h"
+#include "settings/ChannelSettings.h"
+#include "setup/ChannelSwitch.h"
+#include "support/MemorySystem.h"
+
+#include <QTest>
+
+using monitor::Picture;
+using monitor::Status;
+
+namespace {
+
+// Records what the channels were asked to do, one line a call.
+class RecordingChannels : public monitor::ChannelView
+{
+public:
+    void showTrayIcon(Picture /*picture*/, const std::string& tooltip) override { calls.push_back("tray:" + tooltip); }
+    void hideTrayIcon() override { calls.emplace_back("hide"); }
+    void showNotice(const monitor::Notice& notice) override
+    {
+        calls.push_back((notice.fresh ? "raise:" : "update:") + notice.text);
+    }
+    void withdrawNotice() override { calls.emplace_back("withdraw"); }
+    void playSound(const std::string& file) override { calls.push_back("sound:" + file); }
+    [[nodiscard]] bool windowActive() const override { return active; }
+
+    std::vector<std::string> calls;
+    bool active = false;
+};
+
+monitor::Shown shown(std::optional<Status> status, std::size_t entries, bool sound = false)
+{
+    monitor::Shown state;
+    state.status = status;
+    state.caption = status == Status::Arrival ? "着信！" : "監視中・・・・";
+    state.folder = "/in";
+    state.entries = entries;
+    state.switches.sound = sound;
+    return state;
+}
+
+} // namespace
+
+class TestChannels : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // One notification per arrival, updated in place while full, withdrawn when empty; a folder
+    // that flaps within a minute shows the last one again instead of raising another; the sound
+    // goes with new ones only; nothing while the user works in the window.
+    void theNotificationNeitherStacksNorSpeaksTwice()
+    {
+        RecordingChannels view;
+        monitor::Channels channels(view);
+        channels.show(shown(Status::Watching, 0, true), false, 0, "14:31");
+        channels.show(shown(Status::Arrival, 1, true), true, 1000, "14:32");
+        channels.show(shown(Status::Arrival, 3, true), false, 2000, "14:32");
+        channels.show(shown(Status::Arrival, 3, true), false, 3000, "14:32");
+        channels.show(shown(Status::Watching, 0, true), false, 4000, "14:32");
+        channels.show(shown(Status::Arrival, 1, true), true, 30000, "14:33");
+        channels.show(shown(Status::Watching, 0, true), false, 31000, "14:33");
+        channels.show(shown(Status::Arrival, 2, true), true, 62000, "14:34");
+        view.active = true;
+        channels.show(shown(Status::Watching, 0, true), false, 130000, "14:35");
+        channels.show(shown(Status::Arrival, 1, true), true, 131000, "14:35");
+        const std::vector<std::string> calls{
+            "tray:監視中・・・・\n/in",
+            "tray:着信！ 1 件 (14:32 から)\n/in",
+            "raise:/in\n1 件 (14:32 から)",
+            "sound:",
+            "tray:着信！ 3 件 (14:32 から)\n/in",
+            "update:/in\n3 件 (14:32 から)",
+            "tray:監視中・・・・\n/in",
+            "withdraw",
+            "tray:着信！ 1 件 (14:33 から)\n/in",
+            "update:/in\n1 件 (14:33 から)",
+            "tray:監視中・・・・\n/in",
+            "withdraw",
+            "tray:着信！ 2 件 (14:34 から)\n/in",
+            "raise:/in\n2 件 (14:34 から)",
+            "sound:",
+            "tray:監視中・・・・\n/in",
+            "withdraw",
+            "tray:着信！ 1 件 (14:35 から)\n/in",
+        };
+        QCOMPARE(view.calls, calls);
+    }
+
+    // The switches: defaults where keys are missing, hand-written values read, and a menu's
+    // toggle writes its one key and keeps every other byte.
+    void switchesReadDefaultsAndToggleOneKey()
+    {
+        const ansi::CodePage& utf8 = ansi::CodePage::utf8();
+        QVERIFY(settings::parseChannelSettings("[KansiDir]\r\nfullpath=/in\r\n", utf8) == settings::ChannelSettings());
+        const settings::ChannelSettings read = settings::parseChannelSettings(
+            "[tsuuchi]\r\nTRAY = off\r\npopup=No\r\nsound=1\r\nsoundfile=/a b.oga\r\n", utf8);
+        QVERIFY(!read.tray && !read.popup && read.sound && read.soundFile == "/a b.oga");
+
+        MemorySystem system(ansi::PathStyle::posix(), utf8, "/work");
+        const std::string file = "; mine\r\n[KansiDir]\r\nfullpath=/in\r\n";
+        system.addFile("/work/Kelvoran.ini", file);
+        QVERIFY(setup::toggleSwitch(system, settings::Switch::Sound));
+        QCOMPARE(system.content("/work/Kelvoran.ini"), file + "[Tsuuchi]\r\nsound=1\r\n");
+        QVERIFY(!setup::toggleSwitch(system, settings::Switch::Sound));
+        QCOMPARE(system.content("/work/Kelvoran.ini"), file + "[Tsuuchi]\r\nsound=0\r\n");
+    }
+};
+
+QTEST_APPLESS_MAIN(TestChannels)
+#include "TestChannels.moc"

@@ -1,0 +1,234 @@
+#include "support/VirtualDesktop.h"
+#include "support/WorkingDirectory.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <functional>
+
+// The louder channels of the real executable on a virtual X server, on a session bus of the
+// test's own: the icon in a real XEmbed tray (the tint2 panel's), and the arrival notification
+// as a notification server (python3-dbusmock's) receives it.
+class TestChannelsEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private:
+    VirtualDesktop m_desktop;
+    QProcess m_bus;
+    QString m_busAddress;
+    QProcess m_tool;
+    QList<QProcess*> m_helpers;
+
+    QString run(const QString& program, const QStringList& arguments) { return m_desktop.run(program, arguments); }
+    static bool waitFor(const std::function<bool()>& condition, int milliseconds)
+    {
+        return VirtualDesktop::waitFor(condition, milliseconds);
+    }
+
+    // The desktop's environment, on the test's bus.
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = m_desktop.environment();
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress);
+        return env;
+    }
+
+    // Starts a program beside the tool, ended after each test.
+    void startHelper(const QString& program, const QStringList& arguments)
+    {
+        auto* helper = new QProcess(this);
+        helper->setProcessEnvironment(environment());
+        helper->start(program, arguments);
+        QVERIFY2(helper->waitForStarted(), qPrintable(program));
+        m_helpers << helper;
+    }
+
+    // Starts the tool with the folder "in" of the working directory stored and the channels'
+    // section as given; waits for its main window.
+    void startTool(const WorkingDirectory& work, const std::string& channels)
+    {
+        QVERIFY(QDir().mkpath(QStringLiteral("in")));
+        writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path("in") + "\r\n" + channels);
+        m_tool.setProcessEnvironment(environment());
+        m_tool.setWorkingDirectory(QDir::currentPath());
+        m_tool.start(QStringLiteral(KV_EXECUTABLE), {});
+        QVERIFY(m_tool.waitForStarted());
+        QVERIFY(waitFor(
+            [&] {
+                return !m_desktop
+                            .windows({QStringLiteral("--pid"), QString::number(m_tool.processId())},
+                                     QStringLiteral("NORMAL"))
+                            .isEmpty();
+            },
+            10000));
+    }
+
+    // The window of the tool that sits inside the window tree of `panel`, or an empty text.
+    QString toolWindowInside(const QString& panel)
+    {
+        const QString tree = run(QStringLiteral("xwininfo"), {QStringLiteral("-tree"), QStringLiteral("-id"), panel});
+        const QString ids = run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--pid"),
+                                                            QString::number(m_tool.processId())});
+        for (const QString& id : ids.split(u'\n', Qt::SkipEmptyParts)) {
+            if (tree.contains(QStringLiteral("0x%1 ").arg(id.toULong(), 0, 16)))
+                return id;
+        }
+        return {};
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_desktop.start();
+        m_bus.start(QStringLiteral("dbus-daemon"),
+                    {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        QVERIFY2(m_bus.waitForStarted(), "dbus-daemon is not installed");
+        QVERIFY(waitFor([&] { return m_bus.canReadLine() || m_bus.waitForReadyRead(100); }, 10000));
+        m_busAddress = QString::fromLatin1(m_bus.readLine()).trimmed();
+    }
+
+    void cleanupTestCase()
+    {
+        m_bus.terminate();
+        m_bus.waitForFinished();
+        m_desktop.stop();
+    }
+
+    void cleanup()
+    {
+        m_tool.kill();
+        m_tool.waitForFinished();
+        for (QProcess* helper : std::as_const(m_helpers)) {
+            helper->kill();
+            helper->waitForFinished();
+            delete helper;
+        }
+        m_helpers.clear();
+    }
+
+    void iconDocksInTheTrayAndAnswersUntilSwitchedOff()
+    {
+        const WorkingDirectory work;
+        writeBytes("tint2rc", "panel_items = TS\npanel_size = 100% 30\npanel_position = bottom center horizontal\n"
+                              "systray_icon_size = 24\n");
+        startHelper(QStringLiteral("tint2"), {QStringLiteral("-c"), QStringLiteral("tint2rc")});
+        QString panel;
+        QVERIFY(waitFor(
+            [&] {
+                panel = run(QStringLiteral("xdotool"),
+                            {QStringLiteral("search"), QStringLiteral("--classname"), QStringLiteral("tint2")})
+                            .section(u'\n', 0, 0);
+                return !panel.isEmpty();
+            },
+            10000));
+
+        startTool(work, "");
+        QString icon;
+        QVERIFY(waitFor([&] { return !(icon = toolWindowInside(panel)).isEmpty(); }, 5000));
+        const auto clickIcon = [&](const char* button) {
+            run(QStringLiteral("xdotool"),
+                {QStringLiteral("mousemove"), QStringLiteral("--window"), icon, QStringLiteral("10"),
+                 QStringLiteral("10"), QStringLiteral("click"), QString::fromLatin1(button)});
+        };
+
+        // A left click brings the minimised window back. (The icon's window is a normal one too.)
+        QStringList windows =
+            m_desktop.windows({QStringLiteral("--pid"), QString::number(m_tool.processId())}, QStringLiteral("NORMAL"));
+        windows.removeAll(icon);
+        QCOMPARE(windows.size(), 1);
+        const QString window = windows.front();
+        const auto minimised = [&] {
+            return m_desktop.property(window, "_NET_WM_STATE").contains(QStringLiteral("_NET_WM_STATE_HIDDEN"));
+        };
+        run(QStringLiteral("xdotool"), {QStringLiteral("windowminimize"), QStringLiteral("--sync"), window});
+        QVERIFY(waitFor(minimised, 3000));
+        clickIcon("1");
+        QVERIFY(waitFor([&] { return !minimised() && m_desktop.focusedWindow() == window; }, 3000));
+
+        // Its menu turns the sound on in the settings file: the third item.
+        clickIcon("3");
+        QTest::qWait(500);
+        run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Down"),
+                                        QStringLiteral("Down"), QStringLiteral("Return")});
+        QVERIFY(waitFor([] { return readBytes("Kelvoran.ini").ends_with("[Tsuuchi]\r\nsound=1\r\n"); }, 3000));
+
+        writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path("in") + "\r\n[Tsuuchi]\r\ntray=off\r\n");
+        QVERIFY(waitFor([&] { return toolWindowInside(panel).isEmpty(); }, 5000));
+    }
+
+    void noticeIsRaisedUpdatedAndWithdrawn()
+    {
+        const WorkingDirectory work;
+        // The Debian package's module lives in the system's Python.
+        startHelper(QStringLiteral("/usr/bin/python3"),
+                    {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
+                     QStringLiteral("notification_daemon"), QStringLiteral("-l"), QStringLiteral("calls.log")});
+        QDBusConnection bus = QDBusConnection::connectToBus(m_busAddress, QStringLiteral("test"));
+        QVERIFY(waitFor(
+            [&] { return bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.Notifications")); },
+            10000));
+
+        startTool(work, "");
+        // The user works in another window: an arrival is news.
+        startHelper(QStringLiteral("xmessage"),
+                    {QStringLiteral("-name"), QStringLiteral("elsewhere"), QStringLiteral("elsewhere")});
+        QString other;
+        QVERIFY(waitFor(
+            [&] {
+                other = run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                        QStringLiteral("--classname"), QStringLiteral("elsewhere")});
+                return !other.isEmpty();
+            },
+            5000));
+        run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), other});
+        QTest::qWait(1200);
+
+        // Each Notify: its replaces_id and its body.
+        const QRegularExpression notify(
+            QStringLiteral("Notify \"Kelvoran\" (\\d+) \"kelvoran\" \"着信！\" \"([^\"]*)\""));
+        const auto notices = [&] {
+            QList<QPair<uint, QString>> found;
+            QFile log(QStringLiteral("calls.log"));
+            if (!log.open(QIODevice::ReadOnly))
+                return found;
+            const QString calls = QString::fromUtf8(log.readAll());
+            for (auto match = notify.globalMatch(calls); match.hasNext();) {
+                const QRegularExpressionMatch one = match.next();
+                found.append({one.captured(1).toUInt(), one.captured(2)});
+            }
+            return found;
+        };
+        const QString folder = QString::fromStdString(work.path("in"));
+
+        writeBytes(work.path("in/a.csv"), "1");
+        QVERIFY(waitFor([&] { return !notices().isEmpty(); }, 3000));
+        QCOMPARE(notices().front().first, 0u);
+        QVERIFY2(notices().front().second.startsWith(folder + QStringLiteral("\n1 件")),
+                 qPrintable(notices().front().second));
+
+        // More entries: the same notification, numbered 1 by the server, shows the new count.
+        writeBytes(work.path("in/b.csv"), "2");
+        writeBytes(work.path("in/c.csv"), "3");
+        QVERIFY(waitFor([&] { return notices().back().second.startsWith(folder + QStringLiteral("\n3 件")); }, 3000));
+        for (const auto& [replaces, body] : notices().mid(1))
+            QVERIFY2(replaces == 1u, qPrintable(body));
+
+        // Emptied: withdrawn.
+        for (const char* file : {"in/a.csv", "in/b.csv", "in/c.csv"})
+            QVERIFY(QFile::remove(QString::fromLatin1(file)));
+        const auto closed = [] {
+            QFile log(QStringLiteral("calls.log"));
+            return log.open(QIODevice::ReadOnly) && log.readAll().contains("CloseNotification 1\n");
+        };
+        QVERIFY(waitFor(closed, 3000));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestChannelsEndToEnd)
+#include "TestChannelsEndToEnd.moc"
