@@ -5,6 +5,7 @@
 #include "monitor/ArrivalPoll.h"
 #include "setup/ChannelSwitch.h"
 #include "setup/FolderSetup.h"
+#include "setup/WaitingSystem.h"
 #include "winapp/ApplicationWindow.h"
 #include "winapp/FailureBox.h"
 #include "winapp/MessageBox.h"
