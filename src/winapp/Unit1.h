@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace winapp {
 
@@ -79,6 +80,8 @@ protected:
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    void whenNoBoxIsOpen(std::function<void()> call);
+    void boxClosed();
     template <typename Handler> void runGuarded(Handler&& handler);
     void checkDone(const monitor::CheckResult& result);
     void runDisplayRoutineOnce();
@@ -95,6 +98,8 @@ private:
     std::string m_caption;
     bool m_displayRoutineRan = false;
     bool m_commandRunning = false;
+    int m_boxesOpen = 0;
+    std::vector<std::function<void()>> m_afterBoxes;
     // Counts the stored settings: a check started before the last store is not shown.
     unsigned m_generation = 0;
     std::unique_ptr<monitor::BackgroundCheck> m_check;

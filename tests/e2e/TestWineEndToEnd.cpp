@@ -7,17 +7,22 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 // Starts the Windows build, kelvoran.exe, under Wine with code page 932 on a virtual X server and
 // reads what it shows through xprop and xdotool. Wine maps the application window, which carries
 // the taskbar button, to an X window of its own; the main window is a second one, owned by it.
+// A tint2 panel runs throughout: with an X tray there, Wine docks the notification-area icon into
+// it, as on a desktop with a panel (without one, Wine's own tray window takes the keyboard).
 class TestWineEndToEnd : public QObject
 {
     Q_OBJECT
 
 private:
     VirtualDesktop m_desktop;
+    QTemporaryDir m_panelConfig;
+    QProcess m_panel;
     QProcess m_tool;
     QString m_box;
     bool m_resolutionChanged = false;
@@ -147,6 +152,37 @@ private:
             milliseconds);
     }
 
+    QString panel() const
+    {
+        return m_desktop.xdotool({QStringLiteral("search"), QStringLiteral("--classname"), QStringLiteral("tint2")})
+            .section(u'\n', 0, 0);
+    }
+
+    // Wine's windows of the notification area: `docked` the icons inside the panel's tray, or else
+    // the visible balloons.
+    QStringList trayWindows(bool docked)
+    {
+        const QString tree =
+            m_desktop.run(QStringLiteral("xwininfo"), {QStringLiteral("-tree"), QStringLiteral("-id"), panel()});
+        const auto search = [&](bool onlyVisible) {
+            QStringList arguments{QStringLiteral("search"), QStringLiteral("--classname"),
+                                  QStringLiteral("explorer\\.exe")};
+            if (onlyVisible)
+                arguments.insert(1, QStringLiteral("--onlyvisible"));
+            return m_desktop.xdotool(arguments).split(u'\n', Qt::SkipEmptyParts);
+        };
+        const QStringList visible = search(true);
+        QStringList found;
+        for (const QString& id : search(false)) {
+            const bool inPanel = tree.contains(QStringLiteral("0x%1 ").arg(id.toULong(), 0, 16));
+            const bool balloon = visible.contains(id) &&
+                                 m_desktop.property(id, "_NET_WM_WINDOW_TYPE").contains(QStringLiteral("DIALOG"));
+            if (docked ? inPanel : balloon)
+                found << id;
+        }
+        return found;
+    }
+
     // Stores `folder`, relative to the working directory, as Wine names it on drive Z:.
     static void store(const QString& folder)
     {
@@ -159,10 +195,24 @@ private slots:
     void initTestCase()
     {
         m_desktop.start();
+        QFile config(m_panelConfig.filePath(QStringLiteral("tint2rc")));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write("panel_items = TS\npanel_size = 100% 30\npanel_position = bottom center horizontal\n"
+                     "systray_icon_size = 24\n");
+        config.close();
+        m_panel.setProcessEnvironment(m_desktop.environment());
+        m_panel.start(QStringLiteral("tint2"), {QStringLiteral("-c"), config.fileName()});
+        QVERIFY2(m_panel.waitForStarted(), "tint2 is not installed");
+        QVERIFY(VirtualDesktop::waitFor([&] { return !panel().isEmpty(); }, 10000));
         // The design's resolution, also after a run that was stopped at another.
         setResolution(96);
     }
-    void cleanupTestCase() { m_desktop.stop(); }
+    void cleanupTestCase()
+    {
+        m_panel.kill();
+        m_panel.waitForFinished();
+        m_desktop.stop();
+    }
 
     void cleanup()
     {
@@ -201,6 +251,30 @@ private slots:
         QVERIFY(shows(main, application, QStringLiteral("監視中・・・・"), 3000));
         QVERIFY(QDir().rmdir(QStringLiteral("in")));
         QVERIFY(shows(main, application, QStringLiteral("指定したフォルダは存在しません！"), 3000));
+    }
+
+    void trayIconDocksInThePanelAndItsBalloonTellsOfArrivals()
+    {
+        const WorkingDirectory work;
+        QVERIFY(QDir().mkdir(QStringLiteral("in")));
+        store(QStringLiteral("in"));
+        startTool();
+        const QString main = waitForWindow("main");
+        QVERIFY(!main.isEmpty());
+        const QString application = windows("application", false).value(0);
+        QVERIFY(shows(main, application, QStringLiteral("監視中・・・・"), 5000));
+        // Wine's notification area starts with the first icon.
+        QVERIFY(VirtualDesktop::waitFor([&] { return trayWindows(true).size() == 1; }, 15000));
+        QVERIFY(
+            m_desktop.xdotool({QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("Wine System Tray")})
+                .isEmpty());
+
+        // An arrival while the user is elsewhere: the balloon; the folder emptied: gone.
+        m_desktop.xdotool({QStringLiteral("windowminimize"), QStringLiteral("--sync"), application});
+        writeBytes(work.path("in/data.csv"), "1,2,3\n");
+        QVERIFY(VirtualDesktop::waitFor([&] { return trayWindows(false).size() == 1; }, 5000));
+        QVERIFY(QFile::remove(QStringLiteral("in/data.csv")));
+        QVERIFY(VirtualDesktop::waitFor([&] { return trayWindows(false).isEmpty(); }, 5000));
     }
 
     void warningComesFirstAndMinimisingShowsItNoMore()
