@@ -27,6 +27,7 @@ Sound::~Sound() = default;
 
 void Sound::play(const std::string& file)
 {
+    ++m_asked;
     if (!m_context)
         return;
     // libcanberra plays in the background and connects to the sound server at the first sound;

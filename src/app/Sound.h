@@ -19,6 +19,8 @@ public:
 
     // Plays the file named, or the sound theme's sound for a new message when `file` is empty.
     void play(const std::string& file);
+    // How many sounds were asked of libcanberra, played or not (where there is no device).
+    [[nodiscard]] int asked() const { return m_asked; }
 
 private:
     struct ContextDeleter
@@ -26,6 +28,7 @@ private:
         void operator()(ca_context* context) const;
     };
     std::unique_ptr<ca_context, ContextDeleter> m_context;
+    int m_asked = 0;
 };
 
 } // namespace app

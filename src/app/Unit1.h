@@ -65,6 +65,7 @@ public:
 
     [[nodiscard]] const std::string& caption() const { return m_caption; }
     [[nodiscard]] const std::string& applicationTitle() const { return m_applicationTitle; }
+    [[nodiscard]] const Sound& sound() const { return *m_sound; }
 
     void FormShow();
     void Button1Click();

@@ -3,17 +3,21 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
 
 // The louder channels of the real executable on a virtual X server, on a session bus of the
 // test's own: the icon in a real XEmbed tray (the tint2 panel's), and the arrival notification
-// as a notification server (python3-dbusmock's) receives it.
+// as a notification server (python3-dbusmock's) receives it, and the folder opened through the
+// desktop's real opener (xdg-open), which finds a handler of the test's own for folders.
 class TestChannelsEndToEnd : public QObject
 {
     Q_OBJECT
@@ -24,6 +28,8 @@ private:
     QString m_busAddress;
     QProcess m_tool;
     QList<QProcess*> m_helpers;
+    // The opener's handler and its log, and the desktop's own settings in place of the user's.
+    QTemporaryDir m_desktopFiles;
 
     QString run(const QString& program, const QStringList& arguments) { return m_desktop.run(program, arguments); }
     static bool waitFor(const std::function<bool()>& condition, int milliseconds)
@@ -36,6 +42,8 @@ private:
     {
         QProcessEnvironment env = m_desktop.environment();
         env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress);
+        for (const char* name : {"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"})
+            env.insert(QString::fromLatin1(name), m_desktopFiles.filePath(QString::fromLatin1(name)));
         return env;
     }
 
@@ -82,6 +90,35 @@ private:
         return {};
     }
 
+    // The caption of the tool's window.
+    QString caption()
+    {
+        const QStringList windows =
+            m_desktop.windows({QStringLiteral("--pid"), QString::number(m_tool.processId())}, QStringLiteral("NORMAL"));
+        for (const QString& window : windows) {
+            const QString name = m_desktop.property(window, "_NET_WM_NAME");
+            if (!name.isEmpty() && name != QStringLiteral("kelvoran"))
+                return name;
+        }
+        return {};
+    }
+
+    // Activates a window of another program, so that an arrival is news.
+    void workElsewhere()
+    {
+        startHelper(QStringLiteral("xmessage"),
+                    {QStringLiteral("-name"), QStringLiteral("elsewhere"), QStringLiteral("elsewhere")});
+        QString other;
+        QVERIFY(waitFor(
+            [&] {
+                other = run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                        QStringLiteral("--classname"), QStringLiteral("elsewhere")});
+                return !other.isEmpty();
+            },
+            5000));
+        run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), other});
+    }
+
 private slots:
     void initTestCase()
     {
@@ -91,6 +128,20 @@ private slots:
         QVERIFY2(m_bus.waitForStarted(), "dbus-daemon is not installed");
         QVERIFY(waitFor([&] { return m_bus.canReadLine() || m_bus.waitForReadyRead(100); }, 10000));
         m_busAddress = QString::fromLatin1(m_bus.readLine()).trimmed();
+
+        // The folders' handler: a program that notes what it was asked to open.
+        QVERIFY(QDir(m_desktopFiles.path()).mkpath(QStringLiteral("XDG_DATA_DIRS/applications")));
+        QVERIFY(QDir(m_desktopFiles.path()).mkpath(QStringLiteral("XDG_CONFIG_HOME")));
+        const QString opener = m_desktopFiles.filePath(QStringLiteral("opener"));
+        writeBytes(opener.toStdString(),
+                   "#!/bin/sh\nprintf '%s\\n' \"$1\" >>" + m_desktopFiles.filePath("opened.log").toStdString() + "\n");
+        QVERIFY(QFile::setPermissions(opener, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        writeBytes(
+            m_desktopFiles.filePath(QStringLiteral("XDG_DATA_DIRS/applications/kv-opener.desktop")).toStdString(),
+            "[Desktop Entry]\nType=Application\nName=Opener\nExec=" + opener.toStdString() +
+                " %f\nMimeType=inode/directory;\n");
+        writeBytes(m_desktopFiles.filePath(QStringLiteral("XDG_CONFIG_HOME/mimeapps.list")).toStdString(),
+                   "[Default Applications]\ninode/directory=kv-opener.desktop\n");
     }
 
     void cleanupTestCase()
@@ -168,25 +219,28 @@ private slots:
         // The Debian package's module lives in the system's Python.
         startHelper(QStringLiteral("/usr/bin/python3"),
                     {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
-                     QStringLiteral("notification_daemon"), QStringLiteral("-l"), QStringLiteral("calls.log")});
+                     QStringLiteral("notification_daemon"), QStringLiteral("-p"),
+                     QStringLiteral(R"({"capabilities": "body actions"})"), QStringLiteral("-l"),
+                     QStringLiteral("calls.log")});
         QDBusConnection bus = QDBusConnection::connectToBus(m_busAddress, QStringLiteral("test"));
         QVERIFY(waitFor(
             [&] { return bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.Notifications")); },
             10000));
 
         startTool(work, "");
-        // The user works in another window: an arrival is news.
-        startHelper(QStringLiteral("xmessage"),
-                    {QStringLiteral("-name"), QStringLiteral("elsewhere"), QStringLiteral("elsewhere")});
-        QString other;
-        QVERIFY(waitFor(
-            [&] {
-                other = run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                                        QStringLiteral("--classname"), QStringLiteral("elsewhere")});
-                return !other.isEmpty();
-            },
-            5000));
-        run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), other});
+        const auto logged = [] {
+            QFile log(QStringLiteral("calls.log"));
+            return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+        };
+        // An arrival while the user looks at the window is no news.
+        QVERIFY(waitFor([&] { return caption() == QStringLiteral("監視中・・・・"); }, 5000));
+        writeBytes(work.path("in/seen.csv"), "1");
+        QVERIFY(waitFor([&] { return caption() == QStringLiteral("着信！"); }, 3000));
+        QVERIFY(QFile::remove(QStringLiteral("in/seen.csv")));
+        QVERIFY(waitFor([&] { return caption() == QStringLiteral("監視中・・・・"); }, 3000));
+        QVERIFY2(!logged().contains(QStringLiteral("Notify")), qPrintable(logged()));
+
+        workElsewhere();
         QTest::qWait(1200);
 
         // Each Notify: its replaces_id and its body.
@@ -219,14 +273,44 @@ private slots:
         for (const auto& [replaces, body] : notices().mid(1))
             QVERIFY2(replaces == 1u, qPrintable(body));
 
+        // The server's "open" button: the desktop's opener gets the folder.
+        QDBusMessage invoke = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+            QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("EmitSignal"));
+        invoke << QStringLiteral("org.freedesktop.Notifications") << QStringLiteral("ActionInvoked")
+               << QStringLiteral("us")
+               << QVariantList{QVariant::fromValue(QDBusVariant(1u)),
+                               QVariant::fromValue(QDBusVariant(QStringLiteral("open")))};
+        QCOMPARE(bus.call(invoke).type(), QDBusMessage::ReplyMessage);
+        const auto opened = [&] {
+            QFile log(m_desktopFiles.filePath(QStringLiteral("opened.log")));
+            return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+        };
+        QVERIFY(waitFor([&] { return opened() == folder + u'\n'; }, 5000));
+
         // Emptied: withdrawn.
         for (const char* file : {"in/a.csv", "in/b.csv", "in/c.csv"})
             QVERIFY(QFile::remove(QString::fromLatin1(file)));
-        const auto closed = [] {
-            QFile log(QStringLiteral("calls.log"));
-            return log.open(QIODevice::ReadOnly) && log.readAll().contains("CloseNotification 1\n");
-        };
+        const auto closed = [&] { return logged().contains(QStringLiteral("CloseNotification 1\n")); };
         QVERIFY(waitFor(closed, 3000));
+    }
+
+    // No notification server on the bus and no tray: the window tells of the arrival as before,
+    // and nothing else appears.
+    void withoutTrayOrServerNothingElseChanges()
+    {
+        const WorkingDirectory work;
+        startTool(work, "");
+        workElsewhere();
+        QVERIFY(waitFor([&] { return caption() == QStringLiteral("監視中・・・・"); }, 5000));
+        writeBytes(work.path("in/data.csv"), "1");
+        QVERIFY(waitFor([&] { return caption() == QStringLiteral("着信！"); }, 3000));
+        QTest::qWait(2000);
+        QVERIFY(
+            m_desktop.windows({QStringLiteral("--pid"), QString::number(m_tool.processId())}, QStringLiteral("DIALOG"))
+                .isEmpty());
+        QCOMPARE(m_tool.state(), QProcess::Running);
+        QCOMPARE(readBytes("Kelvoran.ini"), "[KansiDir]\r\nfullpath=" + work.path("in") + "\r\n");
     }
 };
 

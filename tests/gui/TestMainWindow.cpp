@@ -1,5 +1,6 @@
 #include "app/AccessKeyLabel.h"
 #include "app/MessageBox.h"
+#include "app/Sound.h"
 #include "app/Unit1.h"
 #include "platform/posix/PosixSystem.h"
 #include "support/HangingShare.h"
@@ -405,6 +406,33 @@ private slots:
         QCOMPARE(captionInBox, QStringLiteral("Kelvoran"));
         form.Timer1Timer();
         QTRY_COMPARE(form.windowTitle(), QStringLiteral("監視中・・・・"));
+    }
+
+    // An arrival while another window is active asks libcanberra for one sound with the sound
+    // switched on and none with it off; a second arrival within the minute brings no second one.
+    void soundGoesWithANewNoticeOnlyWhenSwitchedOn()
+    {
+        const WorkingDirectory work;
+        QVERIFY(QDir().mkdir(QStringLiteral("in")));
+        for (const bool on : {true, false}) {
+            writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path("in") +
+                                           "\r\n[Tsuuchi]\r\nsound=" + (on ? "1" : "0") + "\r\n");
+            TForm1 form(std::make_shared<platform::PosixSystem>("kelvoran"), "kelvoran");
+            BoxAnswerer answerer(&form);
+            form.show();
+            QWidget elsewhere;
+            elsewhere.show();
+            QApplication::setActiveWindow(&elsewhere);
+            QTRY_COMPARE(form.windowTitle(), QStringLiteral("監視中・・・・"));
+            QVERIFY(!form.isActiveWindow());
+            for (int arrival = 0; arrival < 2; ++arrival) {
+                writeBytes("in/data.csv", "1");
+                QTRY_COMPARE(form.windowTitle(), QStringLiteral("着信！"));
+                QVERIFY(QFile::remove(QStringLiteral("in/data.csv")));
+                QTRY_COMPARE(form.windowTitle(), QStringLiteral("監視中・・・・"));
+            }
+            QCOMPARE(form.sound().asked(), on ? 1 : 0);
+        }
     }
 
     // A share that stops answering: the texts and the icon say so after five seconds, a healthy
