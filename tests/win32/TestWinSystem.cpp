@@ -5,12 +5,14 @@
 #include "common/ByteText.h"
 #include "common/Failures.h"
 #include "platform/System.h"
+#include "platform/win32/ChangeWatch.h"
 #include "platform/win32/WinSystem.h"
 #include "settings/SettingsFile.h"
 
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -320,6 +322,57 @@ TEST_CASE("creation failures carry the full path and the system's text")
     CHECK(missing.error == ERROR_PATH_NOT_FOUND);
     CHECK(system->errorText(missing.error) == formatMessage(ERROR_PATH_NOT_FOUND));
     CHECK(system->errorText(missing.error).back() != '.');
+}
+
+// True when the folder can be opened with no sharing, which fails while any handle holds it.
+bool nobodyHolds(const char* folder)
+{
+    const HANDLE alone =
+        ::CreateFileA(folder, FILE_LIST_DIRECTORY, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (alone == INVALID_HANDLE_VALUE)
+        return false;
+    ::CloseHandle(alone);
+    return true;
+}
+
+TEST_CASE("asked to remove the folder's drive, the watch lets go and ends; the next watch holds it again")
+{
+    const WorkFolder work;
+    const auto system = platform::createSystem({});
+    REQUIRE(::CreateDirectoryA("in", nullptr));
+    std::atomic<int> changes = 0;
+    auto watch = system->watchFolder(work.path() + "\\in", [&] { ++changes; });
+    auto* const changeWatch = dynamic_cast<platform::win32::ChangeWatch*>(watch.get());
+    REQUIRE(changeWatch != nullptr);
+    CHECK_FALSE(nobodyHolds("in"));
+
+    // Wine never asks, so the test sends what Windows sends; TRUE grants the removal.
+    CHECK(changeWatch->askToRemoveDevice() == TRUE);
+    CHECK(watch->ended());
+    CHECK(nobodyHolds("in"));
+    CHECK(::MoveFileA("in", "moved"));
+    CHECK(::MoveFileA("moved", "in"));
+    std::ofstream("in\\unseen.csv") << "1";
+    ::Sleep(300);
+    CHECK(changes.load() == 0);
+
+    // As the checker does after its next listing: the old watch goes, a new one takes the folder.
+    watch->listingStarts();
+    watch.reset();
+    const HANDLE reported = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    auto again = system->watchFolder(work.path() + "\\in", [&] {
+        ++changes;
+        ::SetEvent(reported);
+    });
+    REQUIRE(again != nullptr);
+    CHECK_FALSE(nobodyHolds("in"));
+    std::ofstream("in\\data.csv") << "2";
+    CHECK(::WaitForSingleObject(reported, 10000) == WAIT_OBJECT_0);
+    CHECK(again->ended());
+    CHECK(changes.load() == 1);
+    again.reset();
+    CHECK(nobodyHolds("in"));
+    ::CloseHandle(reported);
 }
 
 TEST_CASE("full path names and the working directory")

@@ -4,7 +4,7 @@
 
 namespace platform::win32 {
 
-// Owns a kernel handle from CreateFileA and closes it once.
+// Owns a kernel handle (a file or folder from CreateFileA/W, an event) and closes it once.
 class FileHandle
 {
 public:

@@ -1,6 +1,7 @@
 #include "platform/win32/WinSystem.h"
 
 #include "platform/win32/ChangeWatch.h"
+#include "platform/win32/DeviceNotices.h"
 #include "platform/win32/WinHandle.h"
 
 #include <windows.h>
@@ -203,8 +204,14 @@ WinSystem::WinSystem()
                  [](const std::string& from, const std::string& to) {
                      return ::MoveFileExA(from.c_str(), to.c_str(),
                                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-                 }}
+                 }},
+      m_deviceNotices(std::make_shared<win32::DeviceNotices>())
 {}
+
+WinSystem::~WinSystem()
+{
+    m_deviceNotices->end();
+}
 
 const ansi::CodePage& WinSystem::codePage() const
 {
@@ -420,7 +427,7 @@ int WinSystem::startupShowCommand() const
 
 std::unique_ptr<FolderWatch> WinSystem::watchFolder(const std::string& path, std::function<void()> changed) const
 {
-    return win32::ChangeWatch::create(path, std::move(changed));
+    return win32::ChangeWatch::create(path, std::move(changed), m_deviceNotices);
 }
 
 std::unique_ptr<System> createSystem(std::string /*argv0*/)

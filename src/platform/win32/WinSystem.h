@@ -3,9 +3,14 @@
 #include "platform/System.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace platform {
+
+namespace win32 {
+class DeviceNotices;
+}
 
 // The Windows implementation: text in the system's ANSI code page, "\" paths, files and folders
 // through the kernel32 A functions.
@@ -13,6 +18,10 @@ class WinSystem : public System
 {
 public:
     WinSystem();
+    // Ends the device notices' thread; watches still open go on without them.
+    ~WinSystem() override;
+    WinSystem(const WinSystem&) = delete;
+    WinSystem& operator=(const WinSystem&) = delete;
 
     [[nodiscard]] const ansi::CodePage& codePage() const override;
     [[nodiscard]] ansi::PathStyle pathStyle() const override;
@@ -53,6 +62,9 @@ private:
 
     ansi::CodePage m_codePage;
     FileSwap m_fileSwap;
+    // Shared with the watches, which take their registrations out of it as they end. Its window
+    // and thread are made at the first watch.
+    std::shared_ptr<win32::DeviceNotices> m_deviceNotices;
 };
 
 } // namespace platform
