@@ -44,11 +44,18 @@ Notifications::Notifications(QObject* parent) : QObject(parent)
     bus.connect(service, path, interface, QStringLiteral("ActionInvoked"), this, SLOT(actionInvoked(uint, QString)));
     bus.connect(service, path, interface, QStringLiteral("NotificationClosed"), this,
                 SLOT(notificationClosed(uint, uint)));
-    // Asked once: servers do not change what they can do while they run.
+    askCapabilities();
+}
+
+void Notifications::askCapabilities()
+{
+    // Servers do not change what they can do while they run; one started after the tool (a
+    // session whose notification daemon comes up late) is asked at the next notification.
     sendLater<QStringList>(call(QStringLiteral("GetCapabilities")), this,
                            [this](const QDBusPendingReply<QStringList>& reply) {
                                if (reply.isError())
                                    return;
+                               m_capabilitiesKnown = true;
                                m_actions = reply.value().contains(QStringLiteral("actions"));
                                m_markup = reply.value().contains(QStringLiteral("body-markup"));
                            });
@@ -75,6 +82,8 @@ void Notifications::notify(const Notice& notice)
 {
     if (!m_connected)
         return;
+    if (!m_capabilitiesKnown)
+        askCapabilities();
     // A fresh one while the last is still on screen replaces it: never two of them at once.
     const uint replaces = notice.fresh && !m_onScreen ? 0 : m_id;
     QStringList actions;
@@ -101,6 +110,16 @@ void Notifications::close()
     QDBusMessage message = call(QStringLiteral("CloseNotification"));
     message << m_id;
     sendLater<>(message, this, [](const QDBusPendingReply<>&) {});
+}
+
+void Notifications::withdrawNow()
+{
+    if (!m_connected || !m_onScreen)
+        return;
+    m_onScreen = false;
+    QDBusMessage message = call(QStringLiteral("CloseNotification"));
+    message << m_id;
+    QDBusConnection::sessionBus().call(message, QDBus::Block, 500);
 }
 
 void Notifications::answered(std::optional<uint> id)
@@ -130,9 +149,11 @@ void Notifications::actionInvoked(uint id, const QString& action)
         emit folderWanted(m_folder);
 }
 
-void Notifications::notificationClosed(uint id, uint /*reason*/)
+void Notifications::notificationClosed(uint id, uint reason)
 {
-    if (id == m_id)
+    // Dismissed by the user (2) or closed on request (3). One that expired (1) may still be in
+    // the server's history, saying 着信！: it is closed when the folder empties.
+    if (id == m_id && (reason == 2 || reason == 3))
         m_onScreen = false;
 }
 

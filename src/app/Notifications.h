@@ -24,6 +24,8 @@ public:
     // replaces the last one in place, shown again if it was closed.
     void show(const QString& title, const QString& body, const QString& folder, bool fresh);
     void withdraw();
+    // As the tool ends: the notification shown is closed, waiting a moment at most for the bus.
+    void withdrawNow();
 
 signals:
     // The user clicked the notification, or its button that opens the folder.
@@ -47,12 +49,14 @@ private:
     void notify(const Notice& notice);
     void close();
     void answered(std::optional<uint> id);
+    void askCapabilities();
 
     bool m_connected = false;
+    bool m_capabilitiesKnown = false; // asked again at each notification until a server answers
     bool m_actions = false;
     bool m_markup = false;
-    uint m_id = 0; // the last notification the server numbered
-    bool m_onScreen = false;
+    uint m_id = 0;           // the last notification the server numbered
+    bool m_onScreen = false; // on screen or in the server's history: not yet closed
     QString m_folder;
     // A request made while the server had not yet numbered the last one: sent when it has.
     bool m_waiting = false;

@@ -3,12 +3,13 @@
 #include <memory>
 #include <string>
 
-struct ca_context;
-
 namespace app {
 
 // The arrival sound, through libcanberra (the desktop's sound theme and sound server). Where no
-// sound device or server answers, it is silently nothing.
+// sound device or server answers, it is silently nothing. libcanberra opens the file and talks
+// to the sound server in the calling thread, and either may hang (a sound file on a share that
+// stops answering, a stalled server): the sounds are played by a thread of their own, which the
+// window never waits for.
 class Sound
 {
 public:
@@ -18,16 +19,14 @@ public:
     Sound& operator=(const Sound&) = delete;
 
     // Plays the file named, or the sound theme's sound for a new message when `file` is empty.
+    // A sound asked for while the last one is still being started replaces any other waiting.
     void play(const std::string& file);
-    // How many sounds were asked of libcanberra, played or not (where there is no device).
+    // How many sounds were asked for, played or not (where there is no device).
     [[nodiscard]] int asked() const { return m_asked; }
 
 private:
-    struct ContextDeleter
-    {
-        void operator()(ca_context* context) const;
-    };
-    std::unique_ptr<ca_context, ContextDeleter> m_context;
+    struct Player;
+    std::shared_ptr<Player> m_player;
     int m_asked = 0;
 };
 

@@ -315,6 +315,8 @@ void TForm1::closeEvent(QCloseEvent* event)
     m_closing = true;
     if (m_openBox != nullptr)
         m_openBox->done(setup::results::cancel);
+    // A notification left behind would tell of an arrival nobody watches any more.
+    m_notifications->withdrawNow();
     QWidget::closeEvent(event);
 }
 

@@ -59,7 +59,8 @@ public:
     explicit Channels(ChannelView& view) : m_view(view) {}
 
     // `turnedFull`: the status has just turned to arrival. `nowMs`: a clock in milliseconds;
-    // `clock`: the local time of day as the user reads it ("14:32").
+    // `clock`: the local time of day as the user reads it ("14:32"), empty when the moment the
+    // folder turned full was not seen.
     void show(const Shown& shown, bool turnedFull, std::int64_t nowMs, const std::string& clock);
 
 private:

@@ -3,6 +3,7 @@
 #include "common/Texts.h"
 #include "monitor/ArrivalPoll.h"
 
+#include <chrono>
 #include <ctime>
 #include <stdexcept>
 
@@ -55,7 +56,7 @@ StatusDisplay::StatusDisplay(StatusView& view, std::string caption, std::string 
     m_shown.caption = m_caption;
 }
 
-void StatusDisplay::tellChannels(bool turnedFull)
+void StatusDisplay::tellChannels(bool turnedFull, bool sawItTurn)
 {
     if (!m_channels)
         return;
@@ -63,9 +64,11 @@ void StatusDisplay::tellChannels(bool turnedFull)
     m_shown.status = m_status;
     m_shown.marked = m_marked;
     m_shown.caption = m_marked ? m_caption + std::string(texts::noAnswerMark) : m_caption;
-    // The wall clock, read on the window's thread only (localtime's buffer is shared).
-    const std::time_t now = std::time(nullptr);
-    m_channels->show(m_shown, turnedFull, static_cast<std::int64_t>(now) * 1000, clockText(now));
+    // The gap between notifications on a clock the user's setting of the time cannot move; the
+    // wall clock, read on the window's thread only (localtime's buffer is shared), for the text.
+    const auto sinceBoot = std::chrono::steady_clock::now().time_since_epoch();
+    const std::int64_t nowMs = std::chrono::duration_cast<std::chrono::milliseconds>(sinceBoot).count();
+    m_channels->show(m_shown, turnedFull, nowMs, sawItTurn ? clockText(std::time(nullptr)) : std::string());
 }
 
 void StatusDisplay::show(const CheckResult& result)
@@ -102,8 +105,9 @@ void StatusDisplay::show(const CheckResult& result)
     const bool turnedFull = status == Status::Arrival && m_status != Status::Arrival;
     if (turnedFull)
         m_view.askForAttention();
+    const bool sawItTurn = m_status.has_value();
     m_status = status;
-    tellChannels(turnedFull);
+    tellChannels(turnedFull, sawItTurn);
 }
 
 void StatusDisplay::showPicture(Picture picture)

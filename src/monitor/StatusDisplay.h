@@ -32,7 +32,9 @@ public:
 private:
     void showPicture(Picture picture);
     void unmark();
-    void tellChannels(bool turnedFull);
+    // `sawItTurn`: the status before was one this display showed, so the folder turned full
+    // about now (not at the start, nor after the setting named another folder).
+    void tellChannels(bool turnedFull, bool sawItTurn = false);
 
     StatusView& m_view;
     std::string m_caption; // both texts as the last status (or the start) left them, unmarked

@@ -1,7 +1,9 @@
 #include "monitor/Channels.h"
+#include "monitor/StatusDisplay.h"
 #include "settings/ChannelSettings.h"
 #include "setup/ChannelSwitch.h"
 #include "support/MemorySystem.h"
+#include "support/RecordingView.h"
 
 #include <QTest>
 
@@ -46,6 +48,30 @@ class TestChannels : public QObject
     Q_OBJECT
 
 private slots:
+    // A folder already full at the start, or when the setting names another one, turned full at
+    // a moment nobody saw: its notice claims no time. One seen to turn full says when.
+    void theTimeOfAnArrivalIsOnlyToldWhenSeen()
+    {
+        RecordingView window;
+        RecordingChannels channels;
+        monitor::StatusDisplay display(window, "Kelvoran", "kelvoran", &channels);
+        monitor::CheckResult result;
+        result.folder = "/in";
+        const auto show = [&](Status status, std::size_t entries) {
+            result.status = status;
+            result.entries = entries;
+            display.show(result);
+            return channels.calls.back();
+        };
+        QCOMPARE(show(Status::Arrival, 2), std::string("raise:/in\n2 件"));
+        show(Status::Watching, 0);
+        QVERIFY(show(Status::Arrival, 1).find(" から)") != std::string::npos);
+        display.settingChanged();
+        show(Status::Watching, 0);
+        display.settingChanged();
+        QCOMPARE(show(Status::Arrival, 3), std::string("update:/in\n3 件"));
+    }
+
     // One notification per arrival, updated in place while full, withdrawn when empty; a folder
     // that flaps within a minute shows the last one again instead of raising another; the sound
     // goes with new ones only; nothing while the user works in the window.
