@@ -233,7 +233,10 @@ void TForm1::toggleSwitch(settings::Switch which)
     if (m_commandRunning)
         return;
     m_commandRunning = true;
-    runGuarded([&] { m_trayIcon->showSwitch(which, setup::toggleSwitch(m_commandSystem, which)); });
+    runGuarded([&] {
+        if (const std::optional<bool> on = setup::toggleSwitch(m_commandSystem, *this, which))
+            m_trayIcon->showSwitch(which, *on);
+    });
     m_commandRunning = false;
 }
 

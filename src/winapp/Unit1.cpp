@@ -444,10 +444,12 @@ void TForm1::carryOut(MenuChoice choice)
             openFolder(m_folder);
         break;
     case MenuChoice::Popup:
-        m_switches.popup = setup::toggleSwitch(*m_system, settings::Switch::Popup);
+        if (const std::optional<bool> on = setup::toggleSwitch(*m_system, *this, settings::Switch::Popup))
+            m_switches.popup = *on;
         break;
     case MenuChoice::Sound:
-        m_switches.sound = setup::toggleSwitch(*m_system, settings::Switch::Sound);
+        if (const std::optional<bool> on = setup::toggleSwitch(*m_system, *this, settings::Switch::Sound))
+            m_switches.sound = *on;
         break;
     case MenuChoice::Exit:
         ::PostMessageA(hwnd(), WM_CLOSE, 0, 0);

@@ -124,11 +124,17 @@ private slots:
         QVERIFY(!read.tray && !read.popup && read.sound && read.soundFile == "/a b.oga");
 
         MemorySystem system(ansi::PathStyle::posix(), utf8, "/work");
+        RecordingView window;
+        // No settings file: no folder given yet, and a file would hide the start's warning.
+        QVERIFY(!setup::toggleSwitch(system, window, settings::Switch::Sound));
+        QCOMPARE(system.writes, 0);
+        QCOMPARE(window.boxes.size(), 1u);
+        QCOMPARE(window.boxes[0].text, std::string("監視フォルダを指定して下さい！"));
         const std::string file = "; mine\r\n[KansiDir]\r\nfullpath=/in\r\n";
         system.addFile("/work/Kelvoran.ini", file);
-        QVERIFY(setup::toggleSwitch(system, settings::Switch::Sound));
+        QCOMPARE(setup::toggleSwitch(system, window, settings::Switch::Sound), std::optional(true));
         QCOMPARE(system.content("/work/Kelvoran.ini"), file + "[Tsuuchi]\r\nsound=1\r\n");
-        QVERIFY(!setup::toggleSwitch(system, settings::Switch::Sound));
+        QCOMPARE(setup::toggleSwitch(system, window, settings::Switch::Sound), std::optional(false));
         QCOMPARE(system.content("/work/Kelvoran.ini"), file + "[Tsuuchi]\r\nsound=0\r\n");
     }
 };
