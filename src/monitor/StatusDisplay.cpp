@@ -3,9 +3,10 @@
 #include "common/Texts.h"
 #include "monitor/ArrivalPoll.h"
 
-#include <chrono>
+// The clocks, from <thread>: <chrono> itself spells "µs", which code page 932 has no byte for.
 #include <ctime>
 #include <stdexcept>
+#include <thread>
 
 namespace monitor {
 
