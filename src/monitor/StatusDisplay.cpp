@@ -3,10 +3,9 @@
 #include "common/Texts.h"
 #include "monitor/ArrivalPoll.h"
 
-// The clocks, from <thread>: <chrono> itself spells "µs", which code page 932 has no byte for.
 #include <ctime>
 #include <stdexcept>
-#include <thread>
+#include <thread> // the clocks; <chrono> spells "µs", which code page 932 has no byte for
 
 namespace monitor {
 
