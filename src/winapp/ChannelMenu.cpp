@@ -3,9 +3,11 @@
 #include "common/Texts.h"
 #include "winapp/GdiObjects.h"
 
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <stdexcept>
+#include <thread>
 
 namespace winapp {
 
@@ -52,12 +54,24 @@ MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSetting
     return MenuChoice::None;
 }
 
-bool openFolder(const std::string& folder)
+void openFolder(const std::string& folder)
 {
-    // ShellExecuteA returns a value above 32 when it succeeded.
-    const auto result =
-        reinterpret_cast<INT_PTR>(::ShellExecuteA(nullptr, "open", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    return result > 32;
+    // The shell parses the path and asks the file system, which on a share that does not answer
+    // may wait for minutes: a thread of its own, with the apartment the shell's calls want. The
+    // shell tells the user itself when the folder cannot be opened (no SEE_MASK_FLAG_NO_UI);
+    // SEE_MASK_NOASYNC keeps the thread until the shell is done with the request.
+    std::thread([folder] {
+        const HRESULT initialised = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+        SHELLEXECUTEINFOA execute{};
+        execute.cbSize = sizeof execute;
+        execute.fMask = SEE_MASK_NOASYNC;
+        execute.lpVerb = "open";
+        execute.lpFile = folder.c_str();
+        execute.nShow = SW_SHOWNORMAL;
+        ::ShellExecuteExA(&execute);
+        if (SUCCEEDED(initialised))
+            ::CoUninitialize();
+    }).detach();
 }
 
 } // namespace winapp

@@ -24,7 +24,8 @@ enum class MenuChoice
 [[nodiscard]] MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSettings& switches);
 
 // Opens `folder` in the system's file manager, for the user to take what arrived: the tool
-// itself never opens, moves or deletes it. False when the system could not.
-bool openFolder(const std::string& folder);
+// itself never opens, moves or deletes it. Returns at once: the shell works on a thread of its
+// own and tells the user itself when it cannot.
+void openFolder(const std::string& folder);
 
 } // namespace winapp

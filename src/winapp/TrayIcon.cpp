@@ -61,8 +61,10 @@ void TrayIcon::add()
 {
     // NIF_SHOWTIP: with version 4 the standard tooltip is shown only when asked for.
     NOTIFYICONDATAA added = data(NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP);
-    // Fails while there is no taskbar yet (at logon): "TaskbarCreated" brings the next try.
-    if (!notify(NIM_ADD, &added))
+    // Fails while there is no taskbar yet (at logon): "TaskbarCreated" brings the next try. It
+    // fails too when the shell took longer than its timeout, having added the icon all the same:
+    // the icon is there when it can be modified.
+    if (!notify(NIM_ADD, &added) && !notify(NIM_MODIFY, &added))
         return;
     m_added = true;
     // Events as version 4 gives them: the event in LOWORD(lParam), the anchor point in wParam.
@@ -106,8 +108,9 @@ void TrayIcon::showBalloon(int resourceId, const std::string& title, const std::
     NOTIFYICONDATAA balloon = data(NIF_INFO);
     copyField(balloon.szInfoTitle, title, m_codePage);
     copyField(balloon.szInfo, text, m_codePage);
-    // Not shown during the user's quiet time (the first hour after a new user's first logon).
-    balloon.dwInfoFlags = NIIF_INFO | NIIF_RESPECT_QUIET_TIME;
+    // Not shown during the user's quiet time (the first hour after a new user's first logon). No
+    // sound of its own: the tool plays its sound when the user switched it on.
+    balloon.dwInfoFlags = NIIF_INFO | NIIF_RESPECT_QUIET_TIME | NIIF_NOSOUND;
     m_balloon = notify(NIM_MODIFY, &balloon) != FALSE;
     removeUnlessNeeded();
 }
@@ -120,6 +123,12 @@ void TrayIcon::withdrawBalloon()
     // An empty szInfo with NIF_INFO removes the balloon.
     if (m_added)
         modify(NIF_INFO);
+    removeUnlessNeeded();
+}
+
+void TrayIcon::balloonGone()
+{
+    m_balloon = false;
     removeUnlessNeeded();
 }
 
@@ -136,7 +145,12 @@ void TrayIcon::remove()
 {
     m_wanted = false;
     m_balloon = false;
-    removeUnlessNeeded();
+    // Tried even when the icon is not counted as added: an add that failed may have added it.
+    if (m_window.hwnd() == nullptr)
+        return;
+    NOTIFYICONDATAA removed = data(0);
+    notify(NIM_DELETE, &removed);
+    m_added = false;
 }
 
 void TrayIcon::removeUnlessNeeded()

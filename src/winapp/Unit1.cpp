@@ -189,46 +189,25 @@ void TForm1::showPicture(monitor::Picture picture)
     m_application.overlay().show(icon, m_caption);
 }
 
-void TForm1::whenNoBoxIsOpen(std::function<void()> call)
-{
-    // The notification area's windows wait for the tool's boxes: an icon docked into an X tray
-    // while a box is open (Wine's notification area) takes the keyboard from the box.
-    if (m_boxesOpen > 0)
-        m_afterBoxes.push_back(std::move(call));
-    else
-        call();
-}
-
-void TForm1::boxClosed()
-{
-    // A window already gone has no icon to set.
-    if (--m_boxesOpen > 0 || !::IsWindow(hwnd()))
-        return;
-    std::vector<std::function<void()>> calls;
-    calls.swap(m_afterBoxes);
-    for (const std::function<void()>& call : calls)
-        call();
-}
-
 void TForm1::showTrayIcon(monitor::Picture picture, const std::string& tooltip)
 {
-    whenNoBoxIsOpen([this, icon = iconOf(picture), tooltip] { m_tray.show(icon, tooltip); });
+    m_tray.show(iconOf(picture), tooltip);
 }
 
 void TForm1::hideTrayIcon()
 {
-    whenNoBoxIsOpen([this] { m_tray.hide(); });
+    m_tray.hide();
 }
 
 void TForm1::showNotice(const monitor::Notice& notice)
 {
     // The balloon of the icon; Windows replaces the one shown rather than stacking another.
-    whenNoBoxIsOpen([this, notice] { m_tray.showBalloon(KV_ICON_ARRIVAL, notice.title, notice.text); });
+    m_tray.showBalloon(KV_ICON_ARRIVAL, notice.title, notice.text);
 }
 
 void TForm1::withdrawNotice()
 {
-    whenNoBoxIsOpen([this] { m_tray.withdrawBalloon(); });
+    m_tray.withdrawBalloon();
 }
 
 void TForm1::playSound(const std::string& file)
@@ -274,9 +253,7 @@ void TForm1::setFolderLabel(const std::string& text)
 int TForm1::showMessageBox(const std::string& text, setup::MessageKind kind, unsigned buttonSet)
 {
     MessageBoxWindow box(text, kind, buttonSet, m_application.title());
-    ++m_boxesOpen;
     const int result = box.run(hwnd());
-    boxClosed();
     // A box ended by the tool's quitting is no answer: the command ends with no change. A close
     // request sent to every window (taskkill without /F, the end of the session) reaches the box
     // too, as its own close; the one waiting for the main window tells the two apart.
@@ -348,9 +325,7 @@ template <typename Handler> void TForm1::runGuarded(Handler&& handler)
     } catch (const setup::CommandAbandoned&) {
         // The window closed while the command waited: nothing to tell.
     } catch (const std::exception& failure) {
-        ++m_boxesOpen;
         showFailureBox(failure.what(), m_application.title(), m_system->codePage(), m_application.hwnd());
-        boxClosed();
     }
 }
 
@@ -402,8 +377,15 @@ void TForm1::trayEvent(UINT event, WPARAM anchor)
     case NIN_SELECT:
     case NIN_KEYSELECT:
     case WM_LBUTTONUP:
-    case NIN_BALLOONUSERCLICK:
         bringForward();
+        break;
+    case NIN_BALLOONUSERCLICK:
+        m_tray.balloonGone();
+        bringForward();
+        break;
+    case NIN_BALLOONTIMEOUT:
+    case NIN_BALLOONHIDE:
+        m_tray.balloonGone();
         break;
     case WM_CONTEXTMENU:
         // Version 4 gives the point the menu belongs at in wParam.

@@ -15,7 +15,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace winapp {
 
@@ -80,8 +79,6 @@ protected:
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    void whenNoBoxIsOpen(std::function<void()> call);
-    void boxClosed();
     template <typename Handler> void runGuarded(Handler&& handler);
     void checkDone(const monitor::CheckResult& result);
     void runDisplayRoutineOnce();
@@ -98,8 +95,6 @@ private:
     std::string m_caption;
     bool m_displayRoutineRan = false;
     bool m_commandRunning = false;
-    int m_boxesOpen = 0;
-    std::vector<std::function<void()>> m_afterBoxes;
     // Counts the stored settings: a check started before the last store is not shown.
     unsigned m_generation = 0;
     std::unique_ptr<monitor::BackgroundCheck> m_check;

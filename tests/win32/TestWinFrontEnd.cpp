@@ -16,6 +16,7 @@
 #include <shellapi.h>
 
 #include <fstream>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -180,10 +181,26 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
         calls.push_back({message, *data});
         return TRUE;
     };
+    // The sound is played on a thread of its own: the window's thread must not wait for it.
+    std::mutex soundLock;
     std::vector<std::pair<std::string, DWORD>> sounds;
-    form.sound().playSound = [&](const char* sound, HMODULE, DWORD flags) {
+    form.sound().playSound = [&, windowThread = ::GetCurrentThreadId()](const char* sound, HMODULE, DWORD flags) {
+        CHECK(::GetCurrentThreadId() != windowThread);
+        const std::lock_guard lock(soundLock);
         sounds.emplace_back(sound, flags);
         return TRUE;
+    };
+    const auto soundsPlayed = [&](std::size_t count) {
+        for (int waited = 0; waited < 5000; waited += 10) {
+            {
+                const std::lock_guard lock(soundLock);
+                if (sounds.size() >= count)
+                    return sounds;
+            }
+            ::Sleep(10);
+        }
+        const std::lock_guard lock(soundLock);
+        return sounds;
     };
     std::vector<std::pair<int, std::string>> overlays;
     application.overlay().setOverlay = [&](HWND button, int icon, const std::string& description) {
@@ -220,12 +237,12 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     REQUIRE(showsStatus(form, application, texts::statusArrival));
     REQUIRE(balloons().size() == 1);
     const NOTIFYICONDATAA balloon = balloons()[0].data;
-    CHECK(balloon.dwInfoFlags == (NIIF_INFO | NIIF_RESPECT_QUIET_TIME));
+    CHECK(balloon.dwInfoFlags == (NIIF_INFO | NIIF_RESPECT_QUIET_TIME | NIIF_NOSOUND));
     CHECK(std::string(balloon.szInfoTitle) == texts::statusArrival);
     CHECK(std::string(balloon.szInfo).rfind(folder + "\n1" + std::string(texts::entriesAfter), 0) == 0);
     CHECK(std::string(calls.back().data.szTip).rfind(std::string(texts::statusArrival) + " 1", 0) == 0);
-    CHECK(sounds == std::vector{std::pair{std::string("SystemNotification"),
-                                          static_cast<DWORD>(SND_ALIAS | SND_ASYNC | SND_NODEFAULT)}});
+    CHECK(soundsPlayed(1) == std::vector{std::pair{std::string("SystemNotification"),
+                                                   static_cast<DWORD>(SND_ALIAS | SND_ASYNC | SND_NODEFAULT)}});
     CHECK(overlays.back() == std::pair{KV_ICON_ARRIVAL, std::string(texts::statusArrival)});
 
     // Emptied: an empty balloon text withdraws it.
@@ -234,7 +251,7 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     REQUIRE(balloons().size() == 2);
     CHECK(std::string(balloons()[1].data.szInfo).empty());
     CHECK(overlays.back() == std::pair{KV_ICON_WATCHING, std::string(texts::statusWatching)});
-    CHECK(sounds.size() == 1);
+    CHECK(soundsPlayed(1).size() == 1);
 
     // Explorer restarted: the icon is added again, as it was.
     calls.clear();
@@ -243,6 +260,37 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     CHECK(calls[0].message == NIM_ADD);
     CHECK(std::string(calls[0].data.szTip) == std::string(texts::statusWatching) + "\n" + folder);
     CHECK(calls[1].message == NIM_SETVERSION);
+
+    // With the tray switch off the icon is there for the balloon alone, and goes when the shell
+    // lets the balloon go (here its timeout), with no word about the balloon to the shell.
+    std::ofstream("Kelvoran.ini", std::ios::binary)
+        << "[KansiDir]\r\nfullpath=" << folder << "\r\n[Tsuuchi]\r\nsound=1\r\ntray=0\r\n";
+    // A check still on its way read the switch on: the icon goes with the first that reads it off.
+    calls.clear();
+    form.Timer1Timer();
+    MSG result{};
+    for (int waited = 0; waited < 5000 && calls.empty(); waited += 10) {
+        while (::PeekMessageA(&result, form.hwnd(), WM_APP + 1, WM_APP + 1, PM_REMOVE))
+            ::DispatchMessageA(&result);
+        ::Sleep(10);
+    }
+    REQUIRE(calls.size() == 1);
+    CHECK(calls[0].message == NIM_DELETE);
+    calls.clear();
+    std::ofstream("in\\data.csv") << "1";
+    REQUIRE(showsStatus(form, application, texts::statusArrival));
+    REQUIRE(calls.size() == 3);
+    CHECK(calls[0].message == NIM_ADD);
+    CHECK(calls[2].message == NIM_MODIFY);
+    CHECK((calls[2].data.uFlags & NIF_INFO) != 0);
+    calls.clear();
+    ::SendMessageA(form.hwnd(), WM_APP + 3, 0, MAKELPARAM(NIN_BALLOONTIMEOUT, 1));
+    REQUIRE(calls.size() == 1);
+    CHECK(calls[0].message == NIM_DELETE);
+    calls.clear();
+    REQUIRE(::DeleteFileA("in\\data.csv"));
+    REQUIRE(showsStatus(form, application, texts::statusWatching));
+    CHECK(calls.empty());
 
     // Closing the window takes the icon away.
     calls.clear();
@@ -267,20 +315,21 @@ TEST_CASE("the icon's texts are cut at a character boundary, and the shell takes
     for (int i = 0; i < 200; ++i)
         text += "着";
     winapp::ApplicationWindow application("kelvoran", nullptr);
-    winapp::TrayIcon tray(application, WM_APP + 3, platform::createSystem({})->codePage());
     std::vector<NotifyCall> calls;
+    std::vector<BOOL> done;
+    winapp::TrayIcon tray(application, WM_APP + 3, platform::createSystem({})->codePage());
     // The real call, under Wine's notification area.
     tray.notify = [&](DWORD message, NOTIFYICONDATAA* data) {
         calls.push_back({message, *data});
-        const BOOL done = ::Shell_NotifyIconA(message, data);
-        CHECK(done);
-        return done;
+        done.push_back(::Shell_NotifyIconA(message, data));
+        return done.back();
     };
     tray.show(KV_ICON_WATCHING, tooltip);
     tray.showBalloon(KV_ICON_ARRIVAL, title, text);
     tray.hide();
     tray.withdrawBalloon();
     REQUIRE(calls.size() == 5);
+    CHECK(done == std::vector<BOOL>(5, TRUE));
     CHECK(calls[0].message == NIM_ADD);
     CHECK(std::string(calls[0].data.szTip) == tooltip.substr(0, 126));
     CHECK(std::string(calls[2].data.szInfoTitle) == title.substr(0, 62));
@@ -288,6 +337,32 @@ TEST_CASE("the icon's texts are cut at a character boundary, and the shell takes
     // The icon stays while its balloon is shown, and goes with it.
     CHECK(calls[3].message == NIM_MODIFY);
     CHECK(calls[4].message == NIM_DELETE);
+}
+
+TEST_CASE("an icon the shell took although it reported the add failed is modified from then on, and removing "
+          "always asks the shell")
+{
+    winapp::ApplicationWindow application("kelvoran", nullptr);
+    const std::shared_ptr<platform::System> system = platform::createSystem({});
+    std::vector<DWORD> calls;
+    BOOL modifies = TRUE;
+    winapp::TrayIcon tray(application, WM_APP + 3, system->codePage());
+    // NIM_ADD fails as it does on the shell's timeout, and as a duplicate after that.
+    tray.notify = [&](DWORD message, NOTIFYICONDATAA*) {
+        calls.push_back(message);
+        return message == NIM_ADD ? FALSE : message == NIM_MODIFY ? modifies : TRUE;
+    };
+    tray.show(KV_ICON_WATCHING, "watching");
+    tray.show(KV_ICON_ARRIVAL, "arrival");
+    tray.remove();
+    CHECK(calls == std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_SETVERSION, NIM_MODIFY, NIM_DELETE});
+    // The shell holds no icon at all: the next show adds again, and removing asks all the same.
+    modifies = FALSE;
+    calls.clear();
+    tray.show(KV_ICON_WATCHING, "watching");
+    tray.show(KV_ICON_WATCHING, "watching");
+    tray.remove();
+    CHECK(calls == std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_ADD, NIM_MODIFY, NIM_DELETE});
 }
 
 TEST_CASE("the failure box finds its owner enabled, so that MessageBoxA enables it again in time")
