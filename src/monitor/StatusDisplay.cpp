@@ -93,6 +93,9 @@ void StatusDisplay::show(const CheckResult& result)
         return;
     }
 
+    // The moment the folder turned full was seen only when this display showed the same folder
+    // there and empty before (not at the start, not just named, not back from missing).
+    const bool sawItTurn = m_status && *m_status == Status::Watching && m_shown.folder == result.folder;
     m_shown.folder = result.folder;
     m_shown.entries = result.entries;
     m_shown.switches = result.channels;
@@ -105,7 +108,6 @@ void StatusDisplay::show(const CheckResult& result)
     const bool turnedFull = status == Status::Arrival && m_status != Status::Arrival;
     if (turnedFull)
         m_view.askForAttention();
-    const bool sawItTurn = m_status.has_value();
     m_status = status;
     tellChannels(turnedFull, sawItTurn);
 }

@@ -32,8 +32,7 @@ public:
 private:
     void showPicture(Picture picture);
     void unmark();
-    // `sawItTurn`: the status before was one this display showed, so the folder turned full
-    // about now (not at the start, nor after the setting named another folder).
+    // `sawItTurn`: this display showed the folder empty just before, so it turned full about now.
     void tellChannels(bool turnedFull, bool sawItTurn = false);
 
     StatusView& m_view;

@@ -126,12 +126,6 @@ void TrayIcon::withdrawBalloon()
     removeUnlessNeeded();
 }
 
-void TrayIcon::balloonGone()
-{
-    m_balloon = false;
-    removeUnlessNeeded();
-}
-
 void TrayIcon::taskbarCreated()
 {
     // The new taskbar holds none of the icons the old one had.

@@ -33,9 +33,6 @@ public:
     // the icon's picture while the icon is there for the balloon alone.
     void showBalloon(int resourceId, const std::string& title, const std::string& text);
     void withdrawBalloon();
-    // The shell took the balloon away (timed out, closed or clicked by the user): the icon goes
-    // too unless the tray switch asks for it.
-    void balloonGone();
     // The taskbar was made again (Explorer restarted): the icon shown before is added again.
     void taskbarCreated();
     // The window goes: the icon goes with it.

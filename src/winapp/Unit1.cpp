@@ -377,15 +377,8 @@ void TForm1::trayEvent(UINT event, WPARAM anchor)
     case NIN_SELECT:
     case NIN_KEYSELECT:
     case WM_LBUTTONUP:
-        bringForward();
-        break;
     case NIN_BALLOONUSERCLICK:
-        m_tray.balloonGone();
         bringForward();
-        break;
-    case NIN_BALLOONTIMEOUT:
-    case NIN_BALLOONHIDE:
-        m_tray.balloonGone();
         break;
     case WM_CONTEXTMENU:
         // Version 4 gives the point the menu belongs at in wParam.

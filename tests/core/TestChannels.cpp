@@ -70,6 +70,12 @@ private slots:
         show(Status::Watching, 0);
         display.settingChanged();
         QCOMPARE(show(Status::Arrival, 3), std::string("update:/in\n3 件"));
+        // Named by hand (no store by the tool), or back from missing: no time either.
+        show(Status::Watching, 0);
+        result.folder = "/other";
+        QVERIFY(show(Status::Arrival, 1).find(" から)") == std::string::npos);
+        show(Status::NoFolder, 0);
+        QVERIFY(show(Status::Arrival, 1).find(" から)") == std::string::npos);
     }
 
     // One notification per arrival, updated in place while full, withdrawn when empty; a folder

@@ -14,7 +14,7 @@ public:
     void start();
     void stop();
 
-    // The environment for programs shown on this desktop.
+    // The environment for programs shown on this desktop, with no session bus.
     [[nodiscard]] QProcessEnvironment environment() const;
 
     // Runs a program to its end and returns what it printed, trimmed.

@@ -1,5 +1,7 @@
 #include "platform/win32/ChangeWatch.h"
 
+#include <exception>
+
 namespace platform::win32 {
 
 std::unique_ptr<ChangeWatch> ChangeWatch::create(const std::string& path, std::function<void()> changed,
@@ -22,10 +24,22 @@ std::unique_ptr<ChangeWatch> ChangeWatch::create(const std::string& path, std::f
         ::FindFirstChangeNotificationA(path.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME);
     if (notification == INVALID_HANDLE_VALUE)
         return nullptr;
-    std::unique_ptr<ChangeWatch> watch(
-        new ChangeWatch(std::move(folder), notification, std::move(stop), std::move(changed), std::move(notices)));
+    std::unique_ptr<ChangeWatch> watch;
+    try {
+        watch.reset(
+            new ChangeWatch(std::move(folder), notification, std::move(stop), std::move(changed), std::move(notices)));
+    } catch (...) {
+        // No thread: the notification would hold the folder open for as long as the tool runs.
+        ::FindCloseChangeNotification(notification);
+        throw;
+    }
     // Last, once the watch is whole: the notices may call it as soon as it is registered.
-    watch->m_registration = watch->m_notices->add(watch->m_folderAsOpened, [self = watch.get()] { self->letGo(); });
+    // Without the notice (no thread for it) the watch still watches.
+    try {
+        watch->m_registration = watch->m_notices->add(watch->m_folderAsOpened, [self = watch.get()] { self->letGo(); });
+    } catch (const std::exception&) {
+        watch->m_registration.reset();
+    }
     return watch;
 }
 

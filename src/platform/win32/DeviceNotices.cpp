@@ -70,6 +70,9 @@ void DeviceNotices::remove(Id id)
     const auto found = m_registrations.find(id);
     if (found == m_registrations.end())
         return;
+    // The folder is let go before its registration goes: a removal asked for meanwhile finds it
+    // either registered or let go, never held and unknown.
+    found->second.letGo();
     const HDEVNOTIFY notification = found->second.notification;
     m_registrations.erase(found);
     lock.unlock();

@@ -31,8 +31,8 @@ public:
     // it removed): it must close every handle on the folder before it returns, and must not call
     // into this object. Empty when the notice cannot be had.
     [[nodiscard]] std::optional<Id> add(HANDLE folder, std::function<void()> letGo);
-    // Takes a registration out, if it is still in. Once this returns, its `letGo` is not running
-    // and will not be called.
+    // Takes a registration out, if it is still in, calling its `letGo` first. Once this returns,
+    // its `letGo` is not running and will not be called again.
     void remove(Id id);
     // Ends every registration and the thread; later registrations fail. Watches that end after
     // it find nothing to take out.
