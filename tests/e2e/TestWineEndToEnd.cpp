@@ -327,6 +327,9 @@ private slots:
         answerBox();
         const QString main = waitForWindow("main");
         QVERIFY(!main.isEmpty());
+        // Typed once Wine's notification area is up: xdotool maps each Japanese character to a
+        // key of its own as it types, and a Wine process starting meanwhile may miss the change.
+        QVERIFY(VirtualDesktop::waitFor([&] { return trayWindows(true).size() == 1; }, 15000));
 
         const QString base = QStringLiteral("Z:") + QDir::currentPath().replace(u'/', u'\\') + u'\\';
         m_desktop.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), main, QStringLiteral("100"),
