@@ -102,24 +102,26 @@ void Notifications::notify(const Notice& notice)
     });
 }
 
-void Notifications::close()
+std::optional<QDBusMessage> Notifications::takeClose()
 {
     if (!m_connected || !m_onScreen)
-        return;
+        return std::nullopt;
     m_onScreen = false;
     QDBusMessage message = call(QStringLiteral("CloseNotification"));
     message << m_id;
-    sendLater<>(message, this, [](const QDBusPendingReply<>&) {});
+    return message;
+}
+
+void Notifications::close()
+{
+    if (const std::optional<QDBusMessage> message = takeClose())
+        sendLater<>(*message, this, [](const QDBusPendingReply<>&) {});
 }
 
 void Notifications::withdrawNow()
 {
-    if (!m_connected || !m_onScreen)
-        return;
-    m_onScreen = false;
-    QDBusMessage message = call(QStringLiteral("CloseNotification"));
-    message << m_id;
-    QDBusConnection::sessionBus().call(message, QDBus::Block, 500);
+    if (const std::optional<QDBusMessage> message = takeClose())
+        QDBusConnection::sessionBus().call(*message, QDBus::Block, 500);
 }
 
 void Notifications::answered(std::optional<uint> id)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDBusMessage>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -48,6 +49,9 @@ private:
 
     void notify(const Notice& notice);
     void close();
+    // The request that closes the notification shown, which then counts as closed; none when
+    // there is nothing to close.
+    [[nodiscard]] std::optional<QDBusMessage> takeClose();
     void answered(std::optional<uint> id);
     void askCapabilities();
 

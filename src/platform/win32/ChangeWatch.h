@@ -46,8 +46,9 @@ private:
     void run();
     // Takes the registration out, then lets go; the watch has then ended.
     void stop();
-    // Ends the thread and closes the notification and the folder. Called once the registration is
-    // out (by `stop`), or by the notices' thread as it takes it out: never by both at once.
+    // Ends the thread and closes the notification and the folder. Called by the notices as they
+    // take the registration out (under their lock), then by `stop`, never by two threads at once;
+    // a second call finds nothing left to do.
     void letGo();
 
     // The registered handle as opened, to find it among the notices; never closed through this
