@@ -4,6 +4,7 @@
 #include <exception>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 namespace setup {
@@ -33,9 +34,83 @@ struct WaitingSystem::Writes
     int underWay = 0;
 };
 
+struct WaitingSystem::Worker
+{
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::function<void()> call; // handed over, not yet taken
+    bool busy = false;          // from the handing over to the call's end
+    bool stopping = false;
+};
+
+namespace {
+
+// Runs the calls handed over, one at a time, until told to stop while idle.
+void serve(const std::shared_ptr<WaitingSystem::Worker>& worker)
+{
+    std::unique_lock lock(worker->mutex);
+    for (;;) {
+        worker->wake.wait(lock, [&] { return worker->call || worker->stopping; });
+        if (!worker->call)
+            return;
+        std::function<void()> call = std::move(worker->call);
+        worker->call = nullptr;
+        lock.unlock();
+        call();
+        // What the call holds goes here, outside the lock.
+        call = nullptr;
+        lock.lock();
+        worker->busy = false;
+    }
+}
+
+std::shared_ptr<WaitingSystem::Worker> startWorker()
+{
+    auto worker = std::make_shared<WaitingSystem::Worker>();
+    std::thread(serve, worker).detach();
+    return worker;
+}
+
+} // namespace
+
 WaitingSystem::WaitingSystem(std::shared_ptr<platform::System> system, WindowLoop& loop)
     : m_system(std::move(system)), m_loop(loop), m_writes(std::make_shared<Writes>())
-{}
+{
+    try {
+        m_worker = startWorker();
+    } catch (const std::system_error&) {
+        // The first call tries again.
+    }
+}
+
+WaitingSystem::~WaitingSystem()
+{
+    if (m_worker) {
+        const std::lock_guard lock(m_worker->mutex);
+        m_worker->stopping = true;
+        m_worker->wake.notify_all();
+    }
+}
+
+void WaitingSystem::hand(std::function<void()> call) const
+{
+    if (m_worker) {
+        const std::lock_guard lock(m_worker->mutex);
+        if (!m_worker->busy) {
+            m_worker->call = std::move(call);
+            m_worker->busy = true;
+            m_worker->wake.notify_all();
+            return;
+        }
+        // It ends by itself once the call it is on returns.
+        m_worker->stopping = true;
+    }
+    m_worker = startWorker();
+    const std::lock_guard lock(m_worker->mutex);
+    m_worker->call = std::move(call);
+    m_worker->busy = true;
+    m_worker->wake.notify_all();
+}
 
 void WaitingSystem::finishWrites(unsigned milliseconds) const
 {
@@ -61,7 +136,7 @@ template <typename Call> auto WaitingSystem::offThread(Call call, bool writes) c
         }
     };
     try {
-        std::thread([answer, system = m_system, call = std::move(call), ended] {
+        hand([answer, system = m_system, call = std::move(call), ended] {
             std::optional<Result> result;
             std::exception_ptr failure;
             try {
@@ -76,7 +151,7 @@ template <typename Call> auto WaitingSystem::offThread(Call call, bool writes) c
             answer->failure = failure;
             answer->done = true;
             answer->ready.notify_all();
-        }).detach();
+        });
     } catch (...) {
         // No thread: nothing is under way, and the failure reaches the window's boundary.
         ended();

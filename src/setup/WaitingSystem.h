@@ -26,15 +26,22 @@ public:
     [[nodiscard]] virtual bool runUntil(const std::function<bool()>& finished) = 0;
 };
 
-// The system as the window's own commands see it: each file-system call runs on a thread of
-// its own while the window's loop keeps the window answering, so that a folder on a share that
-// stopped answering never freezes it. A call that answers at once never enters the loop. When
-// the window closes during a wait, the call throws CommandAbandoned; the thread still holds the
-// system and ends by itself.
+// The system as the window's own commands see it: each file-system call runs on a thread of the
+// commands' own while the window's loop keeps the window answering, so that a folder on a share
+// that stopped answering never freezes it. A call that answers at once never enters the loop.
+// When the window closes during a wait, the call throws CommandAbandoned; the thread still holds
+// the system and ends by itself.
+//
+// The thread lasts from the window's creation to its end, so that a command starts no thread:
+// starting one while the check starts its own made thread creation stall under Wine. A call
+// given up while it hung keeps that thread; the next call gets a new one.
 class WaitingSystem : public platform::System
 {
 public:
     WaitingSystem(std::shared_ptr<platform::System> system, WindowLoop& loop);
+    ~WaitingSystem() override;
+    WaitingSystem(const WaitingSystem&) = delete;
+    WaitingSystem& operator=(const WaitingSystem&) = delete;
 
     [[nodiscard]] const ansi::CodePage& codePage() const override { return m_system->codePage(); }
     [[nodiscard]] ansi::PathStyle pathStyle() const override { return m_system->pathStyle(); }
@@ -58,15 +65,20 @@ public:
     // cut off by the process's end could leave a file half replaced. Called as the window goes.
     void finishWrites(unsigned milliseconds) const;
 
-    // The writes under way; opaque.
+    // The writes under way, and the thread the calls run on; opaque.
     struct Writes;
+    struct Worker;
 
 private:
     template <typename Call> auto offThread(Call call, bool writes) const;
+    // Hands a call to the lasting thread, or to a new one while that one is still on a call it
+    // was given up on.
+    void hand(std::function<void()> call) const;
 
     std::shared_ptr<platform::System> m_system;
     WindowLoop& m_loop;
     std::shared_ptr<Writes> m_writes;
+    mutable std::shared_ptr<Worker> m_worker;
 };
 
 } // namespace setup

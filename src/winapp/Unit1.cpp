@@ -26,6 +26,8 @@ constexpr UINT_PTR timer1Id = 1;
 constexpr UINT checkDoneMessage = WM_APP + 1;
 // Shows the window after a restore from the taskbar, from the window's own message loop.
 constexpr UINT showRestoredMessage = WM_APP + 2;
+// Runs the change command from the window's own message loop.
+constexpr UINT changeCommandMessage = WM_APP + 4;
 // The notification-area icon's events.
 constexpr UINT trayMessage = WM_APP + 3;
 constexpr int button1Id = 1001;
@@ -76,8 +78,8 @@ void flashWindow(HWND hwnd, DWORD flags)
 } // namespace
 
 TForm1::TForm1(std::shared_ptr<platform::System> system, ApplicationWindow& application)
-    : m_system(std::move(system)), m_application(application), m_caption(texts::windowCaption),
-      m_tray(*this, trayMessage, m_system->codePage())
+    : m_system(std::move(system)), m_commandSystem(m_system, *this), m_application(application),
+      m_caption(texts::windowCaption), m_tray(*this, trayMessage, m_system->codePage())
 {
     registerClass(className, ::GetSysColorBrush(COLOR_ACTIVEBORDER),
                   ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(KV_ICON_APPLICATION)));
@@ -275,17 +277,58 @@ void TForm1::folderStored()
 
 void TForm1::FormShow()
 {
-    runGuarded([this] { setup::displayRoutine(*m_system, *this); });
+    runGuarded([this] { setup::displayRoutine(m_commandSystem, *this); });
+}
+
+TForm1::~TForm1()
+{
+    // A store the closed window stopped waiting for is let finish: cut off by the process's end,
+    // it could leave the settings file half replaced.
+    m_commandSystem.finishWrites(10000);
 }
 
 void TForm1::Button1Click()
 {
-    // A key may reach the button while the command waits for the disk: one command at a time.
+    // One command at a time: a click or key while one waits for the disk is let go.
     if (m_commandRunning)
         return;
     m_commandRunning = true;
-    runGuarded([this] { setup::changeCommand(*m_system, *this); });
+    if (!::PostMessageA(hwnd(), changeCommandMessage, 0, 0))
+        m_commandRunning = false;
+}
+
+void TForm1::runChangeCommand()
+{
+    runGuarded([this] { setup::changeCommand(m_commandSystem, *this); });
     m_commandRunning = false;
+}
+
+bool TForm1::runUntil(const std::function<bool()>& finished)
+{
+    // Keys, paints and ticks go on; the button waits. A quit posted meanwhile (the window was
+    // closed) ends the wait and goes on to the main loop.
+    const bool buttonFocused = ::GetFocus() == Button1;
+    ::EnableWindow(Button1, FALSE);
+    MSG message{};
+    bool quitting = false;
+    while (!quitting && !finished()) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                ::PostQuitMessage(static_cast<int>(message.wParam));
+                quitting = true;
+                break;
+            }
+            dispatch(message);
+        }
+    }
+    if (quitting || !::IsWindow(hwnd()))
+        return false;
+    ::EnableWindow(Button1, TRUE);
+    // A disabled window loses the keyboard focus; it comes back to the button that had it.
+    if (buttonFocused)
+        ::SetFocus(Button1);
+    return true;
 }
 
 void TForm1::Timer1Timer()
@@ -419,11 +462,11 @@ void TForm1::carryOut(MenuChoice choice)
             openFolder(m_folder);
         break;
     case MenuChoice::Popup:
-        if (const std::optional<bool> on = setup::toggleSwitch(*m_system, *this, settings::Switch::Popup))
+        if (const std::optional<bool> on = setup::toggleSwitch(m_commandSystem, *this, settings::Switch::Popup))
             m_switches.popup = *on;
         break;
     case MenuChoice::Sound:
-        if (const std::optional<bool> on = setup::toggleSwitch(*m_system, *this, settings::Switch::Sound))
+        if (const std::optional<bool> on = setup::toggleSwitch(m_commandSystem, *this, settings::Switch::Sound))
             m_switches.sound = *on;
         break;
     case MenuChoice::Exit:
@@ -481,6 +524,9 @@ LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
     }
     case showRestoredMessage:
         showRestored();
+        return 0;
+    case changeCommandMessage:
+        runChangeCommand();
         return 0;
     case WM_TIMER:
         if (wParam == timer1Id) {

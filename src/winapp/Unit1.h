@@ -6,6 +6,7 @@
 #include "monitor/StatusView.h"
 #include "platform/System.h"
 #include "setup/SetupView.h"
+#include "setup/WaitingSystem.h"
 #include "winapp/ChannelMenu.h"
 #include "winapp/GdiObjects.h"
 #include "winapp/Sound.h"
@@ -24,14 +25,23 @@ class ApplicationWindow;
 // field and the one-second window timer. Its three handlers run the tool's logic (FormShow the
 // display routine, Button1Click the change command, Timer1Timer the arrival poll), each inside a
 // boundary that shows an escaping failure in the failure box and lets the tool run on. The check
-// runs on threads of its own; the commands' disk calls still run on this thread (waiting for
-// them in the window's own loop made boxes fail to open under Wine when threads start slowly).
+// runs on threads of its own; the commands (the display routine, the change command, the menu's
+// switches) make their disk calls through a WaitingSystem, the window answering meanwhile. The
+// change command runs from a message posted to the window, so that its waits and boxes never run
+// inside the handling of the click or key that asked for it.
 // It carries out the louder channels (the notification-area icon with its balloon and menu, the
 // sound) and has the same menu as its own context menu.
-class TForm1 : public WindowBase, public monitor::StatusView, public monitor::ChannelView, public setup::SetupView
+class TForm1 : public WindowBase,
+               public monitor::StatusView,
+               public monitor::ChannelView,
+               public setup::SetupView,
+               private setup::WindowLoop
 {
 public:
     TForm1(std::shared_ptr<platform::System> system, ApplicationWindow& application);
+    ~TForm1() override;
+    TForm1(const TForm1&) = delete;
+    TForm1& operator=(const TForm1&) = delete;
 
     void setCaption(const std::string& text) override;
     void setApplicationTitle(const std::string& text) override;
@@ -79,6 +89,8 @@ protected:
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    [[nodiscard]] bool runUntil(const std::function<bool()>& finished) override;
+    void runChangeCommand();
     template <typename Handler> void runGuarded(Handler&& handler);
     void checkDone(const monitor::CheckResult& result);
     void runDisplayRoutineOnce();
@@ -91,6 +103,8 @@ private:
     void carryOut(MenuChoice choice);
 
     std::shared_ptr<platform::System> m_system;
+    // What the commands use: the same system, its calls waited for with the window answering.
+    setup::WaitingSystem m_commandSystem;
     ApplicationWindow& m_application;
     std::string m_caption;
     bool m_displayRoutineRan = false;

@@ -5,6 +5,7 @@
 
 #include "common/Texts.h"
 #include "platform/System.h"
+#include "platform/win32/WinSystem.h"
 #include "winapp/ApplicationWindow.h"
 #include "winapp/FailureBox.h"
 #include "winapp/Resources.h"
@@ -15,6 +16,7 @@
 
 #include <shellapi.h>
 
+#include <atomic>
 #include <fstream>
 #include <mutex>
 #include <string>
@@ -363,6 +365,103 @@ TEST_CASE("an icon the shell took although it reported the add failed is modifie
     tray.show(KV_ICON_WATCHING, "watching");
     tray.remove();
     CHECK(calls == std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_ADD, NIM_MODIFY, NIM_DELETE});
+}
+
+namespace {
+
+// The real system, but a directory test inside "share" waits, as on a share that stopped
+// answering, until released (or for four seconds, so that a window that waits too ends).
+class HungShare : public platform::WinSystem
+{
+public:
+    HungShare() : released(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+    ~HungShare() override { ::CloseHandle(released); }
+    HungShare(const HungShare&) = delete;
+    HungShare& operator=(const HungShare&) = delete;
+
+    [[nodiscard]] platform::EntryKind entryKind(const std::string& path) const override
+    {
+        if (path.find("\\share\\") != std::string::npos) {
+            waiting = true;
+            ::WaitForSingleObject(released, 4000);
+            waiting = false;
+        }
+        return WinSystem::entryKind(path);
+    }
+
+    HANDLE released;
+    mutable std::atomic<bool> waiting = false;
+};
+
+// What the window did while the directory test waited, seen from a timer its loop runs.
+struct WaitProbe
+{
+    HungShare* system = nullptr;
+    HWND button = nullptr;
+    HWND edit = nullptr;
+    int ticks = 0;
+    bool buttonWaited = true;
+    bool painted = false;
+    bool boxAnswered = false;
+};
+WaitProbe* probe = nullptr;
+
+void CALLBACK probeTick(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (probe->system->waiting) {
+        ++probe->ticks;
+        probe->buttonWaited = probe->buttonWaited && !::IsWindowEnabled(probe->button);
+        ::PostMessageA(probe->edit, WM_CHAR, 'x', 0);
+        if (probe->ticks == 5)
+            ::InvalidateRect(probe->edit, nullptr, TRUE);
+        if (probe->ticks == 15)
+            probe->painted = !::GetUpdateRect(probe->edit, nullptr, FALSE);
+        if (probe->ticks == 25)
+            ::SetEvent(probe->system->released);
+    }
+    // The create question that follows is answered No.
+    if (const HWND box = ::FindWindowA("KelvoranMessageBox", nullptr); box != nullptr && !probe->boxAnswered) {
+        probe->boxAnswered = true;
+        ::PostMessageA(box, WM_KEYDOWN, VK_ESCAPE, 0);
+    }
+}
+
+} // namespace
+
+TEST_CASE("the change command waits for a directory test that hangs with the window answering keys and paints, "
+          "the button disabled")
+{
+    const std::string work = enterWorkFolder("");
+    const auto system = std::make_shared<HungShare>();
+    winapp::ApplicationWindow application("kelvoran", nullptr);
+    winapp::TForm1 form(system, application);
+    form.showFirst(SW_SHOWNORMAL);
+    WaitProbe seen{system.get(), ::GetDlgItem(form.hwnd(), 1001), ::GetDlgItem(form.hwnd(), 1002)};
+    probe = &seen;
+    ::SetWindowTextA(seen.edit, (work + "\\share\\new").c_str());
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, probeTick);
+
+    form.Button1Click();
+    MSG message{};
+    for (const DWORD start = ::GetTickCount();
+         ::GetTickCount() - start < 10000 && !(seen.boxAnswered && ::IsWindowEnabled(seen.button));) {
+        if (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+            form.dispatch(message);
+        else
+            ::Sleep(5);
+    }
+    ::KillTimer(nullptr, timer);
+    probe = nullptr;
+
+    CHECK(seen.ticks >= 25);
+    CHECK(seen.buttonWaited);
+    CHECK(seen.painted);
+    CHECK(windowText(seen.edit).find("xxxxxxxxxxxxxxxxxxxx") != std::string::npos);
+    CHECK(seen.boxAnswered);
+    CHECK(::IsWindowEnabled(seen.button));
+    CHECK(::GetFileAttributesA("share") == INVALID_FILE_ATTRIBUTES);
+    ::DestroyWindow(form.hwnd());
+    leaveWorkFolder(work);
 }
 
 TEST_CASE("the failure box finds its owner enabled, so that MessageBoxA enables it again in time")
