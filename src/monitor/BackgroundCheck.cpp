@@ -233,12 +233,20 @@ void coordinate(const std::shared_ptr<Shared>& shared)
             shared->signal->folderChanged = false;
             shared->settingsReadBusy = true;
             shared->checks.push_back(check);
+            // Outside the lock, which the window's thread takes at each tick: starting a thread
+            // may take a while (under Wine it has stalled).
+            lock.unlock();
+            bool started = true;
             try {
                 std::thread(runCheck, shared, check).detach();
             } catch (const std::system_error&) {
+                started = false;
+            }
+            lock.lock();
+            if (!started) {
                 // No thread to be had now: the next tick asks again.
                 shared->settingsReadBusy = false;
-                std::erase(shared->checks, check);
+                forget(*shared, check);
             }
             continue;
         }

@@ -1,10 +1,10 @@
 #include "setup/WaitingSystem.h"
 
 #include <condition_variable>
+#include <deque>
 #include <exception>
 #include <mutex>
 #include <optional>
-#include <system_error>
 #include <thread>
 
 namespace setup {
@@ -38,37 +38,35 @@ struct WaitingSystem::Worker
 {
     std::mutex mutex;
     std::condition_variable wake;
-    std::function<void()> call; // handed over, not yet taken
-    bool busy = false;          // from the handing over to the call's end
+    std::deque<std::function<void()>> calls;
     bool stopping = false;
 };
 
 namespace {
 
-// Runs the calls handed over, one at a time, until told to stop while idle.
+// Runs the calls handed over, one at a time, until told to stop with none left.
 void serve(const std::shared_ptr<WaitingSystem::Worker>& worker)
 {
     std::unique_lock lock(worker->mutex);
     for (;;) {
-        worker->wake.wait(lock, [&] { return worker->call || worker->stopping; });
-        if (!worker->call)
+        worker->wake.wait(lock, [&] { return !worker->calls.empty() || worker->stopping; });
+        if (worker->calls.empty())
             return;
-        std::function<void()> call = std::move(worker->call);
-        worker->call = nullptr;
+        std::function<void()> call = std::move(worker->calls.front());
+        worker->calls.pop_front();
         lock.unlock();
         call();
         // What the call holds goes here, outside the lock.
         call = nullptr;
         lock.lock();
-        worker->busy = false;
     }
 }
 
-std::shared_ptr<WaitingSystem::Worker> startWorker()
+void stop(WaitingSystem::Worker& worker)
 {
-    auto worker = std::make_shared<WaitingSystem::Worker>();
-    std::thread(serve, worker).detach();
-    return worker;
+    const std::lock_guard lock(worker.mutex);
+    worker.stopping = true;
+    worker.wake.notify_all();
 }
 
 } // namespace
@@ -77,38 +75,47 @@ WaitingSystem::WaitingSystem(std::shared_ptr<platform::System> system, WindowLoo
     : m_system(std::move(system)), m_loop(loop), m_writes(std::make_shared<Writes>())
 {
     try {
-        m_worker = startWorker();
-    } catch (const std::system_error&) {
+        startWorker();
+    } catch (const std::exception&) {
         // The first call tries again.
     }
 }
 
 WaitingSystem::~WaitingSystem()
 {
-    if (m_worker) {
-        const std::lock_guard lock(m_worker->mutex);
-        m_worker->stopping = true;
-        m_worker->wake.notify_all();
+    if (m_worker)
+        stop(*m_worker);
+    // An idle thread ends at once; one on a call given up on ends when that call returns.
+    if (m_thread.joinable()) {
+        if (m_abandoned)
+            m_thread.detach();
+        else
+            m_thread.join();
     }
+}
+
+void WaitingSystem::startWorker() const
+{
+    auto worker = std::make_shared<Worker>();
+    std::thread thread(serve, worker);
+    if (m_worker)
+        stop(*m_worker);
+    if (m_thread.joinable())
+        m_thread.detach();
+    m_worker = std::move(worker);
+    m_thread = std::move(thread);
 }
 
 void WaitingSystem::hand(std::function<void()> call) const
 {
-    if (m_worker) {
-        const std::lock_guard lock(m_worker->mutex);
-        if (!m_worker->busy) {
-            m_worker->call = std::move(call);
-            m_worker->busy = true;
-            m_worker->wake.notify_all();
-            return;
-        }
-        // It ends by itself once the call it is on returns.
-        m_worker->stopping = true;
+    // After a call given up on, which may still run, the next one goes to a new thread. Nothing
+    // changes if that thread cannot be had.
+    if (!m_worker || m_abandoned) {
+        startWorker();
+        m_abandoned = false;
     }
-    m_worker = startWorker();
     const std::lock_guard lock(m_worker->mutex);
-    m_worker->call = std::move(call);
-    m_worker->busy = true;
+    m_worker->calls.push_back(std::move(call));
     m_worker->wake.notify_all();
 }
 
@@ -165,8 +172,10 @@ template <typename Call> auto WaitingSystem::offThread(Call call, bool writes) c
             const std::lock_guard check(answer->mutex);
             return answer->done;
         });
-        if (!answered)
+        if (!answered) {
+            m_abandoned = true;
             throw CommandAbandoned();
+        }
         lock.lock();
     }
     if (answer->failure)
@@ -186,7 +195,8 @@ platform::EntryKind WaitingSystem::entryKind(const std::string& path) const
 
 bool WaitingSystem::createDirectory(const std::string& path)
 {
-    return offThread([path](platform::System& system) { return system.createDirectory(path); }, true);
+    // Not counted among the writes: a folder's creation cut off leaves no file half written.
+    return offThread([path](platform::System& system) { return system.createDirectory(path); }, false);
 }
 
 std::optional<std::string> WaitingSystem::readFile(const std::string& path) const

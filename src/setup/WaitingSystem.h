@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 
 namespace setup {
 
@@ -29,12 +30,12 @@ public:
 // The system as the window's own commands see it: each file-system call runs on a thread of the
 // commands' own while the window's loop keeps the window answering, so that a folder on a share
 // that stopped answering never freezes it. A call that answers at once never enters the loop.
-// When the window closes during a wait, the call throws CommandAbandoned; the thread still holds
-// the system and ends by itself.
+// When the window closes during a wait, the call throws CommandAbandoned; it still holds the
+// system and ends by itself.
 //
-// The thread lasts from the window's creation to its end, so that a command starts no thread:
-// starting one while the check starts its own made thread creation stall under Wine. A call
-// given up while it hung keeps that thread; the next call gets a new one.
+// The thread lasts as long as this object, so that a command starts no thread: a thread started
+// per call, while the check starts its own, made thread creation stall under Wine. After a call
+// given up on, the next call gets a new thread.
 class WaitingSystem : public platform::System
 {
 public:
@@ -61,8 +62,9 @@ public:
     [[nodiscard]] std::string executablePath() const override { return m_system->executablePath(); }
     [[nodiscard]] int startupShowCommand() const override { return m_system->startupShowCommand(); }
 
-    // Waits, at most `milliseconds`, for writes that a closed window gave up waiting for: a write
-    // cut off by the process's end could leave a file half replaced. Called as the window goes.
+    // Waits, at most `milliseconds`, for the settings writes that a closed window gave up waiting
+    // for: a write cut off by the process's end could leave a file half replaced. Called as the
+    // window goes.
     void finishWrites(unsigned milliseconds) const;
 
     // The writes under way, and the thread the calls run on; opaque.
@@ -71,14 +73,16 @@ public:
 
 private:
     template <typename Call> auto offThread(Call call, bool writes) const;
-    // Hands a call to the lasting thread, or to a new one while that one is still on a call it
-    // was given up on.
     void hand(std::function<void()> call) const;
+    // Starts the thread the calls go to; the one before ends once it is done.
+    void startWorker() const;
 
     std::shared_ptr<platform::System> m_system;
     WindowLoop& m_loop;
     std::shared_ptr<Writes> m_writes;
     mutable std::shared_ptr<Worker> m_worker;
+    mutable std::thread m_thread;
+    mutable bool m_abandoned = false; // the last call was given up on
 };
 
 } // namespace setup

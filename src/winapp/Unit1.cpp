@@ -15,6 +15,7 @@
 
 #include <exception>
 #include <stdexcept>
+#include <utility>
 
 namespace winapp {
 
@@ -277,7 +278,10 @@ void TForm1::folderStored()
 
 void TForm1::FormShow()
 {
+    // A command of its own: while it waits for the disk, no other starts.
+    const bool running = std::exchange(m_commandRunning, true);
     runGuarded([this] { setup::displayRoutine(m_commandSystem, *this); });
+    m_commandRunning = running;
 }
 
 TForm1::~TForm1()
@@ -305,15 +309,19 @@ void TForm1::runChangeCommand()
 
 bool TForm1::runUntil(const std::function<bool()>& finished)
 {
-    // Keys, paints and ticks go on; the button waits. A quit posted meanwhile (the window was
-    // closed) ends the wait and goes on to the main loop.
+    // Keys, paints and ticks go on; the button waits. A disabled window cannot keep the focus:
+    // it goes to the entry field meanwhile, so that keys still reach a control.
     const bool buttonFocused = ::GetFocus() == Button1;
-    ::EnableWindow(Button1, FALSE);
+    if (buttonFocused)
+        ::SetFocus(Edit1);
+    const bool wasDisabled = ::EnableWindow(Button1, FALSE) != FALSE;
     MSG message{};
     bool quitting = false;
     while (!quitting && !finished()) {
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            // A quit posted meanwhile (the window was closed) ends the wait; the main loop
+            // sees it too.
             if (message.message == WM_QUIT) {
                 ::PostQuitMessage(static_cast<int>(message.wParam));
                 quitting = true;
@@ -324,10 +332,15 @@ bool TForm1::runUntil(const std::function<bool()>& finished)
     }
     if (quitting || !::IsWindow(hwnd()))
         return false;
-    ::EnableWindow(Button1, TRUE);
-    // A disabled window loses the keyboard focus; it comes back to the button that had it.
-    if (buttonFocused)
-        ::SetFocus(Button1);
+    if (!wasDisabled)
+        ::EnableWindow(Button1, TRUE);
+    // The button that had the focus has it back, now or when the window is next activated.
+    if (buttonFocused) {
+        if (::GetActiveWindow() == hwnd())
+            ::SetFocus(Button1);
+        else
+            m_lastFocus = Button1;
+    }
     return true;
 }
 

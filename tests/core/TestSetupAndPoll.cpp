@@ -3,6 +3,7 @@
 #include "settings/SettingsFile.h"
 #include "setup/FolderChain.h"
 #include "setup/FolderSetup.h"
+#include "setup/WaitingSystem.h"
 #include "support/ByteString.h"
 #include "support/MemorySystem.h"
 #include "support/RecordingView.h"
@@ -10,6 +11,9 @@
 #include <QTest>
 
 #include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
 
 using monitor::Status;
 using setup::MessageKind;
@@ -45,6 +49,46 @@ QStringList boxes(const RecordingView& view)
         lines << box(seen.kind, seen.buttons, seen.text);
     return lines;
 }
+
+// Notes the threads its calls come from.
+class ThreadNotingSystem : public MemorySystem
+{
+public:
+    using MemorySystem::MemorySystem;
+
+    [[nodiscard]] platform::EntryKind entryKind(const std::string& path) const override
+    {
+        note();
+        return MemorySystem::entryKind(path);
+    }
+    [[nodiscard]] std::optional<std::string> readFile(const std::string& path) const override
+    {
+        note();
+        return MemorySystem::readFile(path);
+    }
+
+    mutable std::mutex mutex;
+    mutable std::set<std::thread::id> threads;
+
+private:
+    void note() const
+    {
+        const std::lock_guard lock(mutex);
+        threads.insert(std::this_thread::get_id());
+    }
+};
+
+// Waits as a window's loop does, looking every millisecond.
+class PollingLoop : public setup::WindowLoop
+{
+public:
+    bool runUntil(const std::function<bool()>& finished) override
+    {
+        while (!finished())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return true;
+    }
+};
 
 } // namespace
 
@@ -208,6 +252,25 @@ private slots:
         setup::changeCommand(*windows, view);
         QCOMPARE(windows->content("C:\\work\\Kelvoran.ini"),
                  std::string("[kansidir]\r\nFULLPATH = C:\\data\r\n[Mine]\r\nkeep=1\r\n"));
+    }
+
+    // The commands' disk calls all run on the one thread the waiting system keeps, never on the
+    // window's: a thread started for each call made thread creation stall under Wine.
+    void waitingSystemKeepsOneThreadForItsCalls()
+    {
+        const auto system =
+            std::make_shared<ThreadNotingSystem>(ansi::PathStyle::windows(), ansi::CodePage::shiftJis(), "C:\\work");
+        system->addFolder("C:\\");
+        system->addFolder("C:\\data");
+        PollingLoop loop;
+        setup::WaitingSystem waiting(system, loop);
+        view.entry = "C:\\data";
+        for (int i = 0; i < 100; ++i)
+            setup::changeCommand(waiting, view);
+        QCOMPARE(system->content("C:\\work\\Kelvoran.ini"), settingsFile("C:\\data"));
+        const std::lock_guard lock(system->mutex);
+        QCOMPARE(system->threads.size(), std::size_t{1});
+        QVERIFY(!system->threads.contains(std::this_thread::get_id()));
     }
 
     void unnamedWorkingDirectoryHoldsNoSettings()

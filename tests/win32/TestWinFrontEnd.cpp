@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -419,10 +420,20 @@ void CALLBACK probeTick(HWND, UINT, UINT_PTR, DWORD)
         if (probe->ticks == 25)
             ::SetEvent(probe->system->released);
     }
-    // The create question that follows is answered No.
-    if (const HWND box = ::FindWindowA("KelvoranMessageBox", nullptr); box != nullptr && !probe->boxAnswered) {
-        probe->boxAnswered = true;
-        ::PostMessageA(box, WM_KEYDOWN, VK_ESCAPE, 0);
+    // The create question that follows, a box of this thread's, is answered No.
+    if (!probe->boxAnswered) {
+        ::EnumThreadWindows(
+            ::GetCurrentThreadId(),
+            [](HWND window, LPARAM) -> BOOL {
+                char name[64] = {};
+                ::GetClassNameA(window, name, sizeof name);
+                if (std::string_view(name) != "KelvoranMessageBox" || !::IsWindowVisible(window))
+                    return TRUE;
+                probe->boxAnswered = true;
+                ::PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+                return FALSE;
+            },
+            0);
     }
 }
 
@@ -433,8 +444,9 @@ TEST_CASE("the change command waits for a directory test that hangs with the win
 {
     const std::string work = enterWorkFolder("");
     const auto system = std::make_shared<HungShare>();
-    winapp::ApplicationWindow application("kelvoran", nullptr);
-    winapp::TForm1 form(system, application);
+    auto application = std::make_unique<winapp::ApplicationWindow>("kelvoran", nullptr);
+    auto owned = std::make_unique<winapp::TForm1>(system, *application);
+    winapp::TForm1& form = *owned;
     form.showFirst(SW_SHOWNORMAL);
     WaitProbe seen{system.get(), ::GetDlgItem(form.hwnd(), 1001), ::GetDlgItem(form.hwnd(), 1002)};
     probe = &seen;
@@ -460,7 +472,10 @@ TEST_CASE("the change command waits for a directory test that hangs with the win
     CHECK(seen.boxAnswered);
     CHECK(::IsWindowEnabled(seen.button));
     CHECK(::GetFileAttributesA("share") == INVALID_FILE_ATTRIBUTES);
-    ::DestroyWindow(form.hwnd());
+    owned.reset();
+    application.reset();
+    // The window's end asks the thread to quit: a loop of a later case must not take that.
+    ::PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
     leaveWorkFolder(work);
 }
 
