@@ -29,6 +29,7 @@
 #include <QUrl>
 
 #include <exception>
+#include <utility>
 
 namespace app {
 
@@ -261,7 +262,10 @@ TForm1::~TForm1()
 
 void TForm1::FormShow()
 {
+    // A command of its own: while it waits for the disk, no other starts.
+    const bool running = std::exchange(m_commandRunning, true);
     runGuarded([this] { setup::displayRoutine(m_commandSystem, *this); });
+    m_commandRunning = running;
 }
 
 void TForm1::Button1Click()
@@ -296,6 +300,7 @@ bool TForm1::runUntil(const std::function<bool()>& finished)
 {
     // Keys, paints and ticks go on; the button waits, and has the focus back afterwards.
     const bool buttonFocused = Button1->hasFocus();
+    const bool wasEnabled = Button1->isEnabled();
     Button1->setEnabled(false);
     QEventLoop loop;
     QTimer poll;
@@ -305,7 +310,8 @@ bool TForm1::runUntil(const std::function<bool()>& finished)
     });
     poll.start(10);
     loop.exec();
-    Button1->setEnabled(true);
+    if (wasEnabled)
+        Button1->setEnabled(true);
     if (buttonFocused)
         Button1->setFocus(Qt::OtherFocusReason);
     return !m_closing && finished();

@@ -10,7 +10,6 @@
 #include <exception>
 #include <map>
 #include <mutex>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -239,10 +238,12 @@ void coordinate(const std::shared_ptr<Shared>& shared)
             bool started = true;
             try {
                 std::thread(runCheck, shared, check).detach();
-            } catch (const std::system_error&) {
+            } catch (const std::exception&) {
                 started = false;
             }
             lock.lock();
+            // Its give-up time counts from here: the start itself may have been slow.
+            check->started = Clock::now();
             if (!started) {
                 // No thread to be had now: the next tick asks again.
                 shared->settingsReadBusy = false;

@@ -279,9 +279,16 @@ void TForm1::folderStored()
 void TForm1::FormShow()
 {
     // A command of its own: while it waits for the disk, no other starts.
-    const bool running = std::exchange(m_commandRunning, true);
+    m_commandRunning = true;
     runGuarded([this] { setup::displayRoutine(m_commandSystem, *this); });
-    m_commandRunning = running;
+    endCommand();
+}
+
+void TForm1::endCommand()
+{
+    m_commandRunning = false;
+    if (std::exchange(m_restoreDeferred, false))
+        ::PostMessageA(hwnd(), showRestoredMessage, 0, 0);
 }
 
 TForm1::~TForm1()
@@ -304,7 +311,7 @@ void TForm1::Button1Click()
 void TForm1::runChangeCommand()
 {
     runGuarded([this] { setup::changeCommand(m_commandSystem, *this); });
-    m_commandRunning = false;
+    endCommand();
 }
 
 bool TForm1::runUntil(const std::function<bool()>& finished)
@@ -312,6 +319,7 @@ bool TForm1::runUntil(const std::function<bool()>& finished)
     // Keys, paints and ticks go on; the button waits. A disabled window cannot keep the focus:
     // it goes to the entry field meanwhile, so that keys still reach a control.
     const bool buttonFocused = ::GetFocus() == Button1;
+    const std::string typed = windowText(Edit1);
     if (buttonFocused)
         ::SetFocus(Edit1);
     const bool wasDisabled = ::EnableWindow(Button1, FALSE) != FALSE;
@@ -330,12 +338,15 @@ bool TForm1::runUntil(const std::function<bool()>& finished)
             dispatch(message);
         }
     }
-    if (quitting || !::IsWindow(hwnd()))
+    if (!::IsWindow(hwnd()))
         return false;
     if (!wasDisabled)
         ::EnableWindow(Button1, TRUE);
-    // The button that had the focus has it back, now or when the window is next activated.
-    if (buttonFocused) {
+    if (quitting)
+        return false;
+    // The button that had the focus has it back, now or when the window is next activated,
+    // unless the user went on typing in the entry field meanwhile.
+    if (buttonFocused && windowText(Edit1) == typed && (::GetFocus() == Edit1 || ::GetFocus() == nullptr)) {
         if (::GetActiveWindow() == hwnd())
             ::SetFocus(Button1);
         else
@@ -422,6 +433,12 @@ void TForm1::showRestored()
 {
     if (::IsWindowVisible(hwnd()))
         return;
+    // The display routine waits for the command under way (a menu switch of a tool started
+    // minimised): the window shows when it has ended.
+    if (!m_displayRoutineRan && m_commandRunning) {
+        m_restoreDeferred = true;
+        return;
+    }
     runDisplayRoutineOnce();
     ::ShowWindow(hwnd(), SW_SHOW);
     ::SetForegroundWindow(hwnd());
@@ -463,7 +480,7 @@ void TForm1::showMenu(POINT at)
         return;
     m_commandRunning = true;
     runGuarded([&] { carryOut(trackChannelMenu(hwnd(), at, m_switches)); });
-    m_commandRunning = false;
+    endCommand();
 }
 
 void TForm1::carryOut(MenuChoice choice)
@@ -568,7 +585,9 @@ LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
                 m_lastFocus = focus;
         } else {
             // The first activation puts the focus on Button1, the first control in tab order.
-            ::SetFocus(m_lastFocus != nullptr ? m_lastFocus : Button1);
+            // Button1 is disabled while a command waits for the disk: the entry field then.
+            const HWND focus = m_lastFocus != nullptr ? m_lastFocus : Button1;
+            ::SetFocus(::IsWindowEnabled(focus) ? focus : Edit1);
             // The user is looking: an arrival's flashing ends.
             stopFlashing(m_application.hwnd());
         }
@@ -582,6 +601,11 @@ LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_CLOSE:
         ::DestroyWindow(hwnd());
+        return 0;
+    case WM_ENDSESSION:
+        // The session may end as soon as this returns: a settings store under way is let finish.
+        if (wParam != FALSE)
+            m_commandSystem.finishWrites(5000);
         return 0;
     case WM_DESTROY:
         ::KillTimer(hwnd(), timer1Id);

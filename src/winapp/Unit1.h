@@ -91,6 +91,8 @@ protected:
 private:
     [[nodiscard]] bool runUntil(const std::function<bool()>& finished) override;
     void runChangeCommand();
+    // Ends the command under way, and shows the window if a restore waited for it.
+    void endCommand();
     template <typename Handler> void runGuarded(Handler&& handler);
     void checkDone(const monitor::CheckResult& result);
     void runDisplayRoutineOnce();
@@ -109,6 +111,7 @@ private:
     std::string m_caption;
     bool m_displayRoutineRan = false;
     bool m_commandRunning = false;
+    bool m_restoreDeferred = false;
     // Counts the stored settings: a check started before the last store is not shown.
     unsigned m_generation = 0;
     std::unique_ptr<monitor::BackgroundCheck> m_check;
