@@ -168,15 +168,20 @@ template <typename Call> auto WaitingSystem::offThread(Call call, bool writes) c
     std::unique_lock lock(answer->mutex);
     if (!answer->ready.wait_for(lock, quickCall, [&] { return answer->done; })) {
         lock.unlock();
-        // Given up on until the loop says otherwise: it may also end by an exception.
-        m_abandoned = true;
-        const bool answered = m_loop.runUntil([&] {
-            const std::lock_guard check(answer->mutex);
-            return answer->done;
-        });
-        if (!answered)
+        bool answered = false;
+        try {
+            answered = m_loop.runUntil([&] {
+                const std::lock_guard check(answer->mutex);
+                return answer->done;
+            });
+        } catch (...) {
+            m_abandoned = true;
+            throw;
+        }
+        if (!answered) {
+            m_abandoned = true;
             throw CommandAbandoned();
-        m_abandoned = false;
+        }
         lock.lock();
     }
     if (answer->failure)

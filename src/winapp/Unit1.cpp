@@ -287,8 +287,8 @@ void TForm1::FormShow()
 void TForm1::endCommand()
 {
     m_commandRunning = false;
-    if (std::exchange(m_restoreDeferred, false))
-        ::PostMessageA(hwnd(), showRestoredMessage, 0, 0);
+    if (m_restoreDeferred && ::PostMessageA(hwnd(), showRestoredMessage, 0, 0))
+        m_restoreDeferred = false;
 }
 
 TForm1::~TForm1()
@@ -317,40 +317,53 @@ void TForm1::runChangeCommand()
 bool TForm1::runUntil(const std::function<bool()>& finished)
 {
     // Keys, paints and ticks go on; the button waits. A disabled window cannot keep the focus:
-    // it goes to the entry field meanwhile, so that keys still reach a control.
-    const bool buttonFocused = ::GetFocus() == Button1;
+    // it goes to the entry field meanwhile, so that keys still reach a control. Inactive, the
+    // button is given the focus back if the next activation was to give it to the button.
+    const bool buttonFocused = ::GetFocus() == Button1 ||
+                               (::GetActiveWindow() != hwnd() && (m_lastFocus == Button1 || m_lastFocus == nullptr));
     const std::string typed = windowText(Edit1);
-    if (buttonFocused)
+    if (buttonFocused && ::GetFocus() == Button1)
         ::SetFocus(Edit1);
     const bool wasDisabled = ::EnableWindow(Button1, FALSE) != FALSE;
-    MSG message{};
+    const auto enableAgain = [&] {
+        if (!wasDisabled && ::IsWindow(hwnd()))
+            ::EnableWindow(Button1, TRUE);
+    };
     bool quitting = false;
-    while (!quitting && !finished()) {
+    try {
+        quitting = !pumpUntil(finished);
+    } catch (...) {
+        enableAgain();
+        throw;
+    }
+    enableAgain();
+    if (quitting || !::IsWindow(hwnd()))
+        return false;
+    // The button has the focus back, now or at the next activation, unless the user went on
+    // typing in the entry field meanwhile.
+    if (buttonFocused && windowText(Edit1) == typed && (::GetFocus() == Edit1 || ::GetFocus() == nullptr)) {
+        if (::GetActiveWindow() == hwnd())
+            ::SetFocus(Button1);
+        else
+            m_lastFocus = Button1;
+    }
+    return true;
+}
+
+bool TForm1::pumpUntil(const std::function<bool()>& finished)
+{
+    MSG message{};
+    while (!finished()) {
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             // A quit posted meanwhile (the window was closed) ends the wait; the main loop
             // sees it too.
             if (message.message == WM_QUIT) {
                 ::PostQuitMessage(static_cast<int>(message.wParam));
-                quitting = true;
-                break;
+                return false;
             }
             dispatch(message);
         }
-    }
-    if (!::IsWindow(hwnd()))
-        return false;
-    if (!wasDisabled)
-        ::EnableWindow(Button1, TRUE);
-    if (quitting)
-        return false;
-    // The button that had the focus has it back, now or when the window is next activated,
-    // unless the user went on typing in the entry field meanwhile.
-    if (buttonFocused && windowText(Edit1) == typed && (::GetFocus() == Edit1 || ::GetFocus() == nullptr)) {
-        if (::GetActiveWindow() == hwnd())
-            ::SetFocus(Button1);
-        else
-            m_lastFocus = Button1;
     }
     return true;
 }
@@ -431,7 +444,8 @@ void TForm1::restoreFromApplication()
 
 void TForm1::showRestored()
 {
-    if (::IsWindowVisible(hwnd()))
+    // Minimised again while the restore waited: only the taskbar button stays.
+    if (::IsWindowVisible(hwnd()) || ::IsIconic(m_application.hwnd()))
         return;
     // The display routine waits for the command under way (a menu switch of a tool started
     // minimised): the window shows when it has ended.
@@ -603,9 +617,12 @@ LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         ::DestroyWindow(hwnd());
         return 0;
     case WM_ENDSESSION:
-        // The session may end as soon as this returns: a settings store under way is let finish.
-        if (wParam != FALSE)
-            m_commandSystem.finishWrites(5000);
+        // The session may end as soon as this returns: a settings store under way is let finish,
+        // within the time Windows gives, and the command waiting for it starts no other.
+        if (wParam != FALSE) {
+            m_commandSystem.finishWrites(4000);
+            ::DestroyWindow(hwnd());
+        }
         return 0;
     case WM_DESTROY:
         ::KillTimer(hwnd(), timer1Id);

@@ -90,6 +90,8 @@ protected:
 
 private:
     [[nodiscard]] bool runUntil(const std::function<bool()>& finished) override;
+    // The window's messages until `finished()` holds; false when a quit came first.
+    bool pumpUntil(const std::function<bool()>& finished);
     void runChangeCommand();
     // Ends the command under way, and shows the window if a restore waited for it.
     void endCommand();
