@@ -52,6 +52,19 @@ ChannelSettings parseChannelSettings(std::string_view content, const ansi::CodeP
     return read;
 }
 
+bool& switchIn(ChannelSettings& switches, Switch which)
+{
+    switch (which) {
+    case Switch::Tray:
+        return switches.tray;
+    case Switch::Popup:
+        return switches.popup;
+    case Switch::Sound:
+        break;
+    }
+    return switches.sound;
+}
+
 void storeSwitch(platform::System& system, const std::string& path, Switch which, bool on)
 {
     storeValue(system, path, texts::channelSection, keyOf(which), on ? "1" : "0");

@@ -32,6 +32,9 @@ enum class Switch
     Sound,
 };
 
+// The field of `switches` that `which` names.
+[[nodiscard]] bool& switchIn(ChannelSettings& switches, Switch which);
+
 // Turns `which` on or off in the settings file at `path`, through the update that keeps every
 // other byte (a new file holding only this section when there is none). Throws as storing the
 // folder does, with the same messages.

@@ -13,10 +13,8 @@ std::optional<bool> toggleSwitch(platform::System& system, SetupView& view, sett
         view.showMessageBox(std::string(texts::noFolderGiven), MessageKind::Warning, buttons::yes);
         return std::nullopt;
     }
-    const settings::ChannelSettings now = settings::parseChannelSettings(*content, system.codePage());
-    const bool on = which == settings::Switch::Tray    ? now.tray
-                    : which == settings::Switch::Popup ? now.popup
-                                                       : now.sound;
+    settings::ChannelSettings now = settings::parseChannelSettings(*content, system.codePage());
+    const bool on = settings::switchIn(now, which);
     settings::storeSwitch(system, path, which, !on);
     return !on;
 }

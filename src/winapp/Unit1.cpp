@@ -27,10 +27,10 @@ constexpr UINT_PTR timer1Id = 1;
 constexpr UINT checkDoneMessage = WM_APP + 1;
 // Shows the window after a restore from the taskbar, from the window's own message loop.
 constexpr UINT showRestoredMessage = WM_APP + 2;
-// Runs the change command from the window's own message loop.
-constexpr UINT changeCommandMessage = WM_APP + 4;
 // The notification-area icon's events.
 constexpr UINT trayMessage = WM_APP + 3;
+// Runs the change command from the window's own message loop.
+constexpr UINT changeCommandMessage = WM_APP + 4;
 constexpr int button1Id = 1001;
 constexpr int edit1Id = 1002;
 constexpr DWORD formStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
@@ -506,13 +506,12 @@ void TForm1::carryOut(MenuChoice choice)
             openFolder(m_folder);
         break;
     case MenuChoice::Popup:
-        if (const std::optional<bool> on = setup::toggleSwitch(m_commandSystem, *this, settings::Switch::Popup))
-            m_switches.popup = *on;
+    case MenuChoice::Sound: {
+        const settings::Switch which = choice == MenuChoice::Popup ? settings::Switch::Popup : settings::Switch::Sound;
+        if (const std::optional<bool> on = setup::toggleSwitch(m_commandSystem, *this, which))
+            settings::switchIn(m_switches, which) = *on;
         break;
-    case MenuChoice::Sound:
-        if (const std::optional<bool> on = setup::toggleSwitch(m_commandSystem, *this, settings::Switch::Sound))
-            m_switches.sound = *on;
-        break;
+    }
     case MenuChoice::Exit:
         ::PostMessageA(hwnd(), WM_CLOSE, 0, 0);
         break;
