@@ -49,23 +49,14 @@ Setting readSetting(const platform::System& system)
 
 Listed listFolder(const platform::System& system, const std::string& folder)
 {
-    EntryCount flag;
-    const platform::Listing listing = system.listDirectory(folder, flag);
-    Listed listed{Status::Watching, flag.entries(), flag.identity()};
-    switch (listing) {
-    case platform::Listing::NotADirectory:
-        listed.status = Status::NoFolder;
-        break;
-    case platform::Listing::Unlistable:
-        // A folder that exists but cannot be listed reads as watching; one whose listing
-        // failed part way holds what it showed before failing.
-        listed.status = flag.entries() > 0 ? Status::Arrival : Status::Watching;
-        break;
-    case platform::Listing::Listed:
-        listed.status = flag.entries() > 0 ? Status::Arrival : Status::Watching;
-        break;
-    }
-    return listed;
+    EntryCount count;
+    const platform::Listing listing = system.listDirectory(folder, count);
+    // A folder that exists but cannot be listed reads as watching; one whose listing failed part
+    // way holds what it showed before failing.
+    const Status status = listing == platform::Listing::NotADirectory ? Status::NoFolder
+                          : count.entries() > 0                       ? Status::Arrival
+                                                                      : Status::Watching;
+    return {status, count.entries(), count.identity()};
 }
 
 std::optional<Status> pollStatus(const platform::System& system)
