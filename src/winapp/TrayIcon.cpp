@@ -140,16 +140,18 @@ void TrayIcon::remove()
     m_wanted = false;
     m_balloon = false;
     // Tried even when the icon is not counted as added: an add that failed may have added it.
-    if (m_window.hwnd() == nullptr)
-        return;
-    NOTIFYICONDATAA removed = data(0);
-    notify(NIM_DELETE, &removed);
-    m_added = false;
+    deleteIcon();
 }
 
 void TrayIcon::removeUnlessNeeded()
 {
-    if (!m_added || m_wanted || m_balloon || m_window.hwnd() == nullptr)
+    if (m_added && !m_wanted && !m_balloon)
+        deleteIcon();
+}
+
+void TrayIcon::deleteIcon()
+{
+    if (m_window.hwnd() == nullptr)
         return;
     NOTIFYICONDATAA removed = data(0);
     notify(NIM_DELETE, &removed);

@@ -47,6 +47,8 @@ private:
     void add();
     void modify(UINT flags);
     void removeUnlessNeeded();
+    // NIM_DELETE; the icon counts as gone.
+    void deleteIcon();
 
     const WindowBase& m_window;
     UINT m_callbackMessage;
