@@ -36,6 +36,9 @@ inline constexpr std::string_view menuSound = "音を鳴らす";
 inline constexpr std::string_view menuExit = "終了";
 // The arrival notification's button that shows the main window (beside menuOpenFolder's).
 inline constexpr std::string_view noticeShowWindow = "表示";
+// フォルダを開く failed (no file manager, or the system refused): the notification's title, or the
+// failure box's text followed by the folder.
+inline constexpr std::string_view openFolderFailed = "フォルダを開けませんでした！\r\n\r\n";
 
 // The main window.
 inline constexpr std::string_view windowCaption = "Kelvoran";

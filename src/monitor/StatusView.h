@@ -33,6 +33,8 @@ public:
     virtual void showPicture(Picture /*picture*/) {}
     // Asks for the user's attention, unless the user is looking at the window already.
     virtual void askForAttention() {}
+    // Takes back a request for attention still standing (the folder is no longer full).
+    virtual void withdrawAttention() {}
 };
 
 } // namespace monitor
