@@ -166,6 +166,19 @@ void TForm1::askForAttention()
         demandAttention(*this);
 }
 
+void TForm1::withdrawAttention()
+{
+    demandAttention(*this, false);
+}
+
+void TForm1::showFolder(const std::string& folder)
+{
+    // The window names the folder the status is of, also after the file was edited by hand.
+    const QString text = toQString(folder);
+    if (Label2->text() != text)
+        Label2->setText(text);
+}
+
 std::string TForm1::entryText()
 {
     return toBytes(Edit1->text());

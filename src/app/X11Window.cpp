@@ -53,11 +53,12 @@ void setLegacyIconName(QWidget& window)
     xcb_flush(connection);
 }
 
-void demandAttention(QWidget& window)
+void demandAttention(QWidget& window, bool on)
 {
     xcb_connection_t* connection = connectionOf(window);
     if (connection == nullptr) {
-        QApplication::alert(&window);
+        if (on)
+            QApplication::alert(&window);
         return;
     }
     // The window manager changes _NET_WM_STATE on request; the window itself must not.
@@ -66,7 +67,7 @@ void demandAttention(QWidget& window)
     event.format = 32;
     event.window = static_cast<xcb_window_t>(window.winId());
     event.type = atom(connection, "_NET_WM_STATE");
-    event.data.data32[0] = 1; // _NET_WM_STATE_ADD
+    event.data.data32[0] = on ? 1 : 0; // _NET_WM_STATE_ADD or _NET_WM_STATE_REMOVE
     event.data.data32[1] = atom(connection, "_NET_WM_STATE_DEMANDS_ATTENTION");
     event.data.data32[3] = 1; // asked by an application
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;

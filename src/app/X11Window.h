@@ -12,7 +12,8 @@ void setLegacyIconName(QWidget& window);
 
 // Asks the window manager for the user's attention to the window (the demands-attention state),
 // at every call: Qt's own alert is sent once and then not again until Qt sees the window
-// activated. Where the window is no X11 window, Qt's alert is all there is.
-void demandAttention(QWidget& window);
+// activated. Where the window is no X11 window, Qt's alert is all there is. `on` false takes the
+// state off again (where Qt's alert was used, it ends by itself at activation).
+void demandAttention(QWidget& window, bool on = true);
 
 } // namespace app

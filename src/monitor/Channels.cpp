@@ -62,7 +62,9 @@ void Channels::show(const Shown& shown, bool turnedFull, std::int64_t nowMs, con
     } else if (full && m_noticeShown && shown.switches.popup && shown.entries != m_noticeEntries) {
         m_view.showNotice(notice(shown, false));
         m_noticeEntries = shown.entries;
-    } else if (m_noticeShown && ((shown.status && !full) || !shown.switches.popup)) {
+    } else if (m_noticeShown && (!full || !shown.switches.popup)) {
+        // Emptied, gone, or no status at all: a folder just named has none yet, and the old
+        // folder's arrival is no news of it.
         m_view.withdrawNotice();
         m_noticeShown = false;
     }

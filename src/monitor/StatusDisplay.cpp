@@ -49,7 +49,8 @@ std::string clockText(std::time_t now)
 } // namespace
 
 StatusDisplay::StatusDisplay(StatusView& view, std::string caption, std::string applicationTitle, ChannelView* channels)
-    : m_view(view), m_caption(std::move(caption)), m_applicationTitle(std::move(applicationTitle))
+    : m_view(view), m_startCaption(std::move(caption)), m_startTitle(std::move(applicationTitle)),
+      m_caption(m_startCaption), m_applicationTitle(m_startTitle)
 {
     if (channels != nullptr)
         m_channels.emplace(*channels);
@@ -74,14 +75,7 @@ void StatusDisplay::tellChannels(bool turnedFull, bool sawItTurn)
 void StatusDisplay::show(const CheckResult& result)
 {
     if (result.noAnswer) {
-        if (m_marked)
-            return;
-        m_marked = true;
-        // The taskbar text first: it is what a minimised user is watching.
-        m_view.setApplicationTitle(m_applicationTitle + std::string(texts::noAnswerMark));
-        m_view.setCaption(m_caption + std::string(texts::noAnswerMark));
-        showPicture(Picture::NoAnswer);
-        tellChannels(false);
+        showNoAnswer(result);
         return;
     }
     if (!result.status) {
@@ -104,12 +98,62 @@ void StatusDisplay::show(const CheckResult& result)
     showStatus(status, m_view);
     m_caption = m_applicationTitle = statusText(status);
     showPicture(pictureOf(status));
+    m_view.showFolder(result.folder);
     // Once per arrival: a folder that answers again after a pause has not turned full again.
     const bool turnedFull = status == Status::Arrival && m_status != Status::Arrival;
-    if (turnedFull)
+    if (turnedFull) {
         m_view.askForAttention();
+        m_attentionAsked = true;
+    } else if (status != Status::Arrival && m_attentionAsked) {
+        // Emptied (or gone) before the user looked: nothing waits for them any more.
+        m_view.withdrawAttention();
+        m_attentionAsked = false;
+    }
     m_status = status;
     tellChannels(turnedFull, sawItTurn);
+}
+
+void StatusDisplay::showNoAnswer(const CheckResult& notice)
+{
+    // The notice names the folder the newest settings read found set (none when no read has
+    // answered yet). A status found in another folder says nothing of this one: it goes, and the
+    // mark follows the texts of the start, as before the first status.
+    const bool elsewhere = !notice.folder.empty() && notice.folder != m_shown.folder;
+    if (elsewhere) {
+        forgetStatus();
+        m_shown.folder = notice.folder;
+        m_shown.entries = 0;
+        m_shown.switches = notice.channels;
+        m_view.showFolder(notice.folder);
+    } else if (m_marked) {
+        return;
+    }
+    if (!m_status) {
+        m_caption = m_startCaption;
+        m_applicationTitle = m_startTitle;
+    }
+    m_marked = true;
+    // The taskbar text first: it is what a minimised user is watching.
+    m_view.setApplicationTitle(m_applicationTitle + std::string(texts::noAnswerMark));
+    m_view.setCaption(m_caption + std::string(texts::noAnswerMark));
+    showPicture(Picture::NoAnswer);
+    tellChannels(false);
+}
+
+void StatusDisplay::settingChanged()
+{
+    forgetStatus();
+}
+
+void StatusDisplay::forgetStatus()
+{
+    // What the old folder held asks nobody to look any more; the new folder's first status is
+    // news, whatever the old one's was.
+    m_status.reset();
+    if (m_attentionAsked) {
+        m_view.withdrawAttention();
+        m_attentionAsked = false;
+    }
 }
 
 void StatusDisplay::showPicture(Picture picture)

@@ -10,10 +10,12 @@
 namespace monitor {
 
 // What the window shows of the checks, kept by the window and fed on its thread. A status sets
-// both texts and the picture, and asks for attention when the folder turns to holding an entry
-// (not again while it keeps holding one). While no check answers, both texts carry the no-answer
-// mark and the picture is the no-answer one, as the system marks a window that stopped answering.
-// What it shows goes on to the louder channels, where the window has them.
+// both texts, the picture and the folder named, and asks for attention when the folder turns to
+// holding an entry (not again while it keeps holding one; the request is taken back when it no
+// longer does). While no check answers, both texts carry the no-answer mark and the picture is
+// the no-answer one, as the system marks a window that stopped answering; when the folder now set
+// is not the one the last status was found in, that status goes and the mark follows the texts
+// of the start. What it shows goes on to the louder channels, where the window has them.
 class StatusDisplay
 {
 public:
@@ -27,20 +29,25 @@ public:
 
     // A new folder was stored: its first status is news, whatever the old folder's was (an
     // arrival in it asks for attention even when the old one was full too).
-    void settingChanged() { m_status.reset(); }
+    void settingChanged();
 
 private:
+    void showNoAnswer(const CheckResult& notice);
     void showPicture(Picture picture);
     void unmark();
+    void forgetStatus();
     // `sawItTurn`: this display showed the folder empty just before, so it turned full about now.
     void tellChannels(bool turnedFull, bool sawItTurn = false);
 
     StatusView& m_view;
+    const std::string m_startCaption; // both texts before the first status
+    const std::string m_startTitle;
     std::string m_caption; // both texts as the last status (or the start) left them, unmarked
     std::string m_applicationTitle;
     std::optional<Status> m_status;
     std::optional<Picture> m_picture;
     bool m_marked = false;
+    bool m_attentionAsked = false;
     std::optional<Channels> m_channels;
     Shown m_shown; // what the channels were last told
 };

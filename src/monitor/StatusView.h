@@ -35,6 +35,8 @@ public:
     virtual void askForAttention() {}
     // Takes back a request for attention still standing (the folder is no longer full).
     virtual void withdrawAttention() {}
+    // Names the folder the status is of, where the window names the watched folder (as stored).
+    virtual void showFolder(const std::string& /*folder*/) {}
 };
 
 } // namespace monitor

@@ -230,6 +230,18 @@ void TForm1::askForAttention()
         flashTaskbarButton(m_application.hwnd());
 }
 
+void TForm1::withdrawAttention()
+{
+    stopFlashing(m_application.hwnd());
+}
+
+void TForm1::showFolder(const std::string& folder)
+{
+    // The window names the folder the status is of, also after the file was edited by hand.
+    if (windowText(Label2) != folder)
+        setFolderLabel(folder);
+}
+
 void TForm1::flashUntilActivated(HWND taskbarWindow)
 {
     // FLASHW_TIMERNOFG alone would flash for ever: the taskbar button's window never stays in

@@ -47,6 +47,8 @@ public:
     void setApplicationTitle(const std::string& text) override;
     void showPicture(monitor::Picture picture) override;
     void askForAttention() override;
+    void withdrawAttention() override;
+    void showFolder(const std::string& folder) override;
     [[nodiscard]] std::string entryText() override;
     void setFolderLabel(const std::string& text) override;
     int showMessageBox(const std::string& text, setup::MessageKind kind, unsigned buttonSet) override;

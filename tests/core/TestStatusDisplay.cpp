@@ -10,17 +10,20 @@ using monitor::Status;
 
 namespace {
 
-CheckResult found(std::optional<Status> status)
+CheckResult found(std::optional<Status> status, std::string folder = "/in")
 {
     CheckResult result;
     result.status = status;
+    result.folder = std::move(folder);
     return result;
 }
 
-CheckResult noAnswer()
+// `folder`: the folder the newest settings read found set.
+CheckResult noAnswer(std::string folder = {})
 {
     CheckResult result;
     result.noAnswer = true;
+    result.folder = std::move(folder);
     return result;
 }
 
@@ -65,7 +68,36 @@ private slots:
         QVERIFY(view.pictures == pictures);
         // A new folder stored: its first arrival is news even though the old one was full.
         display.settingChanged();
+        QCOMPARE(view.attentionWithdrawn, 1);
         display.show(found(Status::Arrival));
+        QCOMPARE(view.attentionAsked, 2);
+        // Emptied before the user looked: the request is taken back, once.
+        display.show(found(Status::Watching));
+        display.show(found(Status::NoFolder));
+        QCOMPARE(view.attentionWithdrawn, 2);
+    }
+
+    // The folder named and the mark after another folder was set (by hand: the window learns it
+    // from the checks): the old folder's status is no news of the new one.
+    void noAnswerOfAnotherFolderDropsTheOldStatus()
+    {
+        RecordingView view;
+        monitor::StatusDisplay display(view, "Kelvoran", "kelvoran");
+        display.show(found(Status::Arrival, "/old"));
+        QCOMPARE(view.folderLabel, "/old");
+        display.show(noAnswer("/old"));
+        QCOMPARE(view.applicationTitle, marked(texts::statusArrival));
+        display.show(found(Status::Arrival, "/old"));
+
+        display.show(noAnswer("/new"));
+        QCOMPARE(view.applicationTitle, marked("kelvoran"));
+        QCOMPARE(view.caption, marked("Kelvoran"));
+        QCOMPARE(view.folderLabel, "/new");
+        QCOMPARE(view.pictures.back(), Picture::NoAnswer);
+        QCOMPARE(view.attentionWithdrawn, 1);
+        // The new folder answers full: news, asked for once more.
+        display.show(found(Status::Arrival, "/new"));
+        QCOMPARE(view.caption, std::string(texts::statusArrival));
         QCOMPARE(view.attentionAsked, 2);
     }
 };

@@ -272,7 +272,10 @@ private slots:
         writeBytes(work.path("in/again.csv"), "2");
         QVERIFY(waitFor(asksForAttention, 3000));
 
+        // Emptied before the user looked: nothing waits for them any more.
         QVERIFY(QFile::remove(QStringLiteral("in/again.csv")));
+        QVERIFY(taskbarTextBecomes(window, QStringLiteral("監視中・・・・")));
+        QVERIFY(waitFor([&] { return !asksForAttention(); }, 2000));
         QVERIFY(QDir().rmdir(QStringLiteral("in")));
         QVERIFY(taskbarTextBecomes(window, QStringLiteral("指定したフォルダは存在しません！")));
         QVERIFY(waitFor([&] { return icon() != watchingIcon && icon() != arrivalIcon; }, 1000));

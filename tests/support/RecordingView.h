@@ -24,6 +24,8 @@ public:
     void setApplicationTitle(const std::string& text) override;
     void showPicture(monitor::Picture shown) override { pictures.push_back(shown); }
     void askForAttention() override { ++attentionAsked; }
+    void withdrawAttention() override { ++attentionWithdrawn; }
+    void showFolder(const std::string& folder) override { folderLabel = folder; }
     std::string entryText() override { return entry; }
     void setFolderLabel(const std::string& text) override { folderLabel = text; }
     int showMessageBox(const std::string& text, setup::MessageKind kind, unsigned buttonSet) override;
@@ -33,6 +35,7 @@ public:
     std::vector<std::string> writes; // "caption:" or "title:" then the text, in order
     std::vector<monitor::Picture> pictures;
     int attentionAsked = 0;
+    int attentionWithdrawn = 0;
     std::string entry;
     std::string folderLabel = "未設定";
     std::vector<Box> boxes;

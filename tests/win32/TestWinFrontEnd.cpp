@@ -141,8 +141,11 @@ TEST_CASE("an arrival flashes the taskbar button once until the window is activa
     CHECK(shows(texts::statusArrival));
     CHECK(flashes == 2);
 
+    // Emptied before the user looked: the flashing stops.
+    const int stopsBefore = stops;
     REQUIRE(::DeleteFileA("in\\again.csv"));
     CHECK(shows(texts::statusWatching));
+    CHECK(stops == stopsBefore + 1);
     // The user looking at the window at an arrival: no flash.
     ::ShowWindow(form.hwnd(), SW_SHOWNORMAL);
     ::SetForegroundWindow(form.hwnd());
