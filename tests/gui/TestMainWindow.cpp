@@ -406,6 +406,11 @@ private slots:
         QCOMPARE(captionInBox, QStringLiteral("Kelvoran"));
         form.Timer1Timer();
         QTRY_COMPARE(form.windowTitle(), QStringLiteral("監視中・・・・"));
+        // Edited by hand to a folder that is not there: the window names the folder it watches.
+        writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path("gone") + "\r\n");
+        form.Timer1Timer();
+        QTRY_COMPARE(form.windowTitle(), QStringLiteral("指定したフォルダは存在しません！"));
+        QCOMPARE(child<AccessKeyLabel>(form, "Label2")->text(), QString::fromStdString(work.path("gone")));
     }
 
     // An arrival while another window is active asks libcanberra for one sound with the sound
