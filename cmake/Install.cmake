@@ -11,10 +11,13 @@ set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
     install(TARGETS kelvoran RUNTIME DESTINATION .)
-    # In Windows' own line ends; Notepad takes the text for UTF-8 by itself.
+    # In Windows' own line ends, after a UTF-8 byte-order mark: Notepad before Windows 10 1903
+    # reads a text without one in the ANSI code page, and the text holds Japanese.
     file(READ ${PROJECT_SOURCE_DIR}/data/windows-readme.txt readme)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/data/windows-readme.txt)
     string(REPLACE "\n" "\r\n" readme "${readme}")
-    file(WRITE ${PROJECT_BINARY_DIR}/README.txt "${readme}")
+    string(ASCII 239 187 191 bom)
+    file(WRITE ${PROJECT_BINARY_DIR}/README.txt "${bom}${readme}")
     install(FILES ${PROJECT_BINARY_DIR}/README.txt DESTINATION .)
 
     set(CPACK_GENERATOR ZIP)

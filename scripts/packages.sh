@@ -10,8 +10,9 @@ KV_CHANNEL_PACKAGES="tint2 dbus python3-dbusmock xdg-utils file"
 # hangs (its library to build it, fusermount3 to mount it), and the benchmarks' library (they
 # are compiled with the tests).
 KV_CHECK_PACKAGES="clang-format clang libclang-rt-14-dev pkg-config fuse3 libfuse3-dev libbenchmark-dev"
-# Packaging: CPack's .deb (dpkg-shlibdeps, file) and its checks.
-KV_PACKAGE_PACKAGES="dpkg-dev file lintian desktop-file-utils appstream unzip"
+# Packaging: CPack's .deb (dpkg-shlibdeps, file), its checks, and dpkg-repack to pack up a
+# Kelvoran installed before the check, so that it can be put back.
+KV_PACKAGE_PACKAGES="dpkg-dev file lintian desktop-file-utils appstream unzip dpkg-repack"
 # The Windows build: the cross compiler, Wine to run it (with Wine's own Tahoma), doctest for its
 # tests, and the locales package for the Japanese locale that gives Wine code page 932.
 KV_WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix wine wine64 fonts-wine doctest-dev locales"

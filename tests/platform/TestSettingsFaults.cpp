@@ -153,24 +153,33 @@ private slots:
     void fileSizeLimit_data()
     {
         QTest::addColumn<bool>("present");
+        QTest::addColumn<bool>("readOnlyFolder");
         QTest::addColumn<QString>("message");
-        QTest::newRow("new file") << false << QStringLiteral("Stream write error");
-        QTest::newRow("update") << true << QStringLiteral("Unable to write to ");
+        QTest::newRow("new file") << false << false << QStringLiteral("Stream write error");
+        QTest::newRow("update") << true << false << QStringLiteral("Unable to write to ");
+        // No file beside it: the rewrite in place stops after the limit, past the shared prefix.
+        QTest::newRow("update in place") << true << true << QStringLiteral("Unable to write to ");
     }
     void fileSizeLimit()
     {
         QFETCH(bool, present);
+        QFETCH(bool, readOnlyFolder);
         QFETCH(QString, message);
         const WorkingDirectory work;
+        const std::string before = fileFor("/srv/an old value, longer than the new one");
         if (present)
-            writeBytes("Kelvoran.ini", fileFor("old"));
+            writeBytes("Kelvoran.ini", before);
+        QVERIFY(!present || ::chmod("Kelvoran.ini", 0666) == 0);
+        giveAway(work);
+        QVERIFY(!readOnlyFolder || ::chmod(work.path().c_str(), 0555) == 0);
         const QString output = runHelper(
-            {QStringLiteral("store-limited"), QStringLiteral("10"), QStringLiteral("/srv/a/long/enough/value")});
+            {QStringLiteral("store-limited"), QStringLiteral("30"), QStringLiteral("/srv/new")}, readOnlyFolder);
+        QVERIFY(::chmod(work.path().c_str(), 0700) == 0);
         QVERIFY2(output.startsWith(message), qPrintable(output));
         // Nothing partial stays behind that a later tick could read.
         QCOMPARE(folderEntries(), present ? QStringList{QStringLiteral("Kelvoran.ini")} : QStringList());
         if (present)
-            QCOMPARE(readBytes("Kelvoran.ini"), fileFor("old"));
+            QCOMPARE(readBytes("Kelvoran.ini"), before);
     }
 };
 
