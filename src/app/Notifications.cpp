@@ -144,10 +144,18 @@ void Notifications::notify(const Notice& notice)
     });
 }
 
-void Notifications::tell(const QString& title, const QString& body)
+void Notifications::tell(const QString& title, const QString& body, const std::function<void()>& unheard)
 {
-    if (m_connected && !m_ended)
-        sendLater<uint>(notifyCall(title, body, 0, {}), this, [](const QDBusPendingReply<uint>&) {});
+    if (m_ended)
+        return;
+    if (!m_connected) {
+        unheard();
+        return;
+    }
+    sendLater<uint>(notifyCall(title, body, 0, {}), this, [unheard](const QDBusPendingReply<uint>& reply) {
+        if (reply.isError())
+            unheard();
+    });
 }
 
 std::optional<QDBusMessage> Notifications::takeClose()

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <variant>
 
@@ -27,8 +28,9 @@ public:
     // closed it (shown again, it would pop up anew). The first waits for what the server can do.
     void show(const QString& title, const QString& body, const QString& folder, bool fresh);
     void withdraw();
-    // A notification of its own, beside the arrival's, with no buttons.
-    void tell(const QString& title, const QString& body);
+    // A notification of its own, beside the arrival's, with no buttons; `unheard` is called
+    // instead when no server takes it.
+    void tell(const QString& title, const QString& body, const std::function<void()>& unheard);
     // As the tool ends: the notification shown, or the one the server is numbering, is closed,
     // waiting a moment at most for the bus; nothing is shown after.
     void withdrawNow();

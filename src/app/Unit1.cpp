@@ -95,7 +95,8 @@ TForm1::TForm1(std::shared_ptr<platform::System> system, std::string application
     connect(m_notifications, &Notifications::windowWanted, this, &TForm1::bringToFront);
     connect(m_notifications, &Notifications::folderWanted, m_opener, &FolderOpener::open);
     connect(m_opener, &FolderOpener::failed, this, [this](const QString& folder) {
-        monitor::tellFolderNotOpened(*this, toBytes(folder), m_trayIcon->popupOn());
+        if (!m_closing)
+            monitor::tellFolderNotOpened(*this, toBytes(folder), m_trayIcon->popupOn());
     });
 
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
@@ -219,9 +220,10 @@ bool TForm1::windowActive() const
     return isActiveWindow();
 }
 
-void TForm1::showFailureNotice(const std::string& title, const std::string& text)
+void TForm1::showFailureNotice(const std::string& title, const std::string& text, const std::string& boxText)
 {
-    m_notifications->tell(toQString(title), toQString(text));
+    // With no notification service to show it, nobody would learn of the failure: the box tells.
+    m_notifications->tell(toQString(title), toQString(text), [this, boxText] { showFailureBox(boxText); });
 }
 
 void TForm1::showFailureBox(const std::string& text)

@@ -94,10 +94,11 @@ void Channels::show(const Shown& shown, bool turnedFull, std::int64_t nowMs, con
 void tellFolderNotOpened(ChannelView& view, const std::string& folder, bool popup)
 {
     const std::string_view text = texts::openFolderFailed;
+    const std::string boxText = std::string(text) + folder;
     if (popup)
-        view.showFailureNotice(std::string(text.substr(0, text.find('\r'))), folder);
+        view.showFailureNotice(std::string(text.substr(0, text.find('\r'))), folder, boxText);
     else
-        view.showFailureBox(std::string(text) + folder);
+        view.showFailureBox(boxText);
 }
 
 } // namespace monitor

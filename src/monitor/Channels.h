@@ -35,9 +35,9 @@ public:
     virtual void playSound(const std::string& file) = 0;
     // True while the user works in the tool's window: no notification is needed then.
     [[nodiscard]] virtual bool windowActive() const = 0;
-    // A failure the user must hear of: a notification of its own beside the arrival's, or the
-    // failure box.
-    virtual void showFailureNotice(const std::string& title, const std::string& text) = 0;
+    // A failure the user must hear of: a notification of its own beside the arrival's (the
+    // failure box with `boxText` where no notification can be shown), or the failure box.
+    virtual void showFailureNotice(const std::string& title, const std::string& text, const std::string& boxText) = 0;
     virtual void showFailureBox(const std::string& text) = 0;
 };
 

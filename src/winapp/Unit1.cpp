@@ -216,7 +216,7 @@ void TForm1::withdrawNotice()
     m_tray.withdrawBalloon();
 }
 
-void TForm1::showFailureNotice(const std::string& title, const std::string& text)
+void TForm1::showFailureNotice(const std::string& title, const std::string& text, const std::string& /*boxText*/)
 {
     // The icon's one balloon: it takes the arrival's place until the next news.
     m_tray.showBalloon(KV_ICON_APPLICATION, title, text);

@@ -379,6 +379,18 @@ private slots:
                 .isEmpty());
         QCOMPARE(m_tool.state(), QProcess::Running);
         QCOMPARE(readBytes("Kelvoran.ini"), "[KansiDir]\r\nfullpath=" + work.path("in") + "\r\n");
+
+        // Only a folder that the file manager could not open is told, in the box with no server.
+        const QString refuse = m_desktopFiles.filePath(QStringLiteral("refuse"));
+        writeBytes(refuse.toStdString(), "");
+        const QStringList pid{QStringLiteral("--pid"), QString::number(m_tool.processId())};
+        run(QStringLiteral("xdotool"),
+            {QStringLiteral("windowactivate"), QStringLiteral("--sync"),
+             m_desktop.windows(pid, QStringLiteral("NORMAL")).front(), QStringLiteral("key"), QStringLiteral("Menu")});
+        QTest::qWait(500);
+        run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return")});
+        QVERIFY(waitFor([&] { return !m_desktop.windows(pid, QStringLiteral("DIALOG")).isEmpty(); }, 5000));
+        QVERIFY(QFile::remove(refuse));
     }
 };
 
