@@ -292,12 +292,8 @@ private slots:
         // One that fails is told in a notification of its own.
         writeBytes(m_desktopFiles.filePath(QStringLiteral("refuse")).toStdString(), "");
         QCOMPARE(bus.call(invoke).type(), QDBusMessage::ReplyMessage);
-        QVERIFY(waitFor(
-            [&] {
-                return logged().contains(QStringLiteral("0 \"kelvoran\" \"フォルダを開けませんでした！\" \"") + folder +
-                                         u'"');
-            },
-            5000));
+        const QString failed = QStringLiteral("0 \"kelvoran\" \"フォルダを開けませんでした！\" \"%1\"").arg(folder);
+        QVERIFY(waitFor([&] { return logged().contains(failed); }, 5000));
         QVERIFY(QFile::remove(m_desktopFiles.filePath(QStringLiteral("refuse"))));
 
         // Emptied: withdrawn.
