@@ -109,10 +109,11 @@ void Notifications::proceed(bool mayAsk)
 }
 
 QDBusMessage Notifications::notifyCall(const QString& title, const QString& body, uint replaces,
-                                       const QStringList& actions) const
+                                       const QStringList& actions, bool arrival) const
 {
-    const QVariantMap hints{{QStringLiteral("category"), QStringLiteral("transfer.complete")},
-                            {QStringLiteral("desktop-entry"), QStringLiteral("org.kelvoran.Kelvoran")}};
+    QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("org.kelvoran.Kelvoran")}};
+    if (arrival)
+        hints.insert(QStringLiteral("category"), QStringLiteral("transfer.complete"));
     QDBusMessage message = call(QStringLiteral("Notify"));
     // A server that reads markup would take a folder's "&" or "<" for it; where it is not known
     // whether the server does, a stray "&amp;" is the lesser harm.
@@ -134,7 +135,8 @@ void Notifications::notify(const Notice& notice)
         actions << QStringLiteral("default") << toQString(texts::noticeShowWindow) << QStringLiteral("open")
                 << toQString(texts::menuOpenFolder);
     m_waiting = true;
-    m_numbering = QDBusConnection::sessionBus().asyncCall(notifyCall(notice.title, notice.body, replaces, actions));
+    m_numbering =
+        QDBusConnection::sessionBus().asyncCall(notifyCall(notice.title, notice.body, replaces, actions, true));
     auto* watcher = new QDBusPendingCallWatcher(*m_numbering, this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
         const QDBusPendingReply<uint> reply(*finished);
@@ -152,7 +154,7 @@ void Notifications::tell(const QString& title, const QString& body, const std::f
         unheard();
         return;
     }
-    sendLater<uint>(notifyCall(title, body, 0, {}), this, [unheard](const QDBusPendingReply<uint>& reply) {
+    sendLater<uint>(notifyCall(title, body, 0, {}, false), this, [unheard](const QDBusPendingReply<uint>& reply) {
         if (reply.isError())
             unheard();
     });

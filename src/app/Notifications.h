@@ -61,7 +61,7 @@ private:
     void proceed(bool mayAsk);
     void notify(const Notice& notice);
     [[nodiscard]] QDBusMessage notifyCall(const QString& title, const QString& body, uint replaces,
-                                          const QStringList& actions) const;
+                                          const QStringList& actions, bool arrival) const;
     void close();
     // The request that closes the notification shown, which then counts as closed; none when
     // there is nothing to close.
