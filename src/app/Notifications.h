@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <variant>
 
@@ -22,10 +24,15 @@ public:
     explicit Notifications(QObject* parent = nullptr);
 
     // A fresh notification is raised anew, unless the last one is still on screen; any other
-    // replaces the last one in place, shown again if it was closed.
+    // replaces the last one in place while the server shows it, and is left out once the server
+    // closed it (shown again, it would pop up anew). The first waits for what the server can do.
     void show(const QString& title, const QString& body, const QString& folder, bool fresh);
     void withdraw();
-    // As the tool ends: the notification shown is closed, waiting a moment at most for the bus.
+    // A notification of its own, beside the arrival's, with no buttons; `unheard` is called
+    // instead when no server takes it.
+    void tell(const QString& title, const QString& body, const std::function<void()>& unheard);
+    // As the tool ends: the notification shown, or the one the server is numbering, is closed,
+    // waiting a moment at most for the bus; nothing is shown after.
     void withdrawNow();
 
 signals:
@@ -47,7 +54,14 @@ private:
     struct Withdrawal
     {};
 
+    using Request = std::variant<Notice, Withdrawal>;
+    void request(Request next);
+    // Carries out the next request, first asking the server what it can do where that is not
+    // known and `mayAsk`.
+    void proceed(bool mayAsk);
     void notify(const Notice& notice);
+    [[nodiscard]] QDBusMessage notifyCall(const QString& title, const QString& body, uint replaces,
+                                          const QStringList& actions, bool arrival) const;
     void close();
     // The request that closes the notification shown, which then counts as closed; none when
     // there is nothing to close.
@@ -56,15 +70,19 @@ private:
     void askCapabilities();
 
     bool m_connected = false;
+    bool m_ended = false;
     bool m_capabilitiesKnown = false; // asked again at each notification until a server answers
     bool m_actions = false;
     bool m_markup = false;
     uint m_id = 0;           // the last notification the server numbered
     bool m_onScreen = false; // on screen or in the server's history: not yet closed
+    bool m_open = false;     // on screen as far as the server told: not closed nor expired
     QString m_folder;
-    // A request made while the server had not yet numbered the last one: sent when it has.
+    // A request made while the server had not yet numbered the last one, or had not told what it
+    // can do: carried out when it has.
     bool m_waiting = false;
-    std::optional<std::variant<Notice, Withdrawal>> m_next;
+    std::optional<Request> m_next;
+    std::optional<QDBusPendingCall> m_numbering; // the Notify awaiting its number
 };
 
 } // namespace app

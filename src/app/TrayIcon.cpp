@@ -62,6 +62,11 @@ void TrayIcon::showSettings(const settings::ChannelSettings& switches, const QSt
     m_openFolder->setEnabled(!folder.isEmpty());
 }
 
+bool TrayIcon::popupOn() const
+{
+    return m_popup->isChecked();
+}
+
 void TrayIcon::showSwitch(settings::Switch which, bool on)
 {
     if (which == settings::Switch::Popup)

@@ -32,6 +32,8 @@ public:
     void showSwitch(settings::Switch which, bool on);
 
     [[nodiscard]] QMenu& menu() const { return *m_menu; }
+    // The notification switch as the menu shows it, which is as stored.
+    [[nodiscard]] bool popupOn() const;
 
 signals:
     void windowWanted();

@@ -2,6 +2,7 @@
 
 #include "app/AccessKeyLabel.h"
 #include "app/FailureBox.h"
+#include "app/FolderOpener.h"
 #include "app/Fonts.h"
 #include "app/MessageBox.h"
 #include "app/Notifications.h"
@@ -17,16 +18,13 @@
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QDesktopServices>
 #include <QEvent>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
-#include <QUrl>
 
 #include <exception>
 #include <utility>
@@ -51,7 +49,7 @@ void setTextColour(QWidget* widget, const QColor& colour)
 TForm1::TForm1(std::shared_ptr<platform::System> system, std::string applicationTitle, QWidget* parent)
     : QWidget(parent), m_system(std::move(system)), m_commandSystem(m_system, *this), m_caption(texts::windowCaption),
       m_applicationTitle(std::move(applicationTitle)), m_trayIcon(new TrayIcon(*this)),
-      m_notifications(new Notifications(this)), m_sound(std::make_unique<Sound>()),
+      m_notifications(new Notifications(this)), m_opener(new FolderOpener(this)), m_sound(std::make_unique<Sound>()),
       m_display(*this, m_caption, m_applicationTitle, this), Label1(new AccessKeyLabel(toQString(texts::label1), this)),
       Label2(new AccessKeyLabel(toQString(texts::label2), this)),
       Label3(new AccessKeyLabel(toQString(texts::label3), this)),
@@ -91,11 +89,15 @@ TForm1::TForm1(std::shared_ptr<platform::System> system, std::string application
     });
 
     connect(m_trayIcon, &TrayIcon::windowWanted, this, &TForm1::bringToFront);
-    connect(m_trayIcon, &TrayIcon::folderWanted, this, &openFolder);
+    connect(m_trayIcon, &TrayIcon::folderWanted, m_opener, &FolderOpener::open);
     connect(m_trayIcon, &TrayIcon::switchWanted, this, &TForm1::toggleSwitch);
     connect(m_trayIcon, &TrayIcon::exitWanted, this, &QWidget::close);
     connect(m_notifications, &Notifications::windowWanted, this, &TForm1::bringToFront);
-    connect(m_notifications, &Notifications::folderWanted, this, &openFolder);
+    connect(m_notifications, &Notifications::folderWanted, m_opener, &FolderOpener::open);
+    connect(m_opener, &FolderOpener::failed, this, [this](const QString& folder) {
+        if (!m_closing)
+            monitor::tellFolderNotOpened(*this, toBytes(folder), m_trayIcon->popupOn());
+    });
 
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
@@ -231,6 +233,17 @@ bool TForm1::windowActive() const
     return isActiveWindow();
 }
 
+void TForm1::showFailureNotice(const std::string& title, const std::string& text, const std::string& boxText)
+{
+    // With no notification service to show it, nobody would learn of the failure: the box tells.
+    m_notifications->tell(toQString(title), toQString(text), [this, boxText] { showFailureBox(boxText); });
+}
+
+void TForm1::showFailureBox(const std::string& text)
+{
+    app::showFailureBox(text, toQString(m_applicationTitle), m_system->codePage(), this);
+}
+
 void TForm1::bringToFront()
 {
     // Restored if minimised, kept maximised if it was.
@@ -350,7 +363,7 @@ template <typename Handler> void TForm1::runGuarded(Handler&& handler)
     } catch (const setup::CommandAbandoned&) {
         // The window closed while the command waited: nothing to tell.
     } catch (const std::exception& failure) {
-        showFailureBox(failure.what(), toQString(m_applicationTitle), m_system->codePage(), this);
+        app::showFailureBox(failure.what(), toQString(m_applicationTitle), m_system->codePage(), this);
     }
 }
 
@@ -425,12 +438,6 @@ void showMainWindow(TForm1& form, int showCommand)
     } else {
         form.show();
     }
-}
-
-void openFolder(const QString& folder)
-{
-    // A relative folder is taken from the working directory, as the checks take it.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(folder).absoluteFilePath()));
 }
 
 } // namespace app

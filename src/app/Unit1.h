@@ -23,6 +23,7 @@ class QTimer;
 namespace app {
 
 class AccessKeyLabel;
+class FolderOpener;
 class Notifications;
 class Sound;
 class TrayIcon;
@@ -64,6 +65,8 @@ public:
     void withdrawNotice() override;
     void playSound(const std::string& file) override;
     [[nodiscard]] bool windowActive() const override;
+    void showFailureNotice(const std::string& title, const std::string& text, const std::string& boxText) override;
+    void showFailureBox(const std::string& text) override;
 
     [[nodiscard]] const std::string& caption() const { return m_caption; }
     [[nodiscard]] const std::string& applicationTitle() const { return m_applicationTitle; }
@@ -102,6 +105,7 @@ private:
     std::unique_ptr<monitor::BackgroundCheck> m_check;
     TrayIcon* m_trayIcon;
     Notifications* m_notifications;
+    FolderOpener* m_opener;
     std::unique_ptr<Sound> m_sound;
     monitor::StatusDisplay m_display;
 
@@ -121,8 +125,5 @@ private:
 // Shows the window by the process's start-up show command: 7 minimised without activation,
 // 3 maximised, anything else in normal size.
 void showMainWindow(TForm1& form, int showCommand);
-
-// Opens `folder` in the desktop's file manager; the tool itself never opens what arrived.
-void openFolder(const QString& folder);
 
 } // namespace app

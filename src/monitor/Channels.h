@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -34,6 +35,10 @@ public:
     virtual void playSound(const std::string& file) = 0;
     // True while the user works in the tool's window: no notification is needed then.
     [[nodiscard]] virtual bool windowActive() const = 0;
+    // A failure the user must hear of: a notification of its own beside the arrival's (the
+    // failure box with `boxText` where no notification can be shown), or the failure box.
+    virtual void showFailureNotice(const std::string& title, const std::string& text, const std::string& boxText) = 0;
+    virtual void showFailureBox(const std::string& text) = 0;
 };
 
 // What the window shows, as the channels take it.
@@ -51,8 +56,10 @@ struct Shown
 // When each louder channel speaks. The icon follows what the window shows. The notification is
 // raised when the folder turns to holding entries while the user looks elsewhere (the moment the
 // window asks for attention), updated in place while it stays full, and withdrawn when it
-// empties; a folder that flaps raises at most one new notification a minute, a turn to full
-// sooner than that shows the last one again in place. The sound goes with each new notification.
+// empties. A folder raises at most one new notification a minute, whatever a server makes of a
+// notification shown again: a turn to full sooner than that raises nothing then, and one that
+// the folder still holds when the minute is up, the user still elsewhere, is raised then. The
+// sound goes with each new notification.
 class Channels
 {
 public:
@@ -66,14 +73,23 @@ public:
 private:
     [[nodiscard]] std::string entriesSince(std::size_t entries) const;
     [[nodiscard]] Notice notice(const Shown& shown, bool fresh) const;
+    // Raises a new notification if the folder's last one is a minute old; false when it is not.
+    bool raise(const Shown& shown, std::int64_t nowMs);
 
     ChannelView& m_view;
     std::optional<std::string> m_tooltip; // of the icon shown; none when no icon is
     Picture m_trayPicture = Picture::Watching;
     bool m_noticeShown = false;
     std::size_t m_noticeEntries = 0;
-    std::optional<std::int64_t> m_lastRaised;
-    std::string m_since; // the local time the folder turned full
+    std::string m_noticeFolder;
+    // When each folder last raised one, kept for a minute.
+    std::map<std::string, std::int64_t> m_lastRaised;
+    bool m_raiseDue = false; // a turn to full waits for the end of its folder's minute
+    std::string m_since;     // the local time the folder turned full
 };
+
+// フォルダを開く failed for `folder`: told as a notification where the user wants notifications
+// (`popup`), else in the failure box.
+void tellFolderNotOpened(ChannelView& view, const std::string& folder, bool popup);
 
 } // namespace monitor

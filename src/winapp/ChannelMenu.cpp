@@ -54,24 +54,37 @@ MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSetting
     return MenuChoice::None;
 }
 
-void openFolder(const std::string& folder)
+void FolderOpener::open(const std::string& folder) const
 {
-    // The shell parses the path and asks the file system, which on a share that does not answer
-    // may wait for minutes: a thread of its own, with the apartment the shell's calls want. The
-    // shell tells the user itself when the folder cannot be opened (no SEE_MASK_FLAG_NO_UI);
-    // SEE_MASK_NOASYNC keeps the thread until the shell is done with the request.
-    std::thread([folder] {
-        const HRESULT initialised = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-        SHELLEXECUTEINFOA execute{};
-        execute.cbSize = sizeof execute;
-        execute.fMask = SEE_MASK_NOASYNC;
-        execute.lpVerb = "open";
-        execute.lpFile = folder.c_str();
-        execute.nShow = SW_SHOWNORMAL;
-        ::ShellExecuteExA(&execute);
-        if (SUCCEEDED(initialised))
-            ::CoUninitialize();
-    }).detach();
+    if (m_opening->exchange(true))
+        return;
+    // The thread owns copies of all it uses: the window may be gone before the shell returns.
+    // SEE_MASK_NOASYNC keeps the thread until the shell is done with the request; the shell shows
+    // no box of its own (SEE_MASK_FLAG_NO_UI): the window tells the failure its own way.
+    try {
+        std::thread([opening = m_opening, shellExecute = shellExecute, window = m_window.hwnd(),
+                     message = m_failedMessage, folder] {
+            const HRESULT initialised = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+            SHELLEXECUTEINFOA execute{};
+            execute.cbSize = sizeof execute;
+            execute.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+            execute.lpVerb = "open";
+            execute.lpFile = folder.c_str();
+            execute.nShow = SW_SHOWNORMAL;
+            const bool opened = shellExecute(&execute) != FALSE;
+            if (SUCCEEDED(initialised))
+                ::CoUninitialize();
+            *opening = false;
+            if (opened)
+                return;
+            auto failed = std::make_unique<std::string>(folder);
+            if (::PostMessageA(window, message, 0, reinterpret_cast<LPARAM>(failed.get())))
+                static_cast<void>(failed.release());
+        }).detach();
+    } catch (const std::exception&) {
+        *m_opening = false;
+        throw;
+    }
 }
 
 } // namespace winapp

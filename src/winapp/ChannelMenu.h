@@ -1,9 +1,15 @@
 #pragma once
 
 #include "settings/ChannelSettings.h"
+#include "winapp/WindowBase.h"
 
 #include <windows.h>
 
+#include <shellapi.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
 #include <string>
 
 namespace winapp {
@@ -23,9 +29,27 @@ enum class MenuChoice
 // (or the menu would not close when the user clicks elsewhere), and returns what was chosen.
 [[nodiscard]] MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSettings& switches);
 
-// Opens `folder` in the system's file manager, for the user to take what arrived: the tool
-// itself never opens, moves or deletes it. Returns at once: the shell works on a thread of its
-// own and tells the user itself when it cannot.
-void openFolder(const std::string& folder);
+// Opens folders in the system's file manager, for the user to take what arrived: the tool itself
+// never opens, moves or deletes it. The shell parses the path and asks the file system, which on
+// a share that does not answer may wait for minutes: each opening runs on a thread of its own, one
+// at a time (a request while one is on its way is left out), so that they never pile up. When the
+// shell cannot open the folder, `failedMessage` is posted to the window with the folder (a heap
+// std::string the window takes over) in lParam.
+class FolderOpener
+{
+public:
+    FolderOpener(const WindowBase& window, UINT failedMessage) : m_window(window), m_failedMessage(failedMessage) {}
+
+    void open(const std::string& folder) const;
+
+    // The call that opens, on the opening's own thread; tests record it here.
+    std::function<BOOL(SHELLEXECUTEINFOA*)> shellExecute = &::ShellExecuteExA;
+
+private:
+    const WindowBase& m_window;
+    UINT m_failedMessage;
+    // Set while an opening is on its way; shared with its thread, which may outlive this object.
+    std::shared_ptr<std::atomic<bool>> m_opening = std::make_shared<std::atomic<bool>>(false);
+};
 
 } // namespace winapp

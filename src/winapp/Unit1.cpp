@@ -31,6 +31,8 @@ constexpr UINT showRestoredMessage = WM_APP + 2;
 constexpr UINT trayMessage = WM_APP + 3;
 // Runs the change command from the window's own message loop.
 constexpr UINT changeCommandMessage = WM_APP + 4;
+// A folder the shell could not open (a heap std::string in lParam).
+constexpr UINT folderNotOpenedMessage = WM_APP + 5;
 constexpr int button1Id = 1001;
 constexpr int edit1Id = 1002;
 constexpr DWORD formStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
@@ -80,7 +82,8 @@ void flashWindow(HWND hwnd, DWORD flags)
 
 TForm1::TForm1(std::shared_ptr<platform::System> system, ApplicationWindow& application)
     : m_system(std::move(system)), m_commandSystem(m_system, *this), m_application(application),
-      m_caption(texts::windowCaption), m_tray(*this, trayMessage, m_system->codePage())
+      m_caption(texts::windowCaption), m_tray(*this, trayMessage, m_system->codePage()),
+      m_opener(*this, folderNotOpenedMessage)
 {
     registerClass(className, ::GetSysColorBrush(COLOR_ACTIVEBORDER),
                   ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(KV_ICON_APPLICATION)));
@@ -211,6 +214,17 @@ void TForm1::showNotice(const monitor::Notice& notice)
 void TForm1::withdrawNotice()
 {
     m_tray.withdrawBalloon();
+}
+
+void TForm1::showFailureNotice(const std::string& title, const std::string& text, const std::string& /*boxText*/)
+{
+    // The icon's one balloon: it takes the arrival's place until the next news.
+    m_tray.showBalloon(KV_ICON_APPLICATION, title, text);
+}
+
+void TForm1::showFailureBox(const std::string& text)
+{
+    winapp::showFailureBox(text, m_application.title(), m_system->codePage(), m_application.hwnd());
 }
 
 void TForm1::playSound(const std::string& file)
@@ -417,7 +431,7 @@ template <typename Handler> void TForm1::runGuarded(Handler&& handler)
     } catch (const setup::CommandAbandoned&) {
         // The window closed while the command waited: nothing to tell.
     } catch (const std::exception& failure) {
-        showFailureBox(failure.what(), m_application.title(), m_system->codePage(), m_application.hwnd());
+        winapp::showFailureBox(failure.what(), m_application.title(), m_system->codePage(), m_application.hwnd());
     }
 }
 
@@ -515,7 +529,7 @@ void TForm1::carryOut(MenuChoice choice)
     case MenuChoice::OpenFolder:
         // A folder that is not there is what the window already says.
         if (!m_folder.empty())
-            openFolder(m_folder);
+            m_opener.open(m_folder);
         break;
     case MenuChoice::Popup:
     case MenuChoice::Sound: {
@@ -583,6 +597,11 @@ LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case changeCommandMessage:
         runChangeCommand();
         return 0;
+    case folderNotOpenedMessage: {
+        const std::unique_ptr<std::string> folder(reinterpret_cast<std::string*>(lParam));
+        runGuarded([&] { monitor::tellFolderNotOpened(*this, *folder, m_switches.popup); });
+        return 0;
+    }
     case WM_TIMER:
         if (wParam == timer1Id) {
             Timer1Timer();

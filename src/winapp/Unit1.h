@@ -60,9 +60,12 @@ public:
     void withdrawNotice() override;
     void playSound(const std::string& file) override;
     [[nodiscard]] bool windowActive() const override;
+    void showFailureNotice(const std::string& title, const std::string& text, const std::string& boxText) override;
+    void showFailureBox(const std::string& text) override;
     // The channels' calls to the system; tests record them here.
     TrayIcon& trayIcon() { return m_tray; }
     Sound& sound() { return m_sound; }
+    FolderOpener& folderOpener() { return m_opener; }
 
     void FormShow();
     void Button1Click();
@@ -123,6 +126,7 @@ private:
     HWND m_lastFocus = nullptr;
     TrayIcon m_tray;
     Sound m_sound;
+    FolderOpener m_opener;
     // As the last check read them, for the menu.
     std::string m_folder;
     settings::ChannelSettings m_switches;

@@ -57,12 +57,12 @@ private:
         m_helpers << helper;
     }
 
-    // Starts the tool with the folder "in" of the working directory stored and the channels'
+    // Starts the tool with the folder `folder` of the working directory stored and the channels'
     // section as given; waits for its main window.
-    void startTool(const WorkingDirectory& work, const std::string& channels)
+    void startTool(const WorkingDirectory& work, const std::string& channels, const std::string& folder = "in")
     {
-        QVERIFY(QDir().mkpath(QStringLiteral("in")));
-        writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path("in") + "\r\n" + channels);
+        QVERIFY(QDir().mkpath(QString::fromStdString(folder)));
+        writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path(folder) + "\r\n" + channels);
         m_tool.setProcessEnvironment(environment());
         m_tool.setWorkingDirectory(QDir::currentPath());
         m_tool.start(QStringLiteral(KV_EXECUTABLE), {});
@@ -129,12 +129,14 @@ private slots:
         QVERIFY(waitFor([&] { return m_bus.canReadLine() || m_bus.waitForReadyRead(100); }, 10000));
         m_busAddress = QString::fromLatin1(m_bus.readLine()).trimmed();
 
-        // The folders' handler: a program that notes what it was asked to open.
+        // The folders' handler: a program that notes what it was asked to open, and fails once
+        // told to refuse.
         QVERIFY(QDir(m_desktopFiles.path()).mkpath(QStringLiteral("XDG_DATA_DIRS/applications")));
         QVERIFY(QDir(m_desktopFiles.path()).mkpath(QStringLiteral("XDG_CONFIG_HOME")));
         const QString opener = m_desktopFiles.filePath(QStringLiteral("opener"));
-        writeBytes(opener.toStdString(),
-                   "#!/bin/sh\nprintf '%s\\n' \"$1\" >>" + m_desktopFiles.filePath("opened.log").toStdString() + "\n");
+        writeBytes(opener.toStdString(), "#!/bin/sh\nprintf '%s\\n' \"$1\" >>" +
+                                             m_desktopFiles.filePath("opened.log").toStdString() + "\n[ ! -e " +
+                                             m_desktopFiles.filePath("refuse").toStdString() + " ]\n");
         QVERIFY(QFile::setPermissions(opener, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         writeBytes(
             m_desktopFiles.filePath(QStringLiteral("XDG_DATA_DIRS/applications/kv-opener.desktop")).toStdString(),
@@ -287,12 +289,74 @@ private slots:
             return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
         };
         QVERIFY(waitFor([&] { return opened() == folder + u'\n'; }, 5000));
+        // One that fails is told in a notification of its own.
+        writeBytes(m_desktopFiles.filePath(QStringLiteral("refuse")).toStdString(), "");
+        QCOMPARE(bus.call(invoke).type(), QDBusMessage::ReplyMessage);
+        const QString failed = QStringLiteral("0 \"kelvoran\" \"フォルダを開けませんでした！\" \"%1\"").arg(folder);
+        QVERIFY(waitFor([&] { return logged().contains(failed); }, 5000));
+        QVERIFY(QFile::remove(m_desktopFiles.filePath(QStringLiteral("refuse"))));
 
         // Emptied: withdrawn.
         for (const char* file : {"in/a.csv", "in/b.csv", "in/c.csv"})
             QVERIFY(QFile::remove(QString::fromLatin1(file)));
         const auto closed = [&] { return logged().contains(QStringLiteral("CloseNotification 1\n")); };
         QVERIFY(waitFor(closed, 3000));
+
+        // Full again within the minute: nothing pops up, the id the server closed least of all.
+        writeBytes(work.path("in/d.csv"), "4");
+        QVERIFY(waitFor([&] { return caption() == QStringLiteral("着信！"); }, 3000));
+        QTest::qWait(1500);
+        QVERIFY2(!logged().section(QStringLiteral("CloseNotification 1\n"), 1).contains(QStringLiteral("Notify")),
+                 qPrintable(logged()));
+    }
+
+    // The first notification waits for what the server can do (its buttons, a folder escaped for
+    // a server that reads markup); one the server is still numbering as the window closes is
+    // closed all the same.
+    void noticeWaitsForTheServerAndGoesWithTheTool()
+    {
+        const WorkingDirectory work;
+        startHelper(QStringLiteral("/usr/bin/python3"),
+                    {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
+                     QStringLiteral("notification_daemon"), QStringLiteral("-l"), QStringLiteral("calls.log")});
+        QDBusConnection bus = QDBusConnection::connectToBus(m_busAddress, QStringLiteral("test"));
+        QVERIFY(waitFor(
+            [&] { return bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.Notifications")); },
+            10000));
+        const auto replace = [&](const QString& method, const QString& in, const QString& out, const QString& code) {
+            QDBusMessage add = QDBusMessage::createMethodCall(
+                QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+                QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("AddMethod"));
+            add << QStringLiteral("org.freedesktop.Notifications") << method << in << out << code;
+            QCOMPARE(bus.call(add).type(), QDBusMessage::ReplyMessage);
+        };
+        const QString go = QDir::current().filePath(QStringLiteral("go"));
+        replace(QStringLiteral("GetCapabilities"), QString(), QStringLiteral("as"),
+                QStringLiteral("for _ in range(1000):\n    if os.path.exists('%1'): break\n    time.sleep(0.01)\n"
+                               "ret = ['body', 'body-markup', 'actions']")
+                    .arg(go));
+        replace(QStringLiteral("Notify"), QStringLiteral("susssasa{sv}i"), QStringLiteral("u"),
+                QStringLiteral("time.sleep(0.5)\nret = 7"));
+        const auto logged = [] {
+            QFile log(QStringLiteral("calls.log"));
+            return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+        };
+
+        startTool(work, "", "R&D");
+        workElsewhere();
+        writeBytes(work.path("R&D/a.csv"), "1");
+        QVERIFY(waitFor([&] { return caption() == QStringLiteral("着信！"); }, 5000));
+        writeBytes(go.toStdString(), "");
+        QVERIFY(waitFor([&] { return logged().contains(QStringLiteral("Notify")); }, 5000));
+        run(QStringLiteral("xdotool"),
+            {QStringLiteral("search"), QStringLiteral("--pid"), QString::number(m_tool.processId()),
+             QStringLiteral("--name"), QStringLiteral("着信！"), QStringLiteral("windowactivate"),
+             QStringLiteral("--sync"), QStringLiteral("key"), QStringLiteral("alt+F4")});
+        QVERIFY(m_tool.waitForFinished(5000));
+        const QString calls = logged();
+        QVERIFY2(calls.contains(QStringLiteral("/R&amp;D\n1 件")) && calls.contains(QStringLiteral("\"open\"")),
+                 qPrintable(calls));
+        QVERIFY2(calls.contains(QStringLiteral("CloseNotification 7\n")), qPrintable(calls));
     }
 
     // No notification server on the bus and no tray: the window tells of the arrival as before,
@@ -311,6 +375,18 @@ private slots:
                 .isEmpty());
         QCOMPARE(m_tool.state(), QProcess::Running);
         QCOMPARE(readBytes("Kelvoran.ini"), "[KansiDir]\r\nfullpath=" + work.path("in") + "\r\n");
+
+        // Only a folder that the file manager could not open is told, in the box with no server.
+        const QString refuse = m_desktopFiles.filePath(QStringLiteral("refuse"));
+        writeBytes(refuse.toStdString(), "");
+        const QStringList pid{QStringLiteral("--pid"), QString::number(m_tool.processId())};
+        run(QStringLiteral("xdotool"),
+            {QStringLiteral("windowactivate"), QStringLiteral("--sync"),
+             m_desktop.windows(pid, QStringLiteral("NORMAL")).front(), QStringLiteral("key"), QStringLiteral("Menu")});
+        QTest::qWait(500);
+        run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return")});
+        QVERIFY(waitFor([&] { return !m_desktop.windows(pid, QStringLiteral("DIALOG")).isEmpty(); }, 5000));
+        QVERIFY(QFile::remove(refuse));
     }
 };
 

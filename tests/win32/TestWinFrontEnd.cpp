@@ -269,9 +269,11 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
 
     // With the tray switch off the icon is there for the arrival's balloon alone: it stays while
     // the folder is full (a balloon that timed out lives on among the system's notifications,
-    // which the icon's removal would take with it), and goes when the folder empties.
+    // which the icon's removal would take with it), and goes when the folder empties. Another
+    // folder: the first has raised its one notification of the minute.
+    REQUIRE(::CreateDirectoryA("in2", nullptr));
     std::ofstream("Kelvoran.ini", std::ios::binary)
-        << "[KansiDir]\r\nfullpath=" << folder << "\r\n[Tsuuchi]\r\nsound=1\r\ntray=0\r\n";
+        << "[KansiDir]\r\nfullpath=" << folder << "2\r\n[Tsuuchi]\r\nsound=1\r\ntray=0\r\n";
     // A check still on its way read the switch on: the icon goes with the first that reads it off.
     calls.clear();
     form.Timer1Timer();
@@ -284,7 +286,7 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     REQUIRE(calls.size() == 1);
     CHECK(calls[0].message == NIM_DELETE);
     calls.clear();
-    std::ofstream("in\\data.csv") << "1";
+    std::ofstream("in2\\data.csv") << "1";
     REQUIRE(showsStatus(form, application, texts::statusArrival));
     REQUIRE(calls.size() == 3);
     CHECK(calls[0].message == NIM_ADD);
@@ -293,10 +295,34 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     calls.clear();
     ::SendMessageA(form.hwnd(), WM_APP + 3, 0, MAKELPARAM(NIN_BALLOONTIMEOUT, 1));
     CHECK(calls.empty());
-    REQUIRE(::DeleteFileA("in\\data.csv"));
+    REQUIRE(::DeleteFileA("in2\\data.csv"));
     REQUIRE(showsStatus(form, application, texts::statusWatching));
     REQUIRE(!calls.empty());
     CHECK(calls.back().message == NIM_DELETE);
+
+    // フォルダを開く: one opening at a time, off the window's thread; the shell's failure is told in
+    // a balloon naming the folder.
+    const HANDLE release = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<int> openings = 0;
+    form.folderOpener().shellExecute = [&](SHELLEXECUTEINFOA* execute) {
+        CHECK((execute->fMask & SEE_MASK_FLAG_NO_UI) != 0);
+        ++openings;
+        return ::WaitForSingleObject(release, 5000) == WAIT_OBJECT_0 ? FALSE : TRUE;
+    };
+    calls.clear();
+    form.folderOpener().open(folder);
+    form.folderOpener().open(folder);
+    ::SetEvent(release);
+    for (int waited = 0; waited < 5000 && balloons().empty(); waited += 10) {
+        while (::PeekMessageA(&result, form.hwnd(), WM_APP + 5, WM_APP + 5, PM_REMOVE))
+            ::DispatchMessageA(&result);
+        ::Sleep(10);
+    }
+    CHECK(openings == 1);
+    REQUIRE(balloons().size() == 1);
+    CHECK(std::string(balloons()[0].data.szInfoTitle) == "フォルダを開けませんでした！");
+    CHECK(std::string(balloons()[0].data.szInfo) == folder);
+    ::CloseHandle(release);
 
     // Closing the window takes the icon away.
     calls.clear();
@@ -305,6 +331,7 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     CHECK(calls[0].message == NIM_DELETE);
     MSG quit{};
     ::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    ::RemoveDirectoryA("in2");
     leaveWorkFolder(work);
 }
 

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QProcess;
+
+namespace app {
+
+// Opens a folder in the desktop's file manager through xdg-open, whose exit status tells whether
+// it did (a handler that fails, none for folders, no xdg-open). Nothing waits on the window's
+// thread. One at a time, as a share that does not answer could pile them up: a request while the
+// last is under way is left out, for a while at most, since a file manager may be run in the
+// opener's place until the user closes it. The tool itself never opens what arrived.
+class FolderOpener : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    void open(const QString& folder);
+
+signals:
+    void failed(const QString& folder);
+
+private:
+    QProcess* m_running = nullptr;
+};
+
+} // namespace app
