@@ -207,8 +207,10 @@ void TForm1::hideTrayIcon()
 
 void TForm1::showNotice(const monitor::Notice& notice)
 {
-    // The balloon of the icon; Windows replaces the one shown rather than stacking another.
-    m_tray.showBalloon(KV_ICON_ARRIVAL, notice.title, notice.text);
+    // The balloon of the icon. Windows shows each balloon given as a new popup (a toast from
+    // Windows 10 on), even in place of the one shown: a count that changes is left to the tooltip.
+    if (notice.fresh)
+        m_tray.showBalloon(KV_ICON_ARRIVAL, notice.title, notice.text);
 }
 
 void TForm1::withdrawNotice()

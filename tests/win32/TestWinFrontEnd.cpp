@@ -250,8 +250,18 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     CHECK(soundsPlayed(1) == std::vector{std::pair{std::string("SystemNotification"),
                                                    static_cast<DWORD>(SND_ALIAS | SND_ASYNC | SND_NODEFAULT)}});
     CHECK(overlays.back() == std::pair{KV_ICON_ARRIVAL, std::string(texts::statusArrival)});
+    // More arrives: the tooltip counts it; a balloon given again would pop up anew.
+    std::ofstream("in\\more.csv") << "2";
+    const auto countsTwo = [&] {
+        return std::string(calls.back().data.szTip).rfind(std::string(texts::statusArrival) + " 2", 0) == 0;
+    };
+    for (int tries = 0; tries < 50 && !countsTwo(); ++tries)
+        showsStatus(form, application, texts::statusArrival);
+    CHECK(countsTwo());
+    CHECK(balloons().size() == 1);
 
     // Emptied: an empty balloon text withdraws it.
+    REQUIRE(::DeleteFileA("in\\more.csv"));
     REQUIRE(::DeleteFileA("in\\data.csv"));
     REQUIRE(showsStatus(form, application, texts::statusWatching));
     REQUIRE(balloons().size() == 2);
