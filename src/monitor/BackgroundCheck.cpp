@@ -85,7 +85,8 @@ struct BackgroundCheck::Shared
     Clock::time_point nextExtraCheck{};
     std::optional<Clock::time_point> unansweredSince; // the first tick no check has answered yet
     bool noAnswerSent = false;
-    std::optional<CheckResult> lastDelivered;
+    std::optional<CheckResult> lastDelivered; // but a failure
+
     unsigned long long answers = 0;
     bool stopping = false;
 };
@@ -117,6 +118,24 @@ std::shared_ptr<Call> callStarts(Shared& shared, std::string folder, platform::C
     return call;
 }
 
+// Sends the no-answer notice with the newest read's folder and switches, unless the one sent
+// last says the same.
+void sendNotice(Shared& shared)
+{
+    CheckResult notice;
+    notice.noAnswer = true;
+    if (shared.newest) {
+        notice.folder = shared.newest->stored;
+        notice.channels = shared.newest->channels;
+        notice.generation = shared.newest->generation;
+    }
+    shared.noAnswerSent = true;
+    if (notice == shared.lastDelivered)
+        return;
+    shared.lastDelivered = notice;
+    shared.deliver(std::move(notice));
+}
+
 // Hands on the answer built from the newest read and `listed` (none when the read names no
 // folder or failed), unless it equals the last one delivered; then watches the folder listed.
 void answer(const std::shared_ptr<Shared>& shared, Lock& lock, const std::optional<Listed>& listed,
@@ -136,8 +155,8 @@ void answer(const std::shared_ptr<Shared>& shared, Lock& lock, const std::option
     const std::optional<platform::FolderIdentity> identity = listed ? listed->identity : std::nullopt;
     const unsigned long long sequence = ++shared->answers;
     shared->unansweredSince.reset();
-    const bool marked = std::exchange(shared->noAnswerSent, false);
-    if (marked || result.failure || result != shared->lastDelivered) {
+    shared->noAnswerSent = false;
+    if (result.failure || result != shared->lastDelivered) {
         shared->lastDelivered = result.failure ? std::nullopt : std::optional(result);
         shared->deliver(std::move(result));
     }
@@ -187,8 +206,10 @@ void check(const std::shared_ptr<Shared>& shared, Lock& lock, platform::CallCanc
     for (const std::shared_ptr<Call>& call : shared->calls) {
         if (call->folder == folder) {
             // The listing under way answers with this read; it may have passed an entry that
-            // came after this check was asked for.
+            // came after this check was asked for. While it hangs, the mark names what is set.
             call->again = true;
+            if (shared->noAnswerSent)
+                sendNotice(*shared);
             return;
         }
     }
@@ -268,16 +289,7 @@ void coordinate(const std::shared_ptr<Shared>& shared)
 
         if (shared->unansweredSince && !shared->noAnswerSent) {
             if (now - *shared->unansweredSince >= noAnswerAfter) {
-                shared->noAnswerSent = true;
-                shared->lastDelivered.reset();
-                CheckResult notice;
-                notice.noAnswer = true;
-                if (shared->newest) {
-                    notice.folder = shared->newest->stored;
-                    notice.channels = shared->newest->channels;
-                    notice.generation = shared->newest->generation;
-                }
-                shared->deliver(std::move(notice));
+                sendNotice(*shared);
             } else {
                 wakeAt = std::min(wakeAt, *shared->unansweredSince + noAnswerAfter);
             }

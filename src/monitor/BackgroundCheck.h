@@ -15,7 +15,8 @@ namespace monitor {
 // message of a failure that escaped it. Or, with `noAnswer`, no finding at all: a notice that
 // no check has answered for a while. Every answer and notice carries the newest settings read:
 // the folder as stored (the one the notice waits for), its switches and the generation the read
-// was asked for; a notice before any read has answered carries none.
+// was asked for; a notice before any read has answered carries none. While no check answers, a
+// settings read that names other settings than the last notice sends the notice again.
 struct CheckResult
 {
     std::optional<Status> status;
@@ -43,10 +44,9 @@ struct CheckResult
 //   the newest read no longer names is dropped, so a hung listing that comes back late never
 //   shows another folder's status, nor takes the mark off.
 // - When a tick's request has had no answer for `Timing::noAnswerAfterMs`, the owner is sent a
-//   no-answer notice, once, until a check answers again. A call that has made no progress (no
-//   entry listed) for `Timing::giveUpAfterMs` is cancelled where the system can cancel a call,
-//   and again each second until it ends; its answer is dropped. A slow listing that goes on
-//   listing is let finish.
+//   no-answer notice, once, until a check answers again (or a read finds the settings changed). A call that has made no
+//   progress (no entry listed) for `Timing::giveUpAfterMs` is cancelled where the system can cancel a call, and again
+//   each second until it ends; its answer is dropped. A slow listing that goes on listing is let finish.
 // - An answer equal to the last one delivered is not delivered again, unless a notice came
 //   between: an idle tool wakes the window once a tick, for the tick.
 //

@@ -281,13 +281,15 @@ private slots:
         QTest::qWait(200);
         QCOMPARE(results.size(), std::size_t{1});
 
-        // The notification switched off while the listing hangs: its answer says so.
+        // The notification switched off while the listing hangs: the mark and the answer say so.
         system->store("/work/dead2", "[Tsuuchi]\r\npopup=0\r\n");
         const int reads = system->reads();
         check.request(1);
         QCOMPARE(system->waitUntil([&] { return system->settingsReads > reads; }), true);
+        const std::optional<CheckResult> again = results.waitFor(2);
+        QVERIFY(again && again->noAnswer && !again->channels.popup);
         system->release("/work/dead2");
-        const std::optional<CheckResult> answer = results.waitFor(2);
+        const std::optional<CheckResult> answer = results.waitFor(3);
         QVERIFY(answer && answer->status == Status::Watching && !answer->channels.popup);
     }
 
