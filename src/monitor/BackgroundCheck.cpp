@@ -176,7 +176,7 @@ void check(const std::shared_ptr<Shared>& shared, Lock& lock, platform::CallCanc
     shared->requested.reset();
     shared->signal->folderChanged = false;
     shared->reading = true;
-    const std::shared_ptr<Call> reading = callStarts(*shared, {}, cancel);
+    const std::shared_ptr<Call> settingsRead = callStarts(*shared, {}, cancel);
     lock.unlock();
     try {
         Setting setting = readSetting(system);
@@ -188,14 +188,14 @@ void check(const std::shared_ptr<Shared>& shared, Lock& lock, platform::CallCanc
     }
     lock.lock();
     shared->reading = false;
-    std::erase(shared->calls, reading);
+    std::erase(shared->calls, settingsRead);
     // Another thread may take the next check: this one lists first.
     if (shared->requested || shared->signal->folderChanged)
         shared->signal->changed.notify_one();
     if (shared->requested)
         shared->coordinatorWake.notify_one();
     // A cancelled read may answer the cancellation's failure: it is not shown.
-    if (shared->stopping || reading->cancelled)
+    if (shared->stopping || settingsRead->cancelled)
         return;
     shared->newest = std::move(read);
     const std::string folder = shared->newest->folder;
