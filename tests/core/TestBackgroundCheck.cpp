@@ -274,7 +274,6 @@ private slots:
         QVERIFY(notice && notice->noAnswer && notice->folder == "/work/dead2");
         QTest::qWait(200);
         QCOMPARE(results.size(), std::size_t{1});
-
         // The notification switched off while the listing hangs: the mark and the answer say so.
         system->store("/work/dead2", "[Tsuuchi]\r\npopup=0\r\n");
         check.request(1);

@@ -205,8 +205,7 @@ private slots:
     }
 
     // The change notification on a folder that changes all the time: extra checks come, but no
-    // closer than 20 ms apart, all on one lasting thread, and the answers that tell nothing new
-    // are not delivered.
+    // closer than 20 ms apart, on one lasting thread, and unchanged answers are not delivered.
     void aChurningFolderGetsAtMostFiftyExtraChecksASecond()
     {
         const auto system = std::make_shared<WatchCountingSystem>();
