@@ -98,6 +98,11 @@ using Lock = std::unique_lock<std::mutex>;
 
 void checkingThread(const std::shared_ptr<Shared>& shared);
 
+std::chrono::milliseconds noAnswerAfter(const Shared& shared)
+{
+    return std::chrono::milliseconds(shared.timing.noAnswerAfterMs);
+}
+
 void startThread(const std::shared_ptr<Shared>& shared)
 {
     try {
@@ -208,7 +213,7 @@ void check(const std::shared_ptr<Shared>& shared, Lock& lock, platform::CallCanc
             // The listing under way answers with this read; it may have passed an entry that
             // came after this check was asked for. While it hangs, the mark names what is set.
             call->again = true;
-            if (shared->noAnswerSent)
+            if (shared->noAnswerSent && Clock::now() - call->movedAt >= noAnswerAfter(*shared))
                 sendNotice(*shared);
             return;
         }
@@ -280,7 +285,6 @@ void checkingThread(const std::shared_ptr<Shared>& shared)
 void coordinate(const std::shared_ptr<Shared>& shared)
 {
     const BackgroundCheck::Timing& timing = shared->timing;
-    const auto noAnswerAfter = std::chrono::milliseconds(timing.noAnswerAfterMs);
     const auto giveUpAfter = std::chrono::milliseconds(timing.giveUpAfterMs);
     Lock lock(shared->signal->mutex);
     while (!shared->stopping) {
@@ -288,10 +292,10 @@ void coordinate(const std::shared_ptr<Shared>& shared)
         Clock::time_point wakeAt = Clock::time_point::max();
 
         if (shared->unansweredSince && !shared->noAnswerSent) {
-            if (now - *shared->unansweredSince >= noAnswerAfter) {
+            if (now - *shared->unansweredSince >= noAnswerAfter(*shared)) {
                 sendNotice(*shared);
             } else {
-                wakeAt = std::min(wakeAt, *shared->unansweredSince + noAnswerAfter);
+                wakeAt = std::min(wakeAt, *shared->unansweredSince + noAnswerAfter(*shared));
             }
         }
 

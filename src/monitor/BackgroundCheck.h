@@ -16,7 +16,8 @@ namespace monitor {
 // no check has answered for a while. Every answer and notice carries the newest settings read:
 // the folder as stored (the one the notice waits for), its switches and the generation the read
 // was asked for; a notice before any read has answered carries none. While no check answers, a
-// settings read that names other settings than the last notice sends the notice again.
+// settings read that finds other settings than the last notice, and whose folder's listing has
+// hung as long as a notice waits, sends the notice again.
 struct CheckResult
 {
     std::optional<Status> status;

@@ -272,7 +272,7 @@ private slots:
         system->release("/work/dead");
         const std::optional<CheckResult> notice = results.waitFor(1);
         QVERIFY(notice && notice->noAnswer && notice->folder == "/work/dead2");
-        QTest::qWait(200);
+        QTest::qWait(1000);
         QCOMPARE(results.size(), std::size_t{1});
         // The notification switched off while the listing hangs: the mark and the answer say so.
         system->store("/work/dead2", "[Tsuuchi]\r\npopup=0\r\n");
