@@ -41,13 +41,14 @@ struct CheckResult
 //   listing, which one more check then follows. So a folder that hangs holds one thread, and a
 //   healthy folder is always checked.
 // - Each answer is built from the newest settings read, whichever check started its listing: a
-//   switch turned off is never put back by a check that read it before. An answer for a folder
+//   switch turned off while a listing hangs is not put back by its answer. An answer for a folder
 //   the newest read no longer names is dropped, so a hung listing that comes back late never
 //   shows another folder's status, nor takes the mark off.
 // - When a tick's request has had no answer for `Timing::noAnswerAfterMs`, the owner is sent a
-//   no-answer notice, once, until a check answers again (or a read finds the settings changed). A call that has made no
-//   progress (no entry listed) for `Timing::giveUpAfterMs` is cancelled where the system can cancel a call, and again
-//   each second until it ends; its answer is dropped. A slow listing that goes on listing is let finish.
+//   no-answer notice, once, until a check answers again (or a read finds the settings changed).
+//   A call that has made no progress (no entry listed) for `Timing::giveUpAfterMs` is cancelled
+//   where the system can cancel a call, and again each second until it ends; its answer is
+//   dropped. A slow listing that goes on listing is let finish.
 // - An answer equal to the last one delivered is not delivered again, unless a notice came
 //   between: an idle tool wakes the window once a tick, for the tick.
 //
