@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # Whole-process figures: Kelvoran beside a bare Qt window with the same controls, on one virtual
-# display in the same run. Reports idle CPU, resident memory, start-up to mapped, arrival latency
-# and caption/taskbar rewrites in steady state. Latency and the cost of the extra checks that the
+# display in the same run. Reports idle CPU and wake-ups, resident memory, start-up to mapped,
+# arrival latency and caption/taskbar rewrites in steady state. Latency and the cost of the extra checks that the
 # folder watch starts are set beside the same tool without the watch (kelvoran_tick_only); the
-# 1,000,000-entry folder is the one bench_poll made.
+# 1,000,000-entry folder is the one bench_poll made. CPU comes from each process's own totals, so
+# the time of threads that ended is counted; wake-ups are its context switches as perf counts
+# them, threads started meanwhile included (root, or kernel.perf_event_paranoid at most 2).
 #   KV_IDLE_SECONDS (60)  KV_TRIALS (30)  KV_STEADY_SECONDS (20)  KV_CHURN_SECONDS (20)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
 source scripts/packages.sh
 # shellcheck disable=SC2086
-kv_install_missing $KV_BUILD_PACKAGES $KV_DISPLAY_PACKAGES libbenchmark-dev
+kv_install_missing $KV_BUILD_PACKAGES $KV_DISPLAY_PACKAGES libbenchmark-dev linux-perf
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVORAN_BUILD_TESTS=OFF \
     -DKELVORAN_BUILD_BENCH=ON >/dev/null
 cmake --build build-bench >/dev/null
@@ -64,10 +66,19 @@ tool_pid=$(launch "$tool"); bare_pid=$(launch "$bare"); raw_pid=$(launch "$bare"
 pids=("$tool_pid" "$bare_pid" "$raw_pid")
 for pid in "$tool_pid" "$bare_pid" "$raw_pid"; do KV_POLL=0.05 wait_for is_mapped "$pid"; done
 sleep 3
+# wakeups PID: the context switches of the process over the idle time, per second.
+wakeups() {
+    perf stat -x, -e context-switches -p "$1" -- sleep "$idle" 2>&1 >/dev/null |
+        awk -F, -v s="$idle" '/context-switches/ { printf "%.2f", $1 / s }'
+}
 cpu_tool0=$(kv_cpu_ns "$tool_pid"); cpu_bare0=$(kv_cpu_ns "$bare_pid"); cpu_raw0=$(kv_cpu_ns "$raw_pid")
-sleep "$idle"
+wakeups "$tool_pid" >"$work/wake_tool" & counting=($!)
+wakeups "$bare_pid" >"$work/wake_bare" & counting+=($!)
+wakeups "$raw_pid" >"$work/wake_raw" & counting+=($!)
+wait "${counting[@]}"
 cpu_tool=$((($(kv_cpu_ns "$tool_pid") - cpu_tool0) / 1000000)); cpu_bare=$((($(kv_cpu_ns "$bare_pid") - cpu_bare0) / 1000000))
 cpu_raw=$((($(kv_cpu_ns "$raw_pid") - cpu_raw0) / 1000000))
+wake_tool=$(cat "$work/wake_tool"); wake_bare=$(cat "$work/wake_bare"); wake_raw=$(cat "$work/wake_raw")
 kill "$raw_pid"
 peak_tool=$(status_kib "$tool_pid" VmHWM); peak_bare=$(status_kib "$bare_pid" VmHWM)
 rss_tool=$(status_kib "$tool_pid" VmRSS); rss_bare=$(status_kib "$bare_pid" VmRSS)
@@ -120,10 +131,11 @@ cat <<REPORT
 machine: $(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo), $(uname -r)
                            kelvoran        bare Qt     ratio
 idle CPU over ${idle} s (ms)   $(printf '%10s %14s %9s' "$cpu_tool" "$cpu_bare" "$(ratio "$cpu_tool" "$cpu_bare")")
+idle wake-ups a second     $(printf '%10s %14s %9s' "$wake_tool" "$wake_bare" "$(ratio "$wake_tool" "$wake_bare")")
 peak RSS (KiB)             $(printf '%10s %14s %9s' "$peak_tool" "$peak_bare" "$(ratio "$peak_tool" "$peak_bare")")
 steady RSS (KiB)           $(printf '%10s %14s %9s' "$rss_tool" "$rss_bare" "$(ratio "$rss_tool" "$rss_bare")")
 start to mapped (ms)       $(printf '%10s %14s %9s' "$start_tool" "$start_bare" "$(ratio "$start_tool" "$start_bare")")
-idle CPU of the bare window doing the raw tick work: $cpu_raw ms (kelvoran / that: $(ratio "$cpu_tool" "$cpu_raw"))
+idle CPU of the bare window doing the raw tick work: $cpu_raw ms, $wake_raw wake-ups a second (kelvoran / that: $(ratio "$cpu_tool" "$cpu_raw"))
 arrival latency over $trials trials at random phases:
 $latency
 CPU under a create/delete loop in the folder ($churn_seconds s, % of one core): kelvoran $churn_tool %, tick only $churn_tick % ($churn_rate rounds/s)

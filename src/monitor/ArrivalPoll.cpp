@@ -15,17 +15,23 @@ namespace {
 class EntryCount : public platform::EntryVisitor
 {
 public:
+    explicit EntryCount(std::atomic<std::size_t>* visited) : m_visited(visited) {}
     void identify(const platform::FolderIdentity& identity) override { m_identity = identity; }
     void visit(std::string_view name) override
     {
         if (name != "." && name != "..")
             ++m_entries;
+        // A store, not an increment: only this thread writes it.
+        if (m_visited != nullptr)
+            m_visited->store(++m_passed, std::memory_order_relaxed);
     }
     [[nodiscard]] std::size_t entries() const { return m_entries; }
     [[nodiscard]] const std::optional<platform::FolderIdentity>& identity() const { return m_identity; }
 
 private:
     std::size_t m_entries = 0;
+    std::size_t m_passed = 0;
+    std::atomic<std::size_t>* m_visited;
     std::optional<platform::FolderIdentity> m_identity;
 };
 
@@ -47,9 +53,9 @@ Setting readSetting(const platform::System& system)
     return setting;
 }
 
-Listed listFolder(const platform::System& system, const std::string& folder)
+Listed listFolder(const platform::System& system, const std::string& folder, std::atomic<std::size_t>* visited)
 {
-    EntryCount count;
+    EntryCount count(visited);
     const platform::Listing listing = system.listDirectory(folder, count);
     // A folder that exists but cannot be listed reads as watching; one whose listing failed part
     // way holds what it showed before failing.

@@ -4,6 +4,7 @@
 #include "platform/System.h"
 #include "settings/ChannelSettings.h"
 
+#include <atomic>
 #include <optional>
 #include <string>
 
@@ -20,14 +21,16 @@ struct Setting
 [[nodiscard]] Setting readSetting(const platform::System& system);
 
 // What one listing of `folder` (with its separator) found: its status, how many entries other
-// than "." and ".." it holds, and its identity where the system tells it.
+// than "." and ".." it holds, and its identity where the system tells it. `visited`, when given,
+// counts the names passed so far, for another thread to see the listing go on.
 struct Listed
 {
     Status status = Status::Watching;
     std::size_t entries = 0;
     std::optional<platform::FolderIdentity> identity;
 };
-[[nodiscard]] Listed listFolder(const platform::System& system, const std::string& folder);
+[[nodiscard]] Listed listFolder(const platform::System& system, const std::string& folder,
+                                std::atomic<std::size_t>* visited = nullptr);
 
 // Decides the status from scratch: reads the settings file, tests and lists the watched folder.
 // nullopt when there is no settings file or no folder in it, and the status must stay as it is.

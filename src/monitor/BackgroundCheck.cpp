@@ -6,11 +6,12 @@
 // std::chrono's durations come with <condition_variable>: <chrono> itself holds a "µs" literal
 // that the Windows build's Shift-JIS execution character set cannot take.
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <exception>
-#include <map>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace monitor {
@@ -24,25 +25,41 @@ using Clock = std::chrono::steady_clock;
 // further apart than a tick, however slow the last listing was: the ticks go on anyway.
 constexpr Clock::duration leastExtraGap = std::chrono::milliseconds(20);
 constexpr Clock::duration mostExtraGap = std::chrono::seconds(1);
+// A tick that waits this long with every checking thread busy gets a thread of its own: a
+// listing that takes longer is slow or hangs, and must not hold back another folder's check.
+constexpr Clock::duration busyBeforeAnotherThread = std::chrono::milliseconds(250);
+// A cancellation ends the call under way only: a listing makes several, each is ended in turn.
+constexpr Clock::duration cancelAgainAfter = std::chrono::seconds(1);
 
-// One check under way, from its settings read to its answer.
-struct Check
+// One checking thread's call under way: the settings read (no folder), or a listing.
+struct Call
 {
-    unsigned long long sequence = 0; // the order checks started in; a later answer replaces an earlier one
-    unsigned generation = 0;
-    Clock::time_point started;
-    std::unique_ptr<platform::CallCancel> cancel; // made by the check's own thread
+    std::string folder;
+    std::atomic<std::size_t> visited{0}; // names listed so far, written by its thread alone
+    std::size_t seen = 0;                // `visited` when the coordinator last looked
+    Clock::time_point movedAt;           // when it last saw `visited` move, or the call start
+    platform::CallCancel* cancel = nullptr;
     bool cancelled = false;
-    Clock::time_point cancelAgain{}; // a cancellation ends the call under way only: the next one is ended too
-    bool superseded = false;         // a later settings read named another folder
-    bool again = false;              // a later check came while this one listed: one more check follows it
+    Clock::time_point cancelAgain{};
+    bool again = false; // a settings read named the folder while it was listed: one more check follows
+};
+
+// The newest settings read, which every answer is built from.
+struct Read
+{
+    unsigned generation = 0;
+    std::optional<std::string> failure;
+    std::string stored;
+    std::string folder; // with its separator
+    settings::ChannelSettings channels;
 };
 
 } // namespace
 
-// Shared by the owner, the coordinating thread and each checking thread, and kept alive by
+// Shared by the owner, the coordinating thread and the checking threads, and kept alive by
 // whichever ends last. Everything but `system`, `deliver`, `timing` and `follower` is guarded by
-// `signal->mutex`.
+// `signal->mutex`. Idle checking threads wait on `signal->changed`, which the watch also
+// signals; the coordinator waits on `coordinatorWake`, so that a tick wakes one thread only.
 struct BackgroundCheck::Shared
 {
     Shared(std::shared_ptr<const platform::System> checked, Deliver delivered, Timing timed)
@@ -54,210 +71,264 @@ struct BackgroundCheck::Shared
     const Timing timing;
     const std::shared_ptr<WatchSignal> signal = std::make_shared<WatchSignal>();
     FolderFollower follower;
+    std::condition_variable coordinatorWake;
 
     std::optional<unsigned> requested; // a tick's request: the generation of the next check
+    Clock::time_point requestedAt{};
     unsigned lastGeneration = 0;
+    std::optional<Read> newest;
+    bool reading = false;
+    std::vector<std::shared_ptr<Call>> calls; // under way
+    unsigned idleThreads = 0;
+    unsigned threads = 0;
+    bool coordinatorResting = false; // it waits with nothing to time
     Clock::time_point nextExtraCheck{};
     std::optional<Clock::time_point> unansweredSince; // the first tick no check has answered yet
     bool noAnswerSent = false;
-    bool settingsReadBusy = false;
-    std::vector<std::shared_ptr<Check>> checks;             // under way
-    std::map<std::string, std::shared_ptr<Check>> listings; // folder -> the check listing it
-    unsigned long long nextSequence = 0;
-    unsigned long long answeredSequence = 0;
+    std::optional<CheckResult> lastDelivered; // but a failure
+
+    unsigned long long answers = 0;
     bool stopping = false;
 };
 
 namespace {
 
 using Shared = BackgroundCheck::Shared;
+using Lock = std::unique_lock<std::mutex>;
 
-void forget(Shared& shared, const std::shared_ptr<Check>& check)
+void checkingThread(const std::shared_ptr<Shared>& shared);
+
+std::chrono::milliseconds noAnswerAfter(const Shared& shared)
 {
-    std::erase(shared.checks, check);
-    shared.signal->changed.notify_all();
+    return std::chrono::milliseconds(shared.timing.noAnswerAfterMs);
 }
 
-// Runs one check on its own thread: the settings read, then the listing, unless a listing of
-// the same folder is under way already; then hands on the answer if no later one came first.
-void runCheck(const std::shared_ptr<Shared>& shared, const std::shared_ptr<Check>& check)
+void startThread(const std::shared_ptr<Shared>& shared)
 {
-    const platform::System& system = *shared->system;
-    std::unique_ptr<platform::CallCancel> cancel;
     try {
-        cancel = system.cancelForThisThread();
+        std::thread(checkingThread, shared).detach();
+        ++shared->threads;
     } catch (const std::exception&) {
-        // Then this check cannot be cancelled; it is still bounded by the checks in flight.
+        // No thread to be had now: the next tick asks again.
     }
-    std::unique_lock lock(shared->signal->mutex);
-    check->cancel = std::move(cancel);
-    // Its give-up time is armed from now on.
-    shared->signal->changed.notify_all();
-    lock.unlock();
+}
 
+std::shared_ptr<Call> callStarts(Shared& shared, std::string folder, platform::CallCancel* cancel)
+{
+    auto call = std::make_shared<Call>();
+    call->folder = std::move(folder);
+    call->cancel = cancel;
+    call->movedAt = Clock::now();
+    shared.calls.push_back(call);
+    return call;
+}
+
+// Sends the no-answer notice with the newest read's folder and switches, unless the one sent
+// last says the same.
+void sendNotice(Shared& shared)
+{
+    CheckResult notice;
+    notice.noAnswer = true;
+    if (shared.newest) {
+        notice.folder = shared.newest->stored;
+        notice.channels = shared.newest->channels;
+        notice.generation = shared.newest->generation;
+    }
+    shared.noAnswerSent = true;
+    if (notice == shared.lastDelivered)
+        return;
+    shared.lastDelivered = notice;
+    shared.deliver(std::move(notice));
+}
+
+// Hands on the answer built from the newest read and `listed` (none when the read names no
+// folder or failed), unless it equals the last one delivered; then watches the folder listed.
+void answer(const std::shared_ptr<Shared>& shared, Lock& lock, const std::optional<Listed>& listed,
+            const std::optional<std::string>& listingFailure)
+{
+    const Read& read = *shared->newest;
     CheckResult result;
-    std::string folder;
-    try {
-        Setting setting = readSetting(system);
-        folder = std::move(setting.folder);
-        result.folder = std::move(setting.stored);
-        result.channels = std::move(setting.channels);
-    } catch (const std::exception& failure) {
-        result.failure = failure.what();
+    result.folder = read.stored;
+    result.channels = read.channels;
+    result.generation = read.generation;
+    result.failure = read.failure ? read.failure : listingFailure;
+    if (listed && !listingFailure) {
+        result.status = listed->status;
+        result.entries = listed->entries;
     }
-
-    lock.lock();
-    shared->settingsReadBusy = false;
-    if (shared->stopping || check->cancelled) {
-        forget(*shared, check);
-        return;
-    }
-    // Listings under way of folders the settings no longer name answer nothing shown: a hung
-    // one that comes back late must not show another folder's status, nor take the mark off.
-    for (const auto& [listed, under] : shared->listings) {
-        if (listed != folder && under->sequence < check->sequence)
-            under->superseded = true;
-    }
-    const bool listing = !result.failure && !folder.empty();
-    if (listing) {
-        if (const auto under = shared->listings.find(folder); under != shared->listings.end()) {
-            // The listing under way answers for this check too, with its place in the order; it
-            // may have passed an entry that came after this check was asked for, so one more
-            // check follows it.
-            under->second->sequence = check->sequence;
-            under->second->generation = check->generation;
-            under->second->again = true;
-            under->second->superseded = false;
-            forget(*shared, check);
-            return;
-        }
-        shared->listings.emplace(folder, check);
-    }
-    shared->signal->changed.notify_all();
-    lock.unlock();
-
-    std::optional<platform::FolderIdentity> identity;
-    if (listing) {
-        shared->follower.listingStarts();
-        const Clock::time_point started = Clock::now();
-        try {
-            const Listed listed = listFolder(system, folder);
-            result.status = listed.status;
-            result.entries = listed.entries;
-            identity = listed.identity;
-        } catch (const std::exception& failure) {
-            result.failure = failure.what();
-        }
-        const Clock::duration took = Clock::now() - started;
-        lock.lock();
-        shared->listings.erase(folder);
-        if (check->again)
-            shared->signal->folderChanged = true;
-        shared->nextExtraCheck = Clock::now() + std::clamp<Clock::duration>(9 * took, leastExtraGap, mostExtraGap);
-    } else {
-        lock.lock();
-    }
-    forget(*shared, check);
-    if (shared->stopping || check->cancelled || check->superseded || check->sequence <= shared->answeredSequence)
-        return;
-    shared->answeredSequence = check->sequence;
+    const std::string folder = result.status && *result.status != Status::NoFolder ? read.folder : std::string();
+    const std::optional<platform::FolderIdentity> identity = listed ? listed->identity : std::nullopt;
+    const unsigned long long sequence = ++shared->answers;
     shared->unansweredSince.reset();
     shared->noAnswerSent = false;
-    result.generation = check->generation;
-    const unsigned long long sequence = check->sequence;
-    const bool watchable = result.status && *result.status != Status::NoFolder;
-    shared->deliver(std::move(result));
+    if (result.failure || result != shared->lastDelivered) {
+        shared->lastDelivered = result.failure ? std::nullopt : std::optional(result);
+        shared->deliver(std::move(result));
+    }
     lock.unlock();
-
-    // Watches the folder this answer listed, or none when it has none to watch. Outside the
-    // lock: setting a watch up may hang on a folder that stopped answering just now.
-    shared->follower.follow(system, watchable ? folder : std::string(), identity, sequence, shared->signal);
+    // Outside the lock: setting a watch up may hang on a folder that stopped answering just now.
+    shared->follower.follow(*shared->system, folder, identity, sequence, shared->signal);
+    lock.lock();
 }
 
-// Starts the checks the ticks and the watch ask for, sends the no-answer notice and cancels
-// checks that are overdue. It never touches the file system itself, so that nothing it does
-// can hang.
+// One check: the settings read, then the listing of the folder it names, unless that folder is
+// being listed already; the answer is built from the newest read once the listing ends.
+void check(const std::shared_ptr<Shared>& shared, Lock& lock, platform::CallCancel* cancel)
+{
+    const platform::System& system = *shared->system;
+    Read read;
+    read.generation = shared->requested.value_or(shared->lastGeneration);
+    shared->requested.reset();
+    shared->signal->folderChanged = false;
+    shared->reading = true;
+    const std::shared_ptr<Call> settingsRead = callStarts(*shared, {}, cancel);
+    lock.unlock();
+    try {
+        Setting setting = readSetting(system);
+        read.stored = std::move(setting.stored);
+        read.folder = std::move(setting.folder);
+        read.channels = std::move(setting.channels);
+    } catch (const std::exception& failure) {
+        read.failure = failure.what();
+    }
+    lock.lock();
+    shared->reading = false;
+    std::erase(shared->calls, settingsRead);
+    // Another thread may take the next check: this one lists first.
+    if (shared->requested || shared->signal->folderChanged)
+        shared->signal->changed.notify_one();
+    if (shared->requested)
+        shared->coordinatorWake.notify_one();
+    // A cancelled read may answer the cancellation's failure: it is not shown.
+    if (shared->stopping || settingsRead->cancelled)
+        return;
+    shared->newest = std::move(read);
+    const std::string folder = shared->newest->folder;
+    if (shared->newest->failure || folder.empty()) {
+        answer(shared, lock, std::nullopt, std::nullopt);
+        return;
+    }
+    for (const std::shared_ptr<Call>& call : shared->calls) {
+        if (call->folder == folder) {
+            // The listing under way answers with this read; it may have passed an entry that
+            // came after this check was asked for. While it hangs, the mark names what is set.
+            call->again = true;
+            if (shared->noAnswerSent && Clock::now() - call->movedAt >= noAnswerAfter(*shared))
+                sendNotice(*shared);
+            return;
+        }
+    }
+    const std::shared_ptr<Call> listing = callStarts(*shared, folder, cancel);
+    lock.unlock();
+    shared->follower.listingStarts();
+    const Clock::time_point started = Clock::now();
+    std::optional<Listed> listed;
+    std::optional<std::string> failure;
+    try {
+        listed = listFolder(system, folder, &listing->visited);
+    } catch (const std::exception& caught) {
+        failure = caught.what();
+    }
+    const Clock::time_point now = Clock::now();
+    lock.lock();
+    std::erase(shared->calls, listing);
+    shared->nextExtraCheck = now + std::clamp<Clock::duration>(9 * (now - started), leastExtraGap, mostExtraGap);
+    if (listing->again)
+        shared->signal->folderChanged = true;
+    // Cancelled, its answer may be the cancellation's failure; for a folder the settings no
+    // longer name, it is another folder's.
+    if (shared->stopping || listing->cancelled || shared->newest->failure || shared->newest->folder != folder)
+        return;
+    answer(shared, lock, listed, failure);
+}
+
+// A lasting checking thread: runs the checks that the ticks and the watch ask for while it is
+// the idle one, and ends once it finds another idle.
+void checkingThread(const std::shared_ptr<Shared>& shared)
+{
+    std::unique_ptr<platform::CallCancel> cancel;
+    try {
+        cancel = shared->system->cancelForThisThread();
+    } catch (const std::exception&) {
+        // Then its calls cannot be cancelled: a hung one holds this thread only.
+    }
+    Lock lock(shared->signal->mutex);
+    for (;;) {
+        if (shared->stopping || shared->idleThreads > 0) {
+            --shared->threads;
+            // The idle one takes what this one left, such as the check that follows its listing.
+            shared->signal->changed.notify_all();
+            return;
+        }
+        ++shared->idleThreads;
+        for (;;) {
+            if (shared->stopping)
+                break;
+            const bool extra = shared->signal->folderChanged;
+            if (!shared->reading && (shared->requested || (extra && Clock::now() >= shared->nextExtraCheck)))
+                break;
+            if (!shared->reading && extra)
+                shared->signal->changed.wait_until(lock, shared->nextExtraCheck);
+            else
+                shared->signal->changed.wait(lock);
+        }
+        --shared->idleThreads;
+        if (!shared->stopping)
+            check(shared, lock, cancel.get());
+    }
+}
+
+// Sends the no-answer notice, cancels calls that make no progress and starts a checking thread
+// when a tick waits with every one busy. It never touches the file system itself, so that
+// nothing it does can hang; it waits untimed while nothing needs timing, so that an idle tool
+// does not wake it.
 void coordinate(const std::shared_ptr<Shared>& shared)
 {
     const BackgroundCheck::Timing& timing = shared->timing;
-    const auto noAnswerAfter = std::chrono::milliseconds(timing.noAnswerAfterMs);
     const auto giveUpAfter = std::chrono::milliseconds(timing.giveUpAfterMs);
-    std::unique_lock lock(shared->signal->mutex);
-    for (;;) {
-        if (shared->stopping)
-            return;
+    Lock lock(shared->signal->mutex);
+    while (!shared->stopping) {
         const Clock::time_point now = Clock::now();
         Clock::time_point wakeAt = Clock::time_point::max();
 
         if (shared->unansweredSince && !shared->noAnswerSent) {
-            if (now - *shared->unansweredSince >= noAnswerAfter) {
-                shared->noAnswerSent = true;
-                CheckResult notice;
-                notice.noAnswer = true;
-                notice.generation = shared->lastGeneration;
-                shared->deliver(std::move(notice));
+            if (now - *shared->unansweredSince >= noAnswerAfter(*shared)) {
+                sendNotice(*shared);
             } else {
-                wakeAt = std::min(wakeAt, *shared->unansweredSince + noAnswerAfter);
+                wakeAt = std::min(wakeAt, *shared->unansweredSince + noAnswerAfter(*shared));
             }
         }
 
-        for (const std::shared_ptr<Check>& check : shared->checks) {
-            if (check->cancel == nullptr)
+        for (const std::shared_ptr<Call>& call : shared->calls) {
+            if (call->cancel == nullptr)
                 continue;
-            // Its answer, if one still comes, is dropped: it may be the cancellation's failure.
-            // A listing makes several calls in a row: each is cancelled, once a second, until
-            // the check ends.
-            const Clock::time_point due = check->cancelled ? check->cancelAgain : check->started + giveUpAfter;
+            const std::size_t visited = call->visited.load(std::memory_order_relaxed);
+            if (visited != call->seen) {
+                call->seen = visited;
+                call->movedAt = now;
+            }
+            const Clock::time_point due = call->cancelled ? call->cancelAgain : call->movedAt + giveUpAfter;
             if (now >= due) {
-                check->cancelled = true;
-                check->cancelAgain = now + std::chrono::seconds(1);
-                check->cancel->cancel();
+                call->cancelled = true;
+                call->cancelAgain = now + cancelAgainAfter;
+                call->cancel->cancel();
             }
-            wakeAt = std::min(wakeAt, check->cancelled ? check->cancelAgain : due);
+            wakeAt = std::min(wakeAt, call->cancelled ? call->cancelAgain : due);
         }
 
-        const bool blocked = shared->settingsReadBusy || shared->checks.size() >= timing.checksInFlight;
-        // An extra check waits for the checks under way, but for those that hang: one under way
-        // takes the change in (or is followed by another), and two at once would slip past the
-        // gap between them.
-        const bool checking = std::any_of(shared->checks.begin(), shared->checks.end(),
-                                          [&](const auto& check) { return now - check->started < noAnswerAfter; });
-        const bool extraDue = shared->signal->folderChanged && !checking && now >= shared->nextExtraCheck;
-        if (!blocked && (shared->requested || extraDue)) {
-            auto check = std::make_shared<Check>();
-            check->sequence = ++shared->nextSequence;
-            check->generation = shared->requested.value_or(shared->lastGeneration);
-            check->started = now;
-            shared->requested.reset();
-            shared->signal->folderChanged = false;
-            shared->settingsReadBusy = true;
-            shared->checks.push_back(check);
-            // Outside the lock, which the window's thread takes at each tick: starting a thread
-            // may take a while (under Wine it has stalled).
-            lock.unlock();
-            bool started = true;
-            try {
-                std::thread(runCheck, shared, check).detach();
-            } catch (const std::exception&) {
-                started = false;
-            }
-            lock.lock();
-            // Its give-up time counts from here: the start itself may have been slow.
-            check->started = Clock::now();
-            if (!started) {
-                // No thread to be had now: the next tick asks again.
-                shared->settingsReadBusy = false;
-                forget(*shared, check);
-            }
-            continue;
+        if (shared->requested && shared->idleThreads == 0 && !shared->reading) {
+            const Clock::time_point due = shared->threads == 0 ? now : shared->requestedAt + busyBeforeAnotherThread;
+            if (now >= due)
+                startThread(shared);
+            else
+                wakeAt = std::min(wakeAt, due);
         }
-        if (!blocked && shared->signal->folderChanged && !checking)
-            wakeAt = std::min(wakeAt, shared->nextExtraCheck);
 
-        if (wakeAt == Clock::time_point::max())
-            shared->signal->changed.wait(lock);
+        shared->coordinatorResting = wakeAt == Clock::time_point::max();
+        if (shared->coordinatorResting)
+            shared->coordinatorWake.wait(lock);
         else
-            shared->signal->changed.wait_until(lock, wakeAt);
+            shared->coordinatorWake.wait_until(lock, wakeAt);
     }
 }
 
@@ -266,6 +337,10 @@ void coordinate(const std::shared_ptr<Shared>& shared)
 BackgroundCheck::BackgroundCheck(std::shared_ptr<const platform::System> system, Deliver deliver, Timing timing)
     : m_shared(std::make_shared<Shared>(std::move(system), std::move(deliver), timing))
 {
+    {
+        const std::lock_guard lock(m_shared->signal->mutex);
+        startThread(m_shared);
+    }
     std::thread(coordinate, m_shared).detach();
 }
 
@@ -274,16 +349,28 @@ BackgroundCheck::~BackgroundCheck()
     const std::lock_guard lock(m_shared->signal->mutex);
     m_shared->stopping = true;
     m_shared->signal->changed.notify_all();
+    m_shared->coordinatorWake.notify_all();
 }
 
 void BackgroundCheck::request(unsigned generation)
 {
-    const std::lock_guard lock(m_shared->signal->mutex);
-    m_shared->requested = generation;
-    m_shared->lastGeneration = generation;
-    if (!m_shared->unansweredSince)
-        m_shared->unansweredSince = Clock::now();
-    m_shared->signal->changed.notify_all();
+    Shared& shared = *m_shared;
+    const std::lock_guard lock(shared.signal->mutex);
+    const Clock::time_point now = Clock::now();
+    if (!shared.requested)
+        shared.requestedAt = now;
+    shared.requested = generation;
+    shared.lastGeneration = generation;
+    // The last tick still unanswered, or a call under way at a tick: the coordinator times them.
+    const bool timed = shared.unansweredSince.has_value() || !shared.calls.empty();
+    if (!shared.unansweredSince)
+        shared.unansweredSince = now;
+    if (shared.idleThreads > 0)
+        shared.signal->changed.notify_one();
+    else if (!shared.reading)
+        shared.coordinatorWake.notify_one();
+    if (timed && shared.coordinatorResting)
+        shared.coordinatorWake.notify_one();
 }
 
 } // namespace monitor

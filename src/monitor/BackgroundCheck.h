@@ -13,7 +13,11 @@ namespace monitor {
 
 // What one check found: the status to show (none when the settings name no folder), or the
 // message of a failure that escaped it. Or, with `noAnswer`, no finding at all: a notice that
-// no check has answered for a while.
+// no check has answered for a while. Every answer and notice carries the newest settings read:
+// the folder as stored (the one the notice waits for), its switches and the generation the read
+// was asked for; a notice before any read has answered carries none. While no check answers, a
+// settings read that finds other settings than the last notice, and whose folder's listing has
+// hung as long as a notice waits, sends the notice again.
 struct CheckResult
 {
     std::optional<Status> status;
@@ -22,22 +26,31 @@ struct CheckResult
     std::size_t entries = 0; // other than "." and ".."
     settings::ChannelSettings channels;
     bool noAnswer = false;
-    unsigned generation = 0; // the setting generation the check answers
+    unsigned generation = 0; // the setting generation the settings read was asked for
+    friend bool operator==(const CheckResult&, const CheckResult&) = default;
 };
 
 // Runs the arrival check (settings read and folder listing) off the window's thread, so that a
 // folder that stops answering never freezes the window, and never stops the tool either:
 //
-// - Each check runs on a thread of its own. A check that hangs is waited on while the next ones
-//   go on, so that a setting moved to another folder shows at the next tick. Never two settings
-//   reads, nor two listings of one folder, at once (piling threads onto a dead share helps
-//   nobody): a check of a folder whose listing is under way waits for that listing's answer. At
-//   most `Timing::checksInFlight` checks are waited on at once; ticks beyond them wait.
+// - A lasting checking thread runs the checks one after another. While it hangs, the next check
+//   goes to another thread (started when a tick has waited a quarter of a second), so that a
+//   setting moved to another folder shows at the next tick; a thread that finds another one idle
+//   ends. Never two settings reads, nor two listings of one folder, at once (piling threads onto
+//   a dead share helps nobody): a check whose folder is being listed leaves its answer to that
+//   listing, which one more check then follows. So a folder that hangs holds one thread, and a
+//   healthy folder is always checked.
+// - Each answer is built from the newest settings read, whichever check started its listing: a
+//   switch turned off while a listing hangs is not put back by its answer. An answer for a folder
+//   the newest read no longer names is dropped, so a hung listing that comes back late never
+//   shows another folder's status, nor takes the mark off.
 // - When a tick's request has had no answer for `Timing::noAnswerAfterMs`, the owner is sent a
-//   no-answer notice, once, until a check answers again. A check still under way after
-//   `Timing::giveUpAfterMs` is cancelled where the system can cancel a call; its thread then ends.
-// - An answer older than one already delivered is dropped, so a hung listing that comes back
-//   late never overwrites a newer one.
+//   no-answer notice, once, until a check answers again (or a read finds the settings changed).
+//   A call that has made no progress (no entry listed) for `Timing::giveUpAfterMs` is cancelled
+//   where the system can cancel a call, and again each second until it ends; its answer is
+//   dropped. A slow listing that goes on listing is let finish.
+// - An answer equal to the last one delivered is not delivered again, unless a notice came
+//   between: an idle tool wakes the window once a tick, for the tick.
 //
 // Each result goes to `deliver` on a checking thread; the window passes it on to its own thread
 // and drops a result whose generation is older than its setting's. Between the ticks it watches
@@ -54,8 +67,7 @@ public:
     struct Timing
     {
         unsigned noAnswerAfterMs = 5000; // as long as the system gives a window before marking it
-        unsigned giveUpAfterMs = 30000;
-        unsigned checksInFlight = 4;
+        unsigned giveUpAfterMs = 30000;  // without progress
     };
 
     BackgroundCheck(std::shared_ptr<const platform::System> system, Deliver deliver, Timing timing);

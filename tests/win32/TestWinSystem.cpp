@@ -4,6 +4,7 @@
 
 #include "common/ByteText.h"
 #include "common/Failures.h"
+#include "monitor/BackgroundCheck.h"
 #include "platform/System.h"
 #include "platform/win32/ChangeWatch.h"
 #include "platform/win32/WinSystem.h"
@@ -88,6 +89,26 @@ void writeBytes(const std::string& path, const std::string& bytes)
 {
     std::ofstream(path, std::ios::binary) << bytes;
 }
+
+// Lists "hung" in a synchronous read of a pipe nobody writes, as a listing waits on a share that
+// stopped answering: only the call's cancellation, or the pipe's end, frees it.
+class HangingListing : public platform::WinSystem
+{
+public:
+    platform::Listing listDirectory(const std::string& path, platform::EntryVisitor& visitor) const override
+    {
+        if (!path.ends_with("hung\\"))
+            return WinSystem::listDirectory(path, visitor);
+        ++listings;
+        char byte = 0;
+        DWORD got = 0;
+        ::ReadFile(read, &byte, 1, &got, nullptr);
+        return platform::Listing::Unlistable;
+    }
+    HANDLE read = nullptr;
+    HANDLE write = nullptr;
+    mutable std::atomic<int> listings{0};
+};
 
 std::string formatMessage(DWORD error)
 {
@@ -373,6 +394,24 @@ TEST_CASE("asked to remove the folder's drive, the watch lets go and ends; the n
     again.reset();
     CHECK(nobodyHolds("in"));
     ::CloseHandle(reported);
+}
+
+TEST_CASE("a listing that lists nothing is cancelled, so hung checks do not pile up")
+{
+    const WorkFolder work;
+    REQUIRE(::CreateDirectoryA("hung", nullptr));
+    writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path() + "\\hung\r\n");
+    const auto system = std::make_shared<HangingListing>();
+    REQUIRE(::CreatePipe(&system->read, &system->write, nullptr, 0));
+    std::atomic<int> answers{0};
+    {
+        monitor::BackgroundCheck check(system, [&](const monitor::CheckResult&) { ++answers; }, {60000, 200});
+        for (int tick = 0; tick < 50 && system->listings < 3; ++tick, ::Sleep(100))
+            check.request(1);
+    }
+    // Each listing was ended and the folder listed afresh; the ended ones answered nothing.
+    CHECK((system->listings >= 3 && answers == 0));
+    ::CloseHandle(system->write);
 }
 
 TEST_CASE("full path names and the working directory")
