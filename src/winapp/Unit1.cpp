@@ -79,8 +79,9 @@ void flashWindow(HWND hwnd, DWORD flags)
 } // namespace
 
 TForm1::TForm1(std::shared_ptr<platform::System> system, ApplicationWindow& application)
-    : m_system(std::move(system)), m_commandSystem(m_system, *this), m_application(application),
-      m_caption(texts::windowCaption), m_tray(*this, trayMessage, m_system->codePage())
+    : m_system(std::move(system)), m_commandWait([this](MSG& message) { dispatch(message); }),
+      m_commandSystem(m_system, m_commandWait), m_application(application), m_caption(texts::windowCaption),
+      m_tray(*this, trayMessage, m_system->codePage())
 {
     registerClass(className, ::GetSysColorBrush(COLOR_ACTIVEBORDER),
                   ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(KV_ICON_APPLICATION)));
@@ -95,6 +96,7 @@ TForm1::TForm1(std::shared_ptr<platform::System> system, ApplicationWindow& appl
     Button1 =
         createControl("BUTTON", std::string(texts::button1).c_str(), BS_PUSHBUTTON | WS_TABSTOP, 0, hwnd(), button1Id);
     Edit1 = createControl("EDIT", "", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, hwnd(), edit1Id);
+    m_commandWait.attach(hwnd(), Button1, Edit1);
     layOut();
     // Let through even when the tool runs elevated and Explorer does not.
     if (taskbarCreatedMessage() != 0)
@@ -312,60 +314,6 @@ void TForm1::runChangeCommand()
 {
     runGuarded([this] { setup::changeCommand(m_commandSystem, *this); });
     endCommand();
-}
-
-bool TForm1::runUntil(const std::function<bool()>& finished)
-{
-    // Keys, paints and ticks go on; the button waits. A disabled window cannot keep the focus:
-    // it goes to the entry field meanwhile, so that keys still reach a control. Inactive, the
-    // button is given the focus back if the next activation was to give it to the button.
-    const bool buttonFocused = ::GetFocus() == Button1 ||
-                               (::GetActiveWindow() != hwnd() && (m_lastFocus == Button1 || m_lastFocus == nullptr));
-    const std::string typed = windowText(Edit1);
-    if (buttonFocused && ::GetFocus() == Button1)
-        ::SetFocus(Edit1);
-    const bool wasDisabled = ::EnableWindow(Button1, FALSE) != FALSE;
-    const auto enableAgain = [&] {
-        if (!wasDisabled && ::IsWindow(hwnd()))
-            ::EnableWindow(Button1, TRUE);
-    };
-    bool quitting = false;
-    try {
-        quitting = !pumpUntil(finished);
-    } catch (...) {
-        enableAgain();
-        throw;
-    }
-    enableAgain();
-    if (quitting || !::IsWindow(hwnd()))
-        return false;
-    // The button has the focus back, now or at the next activation, unless the user went on
-    // typing in the entry field meanwhile.
-    if (buttonFocused && windowText(Edit1) == typed && (::GetFocus() == Edit1 || ::GetFocus() == nullptr)) {
-        if (::GetActiveWindow() == hwnd())
-            ::SetFocus(Button1);
-        else
-            m_lastFocus = Button1;
-    }
-    return true;
-}
-
-bool TForm1::pumpUntil(const std::function<bool()>& finished)
-{
-    MSG message{};
-    while (!finished()) {
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            // A quit posted meanwhile (the window was closed) ends the wait; the main loop
-            // sees it too.
-            if (message.message == WM_QUIT) {
-                ::PostQuitMessage(static_cast<int>(message.wParam));
-                return false;
-            }
-            dispatch(message);
-        }
-    }
-    return true;
 }
 
 void TForm1::Timer1Timer()
@@ -592,18 +540,10 @@ LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_ACTIVEBORDER));
     }
     case WM_ACTIVATE:
-        if (LOWORD(wParam) == WA_INACTIVE) {
-            const HWND focus = ::GetFocus();
-            if (focus != nullptr && ::IsChild(hwnd(), focus))
-                m_lastFocus = focus;
-        } else {
-            // The first activation puts the focus on Button1, the first control in tab order.
-            // Button1 is disabled while a command waits for the disk: the entry field then.
-            const HWND focus = m_lastFocus != nullptr ? m_lastFocus : Button1;
-            ::SetFocus(::IsWindowEnabled(focus) ? focus : Edit1);
-            // The user is looking: an arrival's flashing ends.
+        m_commandWait.activated(LOWORD(wParam) != WA_INACTIVE);
+        // The user is looking: an arrival's flashing ends.
+        if (LOWORD(wParam) != WA_INACTIVE)
             stopFlashing(m_application.hwnd());
-        }
         return 0;
     case WM_SYSCOMMAND:
         // Minimising the main window minimises the application: only the taskbar button stays.

@@ -8,6 +8,7 @@
 #include "setup/SetupView.h"
 #include "setup/WaitingSystem.h"
 #include "winapp/ChannelMenu.h"
+#include "winapp/CommandWait.h"
 #include "winapp/GdiObjects.h"
 #include "winapp/Sound.h"
 #include "winapp/TrayIcon.h"
@@ -31,11 +32,7 @@ class ApplicationWindow;
 // inside the handling of the click or key that asked for it.
 // It carries out the louder channels (the notification-area icon with its balloon and menu, the
 // sound) and has the same menu as its own context menu.
-class TForm1 : public WindowBase,
-               public monitor::StatusView,
-               public monitor::ChannelView,
-               public setup::SetupView,
-               private setup::WindowLoop
+class TForm1 : public WindowBase, public monitor::StatusView, public monitor::ChannelView, public setup::SetupView
 {
 public:
     TForm1(std::shared_ptr<platform::System> system, ApplicationWindow& application);
@@ -89,9 +86,6 @@ protected:
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    [[nodiscard]] bool runUntil(const std::function<bool()>& finished) override;
-    // The window's messages until `finished()` holds; false when a quit came first.
-    bool pumpUntil(const std::function<bool()>& finished);
     void runChangeCommand();
     // Ends the command under way, and shows the window if a restore waited for it.
     void endCommand();
@@ -107,6 +101,8 @@ private:
     void carryOut(MenuChoice choice);
 
     std::shared_ptr<platform::System> m_system;
+    // The window's loop while a command waits, with its focus rules.
+    CommandWait m_commandWait;
     // What the commands use: the same system, its calls waited for with the window answering.
     setup::WaitingSystem m_commandSystem;
     ApplicationWindow& m_application;
@@ -118,7 +114,6 @@ private:
     unsigned m_generation = 0;
     std::unique_ptr<monitor::BackgroundCheck> m_check;
     std::unique_ptr<monitor::StatusDisplay> m_display;
-    HWND m_lastFocus = nullptr;
     TrayIcon m_tray;
     Sound m_sound;
     // As the last check read them, for the menu.
