@@ -60,8 +60,13 @@ bool CommandWait::runUntil(const std::function<bool()>& finished)
 
 bool CommandWait::pumpUntil(const std::function<bool()>& finished)
 {
+    // A store or a folder test usually answers within a moment, and the answered box stays for
+    // the box that may follow. A longer wait shows the window free: no box stands before it.
+    const ULONGLONG boxGoesAt = ::GetTickCount64() + 1000;
     MSG message{};
     while (!finished()) {
+        if (m_answered && ::GetTickCount64() >= boxGoesAt)
+            dropAnswered();
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             // A quit posted meanwhile (the window was closed) ends the wait; the main loop

@@ -257,16 +257,19 @@ void TForm1::setFolderLabel(const std::string& text)
 
 int TForm1::showMessageBox(const std::string& text, setup::MessageKind kind, unsigned buttonSet)
 {
-    MessageBoxWindow box(text, kind, buttonSet, m_application.title());
-    const int result = box.run(hwnd());
+    auto box = std::make_unique<MessageBoxWindow>(text, kind, buttonSet, m_application.title());
+    // The box answered before goes once this one has the keyboard.
+    const int result = box->run(hwnd(), [this] { m_commandWait.dropAnswered(); });
+    const bool quitting = box->endedByQuitting();
+    m_commandWait.keepAnswered(std::move(box));
     // A box ended by the tool's quitting is no answer: the command ends with no change. A close
     // request sent to every window (taskkill without /F, the end of the session) reaches the box
-    // too, as its own close; the one waiting for the main window tells the two apart.
+    // too, which tells it from the user's close; the one waiting for the main window tells it too.
     MSG pending{};
     const bool closeWaiting =
         ::IsWindow(hwnd()) && (::PeekMessageA(&pending, hwnd(), WM_CLOSE, WM_CLOSE, PM_NOREMOVE) ||
                                ::PeekMessageA(&pending, m_application.hwnd(), WM_CLOSE, WM_CLOSE, PM_NOREMOVE));
-    if (box.endedByQuitting() || closeWaiting || !::IsWindow(hwnd()))
+    if (quitting || closeWaiting || !::IsWindow(hwnd()))
         throw setup::CommandAbandoned();
     return result;
 }
@@ -280,17 +283,15 @@ void TForm1::folderStored()
 
 void TForm1::FormShow()
 {
-    // A command of its own: while it waits for the disk, no other starts.
-    m_commandRunning = true;
     runGuarded([this] { setup::displayRoutine(m_commandSystem, *this); });
-    endCommand();
 }
 
-void TForm1::endCommand()
+template <typename Command> bool TForm1::runCommand(Command&& command)
 {
-    m_commandRunning = false;
-    if (m_restoreDeferred && ::PostMessageA(hwnd(), showRestoredMessage, 0, 0))
-        m_restoreDeferred = false;
+    // While one waits for the disk, no other starts.
+    const bool ran = m_commands.run([&] { runGuarded(command); });
+    m_commandWait.dropAnswered();
+    return ran;
 }
 
 TForm1::~TForm1()
@@ -303,17 +304,15 @@ TForm1::~TForm1()
 void TForm1::Button1Click()
 {
     // One command at a time: a click or key while one waits for the disk is let go.
-    if (m_commandRunning)
+    if (m_commands.running() || m_changePosted)
         return;
-    m_commandRunning = true;
-    if (!::PostMessageA(hwnd(), changeCommandMessage, 0, 0))
-        m_commandRunning = false;
+    m_changePosted = ::PostMessageA(hwnd(), changeCommandMessage, 0, 0) != FALSE;
 }
 
 void TForm1::runChangeCommand()
 {
-    runGuarded([this] { setup::changeCommand(m_commandSystem, *this); });
-    endCommand();
+    m_changePosted = false;
+    runCommand([this] { setup::changeCommand(m_commandSystem, *this); });
 }
 
 void TForm1::Timer1Timer()
@@ -363,7 +362,7 @@ void TForm1::runDisplayRoutineOnce()
     if (m_displayRoutineRan)
         return;
     m_displayRoutineRan = true;
-    FormShow();
+    runCommand([this] { setup::displayRoutine(m_commandSystem, *this); });
 }
 
 void TForm1::showFirst(int showCommand)
@@ -396,9 +395,9 @@ void TForm1::showRestored()
     if (::IsWindowVisible(hwnd()) || ::IsIconic(m_application.hwnd()))
         return;
     // The display routine waits for the command under way (a menu switch of a tool started
-    // minimised): the window shows when it has ended.
-    if (!m_displayRoutineRan && m_commandRunning) {
-        m_restoreDeferred = true;
+    // minimised): the restore is taken up again, from the window's own loop, once it has ended.
+    if (!m_displayRoutineRan && m_commands.running()) {
+        m_commands.runWhenFree([this] { ::PostMessageA(hwnd(), showRestoredMessage, 0, 0); });
         return;
     }
     runDisplayRoutineOnce();
@@ -438,11 +437,8 @@ void TForm1::bringForward()
 void TForm1::showMenu(POINT at)
 {
     // One command at a time: while the change command waits, the menu does not open.
-    if (m_commandRunning)
-        return;
-    m_commandRunning = true;
-    runGuarded([&] { carryOut(trackChannelMenu(hwnd(), at, m_switches)); });
-    endCommand();
+    if (!m_changePosted)
+        runCommand([&] { carryOut(chooseFromMenu(hwnd(), at, m_switches)); });
 }
 
 void TForm1::carryOut(MenuChoice choice)

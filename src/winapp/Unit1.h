@@ -5,6 +5,7 @@
 #include "monitor/StatusDisplay.h"
 #include "monitor/StatusView.h"
 #include "platform/System.h"
+#include "setup/CommandGate.h"
 #include "setup/SetupView.h"
 #include "setup/WaitingSystem.h"
 #include "winapp/ChannelMenu.h"
@@ -76,6 +77,9 @@ public:
     static void flashUntilActivated(HWND taskbarWindow);
     static void stopFlashingNow(HWND taskbarWindow);
 
+    // Shows the switches' menu and returns the choice; tests choose here.
+    std::function<MenuChoice(HWND, POINT, const settings::ChannelSettings&)> chooseFromMenu = &trackChannelMenu;
+
     // The window's own key rules, ahead of the dialog manager: Enter presses a focused
     // Button1 and nothing else; Escape does nothing. True when the message was taken.
     bool preTranslate(const MSG& message);
@@ -87,8 +91,8 @@ protected:
 
 private:
     void runChangeCommand();
-    // Ends the command under way, and shows the window if a restore waited for it.
-    void endCommand();
+    // Runs a command through the gate and the failure boundary; false when another ran.
+    template <typename Command> bool runCommand(Command&& command);
     template <typename Handler> void runGuarded(Handler&& handler);
     void checkDone(const monitor::CheckResult& result);
     void runDisplayRoutineOnce();
@@ -108,8 +112,9 @@ private:
     ApplicationWindow& m_application;
     std::string m_caption;
     bool m_displayRoutineRan = false;
-    bool m_commandRunning = false;
-    bool m_restoreDeferred = false;
+    setup::CommandGate m_commands;
+    // The change command is asked for and on its way to the window's loop.
+    bool m_changePosted = false;
     // Counts the stored settings: a check started before the last store is not shown.
     unsigned m_generation = 0;
     std::unique_ptr<monitor::BackgroundCheck> m_check;

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+
 // Starts the Windows build, kelvoran.exe, under Wine with code page 932 on a virtual X server and
 // reads what it shows through xprop and xdotool. Wine maps the application window, which carries
 // the taskbar button, to an X window of its own; the main window is a second one, owned by it.
@@ -23,6 +25,8 @@ private:
     VirtualDesktop m_desktop;
     QTemporaryDir m_panelConfig;
     QProcess m_panel;
+    // Another program's top-level window, as on a desktop in use.
+    QProcess m_otherProgram;
     QProcess m_tool;
     QString m_box;
     bool m_resolutionChanged = false;
@@ -93,9 +97,37 @@ private:
     // Answers the open box with a key, Enter unless another is given.
     void answerBox(const QString& key = QStringLiteral("Return"))
     {
-        VirtualDesktop::waitFor([&] { return m_desktop.focusedWindow() == m_box; }, 5000);
+        QVERIFY2(VirtualDesktop::waitFor([&] { return m_desktop.focusedWindow() == m_box; }, 10000),
+                 "the box has no keyboard focus");
         m_desktop.xdotool({QStringLiteral("key"), key});
         QVERIFY(VirtualDesktop::waitFor([&] { return !windows("box", true).contains(m_box); }, 10000));
+    }
+
+    // Types `text` into the main window's entry field until the field holds it, as copied from it:
+    // a key typed while the window is still coming up, or a character whose key xdotool maps
+    // only for the moment, can go astray on a busy machine.
+    bool enterText(const QString& main, const QString& text)
+    {
+        const QStringList clipboard{QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")};
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            m_desktop.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), main, QStringLiteral("100"),
+                               QStringLiteral("114"), QStringLiteral("click"), QStringLiteral("1")});
+            m_desktop.xdotool({QStringLiteral("key"), QStringLiteral("End"), QStringLiteral("shift+Home"),
+                               QStringLiteral("BackSpace")});
+            for (const QString& part : text.split(u'|')) {
+                // A character outside the keyboard map gets a key of its own for a moment: the window
+                // must read the key before xdotool maps it to the next one. Slower at each attempt.
+                const bool ascii = std::all_of(part.begin(), part.end(), [](QChar c) { return c.unicode() < 128; });
+                m_desktop.xdotool({QStringLiteral("type"), QStringLiteral("--delay"),
+                                   QString::number(ascii ? 10 : 150 * (attempt + 1)), part});
+            }
+            m_desktop.xdotool({QStringLiteral("key"), QStringLiteral("shift+Home"), QStringLiteral("ctrl+c")});
+            if (VirtualDesktop::waitFor(
+                    [&] { return m_desktop.run(QStringLiteral("xclip"), clipboard) == QString(text).remove(u'|'); },
+                    3000))
+                return true;
+        }
+        return false;
     }
 
     // The client size of a window, as "WIDTHxHEIGHT".
@@ -204,11 +236,24 @@ private slots:
         m_panel.start(QStringLiteral("tint2"), {QStringLiteral("-c"), config.fileName()});
         QVERIFY2(m_panel.waitForStarted(), "tint2 is not installed");
         QVERIFY(VirtualDesktop::waitFor([&] { return !panel().isEmpty(); }, 10000));
+        m_otherProgram.setProcessEnvironment(m_desktop.environment());
+        m_otherProgram.start(QStringLiteral("xmessage"), {QStringLiteral("another program")});
+        QVERIFY(m_otherProgram.waitForStarted());
+        QVERIFY(VirtualDesktop::waitFor(
+            [&] {
+                return !m_desktop
+                            .xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                      QStringLiteral("--class"), QStringLiteral("Xmessage")})
+                            .isEmpty();
+            },
+            10000));
         // The design's resolution, also after a run that was stopped at another.
         setResolution(96);
     }
     void cleanupTestCase()
     {
+        m_otherProgram.kill();
+        m_otherProgram.waitForFinished();
         m_panel.kill();
         m_panel.waitForFinished();
         m_desktop.stop();
@@ -332,12 +377,7 @@ private slots:
         QVERIFY(VirtualDesktop::waitFor([&] { return trayWindows(true).size() == 1; }, 15000));
 
         const QString base = QStringLiteral("Z:") + QDir::currentPath().replace(u'/', u'\\') + u'\\';
-        m_desktop.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), main, QStringLiteral("100"),
-                           QStringLiteral("114"), QStringLiteral("click"), QStringLiteral("1")});
-        m_desktop.xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("10"), base});
-        // Characters outside the keyboard map need time for xdotool to map a key to each.
-        m_desktop.xdotool(
-            {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("150"), QStringLiteral("データ\\今日")});
+        QVERIFY(enterText(main, base + QStringLiteral("|データ\\今日")));
         const auto pressButton1 = [&] {
             m_desktop.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), main, QStringLiteral("288"),
                                QStringLiteral("80"), QStringLiteral("click"), QStringLiteral("1")});
@@ -457,10 +497,8 @@ private slots:
         startTool();
         const QString main = waitForWindow("main");
         QVERIFY(!main.isEmpty());
-        m_desktop.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), main, QStringLiteral("100"),
-                           QStringLiteral("114"), QStringLiteral("click"), QStringLiteral("1")});
-        m_desktop.xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("10"),
-                           QStringLiteral("Z:") + QDir::currentPath().replace(u'/', u'\\') + QStringLiteral("\\new")});
+        QVERIFY(
+            enterText(main, QStringLiteral("Z:") + QDir::currentPath().replace(u'/', u'\\') + QStringLiteral("\\new")));
         m_desktop.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), main, QStringLiteral("288"),
                            QStringLiteral("80"), QStringLiteral("click"), QStringLiteral("1")});
         QCOMPARE(waitForBox(), QStringLiteral("Warning"));
