@@ -290,10 +290,8 @@ private slots:
             gate.runWhenFree([&] { ran << (gate.running() ? "routine" : "outside the gate"); });
             ran << "first";
         }));
-        QCOMPARE(ran, (QStringList{"first", "routine"}));
         gate.runWhenFree([&] { ran << "at once"; });
-        QCOMPARE(ran.last(), QStringLiteral("at once"));
-        QVERIFY(!gate.running());
+        QCOMPARE(ran, (QStringList{"first", "routine", "at once"}));
     }
 
     void unnamedWorkingDirectoryHoldsNoSettings()
