@@ -278,8 +278,7 @@ private slots:
         QVERIFY(!system->callerUsed);
     }
 
-    // A command asked for while another runs is let go; the display routine waits for its end,
-    // nested in neither front end's wait.
+    // A command asked for while another runs is let go; the display routine waits for its end.
     void oneCommandAtATimeAndTheDisplayRoutineWaitsForTheEnd()
     {
         setup::CommandGate gate;
