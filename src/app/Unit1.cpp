@@ -257,14 +257,12 @@ void TForm1::toggleSwitch(settings::Switch which)
 {
     // One command at a time, the change command included: both rewrite the settings file. A
     // store that fails is told like any other; the check keeps showing what is stored.
-    if (m_commandRunning)
-        return;
-    m_commandRunning = true;
-    runGuarded([&] {
-        if (const std::optional<bool> on = setup::toggleSwitch(m_commandSystem, *this, which))
-            m_trayIcon->showSwitch(which, *on);
+    m_commands.run([&] {
+        runGuarded([&] {
+            if (const std::optional<bool> on = setup::toggleSwitch(m_commandSystem, *this, which))
+                m_trayIcon->showSwitch(which, *on);
+        });
     });
-    m_commandRunning = false;
 }
 
 void TForm1::contextMenuEvent(QContextMenuEvent* event)
@@ -288,20 +286,13 @@ TForm1::~TForm1()
 
 void TForm1::FormShow()
 {
-    // A command of its own: while it waits for the disk, no other starts.
-    const bool running = std::exchange(m_commandRunning, true);
     runGuarded([this] { setup::displayRoutine(m_commandSystem, *this); });
-    m_commandRunning = running;
 }
 
 void TForm1::Button1Click()
 {
     // A key may reach the button while the command waits for the disk: one command at a time.
-    if (m_commandRunning)
-        return;
-    m_commandRunning = true;
-    runGuarded([this] { setup::changeCommand(m_commandSystem, *this); });
-    m_commandRunning = false;
+    m_commands.run([this] { runGuarded([this] { setup::changeCommand(m_commandSystem, *this); }); });
 }
 
 void TForm1::Timer1Timer()
@@ -387,11 +378,13 @@ void TForm1::changeEvent(QEvent* event)
 
 void TForm1::runDisplayRoutineOnce()
 {
-    // Restoring after a minimise shows the window again; the routine must not run again.
+    // Restoring after a minimise shows the window again; the routine must not run again. A
+    // command of its own: shown while another waits for the disk (a menu switch of a tool started
+    // minimised), it runs once that one has ended.
     if (m_displayRoutineRan)
         return;
     m_displayRoutineRan = true;
-    FormShow();
+    m_commands.runWhenFree([this] { FormShow(); });
 }
 
 namespace {

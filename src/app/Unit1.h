@@ -6,6 +6,7 @@
 #include "monitor/StatusView.h"
 #include "platform/System.h"
 #include "settings/ChannelSettings.h"
+#include "setup/CommandGate.h"
 #include "setup/SetupView.h"
 #include "setup/WaitingSystem.h"
 
@@ -97,7 +98,7 @@ private:
     std::string m_caption;
     std::string m_applicationTitle;
     bool m_displayRoutineRan = false;
-    bool m_commandRunning = false;
+    setup::CommandGate m_commands;
     bool m_closing = false;
     QDialog* m_openBox = nullptr;
     // Counts the stored settings: a check started before the last store is not shown.

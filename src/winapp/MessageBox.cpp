@@ -149,14 +149,17 @@ void MessageBoxWindow::build(HWND owner)
                    (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-int MessageBoxWindow::run(HWND owner)
+int MessageBoxWindow::run(HWND owner, const std::function<void()>& shown)
 {
     ModalScope modal;
     build(owner);
     ::ShowWindow(hwnd(), SW_SHOWNORMAL);
     ::SetForegroundWindow(hwnd());
+    // The leftmost button has the keyboard; the dialog manager gives it back at each activation.
     if (!m_buttonWindows.empty())
         ::SetFocus(m_buttonWindows.front());
+    if (shown)
+        shown();
 
     // Timer ticks of the main window are dispatched by this loop too, so the status goes on.
     MSG message{};
@@ -176,7 +179,9 @@ int MessageBoxWindow::run(HWND owner)
         ::DispatchMessageA(&message);
     }
     modal.release();
-    ::DestroyWindow(hwnd());
+    // Left on the screen, taking no input, for whoever holds it to end it.
+    if (::IsWindow(hwnd()))
+        ::EnableWindow(hwnd(), FALSE);
     return m_result;
 }
 
@@ -244,9 +249,19 @@ LRESULT MessageBoxWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         // The dialog manager's IDCANCEL for Escape is answered by handleKey, never here.
         return 0;
-    case WM_CLOSE:
-        // The close button and the system menu answer Cancel's code, whichever buttons are shown.
+    case WM_SYSCOMMAND:
+        // The close button, the system menu and Alt+F4 answer Cancel's code, whichever buttons
+        // are shown.
+        if ((wParam & 0xFFF0) != SC_CLOSE)
+            return defaultProcedure(message, wParam, lParam);
         m_result = setup::results::cancel;
+        m_closed = true;
+        return 0;
+    case WM_CLOSE:
+        // A close request that came by no system command is sent from outside to every window
+        // (taskkill without /F, the end of the session): the tool is quitting, and that is no
+        // answer, whether or not the main window's own request has arrived yet.
+        m_quitting = true;
         m_closed = true;
         return 0;
     case WM_DESTROY:

@@ -5,6 +5,7 @@
 #include "winapp/GdiObjects.h"
 #include "winapp/WindowBase.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,10 @@ public:
                      const std::string& applicationTitle);
 
     // Opens the box owned by `owner` and waits in its own message loop until a button closes it.
-    int run(HWND owner);
+    // `shown` is called once the box is up and has the keyboard. Answered, the box stays on the
+    // screen, disabled, until this object goes: a box that follows is shown first, while this
+    // one still has the keyboard, and takes it over from it (see CommandWait).
+    int run(HWND owner, const std::function<void()>& shown = {});
     // True when the box ended because the tool is quitting (its owner went, or a quit came),
     // not by the user's answer: its result then means nothing.
     [[nodiscard]] bool endedByQuitting() const { return m_quitting; }

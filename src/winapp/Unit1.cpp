@@ -81,9 +81,9 @@ void flashWindow(HWND hwnd, DWORD flags)
 } // namespace
 
 TForm1::TForm1(std::shared_ptr<platform::System> system, ApplicationWindow& application)
-    : m_system(std::move(system)), m_commandSystem(m_system, *this), m_application(application),
-      m_caption(texts::windowCaption), m_tray(*this, trayMessage, m_system->codePage()),
-      m_opener(*this, folderNotOpenedMessage)
+    : m_system(std::move(system)), m_commandWait([this](MSG& message) { dispatch(message); }),
+      m_commandSystem(m_system, m_commandWait), m_application(application), m_caption(texts::windowCaption),
+      m_tray(*this, trayMessage, m_system->codePage()), m_opener(*this, folderNotOpenedMessage)
 {
     registerClass(className, ::GetSysColorBrush(COLOR_ACTIVEBORDER),
                   ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(KV_ICON_APPLICATION)));
@@ -98,6 +98,7 @@ TForm1::TForm1(std::shared_ptr<platform::System> system, ApplicationWindow& appl
     Button1 =
         createControl("BUTTON", std::string(texts::button1).c_str(), BS_PUSHBUTTON | WS_TABSTOP, 0, hwnd(), button1Id);
     Edit1 = createControl("EDIT", "", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, hwnd(), edit1Id);
+    m_commandWait.attach(hwnd(), Button1, Edit1);
     layOut();
     // Let through even when the tool runs elevated and Explorer does not.
     if (taskbarCreatedMessage() != 0)
@@ -283,16 +284,19 @@ void TForm1::setFolderLabel(const std::string& text)
 
 int TForm1::showMessageBox(const std::string& text, setup::MessageKind kind, unsigned buttonSet)
 {
-    MessageBoxWindow box(text, kind, buttonSet, m_application.title());
-    const int result = box.run(hwnd());
+    auto box = std::make_unique<MessageBoxWindow>(text, kind, buttonSet, m_application.title());
+    // The box answered before goes once this one has the keyboard.
+    const int result = box->run(hwnd(), [this] { m_commandWait.dropAnswered(); });
+    const bool quitting = box->endedByQuitting();
+    m_commandWait.keepAnswered(std::move(box));
     // A box ended by the tool's quitting is no answer: the command ends with no change. A close
     // request sent to every window (taskkill without /F, the end of the session) reaches the box
-    // too, as its own close; the one waiting for the main window tells the two apart.
+    // too, which tells it from the user's close; the one waiting for the main window tells it too.
     MSG pending{};
     const bool closeWaiting =
         ::IsWindow(hwnd()) && (::PeekMessageA(&pending, hwnd(), WM_CLOSE, WM_CLOSE, PM_NOREMOVE) ||
                                ::PeekMessageA(&pending, m_application.hwnd(), WM_CLOSE, WM_CLOSE, PM_NOREMOVE));
-    if (box.endedByQuitting() || closeWaiting || !::IsWindow(hwnd()))
+    if (quitting || closeWaiting || !::IsWindow(hwnd()))
         throw setup::CommandAbandoned();
     return result;
 }
@@ -306,17 +310,15 @@ void TForm1::folderStored()
 
 void TForm1::FormShow()
 {
-    // A command of its own: while it waits for the disk, no other starts.
-    m_commandRunning = true;
     runGuarded([this] { setup::displayRoutine(m_commandSystem, *this); });
-    endCommand();
 }
 
-void TForm1::endCommand()
+template <typename Command> bool TForm1::runCommand(Command&& command)
 {
-    m_commandRunning = false;
-    if (m_restoreDeferred && ::PostMessageA(hwnd(), showRestoredMessage, 0, 0))
-        m_restoreDeferred = false;
+    // While one waits for the disk, no other starts.
+    const bool ran = m_commands.run([&] { runGuarded(command); });
+    m_commandWait.dropAnswered();
+    return ran;
 }
 
 TForm1::~TForm1()
@@ -329,71 +331,15 @@ TForm1::~TForm1()
 void TForm1::Button1Click()
 {
     // One command at a time: a click or key while one waits for the disk is let go.
-    if (m_commandRunning)
+    if (m_commands.running() || m_changePosted)
         return;
-    m_commandRunning = true;
-    if (!::PostMessageA(hwnd(), changeCommandMessage, 0, 0))
-        m_commandRunning = false;
+    m_changePosted = ::PostMessageA(hwnd(), changeCommandMessage, 0, 0) != FALSE;
 }
 
 void TForm1::runChangeCommand()
 {
-    runGuarded([this] { setup::changeCommand(m_commandSystem, *this); });
-    endCommand();
-}
-
-bool TForm1::runUntil(const std::function<bool()>& finished)
-{
-    // Keys, paints and ticks go on; the button waits. A disabled window cannot keep the focus:
-    // it goes to the entry field meanwhile, so that keys still reach a control. Inactive, the
-    // button is given the focus back if the next activation was to give it to the button.
-    const bool buttonFocused = ::GetFocus() == Button1 ||
-                               (::GetActiveWindow() != hwnd() && (m_lastFocus == Button1 || m_lastFocus == nullptr));
-    const std::string typed = windowText(Edit1);
-    if (buttonFocused && ::GetFocus() == Button1)
-        ::SetFocus(Edit1);
-    const bool wasDisabled = ::EnableWindow(Button1, FALSE) != FALSE;
-    const auto enableAgain = [&] {
-        if (!wasDisabled && ::IsWindow(hwnd()))
-            ::EnableWindow(Button1, TRUE);
-    };
-    bool quitting = false;
-    try {
-        quitting = !pumpUntil(finished);
-    } catch (...) {
-        enableAgain();
-        throw;
-    }
-    enableAgain();
-    if (quitting || !::IsWindow(hwnd()))
-        return false;
-    // The button has the focus back, now or at the next activation, unless the user went on
-    // typing in the entry field meanwhile.
-    if (buttonFocused && windowText(Edit1) == typed && (::GetFocus() == Edit1 || ::GetFocus() == nullptr)) {
-        if (::GetActiveWindow() == hwnd())
-            ::SetFocus(Button1);
-        else
-            m_lastFocus = Button1;
-    }
-    return true;
-}
-
-bool TForm1::pumpUntil(const std::function<bool()>& finished)
-{
-    MSG message{};
-    while (!finished()) {
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            // A quit posted meanwhile (the window was closed) ends the wait; the main loop
-            // sees it too.
-            if (message.message == WM_QUIT) {
-                ::PostQuitMessage(static_cast<int>(message.wParam));
-                return false;
-            }
-            dispatch(message);
-        }
-    }
-    return true;
+    m_changePosted = false;
+    runCommand([this] { setup::changeCommand(m_commandSystem, *this); });
 }
 
 void TForm1::Timer1Timer()
@@ -443,7 +389,7 @@ void TForm1::runDisplayRoutineOnce()
     if (m_displayRoutineRan)
         return;
     m_displayRoutineRan = true;
-    FormShow();
+    runCommand([this] { setup::displayRoutine(m_commandSystem, *this); });
 }
 
 void TForm1::showFirst(int showCommand)
@@ -476,9 +422,9 @@ void TForm1::showRestored()
     if (::IsWindowVisible(hwnd()) || ::IsIconic(m_application.hwnd()))
         return;
     // The display routine waits for the command under way (a menu switch of a tool started
-    // minimised): the window shows when it has ended.
-    if (!m_displayRoutineRan && m_commandRunning) {
-        m_restoreDeferred = true;
+    // minimised): the restore is taken up again, from the window's own loop, once it has ended.
+    if (!m_displayRoutineRan && m_commands.running()) {
+        m_commands.runWhenFree([this] { ::PostMessageA(hwnd(), showRestoredMessage, 0, 0); });
         return;
     }
     runDisplayRoutineOnce();
@@ -518,11 +464,8 @@ void TForm1::bringForward()
 void TForm1::showMenu(POINT at)
 {
     // One command at a time: while the change command waits, the menu does not open.
-    if (m_commandRunning)
-        return;
-    m_commandRunning = true;
-    runGuarded([&] { carryOut(trackChannelMenu(hwnd(), at, m_switches)); });
-    endCommand();
+    if (!m_changePosted)
+        runCommand([&] { carryOut(chooseFromMenu(hwnd(), at, m_switches)); });
 }
 
 void TForm1::carryOut(MenuChoice choice)
@@ -625,18 +568,10 @@ LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_ACTIVEBORDER));
     }
     case WM_ACTIVATE:
-        if (LOWORD(wParam) == WA_INACTIVE) {
-            const HWND focus = ::GetFocus();
-            if (focus != nullptr && ::IsChild(hwnd(), focus))
-                m_lastFocus = focus;
-        } else {
-            // The first activation puts the focus on Button1, the first control in tab order.
-            // Button1 is disabled while a command waits for the disk: the entry field then.
-            const HWND focus = m_lastFocus != nullptr ? m_lastFocus : Button1;
-            ::SetFocus(::IsWindowEnabled(focus) ? focus : Edit1);
-            // The user is looking: an arrival's flashing ends.
+        m_commandWait.activated(LOWORD(wParam) != WA_INACTIVE);
+        // The user is looking: an arrival's flashing ends.
+        if (LOWORD(wParam) != WA_INACTIVE)
             stopFlashing(m_application.hwnd());
-        }
         return 0;
     case WM_SYSCOMMAND:
         // Minimising the main window minimises the application: only the taskbar button stays.

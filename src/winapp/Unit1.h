@@ -5,9 +5,11 @@
 #include "monitor/StatusDisplay.h"
 #include "monitor/StatusView.h"
 #include "platform/System.h"
+#include "setup/CommandGate.h"
 #include "setup/SetupView.h"
 #include "setup/WaitingSystem.h"
 #include "winapp/ChannelMenu.h"
+#include "winapp/CommandWait.h"
 #include "winapp/GdiObjects.h"
 #include "winapp/Sound.h"
 #include "winapp/TrayIcon.h"
@@ -31,11 +33,7 @@ class ApplicationWindow;
 // inside the handling of the click or key that asked for it.
 // It carries out the louder channels (the notification-area icon with its balloon and menu, the
 // sound) and has the same menu as its own context menu.
-class TForm1 : public WindowBase,
-               public monitor::StatusView,
-               public monitor::ChannelView,
-               public setup::SetupView,
-               private setup::WindowLoop
+class TForm1 : public WindowBase, public monitor::StatusView, public monitor::ChannelView, public setup::SetupView
 {
 public:
     TForm1(std::shared_ptr<platform::System> system, ApplicationWindow& application);
@@ -84,6 +82,9 @@ public:
     static void flashUntilActivated(HWND taskbarWindow);
     static void stopFlashingNow(HWND taskbarWindow);
 
+    // Shows the switches' menu and returns the choice; tests choose here.
+    std::function<MenuChoice(HWND, POINT, const settings::ChannelSettings&)> chooseFromMenu = &trackChannelMenu;
+
     // The window's own key rules, ahead of the dialog manager: Enter presses a focused
     // Button1 and nothing else; Escape does nothing. True when the message was taken.
     bool preTranslate(const MSG& message);
@@ -94,12 +95,9 @@ protected:
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    [[nodiscard]] bool runUntil(const std::function<bool()>& finished) override;
-    // The window's messages until `finished()` holds; false when a quit came first.
-    bool pumpUntil(const std::function<bool()>& finished);
     void runChangeCommand();
-    // Ends the command under way, and shows the window if a restore waited for it.
-    void endCommand();
+    // Runs a command through the gate and the failure boundary; false when another ran.
+    template <typename Command> bool runCommand(Command&& command);
     template <typename Handler> void runGuarded(Handler&& handler);
     void checkDone(const monitor::CheckResult& result);
     void runDisplayRoutineOnce();
@@ -112,18 +110,20 @@ private:
     void carryOut(MenuChoice choice);
 
     std::shared_ptr<platform::System> m_system;
+    // The window's loop while a command waits, with its focus rules.
+    CommandWait m_commandWait;
     // What the commands use: the same system, its calls waited for with the window answering.
     setup::WaitingSystem m_commandSystem;
     ApplicationWindow& m_application;
     std::string m_caption;
     bool m_displayRoutineRan = false;
-    bool m_commandRunning = false;
-    bool m_restoreDeferred = false;
+    setup::CommandGate m_commands;
+    // The change command is asked for and on its way to the window's loop.
+    bool m_changePosted = false;
     // Counts the stored settings: a check started before the last store is not shown.
     unsigned m_generation = 0;
     std::unique_ptr<monitor::BackgroundCheck> m_check;
     std::unique_ptr<monitor::StatusDisplay> m_display;
-    HWND m_lastFocus = nullptr;
     TrayIcon m_tray;
     Sound m_sound;
     FolderOpener m_opener;

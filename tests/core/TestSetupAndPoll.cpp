@@ -1,6 +1,7 @@
 #include "common/Failures.h"
 #include "monitor/ArrivalPoll.h"
 #include "settings/SettingsFile.h"
+#include "setup/CommandGate.h"
 #include "setup/FolderChain.h"
 #include "setup/FolderSetup.h"
 #include "setup/WaitingSystem.h"
@@ -275,6 +276,21 @@ private slots:
         QCOMPARE(system->content("C:\\work\\Kelvoran.ini"), settingsFile("C:\\data"));
         QCOMPARE(system->threads, 1);
         QVERIFY(!system->callerUsed);
+    }
+
+    // A command asked for while another runs is let go; the display routine waits for its end.
+    void oneCommandAtATimeAndTheDisplayRoutineWaitsForTheEnd()
+    {
+        setup::CommandGate gate;
+        QStringList ran;
+        QVERIFY(gate.run([&] {
+            QVERIFY(!gate.run([&] { ran << "second"; }));
+            gate.runWhenFree([&] { ran << "replaced"; });
+            gate.runWhenFree([&] { ran << (gate.running() ? "routine" : "outside the gate"); });
+            ran << "first";
+        }));
+        gate.runWhenFree([&] { ran << "at once"; });
+        QCOMPARE(ran, (QStringList{"first", "routine", "at once"}));
     }
 
     void unnamedWorkingDirectoryHoldsNoSettings()

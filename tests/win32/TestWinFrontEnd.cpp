@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -259,6 +260,10 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
         showsStatus(form, application, texts::statusArrival);
     CHECK(countsTwo());
     CHECK(balloons().size() == 1);
+    // The next new notice, once that sound is on its way, has its sound too.
+    form.playSound("C:\\ding.wav");
+    CHECK(soundsPlayed(2).back() ==
+          std::pair{std::string("C:\\ding.wav"), static_cast<DWORD>(SND_FILENAME | SND_ASYNC | SND_NODEFAULT)});
 
     // Emptied: an empty balloon text withdraws it.
     REQUIRE(::DeleteFileA("in\\more.csv"));
@@ -267,7 +272,7 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     REQUIRE(balloons().size() == 2);
     CHECK(std::string(balloons()[1].data.szInfo).empty());
     CHECK(overlays.back() == std::pair{KV_ICON_WATCHING, std::string(texts::statusWatching)});
-    CHECK(soundsPlayed(1).size() == 1);
+    CHECK(soundsPlayed(2).size() == 2);
 
     // Explorer restarted: the icon is added again, as it was.
     calls.clear();
@@ -333,6 +338,16 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     CHECK(std::string(balloons()[0].data.szInfoTitle) == "フォルダを開けませんでした！");
     CHECK(std::string(balloons()[0].data.szInfo) == folder);
     ::CloseHandle(release);
+    // Each menu item turns its own key over, and only that one.
+    const auto choose = [&](winapp::MenuChoice choice) {
+        form.chooseFromMenu = [choice](HWND, POINT, const settings::ChannelSettings&) { return choice; };
+        ::SendMessageA(form.hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(form.hwnd()), MAKELPARAM(-1, -1));
+        std::ifstream file("Kelvoran.ini", std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+    CHECK(choose(winapp::MenuChoice::Sound) ==
+          "[KansiDir]\r\nfullpath=" + folder + "\r\n[Tsuuchi]\r\nsound=0\r\ntray=0\r\n");
+    CHECK(choose(winapp::MenuChoice::Popup).ends_with("[Tsuuchi]\r\nsound=0\r\ntray=0\r\npopup=0\r\n"));
 
     // Closing the window takes the icon away.
     calls.clear();
@@ -360,7 +375,9 @@ TEST_CASE("the icon's texts are cut at a character boundary, and the shell takes
     winapp::ApplicationWindow application("kelvoran", nullptr);
     std::vector<NotifyCall> calls;
     std::vector<BOOL> done;
-    winapp::TrayIcon tray(application, WM_APP + 3, platform::createSystem({})->codePage());
+    // The icon keeps the code page it is given: the system stays while it does.
+    const auto system = platform::createSystem({});
+    winapp::TrayIcon tray(application, WM_APP + 3, system->codePage());
     // The real call, under Wine's notification area.
     tray.notify = [&](DWORD message, NOTIFYICONDATAA* data) {
         calls.push_back({message, *data});

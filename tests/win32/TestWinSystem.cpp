@@ -166,7 +166,14 @@ TEST_CASE("a listing holds hidden and system files, an empty sub-folder, and . a
 TEST_CASE("a folder path just under MAX_PATH lists, and names come back in the code page")
 {
     const WorkFolder work;
-    const auto system = platform::createSystem({});
+    platform::WinSystem windows;
+    platform::System* const system = &windows;
+    // Wine lists the short form too: the pattern must be the long one, as Windows needs it.
+    std::wstring pattern;
+    windows.findFirst = [&](const wchar_t* asked, WIN32_FIND_DATAW* entry) {
+        pattern = asked;
+        return ::FindFirstFileW(asked, entry);
+    };
     // 258 characters, and 262 with the separator and "*.*": beyond what the A functions take.
     const std::string folder = work.path() + '\\' + std::string(258 - work.path().size() - 1, 'd');
     const std::wstring wideFolder = L"\\\\?\\" + std::wstring(folder.begin(), folder.end());
@@ -179,6 +186,7 @@ TEST_CASE("a folder path just under MAX_PATH lists, and names come back in the c
     CHECK(system->listDirectory(folder + '\\', names) == platform::Listing::Listed);
     std::sort(names.names.begin(), names.names.end());
     CHECK(names.names == std::vector<std::string>{".", "..", "\x83\x66\x81\x5B\x83\x5E"});
+    CHECK(pattern == wideFolder + L"\\*.*");
 
     ::DeleteFileW(file.c_str());
     ::RemoveDirectoryW(wideFolder.c_str());
@@ -251,8 +259,12 @@ TEST_CASE("settings file: new file byte for byte, an update keeps every other by
 
 TEST_CASE("a swap that fails as ReplaceFileA documents never loses the settings file")
 {
-    for (const DWORD failure : {ERROR_UNABLE_TO_MOVE_REPLACEMENT, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2}) {
+    // The last row: the moves that would put either file in place fail too.
+    for (const auto& [failure, movesFail] : {std::pair{DWORD{ERROR_UNABLE_TO_MOVE_REPLACEMENT}, false},
+                                             std::pair{DWORD{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2}, false},
+                                             std::pair{DWORD{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2}, true}}) {
         CAPTURE(failure);
+        CAPTURE(movesFail);
         const WorkFolder work;
         platform::WinSystem system;
         const std::string before = "; by hand\r\n[KansiDir]\r\nfullpath=C:\\old\r\n";
@@ -271,7 +283,7 @@ TEST_CASE("a swap that fails as ReplaceFileA documents never loses the settings 
                  return false;
              },
              [&](const std::string& from, const std::string& to) {
-                 if (from == temporary) {
+                 if (from == temporary || movesFail) {
                      ::SetLastError(ERROR_SHARING_VIOLATION);
                      return false;
                  }
@@ -279,10 +291,16 @@ TEST_CASE("a swap that fails as ReplaceFileA documents never loses the settings 
              }});
         const std::string path = settings::settingsPath(system);
         CHECK_THROWS_AS(settings::storeWatchedFolder(system, path, "C:\\new"), EIniFileException);
-        CHECK(readBytes("Kelvoran.ini") == before);
-        // Nothing is left beside it.
         Names names;
         REQUIRE(system.listDirectory(work.path() + "\\", names) == platform::Listing::Listed);
+        if (movesFail) {
+            // Nothing could be put back: the old file stays whole under the name it was moved to.
+            CHECK(std::count_if(names.names.begin(), names.names.end(),
+                                [&](const std::string& name) { return readBytes(name) == before; }) == 1);
+            continue;
+        }
+        CHECK(readBytes("Kelvoran.ini") == before);
+        // Nothing is left beside it.
         CHECK(names.names.size() == 3);
     }
 }
@@ -391,6 +409,7 @@ TEST_CASE("asked to remove the folder's drive, the watch lets go and ends; the n
     CHECK(::WaitForSingleObject(reported, 10000) == WAIT_OBJECT_0);
     CHECK(again->ended());
     CHECK(changes.load() == 1);
+
     again.reset();
     CHECK(nobodyHolds("in"));
     ::CloseHandle(reported);

@@ -267,7 +267,7 @@ Listing WinSystem::listDirectory(const std::string& path, EntryVisitor& visitor)
             return Listing::Unlistable;
     }
     WIN32_FIND_DATAW entry{};
-    const FindHandle find(::FindFirstFileW((pattern + L"*.*").c_str(), &entry));
+    const FindHandle find(findFirst((pattern + L"*.*").c_str(), &entry));
     if (!find.valid())
         return ::GetLastError() == ERROR_FILE_NOT_FOUND ? Listing::Listed : Listing::Unlistable;
     do {

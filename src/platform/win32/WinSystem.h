@@ -2,6 +2,8 @@
 
 #include "platform/System.h"
 
+#include <windows.h>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -56,6 +58,11 @@ public:
         std::function<bool(const std::string& from, const std::string& to)> move;
     };
     void setFileSwap(FileSwap swap) { m_fileSwap = std::move(swap); }
+
+    // The call that starts a listing, FindFirstFileW with the folder's "*.*" pattern in the long
+    // form. Replaceable so that tests see the pattern: Wine lists a path near MAX_PATH given in
+    // the short form too, which Windows refuses.
+    std::function<HANDLE(const wchar_t* pattern, WIN32_FIND_DATAW* entry)> findFirst = &::FindFirstFileW;
 
 private:
     [[nodiscard]] bool swapIn(const std::string& path, const std::string& temporary) const;
