@@ -259,8 +259,11 @@ void TForm1::toggleSwitch(settings::Switch which)
     // store that fails is told like any other; the check keeps showing what is stored.
     m_commands.run([&] {
         runGuarded([&] {
-            if (const std::optional<bool> on = setup::toggleSwitch(m_commandSystem, *this, which))
+            if (const std::optional<bool> on = setup::toggleSwitch(m_commandSystem, *this, which)) {
                 m_trayIcon->showSwitch(which, *on);
+                // A check that read the switches before the store must not put the old one back.
+                ++m_generation;
+            }
         });
     });
 }
@@ -300,17 +303,20 @@ void TForm1::Timer1Timer()
     // The settings read and the listing run off this thread, so that a folder that stops
     // answering never freezes the window; the status keeps its last text meanwhile.
     m_check->request(m_generation);
+    m_display.tick();
 }
 
 void TForm1::checkDone(const monitor::CheckResult& result)
 {
-    // A check started before the last store may have read the old setting; a no-answer notice
-    // read nothing.
-    if (!result.noAnswer && result.generation != m_generation)
+    // A check started before the last store may have read the old setting.
+    const std::optional<monitor::CheckResult> current = monitor::currentOnly(result, m_generation);
+    if (!current)
         return;
-    if (!result.noAnswer && !result.failure)
-        m_trayIcon->showSettings(result.channels, toQString(result.folder));
-    runGuarded([&] { m_display.show(result); });
+    // The menu's switches and the folder it opens are those of the newest settings read (a
+    // notice names none when no read has answered yet).
+    if (!current->failure && !(current->noAnswer && current->folder.empty()))
+        m_trayIcon->showSettings(current->channels, toQString(current->folder));
+    runGuarded([&] { m_display.show(*current); });
 }
 
 bool TForm1::runUntil(const std::function<bool()>& finished)

@@ -76,6 +76,11 @@ private:
     // Raises a new notification if the folder's last one is a minute old; false when it is not.
     bool raise(const Shown& shown, std::int64_t nowMs);
 
+public:
+    // A notification waits for the end of its folder's minute.
+    [[nodiscard]] bool raiseDue() const { return m_raiseDue; }
+
+private:
     ChannelView& m_view;
     std::optional<std::string> m_tooltip; // of the icon shown; none when no icon is
     Picture m_trayPicture = Picture::Watching;

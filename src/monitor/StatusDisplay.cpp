@@ -145,6 +145,23 @@ void StatusDisplay::settingChanged()
     forgetStatus();
 }
 
+void StatusDisplay::tick()
+{
+    if (m_channels && m_channels->raiseDue())
+        tellChannels(false);
+}
+
+std::optional<CheckResult> currentOnly(CheckResult result, unsigned generation)
+{
+    if (result.generation == generation)
+        return result;
+    if (!result.noAnswer)
+        return std::nullopt;
+    result.folder.clear();
+    result.channels = {};
+    return result;
+}
+
 void StatusDisplay::forgetStatus()
 {
     // What the old folder held asks nobody to look any more; the new folder's first status is

@@ -16,6 +16,11 @@ namespace monitor {
 // the no-answer one, as the system marks a window that stopped answering; when the folder now set
 // is not the one the last status was found in, that status goes and the mark follows the texts
 // of the start. What it shows goes on to the louder channels, where the window has them.
+// What of `result` the window may act on under its setting generation `generation`: nothing of a
+// check that read an older setting; a no-answer notice from such a read without the folder and
+// switches that read found.
+[[nodiscard]] std::optional<CheckResult> currentOnly(CheckResult result, unsigned generation);
+
 class StatusDisplay
 {
 public:
@@ -30,6 +35,10 @@ public:
     // A new folder was stored: its first status is news, whatever the old folder's was (an
     // arrival in it asks for attention even when the old one was full too).
     void settingChanged();
+
+    // The window's tick: a notification held back until its folder's minute is up is raised when
+    // due, as no check may answer in between (an answer that changes nothing is not sent).
+    void tick();
 
 private:
     void showNoAnswer(const CheckResult& notice);

@@ -347,19 +347,22 @@ void TForm1::Timer1Timer()
     // The settings read and the listing run off this thread, so that a folder that stops
     // answering never freezes the window; the status keeps its last text meanwhile.
     m_check->request(m_generation);
+    m_display->tick();
 }
 
 void TForm1::checkDone(const monitor::CheckResult& result)
 {
-    // A check started before the last store may have read the old setting; a no-answer notice
-    // read nothing.
-    if (!result.noAnswer && result.generation != m_generation)
+    // A check started before the last store may have read the old setting.
+    const std::optional<monitor::CheckResult> current = monitor::currentOnly(result, m_generation);
+    if (!current)
         return;
-    if (!result.noAnswer && !result.failure) {
-        m_folder = result.folder;
-        m_switches = result.channels;
+    // The menu's switches and the folder it opens are those of the newest settings read (a
+    // notice names none when no read has answered yet).
+    if (!current->failure && !(current->noAnswer && current->folder.empty())) {
+        m_folder = current->folder;
+        m_switches = current->channels;
     }
-    runGuarded([&] { m_display->show(result); });
+    runGuarded([&] { m_display->show(*current); });
 }
 
 void TForm1::dispatch(MSG& message)
@@ -479,8 +482,11 @@ void TForm1::carryOut(MenuChoice choice)
     case MenuChoice::Popup:
     case MenuChoice::Sound: {
         const settings::Switch which = choice == MenuChoice::Popup ? settings::Switch::Popup : settings::Switch::Sound;
-        if (const std::optional<bool> on = setup::toggleSwitch(m_commandSystem, *this, which))
+        if (const std::optional<bool> on = setup::toggleSwitch(m_commandSystem, *this, which)) {
             settings::switchIn(m_switches, which) = *on;
+            // A check that read the switches before the store must not put the old one back.
+            ++m_generation;
+        }
         break;
     }
     case MenuChoice::Exit:

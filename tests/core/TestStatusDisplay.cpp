@@ -99,6 +99,13 @@ private slots:
         display.show(found(Status::Arrival, "/new"));
         QCOMPARE(view.caption, std::string(texts::statusArrival));
         QCOMPARE(view.attentionAsked, 2);
+
+        // The window's setting moved on since: a notice's read names nothing, a check is dropped.
+        CheckResult stale = noAnswer("/old");
+        stale.generation = 1;
+        QVERIFY(monitor::currentOnly(stale, 2)->folder.empty());
+        QVERIFY(!monitor::currentOnly(found(Status::Arrival), 2));
+        QCOMPARE(monitor::currentOnly(stale, 1)->folder, "/old");
     }
 };
 
