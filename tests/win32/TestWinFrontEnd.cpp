@@ -346,7 +346,7 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
         return std::string(std::istreambuf_iterator<char>(file), {});
     };
     CHECK(choose(winapp::MenuChoice::Sound) ==
-          "[KansiDir]\r\nfullpath=" + folder + "\r\n[Tsuuchi]\r\nsound=0\r\ntray=0\r\n");
+          "[KansiDir]\r\nfullpath=" + folder + "2\r\n[Tsuuchi]\r\nsound=0\r\ntray=0\r\n");
     CHECK(choose(winapp::MenuChoice::Popup).ends_with("[Tsuuchi]\r\nsound=0\r\ntray=0\r\npopup=0\r\n"));
 
     // Closing the window takes the icon away.
