@@ -224,9 +224,9 @@ void TForm1::showFailureNotice(const std::string& title, const std::string& text
     m_tray.showBalloon(KV_ICON_APPLICATION, title, text);
 }
 
-void TForm1::showFailureBox(const std::string& text)
+void TForm1::showErrorBox(const std::string& text)
 {
-    winapp::showFailureBox(text, m_application.title(), m_system->codePage(), m_application.hwnd());
+    showMessageBox(text, setup::MessageKind::Error, setup::buttons::yes);
 }
 
 void TForm1::playSound(const std::string& file)
