@@ -218,10 +218,12 @@ void TForm1::withdrawNotice()
     m_tray.withdrawBalloon();
 }
 
-void TForm1::showFailureNotice(const std::string& title, const std::string& text, const std::string& /*boxText*/)
+void TForm1::showFailureNotice(const std::string& title, const std::string& text, const std::string& boxText)
 {
-    // The icon's one balloon: it takes the arrival's place until the next news.
-    m_tray.showBalloon(KV_ICON_APPLICATION, title, text);
+    // The icon's one balloon: it takes the arrival's place until the next news. With no taskbar
+    // to show it, the box tells.
+    if (!m_tray.showBalloon(KV_ICON_APPLICATION, title, text, true))
+        showErrorBox(boxText);
 }
 
 void TForm1::showErrorBox(const std::string& text)
@@ -492,8 +494,14 @@ void TForm1::trayEvent(UINT event, WPARAM anchor)
     case NIN_SELECT:
     case NIN_KEYSELECT:
     case WM_LBUTTONUP:
-    case NIN_BALLOONUSERCLICK:
         bringForward();
+        break;
+    case NIN_BALLOONUSERCLICK:
+        m_tray.balloonDismissed();
+        bringForward();
+        break;
+    case NIN_BALLOONTIMEOUT:
+        m_tray.balloonDismissed();
         break;
     case WM_CONTEXTMENU:
         // Version 4 gives the point the menu belongs at in wParam.
