@@ -42,6 +42,14 @@ constexpr const char* tahoma = "Tahoma";
 constexpr const char* mincho = "ＭＳ Ｐ明朝";
 constexpr COLORREF folderColour = RGB(0, 0, 255);
 
+// The payloads of messages of `message` still queued for `window`: its end would leak them.
+template <typename Payload> void dropQueued(HWND window, UINT message)
+{
+    MSG queued{};
+    while (::PeekMessageA(&queued, window, message, message, PM_REMOVE))
+        delete reinterpret_cast<Payload*>(queued.lParam);
+}
+
 bool keyDown(int key)
 {
     return (::GetKeyState(key) & 0x8000) != 0;
@@ -669,6 +677,10 @@ LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         m_tray.remove();
         ::PostQuitMessage(0);
         return 0;
+    case WM_NCDESTROY:
+        dropQueued<monitor::CheckResult>(hwnd(), checkDoneMessage);
+        dropQueued<std::string>(hwnd(), folderNotOpenedMessage);
+        break;
     default:
         break;
     }
