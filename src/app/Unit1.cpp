@@ -96,7 +96,7 @@ TForm1::TForm1(std::shared_ptr<platform::System> system, std::string application
     connect(m_notifications, &Notifications::folderWanted, m_opener, &FolderOpener::open);
     connect(m_opener, &FolderOpener::failed, this, [this](const QString& folder) {
         if (!m_closing)
-            monitor::tellFolderNotOpened(*this, toBytes(folder), m_trayIcon->popupOn());
+            runGuarded([&] { monitor::tellFolderNotOpened(*this, toBytes(folder), m_trayIcon->popupOn()); });
     });
 
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
@@ -194,9 +194,11 @@ void TForm1::setFolderLabel(const std::string& text)
 int TForm1::showMessageBox(const std::string& text, setup::MessageKind kind, unsigned buttonSet)
 {
     MessageBox box(text, kind, buttonSet, toQString(m_applicationTitle), this);
-    m_openBox = &box;
+    // A box may open while another waits (a failure told during a command): the outer one is
+    // the one a close must end after this one.
+    QDialog* const outer = std::exchange(m_openBox, &box);
     const int result = box.exec();
-    m_openBox = nullptr;
+    m_openBox = outer;
     // A box ended by the tool's quitting is no answer: the command ends with no change.
     if (m_closing)
         throw setup::CommandAbandoned();
@@ -236,12 +238,13 @@ bool TForm1::windowActive() const
 void TForm1::showFailureNotice(const std::string& title, const std::string& text, const std::string& boxText)
 {
     // With no notification service to show it, nobody would learn of the failure: the box tells.
-    m_notifications->tell(toQString(title), toQString(text), [this, boxText] { showFailureBox(boxText); });
+    m_notifications->tell(toQString(title), toQString(text),
+                          [this, boxText] { runGuarded([&] { showErrorBox(boxText); }); });
 }
 
-void TForm1::showFailureBox(const std::string& text)
+void TForm1::showErrorBox(const std::string& text)
 {
-    app::showFailureBox(text, toQString(m_applicationTitle), m_system->codePage(), this);
+    showMessageBox(text, setup::MessageKind::Error, setup::buttons::yes);
 }
 
 void TForm1::bringToFront()

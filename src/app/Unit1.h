@@ -67,7 +67,7 @@ public:
     void playSound(const std::string& file) override;
     [[nodiscard]] bool windowActive() const override;
     void showFailureNotice(const std::string& title, const std::string& text, const std::string& boxText) override;
-    void showFailureBox(const std::string& text) override;
+    void showErrorBox(const std::string& text) override;
 
     [[nodiscard]] const std::string& caption() const { return m_caption; }
     [[nodiscard]] const std::string& applicationTitle() const { return m_applicationTitle; }

@@ -100,7 +100,7 @@ void tellFolderNotOpened(ChannelView& view, const std::string& folder, bool popu
     if (popup)
         view.showFailureNotice(std::string(text.substr(0, text.find('\r'))), folder, boxText);
     else
-        view.showFailureBox(boxText);
+        view.showErrorBox(boxText);
 }
 
 } // namespace monitor

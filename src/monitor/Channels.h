@@ -36,9 +36,10 @@ public:
     // True while the user works in the tool's window: no notification is needed then.
     [[nodiscard]] virtual bool windowActive() const = 0;
     // A failure the user must hear of: a notification of its own beside the arrival's (the
-    // failure box with `boxText` where no notification can be shown), or the failure box.
+    // error box with `boxText` where no notification can be shown), or the tool's error box with
+    // its one button.
     virtual void showFailureNotice(const std::string& title, const std::string& text, const std::string& boxText) = 0;
-    virtual void showFailureBox(const std::string& text) = 0;
+    virtual void showErrorBox(const std::string& text) = 0;
 };
 
 // What the window shows, as the channels take it.

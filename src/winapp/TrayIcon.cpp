@@ -97,28 +97,45 @@ void TrayIcon::hide()
     removeUnlessNeeded();
 }
 
-void TrayIcon::showBalloon(int resourceId, const std::string& title, const std::string& text)
+bool TrayIcon::showBalloon(int resourceId, const std::string& title, const std::string& text, bool passing)
 {
     if (!m_wanted)
         setIcon(resourceId);
     if (!m_added)
         add();
     if (!m_added)
-        return;
+        return false;
     NOTIFYICONDATAA balloon = data(NIF_INFO);
     copyField(balloon.szInfoTitle, title, m_codePage);
     copyField(balloon.szInfo, text, m_codePage);
-    // Not shown during the user's quiet time (the first hour after a new user's first logon). No
-    // sound of its own: the tool plays its sound when the user switched it on.
-    balloon.dwInfoFlags = NIIF_INFO | NIIF_RESPECT_QUIET_TIME | NIIF_NOSOUND;
-    m_balloon = notify(NIM_MODIFY, &balloon) != FALSE;
+    // An arrival is not shown during the user's quiet time (the first hour after a new user's
+    // first logon); a failure answers a click and is. No sound of its own: the tool plays its
+    // sound when the user switched it on.
+    balloon.dwInfoFlags = NIIF_INFO | NIIF_NOSOUND | (passing ? 0 : NIIF_RESPECT_QUIET_TIME);
+    const bool shown = notify(NIM_MODIFY, &balloon) != FALSE;
+    if (shown)
+        m_passing = passing;
+    if (!passing)
+        m_balloon = shown;
+    removeUnlessNeeded();
+    return shown;
+}
+
+void TrayIcon::balloonDismissed()
+{
+    // An arrival's balloon that timed out lives on among the system's notifications, which the
+    // icon's removal would take with it; a failure's need not.
+    m_passing = false;
     removeUnlessNeeded();
 }
 
 void TrayIcon::withdrawBalloon()
 {
-    if (!m_balloon)
+    m_passing = false;
+    if (!m_balloon) {
+        removeUnlessNeeded();
         return;
+    }
     m_balloon = false;
     // An empty szInfo with NIF_INFO removes the balloon.
     if (m_added)
@@ -131,6 +148,7 @@ void TrayIcon::taskbarCreated()
     // The new taskbar holds none of the icons the old one had.
     m_added = false;
     m_balloon = false;
+    m_passing = false;
     if (m_wanted)
         add();
 }
@@ -139,13 +157,14 @@ void TrayIcon::remove()
 {
     m_wanted = false;
     m_balloon = false;
+    m_passing = false;
     // Tried even when the icon is not counted as added: an add that failed may have added it.
     deleteIcon();
 }
 
 void TrayIcon::removeUnlessNeeded()
 {
-    if (m_added && !m_wanted && !m_balloon)
+    if (m_added && !m_wanted && !m_balloon && !m_passing)
         deleteIcon();
 }
 

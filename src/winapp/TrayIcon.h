@@ -30,9 +30,13 @@ public:
     void show(int resourceId, const std::string& tooltip);
     void hide();
     // The balloon with `title` and `text`, replacing the one shown; withdrawn. `resourceId` is
-    // the icon's picture while the icon is there for the balloon alone.
-    void showBalloon(int resourceId, const std::string& title, const std::string& text);
+    // the icon's picture while the icon is there for the balloon alone. A `passing` balloon (a
+    // failure) shows in the user's quiet time too, and keeps an icon the tray switch does not
+    // want only until it is dismissed or times out. False when the shell took no balloon.
+    bool showBalloon(int resourceId, const std::string& title, const std::string& text, bool passing = false);
     void withdrawBalloon();
+    // The shell's word that the balloon shown was clicked or timed out.
+    void balloonDismissed();
     // The taskbar was made again (Explorer restarted): the icon shown before is added again.
     void taskbarCreated();
     // The window goes: the icon goes with it.
@@ -57,7 +61,8 @@ private:
     int m_resourceId = 0;
     std::string m_tooltip;
     bool m_wanted = false;  // the tray switch asks for the icon
-    bool m_balloon = false; // a balloon is shown
+    bool m_balloon = false; // an arrival's balloon stands
+    bool m_passing = false; // a passing balloon is shown
     bool m_added = false;   // the shell holds the icon
 };
 

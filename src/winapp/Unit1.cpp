@@ -42,6 +42,14 @@ constexpr const char* tahoma = "Tahoma";
 constexpr const char* mincho = "ＭＳ Ｐ明朝";
 constexpr COLORREF folderColour = RGB(0, 0, 255);
 
+// The payloads of messages of `message` still queued for `window`: its end would leak them.
+template <typename Payload> void dropQueued(HWND window, UINT message)
+{
+    MSG queued{};
+    while (::PeekMessageA(&queued, window, message, message, PM_REMOVE))
+        delete reinterpret_cast<Payload*>(queued.lParam);
+}
+
 bool keyDown(int key)
 {
     return (::GetKeyState(key) & 0x8000) != 0;
@@ -219,15 +227,17 @@ void TForm1::withdrawNotice()
     m_tray.withdrawBalloon();
 }
 
-void TForm1::showFailureNotice(const std::string& title, const std::string& text, const std::string& /*boxText*/)
+void TForm1::showFailureNotice(const std::string& title, const std::string& text, const std::string& boxText)
 {
-    // The icon's one balloon: it takes the arrival's place until the next news.
-    m_tray.showBalloon(KV_ICON_APPLICATION, title, text);
+    // The icon's one balloon: it takes the arrival's place until the next news. With no taskbar
+    // to show it, the box tells.
+    if (!m_tray.showBalloon(KV_ICON_APPLICATION, title, text, true))
+        showErrorBox(boxText);
 }
 
-void TForm1::showFailureBox(const std::string& text)
+void TForm1::showErrorBox(const std::string& text)
 {
-    winapp::showFailureBox(text, m_application.title(), m_system->codePage(), m_application.hwnd());
+    showMessageBox(text, setup::MessageKind::Error, setup::buttons::yes);
 }
 
 void TForm1::playSound(const std::string& file)
@@ -441,8 +451,14 @@ void TForm1::trayEvent(UINT event, WPARAM anchor)
     case NIN_SELECT:
     case NIN_KEYSELECT:
     case WM_LBUTTONUP:
-    case NIN_BALLOONUSERCLICK:
         bringForward();
+        break;
+    case NIN_BALLOONUSERCLICK:
+        m_tray.balloonDismissed();
+        bringForward();
+        break;
+    case NIN_BALLOONTIMEOUT:
+        m_tray.balloonDismissed();
         break;
     case WM_CONTEXTMENU:
         // Version 4 gives the point the menu belongs at in wParam.
@@ -602,6 +618,10 @@ LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         m_tray.remove();
         ::PostQuitMessage(0);
         return 0;
+    case WM_NCDESTROY:
+        dropQueued<monitor::CheckResult>(hwnd(), checkDoneMessage);
+        dropQueued<std::string>(hwnd(), folderNotOpenedMessage);
+        break;
     default:
         break;
     }

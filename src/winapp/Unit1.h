@@ -59,7 +59,7 @@ public:
     void playSound(const std::string& file) override;
     [[nodiscard]] bool windowActive() const override;
     void showFailureNotice(const std::string& title, const std::string& text, const std::string& boxText) override;
-    void showFailureBox(const std::string& text) override;
+    void showErrorBox(const std::string& text) override;
     // The channels' calls to the system; tests record them here.
     TrayIcon& trayIcon() { return m_tray; }
     Sound& sound() { return m_sound; }

@@ -26,7 +26,7 @@ public:
     void playSound(const std::string& file) override { calls.push_back("sound:" + file); }
     [[nodiscard]] bool windowActive() const override { return active; }
     void showFailureNotice(const std::string&, const std::string&, const std::string&) override {}
-    void showFailureBox(const std::string& /*text*/) override {}
+    void showErrorBox(const std::string& /*text*/) override {}
 
     std::vector<std::string> calls;
     bool active = false;

@@ -335,8 +335,12 @@ private slots:
                 QStringLiteral("for _ in range(1000):\n    if os.path.exists('%1'): break\n    time.sleep(0.01)\n"
                                "ret = ['body', 'body-markup', 'actions']")
                     .arg(go));
+        // The reply comes while the window's close waits for it (a second at most).
+        const QString closing = QDir::current().filePath(QStringLiteral("closing"));
         replace(QStringLiteral("Notify"), QStringLiteral("susssasa{sv}i"), QStringLiteral("u"),
-                QStringLiteral("time.sleep(0.5)\nret = 7"));
+                QStringLiteral("for _ in range(1000):\n    if os.path.exists('%1'): break\n    time.sleep(0.01)\n"
+                               "time.sleep(0.3)\nret = 7")
+                    .arg(closing));
         const auto logged = [] {
             QFile log(QStringLiteral("calls.log"));
             return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
@@ -352,6 +356,7 @@ private slots:
             {QStringLiteral("search"), QStringLiteral("--pid"), QString::number(m_tool.processId()),
              QStringLiteral("--name"), QStringLiteral("着信！"), QStringLiteral("windowactivate"),
              QStringLiteral("--sync"), QStringLiteral("key"), QStringLiteral("alt+F4")});
+        writeBytes(closing.toStdString(), "");
         QVERIFY(m_tool.waitForFinished(5000));
         const QString calls = logged();
         QVERIFY2(calls.contains(QStringLiteral("/R&amp;D\n1 件")) && calls.contains(QStringLiteral("\"open\"")),
@@ -387,6 +392,13 @@ private slots:
         run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return")});
         QVERIFY(waitFor([&] { return !m_desktop.windows(pid, QStringLiteral("DIALOG")).isEmpty(); }, 5000));
         QVERIFY(QFile::remove(refuse));
+        // The box names the folder as it is, nothing added (Ctrl+C copies the box as text).
+        run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"),
+                                        m_desktop.windows(pid, QStringLiteral("DIALOG")).front(), QStringLiteral("key"),
+                                        QStringLiteral("ctrl+c")});
+        const QStringList clipboard{QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")};
+        const QString named = QString::fromStdString("\n" + work.path("in") + "\n---");
+        QVERIFY(waitFor([&] { return run(QStringLiteral("xclip"), clipboard).remove(u'\r').contains(named); }, 5000));
     }
 };
 

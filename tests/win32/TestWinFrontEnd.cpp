@@ -337,6 +337,27 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     REQUIRE(balloons().size() == 1);
     CHECK(std::string(balloons()[0].data.szInfoTitle) == "フォルダを開けませんでした！");
     CHECK(std::string(balloons()[0].data.szInfo) == folder);
+    // With no taskbar to take the balloon, the box tells: its text is looked for, and it is answered.
+    static std::string expected;
+    static int told = -1;
+    expected = std::string(texts::openFolderFailed) + folder;
+    const auto recorded = form.trayIcon().notify;
+    form.trayIcon().notify = [](DWORD, NOTIFYICONDATAA*) { return FALSE; };
+    const UINT_PTR answer = ::SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) {
+        if (const HWND box = ::FindWindowA("KelvoranMessageBox", nullptr); box != nullptr) {
+            told = told == 1 || ::FindWindowExA(box, nullptr, "STATIC", expected.c_str()) != nullptr ? 1 : 0;
+            ::PostMessageA(box, WM_KEYDOWN, 'Y', 0);
+        }
+    });
+    form.folderOpener().open(folder);
+    for (int waited = 0; waited < 5000 && told < 0; waited += 10) {
+        while (::PeekMessageA(&result, form.hwnd(), WM_APP + 5, WM_APP + 5, PM_REMOVE))
+            ::DispatchMessageA(&result);
+        ::Sleep(10);
+    }
+    ::KillTimer(nullptr, answer);
+    CHECK(told == 1);
+    form.trayIcon().notify = recorded;
     ::CloseHandle(release);
     // Each menu item turns its own key over, and only that one.
     const auto choose = [&](winapp::MenuChoice choice) {
