@@ -46,8 +46,14 @@ constexpr COLORREF folderColour = RGB(0, 0, 255);
 template <typename Payload> void dropQueued(HWND window, UINT message)
 {
     MSG queued{};
-    while (::PeekMessageA(&queued, window, message, message, PM_REMOVE))
+    while (::PeekMessageA(&queued, window, message, message, PM_REMOVE)) {
+        // PeekMessage takes a WM_QUIT whatever the filter: the loop still needs it to end.
+        if (queued.message == WM_QUIT) {
+            ::PostQuitMessage(static_cast<int>(queued.wParam));
+            return;
+        }
         delete reinterpret_cast<Payload*>(queued.lParam);
+    }
 }
 
 bool keyDown(int key)
