@@ -393,7 +393,11 @@ void TForm1::runDisplayRoutineOnce()
     if (m_displayRoutineRan)
         return;
     m_displayRoutineRan = true;
-    m_commands.runWhenFree([this] { FormShow(); });
+    m_commands.runWhenFree([this] {
+        // Deferred behind a command that ended by the window's closing: nothing to show.
+        if (!m_closing)
+            FormShow();
+    });
 }
 
 namespace {

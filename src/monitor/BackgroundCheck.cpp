@@ -220,7 +220,7 @@ void check(const std::shared_ptr<Shared>& shared, Lock& lock, platform::CallCanc
     }
     const std::shared_ptr<Call> listing = callStarts(*shared, folder, cancel);
     lock.unlock();
-    shared->follower.listingStarts();
+    shared->follower.listingStarts(folder);
     const Clock::time_point started = Clock::now();
     std::optional<Listed> listed;
     std::optional<std::string> failure;

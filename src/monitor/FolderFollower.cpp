@@ -5,10 +5,12 @@
 
 namespace monitor {
 
-void FolderFollower::listingStarts()
+void FolderFollower::listingStarts(const std::string& folder)
 {
+    // Only the watched folder's own listing: telling the watch may touch its folder, and another
+    // folder's listing must not wait on one that may have stopped answering.
     const std::unique_lock lock(m_mutex, std::try_to_lock);
-    if (lock.owns_lock() && m_watch != nullptr)
+    if (lock.owns_lock() && m_watch != nullptr && folder == m_watched)
         m_watch->listingStarts();
 }
 

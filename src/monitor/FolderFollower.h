@@ -26,9 +26,9 @@ struct WatchSignal
 class FolderFollower
 {
 public:
-    // Tells the watch a listing starts (see FolderWatch::listingStarts). Skipped while a watch is
-    // being set up, which may hang.
-    void listingStarts();
+    // Tells the watch that a listing of `folder` starts (see FolderWatch::listingStarts), when it
+    // is the folder watched. Skipped while a watch is being set up, which may hang.
+    void listingStarts(const std::string& folder);
 
     // After answer number `sequence` listed `folder` (empty: nothing to watch) and found it to be
     // `identity`: watches it, unless a later answer's folder is watched already. A watch that

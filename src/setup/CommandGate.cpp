@@ -8,20 +8,20 @@ bool CommandGate::run(const std::function<void()>& command)
 {
     if (m_running)
         return false;
-    {
-        // Free again on every way out: a command that throws is over too.
-        struct Running
-        {
-            bool& flag;
-            explicit Running(bool& running) : flag(running) { flag = true; }
-            ~Running() { flag = false; }
-            Running(const Running&) = delete;
-            Running& operator=(const Running&) = delete;
-        } running(m_running);
+    const auto ended = [this] {
+        m_running = false;
+        if (m_waiting)
+            run(std::exchange(m_waiting, nullptr));
+    };
+    m_running = true;
+    try {
         command();
+    } catch (...) {
+        // A command that throws is over too: the one waiting runs, then the failure goes on.
+        ended();
+        throw;
     }
-    if (m_waiting)
-        run(std::exchange(m_waiting, nullptr));
+    ended();
     return true;
 }
 

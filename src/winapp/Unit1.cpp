@@ -304,7 +304,10 @@ int TForm1::showMessageBox(const std::string& text, setup::MessageKind kind, uns
     // The box answered before goes once this one has the keyboard.
     const int result = box->run(hwnd(), [this] { m_commandWait.dropAnswered(); });
     const bool quitting = box->endedByQuitting();
-    m_commandWait.keepAnswered(std::move(box));
+    // Kept only for a command's next box; one shown outside a command goes now.
+    if (m_commands.running())
+        m_commandWait.keepAnswered(std::move(box));
+    box.reset();
     // A box ended by the tool's quitting is no answer: the command ends with no change. A close
     // request sent to every window (taskkill without /F, the end of the session) reaches the box
     // too, which tells it from the user's close; the one waiting for the main window tells it too.
