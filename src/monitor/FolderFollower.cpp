@@ -27,7 +27,7 @@ void FolderFollower::follow(const platform::System& system, const std::string& f
     m_sequence = sequence;
     const Clock::time_point now = Clock::now();
     const bool same = folder == m_watched && identity == m_identity;
-    if (same && m_watch != nullptr && !m_watch->ended())
+    if (same && m_watch != nullptr && (!m_watch->ended() || m_watch->resume()))
         return;
     if (same && m_watch == nullptr && m_failures > 0 && now < m_retryAt)
         return;

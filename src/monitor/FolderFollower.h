@@ -32,10 +32,11 @@ public:
 
     // After answer number `sequence` listed `folder` (empty: nothing to watch) and found it to be
     // `identity`: watches it, unless a later answer's folder is watched already. A watch that
-    // ended is set up again, and so is one whose path has come to name another folder (a parent
-    // renamed, a link pointed elsewhere), which its watch would never tell. One that could not be
-    // set up, or threw, is tried again at later answers, after one second, then twice as long
-    // each time up to a minute. Skipped while another answer's watch is being set up.
+    // ended is resumed, or set up again where it cannot be. One whose path has come to name
+    // another folder (a parent renamed, a link pointed elsewhere), which its watch would never
+    // tell, is set up again. One that could not be set up, or threw, is tried again at later
+    // answers, after one second, then twice as long each time up to a minute. Skipped while
+    // another answer's watch is being set up.
     void follow(const platform::System& system, const std::string& folder,
                 const std::optional<platform::FolderIdentity>& identity, unsigned long long sequence,
                 const std::shared_ptr<WatchSignal>& signal);

@@ -79,6 +79,9 @@ public:
     // call costs one wake-up per check, however fast the folder changes; a watch that holds its
     // folder open (and so keeps a deleted folder in being) ends here instead.
     virtual void listingStarts() {}
+    // Called once the watch has ended, after a listing that found the folder as it was when the
+    // watch was set up: true when it watches again as it is, so that it need not be set up anew.
+    [[nodiscard]] virtual bool resume() { return false; }
 };
 
 // Ends the file-system call that one thread is making, from another thread; the call then fails

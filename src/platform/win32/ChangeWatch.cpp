@@ -4,8 +4,17 @@
 
 namespace platform::win32 {
 
+bool ChangeWatch::deletePending(HANDLE folder)
+{
+    FILE_STANDARD_INFO information{};
+    // A handle that can no longer be asked (its drive gone) is of no use either.
+    if (!::GetFileInformationByHandleEx(folder, FileStandardInfo, &information, sizeof information))
+        return true;
+    return information.DeletePending != FALSE;
+}
+
 std::unique_ptr<ChangeWatch> ChangeWatch::create(const std::string& path, std::function<void()> changed,
-                                                 std::shared_ptr<DeviceNotices> notices)
+                                                 std::shared_ptr<DeviceNotices> notices, FolderGoing going)
 {
     // The handle the device notices know the folder by: the notification's own handle is no
     // file handle. Shared with everyone, so that it never keeps a file or the folder itself from
@@ -18,21 +27,15 @@ std::unique_ptr<ChangeWatch> ChangeWatch::create(const std::string& path, std::f
     FileHandle stop(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!stop.valid())
         return nullptr;
-    // Names coming and going, of files and of folders; not content changes, which cannot change
-    // the status.
-    const HANDLE notification =
-        ::FindFirstChangeNotificationA(path.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME);
-    if (notification == INVALID_HANDLE_VALUE)
-        return nullptr;
-    std::unique_ptr<ChangeWatch> watch;
-    try {
-        watch.reset(
-            new ChangeWatch(std::move(folder), notification, std::move(stop), std::move(changed), std::move(notices)));
-    } catch (...) {
-        // No thread: the notification would hold the folder open for as long as the tool runs.
-        ::FindCloseChangeNotification(notification);
-        throw;
+    std::unique_ptr<ChangeWatch> watch(new ChangeWatch(path, std::move(folder), std::move(stop), std::move(changed),
+                                                       std::move(notices), std::move(going)));
+    bool armed = false;
+    {
+        const std::lock_guard lock(watch->m_mutex);
+        armed = watch->armLocked();
     }
+    if (!armed)
+        return nullptr;
     // Last, once the watch is whole: the notices may call it as soon as it is registered.
     // Without the notice (no thread for it) the watch still watches.
     try {
@@ -43,15 +46,69 @@ std::unique_ptr<ChangeWatch> ChangeWatch::create(const std::string& path, std::f
     return watch;
 }
 
-ChangeWatch::ChangeWatch(FileHandle folder, HANDLE notification, FileHandle stop, std::function<void()> changed,
-                         std::shared_ptr<DeviceNotices> notices)
-    : m_folderAsOpened(folder.get()), m_folder(std::move(folder)), m_notification(notification),
-      m_stop(std::move(stop)), m_changed(std::move(changed)), m_notices(std::move(notices)), m_thread([this] { run(); })
+ChangeWatch::ChangeWatch(std::string path, FileHandle folder, FileHandle stop, std::function<void()> changed,
+                         std::shared_ptr<DeviceNotices> notices, FolderGoing going)
+    : m_path(std::move(path)), m_folderAsOpened(folder.get()), m_stop(std::move(stop)), m_changed(std::move(changed)),
+      m_notices(std::move(notices)), m_going(std::move(going)), m_folder(std::move(folder))
 {}
 
 ChangeWatch::~ChangeWatch()
 {
     stop();
+}
+
+void ChangeWatch::listingStarts()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        disarmLocked();
+        m_ended = true;
+        if (!m_folder.valid() || !m_going(m_folder.get()))
+            return;
+    }
+    // Deleted while held: let go before the listing, which then finds the folder gone.
+    stop();
+}
+
+bool ChangeWatch::resume()
+{
+    const std::lock_guard lock(m_mutex);
+    try {
+        return armLocked();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool ChangeWatch::armLocked()
+{
+    disarmLocked();
+    if (!m_folder.valid())
+        return false;
+    // Names coming and going, of files and of folders; not content changes, which cannot change
+    // the status.
+    const HANDLE notification = ::FindFirstChangeNotificationA(
+        m_path.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME);
+    if (notification == INVALID_HANDLE_VALUE)
+        return false;
+    m_ended = false;
+    try {
+        m_thread = std::thread([this, notification] { run(notification); });
+    } catch (...) {
+        ::FindCloseChangeNotification(notification);
+        m_ended = true;
+        throw;
+    }
+    return true;
+}
+
+void ChangeWatch::disarmLocked()
+{
+    if (!m_thread.joinable())
+        return;
+    ::SetEvent(m_stop.get());
+    m_thread.join();
+    ::ResetEvent(m_stop.get());
 }
 
 void ChangeWatch::stop()
@@ -66,24 +123,19 @@ void ChangeWatch::stop()
 
 void ChangeWatch::letGo()
 {
-    if (m_thread.joinable()) {
-        ::SetEvent(m_stop.get());
-        m_thread.join();
-    }
-    if (m_notification != nullptr)
-        ::FindCloseChangeNotification(m_notification);
-    m_notification = nullptr;
+    const std::lock_guard lock(m_mutex);
+    disarmLocked();
     m_folder.reset();
     m_ended = true;
 }
 
-void ChangeWatch::run()
+void ChangeWatch::run(HANDLE notification)
 {
-    const HANDLE waits[] = {m_notification, m_stop.get()};
-    if (::WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0)
+    const HANDLE waits[] = {notification, m_stop.get()};
+    const DWORD woken = ::WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    ::FindCloseChangeNotification(notification);
+    if (woken != WAIT_OBJECT_0)
         return;
-    ::FindCloseChangeNotification(m_notification);
-    m_notification = nullptr;
     m_ended = true;
     m_changed();
 }

@@ -427,7 +427,7 @@ int WinSystem::startupShowCommand() const
 
 std::unique_ptr<FolderWatch> WinSystem::watchFolder(const std::string& path, std::function<void()> changed) const
 {
-    return win32::ChangeWatch::create(path, std::move(changed), m_deviceNotices);
+    return win32::ChangeWatch::create(path, std::move(changed), m_deviceNotices, heldFolderGoing);
 }
 
 std::unique_ptr<System> createSystem(std::string /*argv0*/)

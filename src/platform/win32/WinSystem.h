@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/System.h"
+#include "platform/win32/ChangeWatch.h"
 
 #include <windows.h>
 
@@ -9,10 +10,6 @@
 #include <string>
 
 namespace platform {
-
-namespace win32 {
-class DeviceNotices;
-}
 
 // The Windows implementation: text in the system's ANSI code page, "\" paths, files and folders
 // through the kernel32 A functions.
@@ -63,6 +60,11 @@ public:
     // form. Replaceable so that tests see the pattern: Wine lists a path near MAX_PATH given in
     // the short form too, which Windows refuses.
     std::function<HANDLE(const wchar_t* pattern, WIN32_FIND_DATAW* entry)> findFirst = &::FindFirstFileW;
+
+    // Asked by each folder watch as a listing starts: whether the folder it holds open is being
+    // deleted (see win32::ChangeWatch). Replaceable so that tests can give Windows' answer: Wine
+    // keeps a folder deleted while held in being, and never reports it delete-pending.
+    std::function<bool(HANDLE folder)> heldFolderGoing = &win32::ChangeWatch::deletePending;
 
 private:
     [[nodiscard]] bool swapIn(const std::string& path, const std::string& temporary) const;
