@@ -33,12 +33,32 @@ inline constexpr std::string_view sinceAfter = " から)";
 inline constexpr std::string_view menuOpenFolder = "フォルダを開く";
 inline constexpr std::string_view menuPopup = "通知を表示する";
 inline constexpr std::string_view menuSound = "音を鳴らす";
+inline constexpr std::string_view menuStartAtLogin = "ログイン時に起動";
 inline constexpr std::string_view menuExit = "終了";
 // The arrival notification's button that shows the main window (beside menuOpenFolder's).
 inline constexpr std::string_view noticeShowWindow = "表示";
 // フォルダを開く failed (no file manager, or the system refused): the notification's title, or the
 // failure box's text followed by the folder.
 inline constexpr std::string_view openFolderFailed = "フォルダを開けませんでした！\r\n\r\n";
+
+// ログイン時に起動 could not be turned over: followed by the system's reason, or (not own) by the
+// entry, made by hand, that starts the tool.
+inline constexpr std::string_view loginStartFailed = "ログイン時の起動を設定できませんでした！\r\n\r\n";
+inline constexpr std::string_view loginStartNotOwn =
+    "ログイン時の起動は Kelvoran "
+    "が作成していない登録によるものです。\r\n解除するにはこの登録を削除して下さい：\r\n\r\n";
+
+// The command line's help, after "Usage: " and the program's name, and before the manual's place.
+inline constexpr std::string_view usageOptions = " [-iconic] [--help] [--version]\n";
+inline constexpr std::string_view usageBody =
+    "Tells when data has arrived in a watched folder.\n"
+    "\n"
+    "  -iconic     start minimised: only the taskbar text shows the status\n"
+    "  --help      show this help and exit\n"
+    "  --version   show the version and exit\n"
+    "\n"
+    "The watched folder is kept in Kelvoran.ini in the working directory (the folder the\n"
+    "tool is started in); the window sets it.\n";
 
 // The main window.
 inline constexpr std::string_view windowCaption = "Kelvoran";

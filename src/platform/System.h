@@ -93,6 +93,22 @@ public:
     virtual void cancel() = 0;
 };
 
+// What starts the tool at login in one settings folder, as the system's start-up entries stand.
+struct LoginStart
+{
+    bool on = false;   // an entry starts this executable, minimised, in the folder
+    bool own = false;  // that entry is one the tool made, and so may remove
+    std::string entry; // the entry's full path, when on
+};
+
+// Held while this process is the one tool of its settings folder; released when destroyed or
+// when the process ends, however it ends.
+class ToolClaim
+{
+public:
+    virtual ~ToolClaim() = default;
+};
+
 // Show commands a process can be started with; the window looks at these two only.
 namespace showCommands {
 inline constexpr int normal = 1;
@@ -150,6 +166,21 @@ public:
     // The show command the process was started with (see showCommands).
     [[nodiscard]] virtual int startupShowCommand() const = 0;
 
+    // Whether the system starts this executable at login in `settingsFolder`.
+    [[nodiscard]] virtual LoginStart loginStart(const std::string& settingsFolder) const = 0;
+
+    // Makes the tool's own login entry for `settingsFolder`, or removes it. Each folder has an
+    // entry of its own. Returns 0, or the system's error code when it failed.
+    virtual int setLoginStart(const std::string& settingsFolder, bool on) = 0;
+
+    // Claims `settingsFolder`, known by its identity rather than its spelling, for this process.
+    // Null when a running copy holds it: that copy has then been asked to bring its window up.
+    // While the claim is held, a later start's ask calls `raise`, from any thread: the window
+    // hands it to its own. Where the system cannot tell, a claim that guards nothing: a start is
+    // never refused for want of an answer.
+    [[nodiscard]] virtual std::unique_ptr<ToolClaim> claimSettingsFolder(const std::string& settingsFolder,
+                                                                         std::function<void()> raise) = 0;
+
     // Calls `changed`, from a thread of the watch's own, soon after entries of the folder `path`
     // come or go, and once when the folder itself goes. Null where the system cannot watch it:
     // then only the tick sees changes.
@@ -164,7 +195,8 @@ public:
     [[nodiscard]] virtual std::unique_ptr<CallCancel> cancelForThisThread() const { return nullptr; }
 };
 
-// The system the tool runs on; `argv0` is the fallback for the executable's path.
-[[nodiscard]] std::unique_ptr<System> createSystem(std::string argv0);
+// The system the tool runs on; `argv0` is the fallback for the executable's path. A start with
+// the X toolkit's `-iconic` option reads as the show command minimisedNoActivate.
+[[nodiscard]] std::unique_ptr<System> createSystem(std::string argv0, bool startedIconic = false);
 
 } // namespace platform

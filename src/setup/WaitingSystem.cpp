@@ -229,4 +229,16 @@ std::string WaitingSystem::fullPathName(const std::string& path) const
     return offThread([path](const platform::System& system) { return system.fullPathName(path); }, false);
 }
 
+platform::LoginStart WaitingSystem::loginStart(const std::string& settingsFolder) const
+{
+    return offThread([settingsFolder](const platform::System& system) { return system.loginStart(settingsFolder); },
+                     false);
+}
+
+int WaitingSystem::setLoginStart(const std::string& settingsFolder, bool on)
+{
+    return offThread(
+        [settingsFolder, on](platform::System& system) { return system.setLoginStart(settingsFolder, on); }, true);
+}
+
 } // namespace setup

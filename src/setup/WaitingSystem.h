@@ -61,6 +61,14 @@ public:
     [[nodiscard]] std::string fullPathName(const std::string& path) const override;
     [[nodiscard]] std::string executablePath() const override { return m_system->executablePath(); }
     [[nodiscard]] int startupShowCommand() const override { return m_system->startupShowCommand(); }
+    [[nodiscard]] platform::LoginStart loginStart(const std::string& settingsFolder) const override;
+    int setLoginStart(const std::string& settingsFolder, bool on) override;
+    // Not through a thread: made once at start, before there is a window to keep answering.
+    [[nodiscard]] std::unique_ptr<platform::ToolClaim> claimSettingsFolder(const std::string& settingsFolder,
+                                                                           std::function<void()> raise) override
+    {
+        return m_system->claimSettingsFolder(settingsFolder, std::move(raise));
+    }
 
     // Waits, at most `milliseconds`, for the settings writes that a closed window gave up waiting
     // for: a write cut off by the process's end could leave a file half replaced. Called as the

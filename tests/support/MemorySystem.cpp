@@ -114,3 +114,46 @@ bool MemorySystem::replaceFileContent(const std::string& path, std::string_view 
     addFile(path, std::string(content));
     return true;
 }
+
+platform::LoginStart MemorySystem::loginStart(const std::string& settingsFolder) const
+{
+    const auto found = loginStarts.find(full(settingsFolder));
+    return found == loginStarts.end() ? platform::LoginStart{} : found->second;
+}
+
+int MemorySystem::setLoginStart(const std::string& settingsFolder, bool on)
+{
+    if (loginStartError != 0)
+        return loginStartError;
+    const std::string folder = full(settingsFolder);
+    if (on)
+        loginStarts[folder] = {true, true, folder + m_style.separator + "kelvoran.entry"};
+    else if (loginStart(folder).own)
+        loginStarts.erase(folder);
+    return 0;
+}
+
+std::unique_ptr<platform::ToolClaim> MemorySystem::claimSettingsFolder(const std::string& settingsFolder,
+                                                                       std::function<void()> raise)
+{
+    // Released with the claim, as the system releases a process's claim when it ends.
+    class Claim : public platform::ToolClaim
+    {
+    public:
+        Claim(MemorySystem& system, std::string folder) : m_system(system), m_folder(std::move(folder)) {}
+        ~Claim() override { m_system.claims.erase(m_folder); }
+        Claim(const Claim&) = delete;
+        Claim& operator=(const Claim&) = delete;
+
+    private:
+        MemorySystem& m_system;
+        std::string m_folder;
+    };
+    const std::string folder = full(settingsFolder);
+    if (const auto held = claims.find(folder); held != claims.end()) {
+        held->second();
+        return nullptr;
+    }
+    claims.emplace(folder, std::move(raise));
+    return std::make_unique<Claim>(*this, folder);
+}

@@ -27,9 +27,12 @@ public:
     bool filesWritable = true;            // false: every replaceFileContent fails
     platform::WriteResult::Outcome createOutcome = platform::WriteResult::Outcome::Written;
 
-    std::vector<std::string> foldersAttempted; // full paths, in order
-    mutable std::vector<std::string> listed;   // paths as listDirectory got them
-    int writes = 0;                            // files created or replaced
+    std::map<std::string, platform::LoginStart> loginStarts; // by settings folder
+    int loginStartError = 0;                                 // set: setLoginStart fails with it
+    std::map<std::string, std::function<void()>> claims;     // the raise of each folder claimed
+    std::vector<std::string> foldersAttempted;               // full paths, in order
+    mutable std::vector<std::string> listed;                 // paths as listDirectory got them
+    int writes = 0;                                          // files created or replaced
 
     [[nodiscard]] const ansi::CodePage& codePage() const override { return m_codePage; }
     [[nodiscard]] ansi::PathStyle pathStyle() const override { return m_style; }
@@ -44,6 +47,10 @@ public:
     [[nodiscard]] std::string fullPathName(const std::string& path) const override { return full(path); }
     [[nodiscard]] std::string executablePath() const override { return "kelvoran"; }
     [[nodiscard]] int startupShowCommand() const override { return 1; }
+    [[nodiscard]] platform::LoginStart loginStart(const std::string& settingsFolder) const override;
+    int setLoginStart(const std::string& settingsFolder, bool on) override;
+    [[nodiscard]] std::unique_ptr<platform::ToolClaim> claimSettingsFolder(const std::string& settingsFolder,
+                                                                           std::function<void()> raise) override;
 
 private:
     struct Entry

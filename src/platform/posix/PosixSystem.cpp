@@ -45,7 +45,9 @@ std::string foldDots(const std::string& path)
 
 } // namespace
 
-PosixSystem::PosixSystem(std::string argv0) : m_argv0(std::move(argv0)) {}
+PosixSystem::PosixSystem(std::string argv0, bool startedIconic)
+    : m_argv0(std::move(argv0)), m_startedIconic(startedIconic)
+{}
 
 const ansi::CodePage& PosixSystem::codePage() const
 {
@@ -199,8 +201,24 @@ std::string PosixSystem::executablePath() const
 
 int PosixSystem::startupShowCommand() const
 {
-    // Linux passes no start-up information: the window opens in normal size.
-    return showCommands::normal;
+    // Linux passes no start-up information but the X toolkit's option for a start as an icon.
+    return m_startedIconic ? showCommands::minimisedNoActivate : showCommands::normal;
+}
+
+LoginStart PosixSystem::loginStart(const std::string& /*settingsFolder*/) const
+{
+    return {};
+}
+
+int PosixSystem::setLoginStart(const std::string& /*settingsFolder*/, bool /*on*/)
+{
+    return ENOSYS;
+}
+
+std::unique_ptr<ToolClaim> PosixSystem::claimSettingsFolder(const std::string& /*settingsFolder*/,
+                                                            std::function<void()> /*raise*/)
+{
+    return std::make_unique<ToolClaim>();
 }
 
 std::unique_ptr<FolderWatch> PosixSystem::watchFolder(const std::string& path, std::function<void()> changed) const
@@ -208,9 +226,9 @@ std::unique_ptr<FolderWatch> PosixSystem::watchFolder(const std::string& path, s
     return posix::InotifyWatch::create(reachable(path), std::move(changed));
 }
 
-std::unique_ptr<System> createSystem(std::string argv0)
+std::unique_ptr<System> createSystem(std::string argv0, bool startedIconic)
 {
-    return std::make_unique<PosixSystem>(std::move(argv0));
+    return std::make_unique<PosixSystem>(std::move(argv0), startedIconic);
 }
 
 } // namespace platform

@@ -10,7 +10,7 @@ namespace platform {
 class PosixSystem : public System
 {
 public:
-    explicit PosixSystem(std::string argv0);
+    PosixSystem(std::string argv0, bool startedIconic);
 
     [[nodiscard]] const ansi::CodePage& codePage() const override;
     [[nodiscard]] ansi::PathStyle pathStyle() const override;
@@ -25,6 +25,10 @@ public:
     [[nodiscard]] std::string fullPathName(const std::string& path) const override;
     [[nodiscard]] std::string executablePath() const override;
     [[nodiscard]] int startupShowCommand() const override;
+    [[nodiscard]] LoginStart loginStart(const std::string& settingsFolder) const override;
+    int setLoginStart(const std::string& settingsFolder, bool on) override;
+    [[nodiscard]] std::unique_ptr<ToolClaim> claimSettingsFolder(const std::string& settingsFolder,
+                                                                 std::function<void()> raise) override;
     [[nodiscard]] std::unique_ptr<FolderWatch> watchFolder(const std::string& path,
                                                            std::function<void()> changed) const override;
 
@@ -37,6 +41,7 @@ private:
     [[nodiscard]] std::string reachable(const std::string& path) const;
 
     std::string m_argv0;
+    bool m_startedIconic;
     // Reused by every listing: one large buffer takes a big folder in few system calls.
 };
 

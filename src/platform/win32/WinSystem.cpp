@@ -195,8 +195,8 @@ bool rewriteInPlace(const std::string& path, std::string_view content)
 
 } // namespace
 
-WinSystem::WinSystem()
-    : m_codePage(activeLeadBytes()),
+WinSystem::WinSystem(bool startedIconic)
+    : m_codePage(activeLeadBytes()), m_startedIconic(startedIconic),
       m_fileSwap{[](const std::string& replaced, const std::string& replacement, const std::string& backup) {
                      return ::ReplaceFileA(replaced.c_str(), replacement.c_str(), backup.c_str(),
                                            REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != FALSE;
@@ -419,6 +419,8 @@ std::string WinSystem::executablePath() const
 
 int WinSystem::startupShowCommand() const
 {
+    if (m_startedIconic)
+        return showCommands::minimisedNoActivate;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     ::GetStartupInfoA(&startup);
@@ -430,9 +432,25 @@ std::unique_ptr<FolderWatch> WinSystem::watchFolder(const std::string& path, std
     return win32::ChangeWatch::create(path, std::move(changed), m_deviceNotices, heldFolderGoing);
 }
 
-std::unique_ptr<System> createSystem(std::string /*argv0*/)
+LoginStart WinSystem::loginStart(const std::string& /*settingsFolder*/) const
 {
-    return std::make_unique<WinSystem>();
+    return {};
+}
+
+int WinSystem::setLoginStart(const std::string& /*settingsFolder*/, bool /*on*/)
+{
+    return ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+std::unique_ptr<ToolClaim> WinSystem::claimSettingsFolder(const std::string& /*settingsFolder*/,
+                                                          std::function<void()> /*raise*/)
+{
+    return std::make_unique<ToolClaim>();
+}
+
+std::unique_ptr<System> createSystem(std::string /*argv0*/, bool startedIconic)
+{
+    return std::make_unique<WinSystem>(startedIconic);
 }
 
 std::unique_ptr<CallCancel> WinSystem::cancelForThisThread() const

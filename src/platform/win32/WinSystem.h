@@ -16,7 +16,7 @@ namespace platform {
 class WinSystem : public System
 {
 public:
-    WinSystem();
+    explicit WinSystem(bool startedIconic = false);
     // Ends the device notices' thread; watches still open go on without them.
     ~WinSystem() override;
     WinSystem(const WinSystem&) = delete;
@@ -35,6 +35,10 @@ public:
     [[nodiscard]] std::string fullPathName(const std::string& path) const override;
     [[nodiscard]] std::string executablePath() const override;
     [[nodiscard]] int startupShowCommand() const override;
+    [[nodiscard]] LoginStart loginStart(const std::string& settingsFolder) const override;
+    int setLoginStart(const std::string& settingsFolder, bool on) override;
+    [[nodiscard]] std::unique_ptr<ToolClaim> claimSettingsFolder(const std::string& settingsFolder,
+                                                                 std::function<void()> raise) override;
     [[nodiscard]] std::unique_ptr<FolderWatch> watchFolder(const std::string& path,
                                                            std::function<void()> changed) const override;
     // CancelSynchronousIo on the calling thread: a listing stuck on a share that stopped answering
@@ -70,6 +74,7 @@ private:
     [[nodiscard]] bool swapIn(const std::string& path, const std::string& temporary) const;
 
     ansi::CodePage m_codePage;
+    bool m_startedIconic;
     FileSwap m_fileSwap;
     // Shared with the watches, which take their registrations out of it as they end. Its window
     // and thread are made at the first watch.
