@@ -2,6 +2,8 @@
 #include "monitor/StatusDisplay.h"
 #include "settings/ChannelSettings.h"
 #include "setup/ChannelSwitch.h"
+#include "setup/CommandLine.h"
+#include "setup/LoginSwitch.h"
 #include "support/MemorySystem.h"
 #include "support/RecordingView.h"
 
@@ -144,6 +146,65 @@ private slots:
         QCOMPARE(system.content("/work/Kelvoran.ini"), file + "[Tsuuchi]\r\nsound=1\r\n");
         QCOMPARE(setup::toggleSwitch(system, window, settings::Switch::Sound), std::optional(false));
         QCOMPARE(system.content("/work/Kelvoran.ini"), file + "[Tsuuchi]\r\nsound=0\r\n");
+    }
+
+    // ログイン時に起動: turned over in the working directory's own entry; an entry made by hand is
+    // left alone, and a refusal changes nothing; each after a box that says why.
+    void loginSwitchTurnsOnlyTheToolsOwnEntry()
+    {
+        MemorySystem system(ansi::PathStyle::posix(), ansi::CodePage::utf8(), "/work");
+        RecordingView window;
+        QCOMPARE(setup::toggleStartAtLogin(system, window), std::optional(true));
+        QVERIFY(setup::startsAtLogin(system) && system.loginStarts.count("/work") == 1);
+        QCOMPARE(setup::toggleStartAtLogin(system, window), std::optional(false));
+        QVERIFY(!setup::startsAtLogin(system) && system.loginStarts.empty());
+
+        system.loginStarts["/work"] = {true, false, "/home/u/.config/autostart/mine.desktop"};
+        system.loginStartError = 13;
+        QVERIFY(!setup::toggleStartAtLogin(system, window));
+        system.loginStarts.clear();
+        QVERIFY(!setup::toggleStartAtLogin(system, window));
+        system.workingDirectoryError = 2;
+        QVERIFY(!setup::toggleStartAtLogin(system, window) && !setup::startsAtLogin(system));
+        QCOMPARE(window.boxes.size(), 3u);
+        QCOMPARE(window.boxes[0].text,
+                 std::string("ログイン時の起動は Kelvoran が作成していない登録によるものです。\r\n"
+                             "解除するにはこの登録を削除して下さい：\r\n\r\n"
+                             "/home/u/.config/autostart/mine.desktop"));
+        QCOMPARE(window.boxes[1].text, std::string("ログイン時の起動を設定できませんでした！\r\n\r\nerror 13"));
+        QCOMPARE(window.boxes[2].text, std::string("ログイン時の起動を設定できませんでした！\r\n\r\nerror 2"));
+        QVERIFY(system.loginStarts.empty());
+    }
+
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("action");
+        QTest::addColumn<bool>("iconic");
+        QTest::addColumn<int>("exitCode");
+        using Action = setup::CommandLine::Action;
+        QTest::newRow("none") << QStringList{} << int(Action::Run) << false << 0;
+        QTest::newRow("iconic") << QStringList{"-iconic"} << int(Action::Run) << true << 0;
+        QTest::newRow("help after iconic") << QStringList{"-iconic", "--help"} << int(Action::Help) << true << 0;
+        QTest::newRow("the first decides") << QStringList{"--version", "--bogus"} << int(Action::Version) << false << 0;
+        QTest::newRow("unknown option") << QStringList{"--bogus", "--help"} << int(Action::Wrong) << false << 2;
+        QTest::newRow("argument") << QStringList{"/srv/in"} << int(Action::Wrong) << false << 2;
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, action);
+        std::vector<std::string> words;
+        for (const QString& argument : arguments)
+            words.push_back(argument.toStdString());
+        const setup::CommandLine line = setup::parseCommandLine(words);
+        QCOMPARE(int(line.action), action);
+        QTEST(line.iconic, "iconic");
+        QTEST(setup::exitCodeFor(line), "exitCode");
+        if (line.action == setup::CommandLine::Action::Wrong)
+            QCOMPARE(setup::wrongArgumentText("kelvoran", line),
+                     "kelvoran: " + std::string(words[0] == "--bogus" ? "unknown option" : "unexpected argument") +
+                         " '" + words[0] + "'\nTry 'kelvoran --help' for more information.\n");
     }
 };
 
