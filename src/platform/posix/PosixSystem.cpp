@@ -1,7 +1,9 @@
 #include "platform/posix/PosixSystem.h"
 
+#include "platform/posix/AutostartEntry.h"
 #include "platform/posix/FileDescriptor.h"
 #include "platform/posix/FileWriting.h"
+#include "platform/posix/FolderClaim.h"
 #include "platform/posix/InotifyWatch.h"
 
 #include <cerrno>
@@ -205,20 +207,20 @@ int PosixSystem::startupShowCommand() const
     return m_startedIconic ? showCommands::minimisedNoActivate : showCommands::normal;
 }
 
-LoginStart PosixSystem::loginStart(const std::string& /*settingsFolder*/) const
+LoginStart PosixSystem::loginStart(const std::string& settingsFolder) const
 {
-    return {};
+    return posix::autostartEntryFor(executablePath(), settingsFolder);
 }
 
-int PosixSystem::setLoginStart(const std::string& /*settingsFolder*/, bool /*on*/)
+int PosixSystem::setLoginStart(const std::string& settingsFolder, bool on)
 {
-    return ENOSYS;
+    return posix::setAutostartEntry(executablePath(), settingsFolder, on);
 }
 
-std::unique_ptr<ToolClaim> PosixSystem::claimSettingsFolder(const std::string& /*settingsFolder*/,
-                                                            std::function<void()> /*raise*/)
+std::unique_ptr<ToolClaim> PosixSystem::claimSettingsFolder(const std::string& settingsFolder,
+                                                            std::function<void()> raise)
 {
-    return std::make_unique<ToolClaim>();
+    return posix::claimFolder(settingsFolder, std::move(raise));
 }
 
 std::unique_ptr<FolderWatch> PosixSystem::watchFolder(const std::string& path, std::function<void()> changed) const
