@@ -192,6 +192,8 @@ std::map<std::string, std::string> readEntry(const std::string& path)
         const std::size_t end = std::min(content.find('\n', start), content.size());
         std::string_view line(content.data() + start, end - start);
         start = end + 1;
+        if (line.ends_with('\r'))
+            line.remove_suffix(1); // written on Windows
         if (line.empty() || line.front() == '#')
             continue;
         if (line.front() == '[') {
@@ -252,10 +254,11 @@ std::vector<Entry> entriesFor(const std::string& folder, const std::string& exec
     return entries;
 }
 
-// Makes `path` and the folders above it that are missing.
+// Makes `path` and the folders above it that are missing, for the user only, as the base
+// directory specification asks.
 int makeFolders(const std::string& path)
 {
-    if (::mkdir(path.c_str(), 0777) == 0 || errno == EEXIST)
+    if (::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST)
         return 0;
     if (errno != ENOENT)
         return errno;
@@ -264,7 +267,7 @@ int makeFolders(const std::string& path)
         return ENOENT;
     if (const int error = makeFolders(path.substr(0, slash)); error != 0)
         return error;
-    return ::mkdir(path.c_str(), 0777) == 0 || errno == EEXIST ? 0 : errno;
+    return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST ? 0 : errno;
 }
 
 } // namespace
