@@ -425,12 +425,16 @@ private slots:
         startTool(second, QStringLiteral("in/same"));
         QVERIFY(second.waitForFinished(3000));
         QCOMPARE(second.exitCode(), 0);
+        QString box;
         QVERIFY(waitFor(
             [&] {
-                return !m_desktop.windows({QStringLiteral("--pid"), pid}, QStringLiteral("DIALOG")).isEmpty();
+                return !(box = m_desktop.windows({QStringLiteral("--pid"), pid}, QStringLiteral("DIALOG")).value(0))
+                            .isEmpty();
             },
             5000));
         QVERIFY(!property(window, "_NET_WM_STATE").contains(QStringLiteral("_NET_WM_STATE_HIDDEN")));
+        // Activated, as a click on its taskbar button does: the box has the keyboard.
+        QVERIFY(waitFor([&] { return m_desktop.focusedWindow() == box; }, 5000));
         run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")});
 
         // Another folder has a copy of its own.
