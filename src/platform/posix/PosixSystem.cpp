@@ -12,6 +12,7 @@
 #include <dirent.h> // dirent64
 #include <fcntl.h>
 #include <memory>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -198,6 +199,11 @@ std::string PosixSystem::executablePath() const
     if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size())
         return m_argv0;
     buffer.resize(static_cast<std::size_t>(length));
+    // An executable replaced while it runs (a package upgrade, a rebuild) reads "<path> (deleted)":
+    // its path is where the new one now is, which is what a login entry must start.
+    constexpr std::string_view replaced = " (deleted)";
+    if (buffer.ends_with(replaced))
+        buffer.resize(buffer.size() - replaced.size());
     return buffer;
 }
 
