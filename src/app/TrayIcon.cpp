@@ -13,12 +13,14 @@ namespace app {
 TrayIcon::TrayIcon(QWidget& window)
     : QObject(&window), m_icon(new QSystemTrayIcon(this)), m_menu(new QMenu(&window)),
       m_openFolder(m_menu->addAction(toQString(texts::menuOpenFolder))),
-      m_popup(switchAction(toQString(texts::menuPopup), settings::Switch::Popup)),
-      m_sound(switchAction(toQString(texts::menuSound), settings::Switch::Sound))
+      m_popup(checkAction(toQString(texts::menuPopup), [this] { emit switchWanted(settings::Switch::Popup); })),
+      m_sound(checkAction(toQString(texts::menuSound), [this] { emit switchWanted(settings::Switch::Sound); })),
+      m_startAtLogin(checkAction(toQString(texts::menuStartAtLogin), [this] { emit startAtLoginWanted(); }))
 {
     m_menu->setObjectName(QStringLiteral("ChannelMenu"));
     m_openFolder->setEnabled(false);
     connect(m_openFolder, &QAction::triggered, this, [this] { emit folderWanted(m_folder); });
+    connect(m_menu, &QMenu::aboutToShow, this, &TrayIcon::menuOpening);
     m_menu->addSeparator();
     connect(m_menu->addAction(toQString(texts::menuExit)), &QAction::triggered, this, &TrayIcon::exitWanted);
 
@@ -29,14 +31,14 @@ TrayIcon::TrayIcon(QWidget& window)
     });
 }
 
-QAction* TrayIcon::switchAction(const QString& text, settings::Switch which)
+QAction* TrayIcon::checkAction(const QString& text, const std::function<void()>& wanted)
 {
     QAction* action = m_menu->addAction(text);
     action->setCheckable(true);
-    connect(action, &QAction::triggered, this, [this, action, which] {
+    connect(action, &QAction::triggered, this, [action, wanted] {
         // Qt has turned the check over already; it shows what is stored, so it waits for the store.
         action->setChecked(!action->isChecked());
-        emit switchWanted(which);
+        wanted();
     });
     return action;
 }
@@ -65,6 +67,11 @@ void TrayIcon::showSettings(const settings::ChannelSettings& switches, const QSt
 bool TrayIcon::popupOn() const
 {
     return m_popup->isChecked();
+}
+
+void TrayIcon::showStartAtLogin(bool on)
+{
+    m_startAtLogin->setChecked(on);
 }
 
 void TrayIcon::showSwitch(settings::Switch which, bool on)

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class QAction;
 class QIcon;
 class QMenu;
@@ -30,6 +32,8 @@ public:
     void showSettings(const settings::ChannelSettings& switches, const QString& folder);
     // One switch as the menu has just stored it.
     void showSwitch(settings::Switch which, bool on);
+    // Whether the system starts the tool at login, as last read or set.
+    void showStartAtLogin(bool on);
 
     [[nodiscard]] QMenu& menu() const { return *m_menu; }
     // The notification switch as the menu shows it, which is as stored.
@@ -39,16 +43,20 @@ signals:
     void windowWanted();
     void folderWanted(const QString& folder);
     void switchWanted(settings::Switch which);
+    void startAtLoginWanted();
+    // The menu is about to open: the start at login is read anew, as it lives outside the tool.
+    void menuOpening();
     void exitWanted();
 
 private:
-    QAction* switchAction(const QString& text, settings::Switch which);
+    QAction* checkAction(const QString& text, const std::function<void()>& wanted);
 
     QSystemTrayIcon* m_icon;
     QMenu* m_menu;
     QAction* m_openFolder;
     QAction* m_popup;
     QAction* m_sound;
+    QAction* m_startAtLogin;
     QString m_folder;
 };
 

@@ -15,6 +15,7 @@
 #include "monitor/ArrivalPoll.h"
 #include "setup/ChannelSwitch.h"
 #include "setup/FolderSetup.h"
+#include "setup/LoginSwitch.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -91,6 +92,8 @@ TForm1::TForm1(std::shared_ptr<platform::System> system, std::string application
     connect(m_trayIcon, &TrayIcon::windowWanted, this, &TForm1::bringToFront);
     connect(m_trayIcon, &TrayIcon::folderWanted, m_opener, &FolderOpener::open);
     connect(m_trayIcon, &TrayIcon::switchWanted, this, &TForm1::toggleSwitch);
+    connect(m_trayIcon, &TrayIcon::startAtLoginWanted, this, &TForm1::toggleStartAtLogin);
+    connect(m_trayIcon, &TrayIcon::menuOpening, this, &TForm1::readStartAtLogin);
     connect(m_trayIcon, &TrayIcon::exitWanted, this, &QWidget::close);
     connect(m_notifications, &Notifications::windowWanted, this, &TForm1::bringToFront);
     connect(m_notifications, &Notifications::folderWanted, m_opener, &FolderOpener::open);
@@ -267,6 +270,22 @@ void TForm1::toggleSwitch(settings::Switch which)
                 // A check that read the switches before the store must not put the old one back.
                 ++m_generation;
             }
+        });
+    });
+}
+
+void TForm1::readStartAtLogin()
+{
+    // Not while a command waits for the disk: the menu keeps the mark it showed last.
+    m_commands.run([&] { runGuarded([&] { m_trayIcon->showStartAtLogin(setup::startsAtLogin(m_commandSystem)); }); });
+}
+
+void TForm1::toggleStartAtLogin()
+{
+    m_commands.run([&] {
+        runGuarded([&] {
+            if (const std::optional<bool> on = setup::toggleStartAtLogin(m_commandSystem, *this))
+                m_trayIcon->showStartAtLogin(*on);
         });
     });
 }

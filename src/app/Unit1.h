@@ -77,6 +77,9 @@ public:
     void Button1Click();
     void Timer1Timer();
 
+    // Restored if minimised and activated, as a click on its taskbar button or tray icon does.
+    void bringToFront();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -89,8 +92,9 @@ private:
     void checkDone(const monitor::CheckResult& result);
     void runDisplayRoutineOnce();
     void layOut();
-    void bringToFront();
     void toggleSwitch(settings::Switch which);
+    void readStartAtLogin();
+    void toggleStartAtLogin();
 
     std::shared_ptr<platform::System> m_system;
     // What the commands use: the same system, its calls waited for with the window answering.

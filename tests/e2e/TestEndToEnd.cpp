@@ -6,8 +6,10 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <functional>
 
 // Starts the real executable on a virtual X server (with a small window manager, so that focus
@@ -20,6 +22,9 @@ private:
     VirtualDesktop m_desktop;
     QProcess m_tool;
     QString m_box;
+    // The desktop's configuration, where the autostart entries go, in place of the user's.
+    QTemporaryDir m_config;
+    QList<qint64> m_started; // copies started by others than the test (dex), ended after each test
 
     QString run(const QString& program, const QStringList& arguments) { return m_desktop.run(program, arguments); }
     static bool waitFor(const std::function<bool()>& condition, int milliseconds)
@@ -75,12 +80,40 @@ private:
         return waitFor([&] { return !windows(QStringLiteral("DIALOG")).contains(m_box); }, 10000);
     }
 
-    void startTool()
+    void startTool(QProcess& tool, const QString& folder = QDir::currentPath())
     {
-        m_tool.setProcessEnvironment(m_desktop.environment());
-        m_tool.setWorkingDirectory(QDir::currentPath());
-        m_tool.start(QStringLiteral(KV_EXECUTABLE), {});
-        QVERIFY(m_tool.waitForStarted());
+        tool.setProcessEnvironment(m_desktop.environment());
+        tool.setWorkingDirectory(folder);
+        tool.start(QStringLiteral(KV_EXECUTABLE), {});
+        QVERIFY(tool.waitForStarted());
+    }
+    void startTool() { startTool(m_tool); }
+
+    // The tool's main window, found among all windows, mapped or not, whose WM_STATE reads
+    // `state` (Iconic or Normal); its process goes into m_started.
+    QString toolWindowIn(const char* state)
+    {
+        const QStringList ids =
+            m_desktop.xdotool({QStringLiteral("search"), QStringLiteral("--class"), QStringLiteral("kelvoran")})
+                .split(u'\n', Qt::SkipEmptyParts);
+        for (const QString& id : ids) {
+            if (property(id, "_NET_WM_WINDOW_TYPE").contains(QStringLiteral("NORMAL")) &&
+                property(id, "WM_STATE").contains(QString::fromLatin1(state))) {
+                m_started << property(id, "_NET_WM_PID").section(u' ', -1).toLongLong();
+                return id;
+            }
+        }
+        return {};
+    }
+
+    // Opens the window's context menu and chooses ログイン時に起動, the second item from the end.
+    void chooseStartAtLogin(const QString& window)
+    {
+        run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window,
+                                        QStringLiteral("key"), QStringLiteral("Menu")});
+        QTest::qWait(500);
+        run(QStringLiteral("xdotool"),
+            {QStringLiteral("key"), QStringLiteral("Up"), QStringLiteral("Up"), QStringLiteral("Return")});
     }
 
     // Starts the tool with the empty folder "in" of the working directory stored, and hands back
@@ -111,13 +144,53 @@ private:
     }
 
 private slots:
-    void initTestCase() { m_desktop.start(); }
+    void initTestCase()
+    {
+        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+        qputenv("XDG_CONFIG_DIRS", m_config.path().toUtf8());
+        m_desktop.start();
+    }
     void cleanupTestCase() { m_desktop.stop(); }
 
     void cleanup()
     {
         m_tool.kill();
         m_tool.waitForFinished();
+        for (const qint64 pid : std::as_const(m_started))
+            ::kill(static_cast<pid_t>(pid), SIGKILL);
+        m_started.clear();
+    }
+
+    // Each answers without a display and touches no file.
+    void commandLineAnswersWithoutAWindow_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("printed");
+        QTest::addColumn<QString>("errors");
+        const QString tool = QStringLiteral(KV_EXECUTABLE);
+        QTest::newRow("help") << "--help" << 0 << "Usage: " + tool + " [-iconic] [--help] [--version]\n" << QString();
+        QTest::newRow("version") << "--version" << 0 << QStringLiteral("Kelvoran 1.") << QString();
+        QTest::newRow("unknown") << "--bogus" << 2 << QString()
+                                 << tool + ": unknown option '--bogus'\nTry '" + tool + " --help'";
+    }
+    void commandLineAnswersWithoutAWindow()
+    {
+        QFETCH(QString, argument);
+        QFETCH(int, exitCode);
+        QFETCH(QString, printed);
+        QFETCH(QString, errors);
+        const WorkingDirectory work;
+        QProcess tool;
+        QProcessEnvironment environment = m_desktop.environment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        tool.setProcessEnvironment(environment);
+        tool.start(QStringLiteral(KV_EXECUTABLE), {argument, QStringLiteral("-iconic")});
+        QVERIFY(tool.waitForFinished(5000));
+        QCOMPARE(tool.exitCode(), exitCode);
+        QCOMPARE(QString::fromUtf8(tool.readAllStandardOutput()).left(printed.size()), printed);
+        QCOMPARE(QString::fromUtf8(tool.readAllStandardError()).left(errors.size()), errors);
+        QVERIFY(QDir().isEmpty());
     }
 
     void emptyValueKeepsTheStartTexts()
@@ -307,6 +380,84 @@ private slots:
         writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path("in") + "\r\n");
         QVERIFY(
             waitFor([&] { return property(window, "_NET_WM_ICON_NAME") == QStringLiteral("監視中・・・・"); }, 3000));
+    }
+
+    // The menu's switch writes an entry that a session's autostart (dex) starts minimised in the
+    // settings folder; a second start there brings that window up, one elsewhere runs beside it.
+    void startsAtLoginMinimisedAndOncePerFolder()
+    {
+        const WorkingDirectory work;
+        QString window;
+        startWithoutSettings(window);
+        QVERIFY(!window.isEmpty());
+        const QString entry = m_config.filePath(QStringLiteral("autostart/org.kelvoran.Kelvoran.desktop"));
+        chooseStartAtLogin(window);
+        QVERIFY(waitFor([&] { return QFile::exists(entry); }, 5000));
+        QProcess validate;
+        validate.start(QStringLiteral("desktop-file-validate"), {entry});
+        QVERIFY(validate.waitForFinished(10000));
+        const QByteArray complaints = validate.readAll() + validate.readAllStandardError();
+        QVERIFY2(validate.exitCode() == 0 && complaints.isEmpty(), complaints.constData());
+        m_tool.kill();
+        m_tool.waitForFinished();
+
+        // As a session starts it: its output goes to a log, not to a pipe that closes.
+        QProcess dex;
+        dex.setProcessEnvironment(m_desktop.environment());
+        dex.setStandardOutputFile(m_config.filePath(QStringLiteral("session.log")));
+        dex.setStandardErrorFile(m_config.filePath(QStringLiteral("session.log")), QIODevice::Append);
+        dex.start(QStringLiteral("dex"), {QStringLiteral("--autostart")});
+        QVERIFY(dex.waitForFinished(10000));
+        QVERIFY(waitFor([&] { return !(window = toolWindowIn("Iconic")).isEmpty(); }, 10000));
+        const QString pid = QString::number(m_started.back());
+        QVERIFY(property(window, "_NET_WM_STATE").contains(QStringLiteral("_NET_WM_STATE_HIDDEN")));
+        QCOMPARE(QFileInfo(QStringLiteral("/proc/%1/cwd").arg(pid)).canonicalFilePath(), QDir::currentPath());
+        QVERIFY(QDir().mkdir(QStringLiteral("in")));
+        writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path("in") + "\r\n");
+        QVERIFY(taskbarTextBecomes(window, QStringLiteral("監視中・・・・")));
+        QVERIFY(m_desktop.windows({QStringLiteral("--pid"), pid}, QStringLiteral("DIALOG")).isEmpty());
+
+        // Started again through another path to the same folder: the window comes up, and its
+        // first restore runs the display routine, which warns of the settings file now gone.
+        QVERIFY(QFile::remove(QStringLiteral("Kelvoran.ini")));
+        QVERIFY(QFile::link(QDir::currentPath(), QStringLiteral("in/same")));
+        QProcess second;
+        startTool(second, QStringLiteral("in/same"));
+        QVERIFY(second.waitForFinished(3000));
+        QCOMPARE(second.exitCode(), 0);
+        QString box;
+        QVERIFY(waitFor(
+            [&] {
+                return !(box = m_desktop.windows({QStringLiteral("--pid"), pid}, QStringLiteral("DIALOG")).value(0))
+                            .isEmpty();
+            },
+            5000));
+        QVERIFY(!property(window, "_NET_WM_STATE").contains(QStringLiteral("_NET_WM_STATE_HIDDEN")));
+        // Activated, as a click on its taskbar button does: the box has the keyboard.
+        QVERIFY(waitFor([&] { return m_desktop.focusedWindow() == box; }, 5000));
+        run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")});
+
+        // Another folder has a copy of its own.
+        QProcess other;
+        startTool(other, QStringLiteral("in"));
+        QVERIFY(waitFor(
+            [&] {
+                return !m_desktop
+                            .windows({QStringLiteral("--pid"), QString::number(other.processId())},
+                                     QStringLiteral("DIALOG"))
+                            .isEmpty();
+            },
+            10000));
+        QCOMPARE(other.state(), QProcess::Running);
+        other.kill();
+        other.waitForFinished();
+
+        // Off removes the entry; a copy killed outright does not keep the next start away.
+        chooseStartAtLogin(window);
+        QVERIFY(waitFor([&] { return !QFile::exists(entry); }, 5000));
+        ::kill(pid.toInt(), SIGKILL);
+        startTool();
+        QVERIFY(waitFor([&] { return !windows(QStringLiteral("DIALOG")).isEmpty(); }, 10000));
     }
 
     void folderIsSetFromTheWindow()

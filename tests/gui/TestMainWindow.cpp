@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -292,6 +293,30 @@ private slots:
         QCOMPARE(answerer.seen.size(), 0);
         form.showNormal();
         QTRY_COMPARE(answerer.seen.size(), 1);
+    }
+
+    // The mark shows what the autostart folder holds as the menu opens; an entry another copy
+    // made for this folder counts, and the switch removes it.
+    void startAtLoginIsReadAsTheMenuOpens()
+    {
+        const auto system = std::make_shared<platform::PosixSystem>("kelvoran");
+        const WorkingDirectory work;
+        qputenv("XDG_CONFIG_HOME", work.path("config").c_str());
+        TForm1 form(system, "kelvoran");
+        auto* menu = form.findChild<QMenu*>(QStringLiteral("ChannelMenu"));
+        QAction* startAtLogin = menu->actions().at(3);
+        QCOMPARE(startAtLogin->text(), QStringLiteral("ログイン時に起動"));
+        const auto markAsOpened = [&] {
+            emit menu->aboutToShow();
+            return startAtLogin->isChecked();
+        };
+        QVERIFY(!markAsOpened());
+        QCOMPARE(system->setLoginStart(work.path(), true), 0);
+        QVERIFY(markAsOpened());
+        startAtLogin->trigger();
+        QVERIFY(!startAtLogin->isChecked());
+        QVERIFY(!system->loginStart(work.path()).on);
+        qunsetenv("XDG_CONFIG_HOME");
     }
 
     void enterOnTheButtonRunsTheChangeCommand()

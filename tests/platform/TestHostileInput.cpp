@@ -1,12 +1,19 @@
 #include "common/Failures.h"
 #include "monitor/ArrivalPoll.h"
+#include "platform/posix/AutostartEntry.h"
 #include "platform/posix/PosixSystem.h"
 #include "settings/SettingsFile.h"
 #include "support/WorkingDirectory.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTest>
+
+#include <cerrno>
+#include <fcntl.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -125,6 +132,55 @@ private slots:
         const WorkingDirectory work;
         writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + path + "\r\n");
         QCOMPARE(monitor::pollStatus(system), std::optional<Status>(Status::NoFolder));
+    }
+
+    // A folder and an executable whose names the desktop entry must quote and escape.
+    void oddFoldersStartAtLogin_data()
+    {
+        QTest::addColumn<std::string>("name");
+        QTest::addColumn<int>("error");
+        QTest::newRow("plain") << std::string("in") << 0;
+        QTest::newRow("quotes, blanks, percent") << std::string(" R&D \"$HOME\" 'q' 100% a\\b;`x` ") << 0;
+        QTest::newRow("not UTF-8") << std::string("in\xFF") << EILSEQ;
+        QTest::newRow("line break") << std::string("in\nout") << EILSEQ;
+    }
+    void oddFoldersStartAtLogin()
+    {
+        QFETCH(std::string, name);
+        QFETCH(int, error);
+        const WorkingDirectory work;
+        qputenv("XDG_CONFIG_HOME", work.path("config").c_str());
+        const std::string folder = work.path(name);
+        const std::string tool = folder + "/" + name;
+        // Bytes as they are: a QString would change what is not UTF-8.
+        QVERIFY(::mkdir(folder.c_str(), 0755) == 0 && ::close(::creat(tool.c_str(), 0755)) == 0);
+        QCOMPARE(platform::posix::setAutostartEntry(tool, folder, true), error);
+        const QString autostart = QString::fromStdString(work.path("config/autostart/"));
+        if (error != 0) {
+            QVERIFY(!QFile::exists(autostart));
+            QVERIFY(::unlink(tool.c_str()) == 0 && ::rmdir(folder.c_str()) == 0);
+            return;
+        }
+        const platform::LoginStart made = platform::posix::autostartEntryFor(tool, folder);
+        QVERIFY(made.on && made.own);
+        QProcess validate;
+        validate.setProcessChannelMode(QProcess::MergedChannels);
+        validate.start(QStringLiteral("desktop-file-validate"), {QString::fromStdString(made.entry)});
+        QVERIFY(validate.waitForFinished(10000));
+        QVERIFY2(validate.exitCode() == 0 && validate.peek(1).isEmpty(), validate.readAll().constData());
+
+        // Another folder's entry takes the next name; one made by hand (the tool's own text
+        // without its mark, through a link to the folder) counts, and stays when switched off.
+        QVERIFY(QDir().mkdir(QStringLiteral("other")));
+        QCOMPARE(platform::posix::setAutostartEntry(tool, work.path("other"), true), 0);
+        QVERIFY(QFile::link(QString::fromStdString(folder), QStringLiteral("link")));
+        std::string hand = *platform::posix::autostartEntryText(tool, work.path("link"));
+        hand.erase(hand.find("X-Kelvoran-Folder"));
+        writeBytes(autostart.toStdString() + "hand.desktop", hand);
+        QCOMPARE(platform::posix::autostartEntryFor(tool, folder).entry, autostart.toStdString() + "hand.desktop");
+        QCOMPARE(platform::posix::setAutostartEntry(tool, folder, false), 0);
+        QCOMPARE(QDir(autostart).entryList(QDir::Files),
+                 QStringList({QStringLiteral("hand.desktop"), QStringLiteral("org.kelvoran.Kelvoran-2.desktop")}));
     }
 };
 

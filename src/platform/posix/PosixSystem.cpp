@@ -1,7 +1,9 @@
 #include "platform/posix/PosixSystem.h"
 
+#include "platform/posix/AutostartEntry.h"
 #include "platform/posix/FileDescriptor.h"
 #include "platform/posix/FileWriting.h"
+#include "platform/posix/FolderClaim.h"
 #include "platform/posix/InotifyWatch.h"
 
 #include <cerrno>
@@ -10,6 +12,7 @@
 #include <dirent.h> // dirent64
 #include <fcntl.h>
 #include <memory>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -196,6 +199,11 @@ std::string PosixSystem::executablePath() const
     if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size())
         return m_argv0;
     buffer.resize(static_cast<std::size_t>(length));
+    // An executable replaced while it runs (a package upgrade, a rebuild) reads "<path> (deleted)":
+    // its path is where the new one now is, which is what a login entry must start.
+    constexpr std::string_view replaced = " (deleted)";
+    if (buffer.ends_with(replaced))
+        buffer.resize(buffer.size() - replaced.size());
     return buffer;
 }
 
@@ -205,20 +213,20 @@ int PosixSystem::startupShowCommand() const
     return m_startedIconic ? showCommands::minimisedNoActivate : showCommands::normal;
 }
 
-LoginStart PosixSystem::loginStart(const std::string& /*settingsFolder*/) const
+LoginStart PosixSystem::loginStart(const std::string& settingsFolder) const
 {
-    return {};
+    return posix::autostartEntryFor(executablePath(), settingsFolder);
 }
 
-int PosixSystem::setLoginStart(const std::string& /*settingsFolder*/, bool /*on*/)
+int PosixSystem::setLoginStart(const std::string& settingsFolder, bool on)
 {
-    return ENOSYS;
+    return posix::setAutostartEntry(executablePath(), settingsFolder, on);
 }
 
-std::unique_ptr<ToolClaim> PosixSystem::claimSettingsFolder(const std::string& /*settingsFolder*/,
-                                                            std::function<void()> /*raise*/)
+std::unique_ptr<ToolClaim> PosixSystem::claimSettingsFolder(const std::string& settingsFolder,
+                                                            std::function<void()> raise)
 {
-    return std::make_unique<ToolClaim>();
+    return posix::claimFolder(settingsFolder, std::move(raise));
 }
 
 std::unique_ptr<FolderWatch> PosixSystem::watchFolder(const std::string& path, std::function<void()> changed) const

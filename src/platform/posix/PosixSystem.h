@@ -10,7 +10,7 @@ namespace platform {
 class PosixSystem : public System
 {
 public:
-    PosixSystem(std::string argv0, bool startedIconic);
+    explicit PosixSystem(std::string argv0, bool startedIconic = false);
 
     [[nodiscard]] const ansi::CodePage& codePage() const override;
     [[nodiscard]] ansi::PathStyle pathStyle() const override;
