@@ -6,6 +6,7 @@
 #include <QApplication>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <mutex>
 #include <utility>
@@ -50,6 +51,10 @@ int print(std::FILE* stream, const std::string& text, int exitCode)
 
 int main(int argc, char* argv[])
 {
+    // A tool started at login may have an error output that nobody reads any more: a library's
+    // warning written there must not end it.
+    std::signal(SIGPIPE, SIG_IGN);
+
     // The command line is answered before anything else: no display, no file, no claim.
     const std::string program = argc > 0 ? argv[0] : "kelvoran";
     const setup::CommandLine line = setup::parseCommandLine({argv + std::min(argc, 1), argv + argc});
