@@ -367,7 +367,7 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     ::CloseHandle(release);
     // Each menu item turns its own key over, and only that one.
     const auto choose = [&](winapp::MenuChoice choice) {
-        form.chooseFromMenu = [choice](HWND, POINT, const settings::ChannelSettings&) { return choice; };
+        form.chooseFromMenu = [choice](HWND, POINT, const settings::ChannelSettings&, bool) { return choice; };
         ::SendMessageA(form.hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(form.hwnd()), MAKELPARAM(-1, -1));
         std::ifstream file("Kelvoran.ini", std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(file), {});

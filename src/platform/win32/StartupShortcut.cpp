@@ -2,6 +2,7 @@
 
 #include "platform/win32/FileIdentity.h"
 #include "platform/win32/WideText.h"
+#include "platform/win32/WinHandle.h"
 
 #include <windows.h>
 
@@ -9,6 +10,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <cstring>
 #include <cwctype>
 #include <memory>
 #include <optional>
@@ -123,6 +125,29 @@ struct Shortcut
     bool starts = false;    // and this executable, minimised
 };
 
+// The show command as the shortcut's header holds it ([MS-SHLLINK] 2.1: a header of 0x4C bytes,
+// the shell link's class, ShowCommand at 0x3C; values other than 3 and 7 mean normal). Read from
+// the file rather than through IShellLinkW::GetShowCmd, which gives the same on Windows: Wine's
+// shell link loads every shortcut as normal.
+int showCommandOf(const std::wstring& path)
+{
+    const FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    unsigned char header[0x4C] = {};
+    DWORD got = 0;
+    static constexpr unsigned char linkClass[16] = {0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                                    0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+    if (!file.valid() || !::ReadFile(file.get(), header, sizeof header, &got, nullptr) || got != sizeof header ||
+        header[0] != 0x4C || header[1] != 0 || header[2] != 0 || header[3] != 0 ||
+        std::memcmp(header + 4, linkClass, sizeof linkClass) != 0)
+        return SW_SHOWNORMAL;
+    const DWORD showCommand =
+        header[0x3C] | (header[0x3D] << 8U) | (header[0x3E] << 16U) | (static_cast<DWORD>(header[0x3F]) << 24U);
+    return showCommand == SW_SHOWMAXIMIZED || showCommand == SW_SHOWMINNOACTIVE ? static_cast<int>(showCommand)
+                                                                                : SW_SHOWNORMAL;
+}
+
 ComPtr<IShellLinkW> newLink(HRESULT& result)
 {
     IShellLinkW* link = nullptr;
@@ -161,16 +186,15 @@ std::vector<Shortcut> shortcuts(const std::wstring& startup, const std::wstring&
         std::wstring target(32768, L'\0');
         std::wstring workingFolder(32768, L'\0');
         std::wstring description(INFOTIPSIZE, L'\0');
-        int showCommand = 0;
         if (FAILED(link->GetPath(target.data(), static_cast<int>(target.size()), nullptr, 0)) ||
-            FAILED(link->GetWorkingDirectory(workingFolder.data(), static_cast<int>(workingFolder.size()))) ||
-            FAILED(link->GetShowCmd(&showCommand)))
+            FAILED(link->GetWorkingDirectory(workingFolder.data(), static_cast<int>(workingFolder.size()))))
             continue;
         if (FAILED(link->GetDescription(description.data(), static_cast<int>(description.size()))))
             description.clear();
         shortcut.ours = ownName(name) && std::wstring(description.c_str()) == mark;
         shortcut.forFolder = samePlace(workingFolder.c_str(), folder);
-        shortcut.starts = shortcut.forFolder && showCommand == SW_SHOWMINNOACTIVE && samePlace(target.c_str(), program);
+        shortcut.starts = shortcut.forFolder && showCommandOf(shortcut.path) == SW_SHOWMINNOACTIVE &&
+                          samePlace(target.c_str(), program);
         found.push_back(std::move(shortcut));
     } while (::FindNextFileW(find.get(), &entry));
     return found;
@@ -258,10 +282,12 @@ int setStartupShortcut(const std::string& settingsFolder, bool on)
         return path.empty() ? ERROR_FILE_EXISTS : writeShortcut(path, program, folder);
     }
     int error = 0;
-    for (const Shortcut& shortcut : existing)
-        if (shortcut.ours && shortcut.forFolder && !::DeleteFileW(shortcut.path.c_str()) &&
-            ::GetLastError() != ERROR_FILE_NOT_FOUND && error == 0)
-            error = static_cast<int>(::GetLastError());
+    for (const Shortcut& shortcut : existing) {
+        if (!shortcut.ours || !shortcut.forFolder || ::DeleteFileW(shortcut.path.c_str()))
+            continue;
+        if (const DWORD failed = ::GetLastError(); failed != ERROR_FILE_NOT_FOUND && error == 0)
+            error = static_cast<int>(failed);
+    }
     return error;
 }
 
