@@ -375,6 +375,18 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     CHECK(choose(winapp::MenuChoice::Sound) ==
           "[KansiDir]\r\nfullpath=" + folder + "2\r\n[Tsuuchi]\r\nsound=0\r\ntray=0\r\n");
     CHECK(choose(winapp::MenuChoice::Popup).ends_with("[Tsuuchi]\r\nsound=0\r\ntray=0\r\npopup=0\r\n"));
+    // ログイン時に起動: checked as the Startup folder stands when the menu opens, turned over when chosen.
+    bool checked = true;
+    form.chooseFromMenu = [&checked](HWND, POINT, const settings::ChannelSettings&, bool startsAtLogin) {
+        checked = startsAtLogin;
+        return winapp::MenuChoice::StartAtLogin;
+    };
+    ::SendMessageA(form.hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(form.hwnd()), MAKELPARAM(-1, -1));
+    CHECK_FALSE(checked);
+    CHECK(system->loginStart(work).own);
+    ::SendMessageA(form.hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(form.hwnd()), MAKELPARAM(-1, -1));
+    CHECK(checked);
+    CHECK_FALSE(system->loginStart(work).on);
 
     // Closing the window takes the icon away.
     calls.clear();
