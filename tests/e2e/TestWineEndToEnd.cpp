@@ -39,11 +39,11 @@ private:
         return env;
     }
 
-    // Runs a Windows program of the build folder in the working directory.
-    void startWindowsProgram(const QStringList& arguments)
+    // Runs a Windows program of the build folder in the working directory, or in `folder`.
+    void startWindowsProgram(const QStringList& arguments, const QString& folder = QDir::currentPath())
     {
         m_tool.setProcessEnvironment(wineEnvironment());
-        m_tool.setWorkingDirectory(QDir::currentPath());
+        m_tool.setWorkingDirectory(folder);
         m_tool.start(QStringLiteral(KV_WINE_RUN), arguments);
         QVERIFY(m_tool.waitForStarted());
     }
@@ -217,6 +217,31 @@ private:
         QString path = QDir::currentPath() + u'/' + folder;
         path = QStringLiteral("Z:") + path.replace(u'/', u'\\');
         writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + path.toStdString() + "\r\n");
+    }
+
+    // The tool's shortcuts in the Startup folder of the prefix's user.
+    QStringList startupShortcuts() const
+    {
+        const QString users = windowsBuild() + QStringLiteral("/wineprefix/drive_c/users/");
+        QStringList found;
+        for (const QString& user : QDir(users).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            const QDir startup(users + user +
+                               QStringLiteral("/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/StartUp"));
+            for (const QString& name : startup.entryList({QStringLiteral("Kelvoran*.lnk")}, QDir::Files))
+                found << startup.filePath(name);
+        }
+        return found;
+    }
+
+    // The visible top-level window of the tool titled `title`.
+    QString toolWindowTitled(const QString& title)
+    {
+        const QStringList search{QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--class"),
+                                 QStringLiteral("kelvoran\\.exe")};
+        for (const QString& id : m_desktop.xdotool(search).split(u'\n', Qt::SkipEmptyParts))
+            if (m_desktop.property(id, "_NET_WM_NAME") == title)
+                return id;
+        return {};
     }
 
 private slots:
@@ -447,6 +472,89 @@ private slots:
         QVERIFY(windows("main", true).isEmpty());
         answerBox();
         QVERIFY(!waitForWindow("main").isEmpty());
+    }
+
+    // ログイン時に起動 in the window's menu writes the Startup folder's shortcut. A second start in the
+    // same folder brings the first window back and ends. The shortcut starts the tool in its
+    // folder (wine start), and minimised as Explorer starts it (through the launcher: Wine's start
+    // and shell link read no show command from a shortcut).
+    void startAtLoginShortcutAndOneToolPerFolder()
+    {
+        for (const QString& stale : startupShortcuts())
+            QFile::remove(stale);
+        const WorkingDirectory work;
+        QVERIFY(QDir().mkdir(QStringLiteral("in")));
+        store(QStringLiteral("in"));
+        startTool();
+        const QString main = waitForWindow("main");
+        QVERIFY(!main.isEmpty());
+        const QString application = windows("application", false).value(0);
+        QVERIFY(shows(main, application, QStringLiteral("監視中・・・・"), 5000));
+        // The menu's fourth item, of five and a separator (the menu is opened on a label, which lets
+        // the click through to the window). Clicked: a typed key may go astray in Wine's menu loop.
+        m_desktop.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), main, QStringLiteral("20"),
+                           QStringLiteral("20"), QStringLiteral("click"), QStringLiteral("3")});
+        const QString menu = waitForWindow("box");
+        QVERIFY(!menu.isEmpty());
+        m_desktop.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), menu, QStringLiteral("40"),
+                           QString::number(size(menu).section(u'x', 1).toInt() * 62 / 100), QStringLiteral("click"),
+                           QStringLiteral("1")});
+        QVERIFY(VirtualDesktop::waitFor([&] { return startupShortcuts().size() == 1; }, 10000));
+        const QString shortcut = startupShortcuts().front();
+
+        m_desktop.xdotool({QStringLiteral("windowminimize"), QStringLiteral("--sync"), main});
+        QVERIFY(VirtualDesktop::waitFor([&] { return windows("main", true).isEmpty(); }, 5000));
+        QProcess second;
+        second.setProcessEnvironment(wineEnvironment());
+        second.start(QStringLiteral(KV_WINE_RUN), {windowsBuild() + QStringLiteral("/src/kelvoran.exe")});
+        QVERIFY(second.waitForFinished(20000));
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(VirtualDesktop::waitFor([&] { return windows("main", true).contains(main); }, 5000));
+        stopWine();
+        m_tool.waitForFinished(10000);
+
+        // Started from a folder without settings: only the shortcut's folder gives the status.
+        const auto startedApplication = [&] {
+            QString started;
+            VirtualDesktop::waitFor(
+                [&] {
+                    started = windows("application", false).value(0);
+                    return !started.isEmpty() &&
+                           m_desktop.property(started, "_NET_WM_NAME") == QStringLiteral("監視中・・・・");
+                },
+                20000);
+            return started;
+        };
+        startWindowsProgram({QStringLiteral("start"), QStringLiteral("/unix"), shortcut}, QDir::tempPath());
+        QVERIFY(!startedApplication().isEmpty());
+        QVERIFY(windows("box", true).isEmpty());
+        stopWine();
+        m_tool.waitForFinished(10000);
+        startWindowsProgram({windowsBuild() + QStringLiteral("/tests/win32/ShowCommandLauncher.exe"),
+                             QStringLiteral("--shortcut"),
+                             QStringLiteral("Z:") + QString(shortcut).replace(u'/', u'\\')},
+                            QDir::tempPath());
+        const QString minimised = startedApplication();
+        QVERIFY(m_desktop.property(minimised, "WM_STATE").contains(QStringLiteral("Iconic")));
+        QVERIFY(windows("main", true).isEmpty());
+        QVERIFY(QFile::remove(shortcut));
+    }
+
+    // --version and a wrong option: a box titled Kelvoran (under Wine the tool finds no console),
+    // no window of the tool, no file, exit codes 0 and 2.
+    void commandLineAnswersInABoxAndEnds()
+    {
+        const WorkingDirectory work;
+        for (const auto& [option, code] : {std::pair{"--version", 0}, std::pair{"--bogus", 2}}) {
+            startWindowsProgram({windowsBuild() + QStringLiteral("/src/kelvoran.exe"), QString::fromLatin1(option)});
+            QVERIFY(VirtualDesktop::waitFor(
+                [&] { return !(m_box = toolWindowTitled(QStringLiteral("Kelvoran"))).isEmpty(); }, 20000));
+            QVERIFY(windows("main", false).isEmpty());
+            answerBox();
+            QVERIFY(m_tool.waitForFinished(10000));
+            QCOMPARE(m_tool.exitCode(), code);
+        }
+        QVERIFY(QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
     }
 
     // A share that stops answering: marked after five seconds, never listed twice, and the mark
