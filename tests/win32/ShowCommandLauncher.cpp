@@ -9,7 +9,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 int main(int argc, char** argv)
@@ -35,9 +34,8 @@ int main(int argc, char** argv)
             FAILED(file->Load(path, STGM_READ)) || FAILED(link->GetPath(target, MAX_PATH, nullptr, 0)) ||
             FAILED(link->GetWorkingDirectory(folder, MAX_PATH)))
             return 1;
-        std::ifstream bytes(argv[2], std::ios::binary);
-        const std::string header(std::istreambuf_iterator<char>(bytes), {});
-        startup.wShowWindow = header.size() > 0x3C ? static_cast<WORD>(header[0x3C]) : WORD{SW_SHOWNORMAL};
+        std::ifstream header(argv[2], std::ios::binary);
+        startup.wShowWindow = static_cast<WORD>(header.seekg(0x3C).get());
         command = std::string("\"") + target + '"';
     }
     PROCESS_INFORMATION process{};

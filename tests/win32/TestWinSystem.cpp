@@ -13,7 +13,6 @@
 
 #include <windows.h>
 
-#include <shlobj.h>
 #include <shobjidl.h>
 
 #include <algorithm>
@@ -126,9 +125,7 @@ std::string formatMessage(DWORD error)
     return trimmed;
 }
 
-// A shortcut as IShellLinkW reads it back (or writes it, made by hand): target, "Start in" and
-// show command, in the ANSI code page. Needs COM on the calling thread. The show command is read
-// from the file's header, at 0x3C: Wine's GetShowCmd answers 1 for every shortcut loaded.
+// A shortcut's target, "Start in" and show command, in the ANSI code page.
 struct Shortcut
 {
     std::string target;
@@ -136,48 +133,30 @@ struct Shortcut
     int showCommand = 0;
 };
 
-IShellLinkW* shellLink(IPersistFile*& file)
+// The shortcut at `path` as IShellLinkW reads it back, after writing `made` there as by hand. The
+// show command comes from the file's header, at 0x3C: Wine's GetShowCmd answers 1 for any loaded.
+Shortcut shortcutAt(const std::string& path, const Shortcut* made = nullptr)
 {
     IShellLinkW* link = nullptr;
+    IPersistFile* file = nullptr;
     REQUIRE(SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                          reinterpret_cast<void**>(&link))));
     REQUIRE(SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))));
-    return link;
-}
-
-Shortcut readShortcut(const std::string& path)
-{
-    IPersistFile* file = nullptr;
-    IShellLinkW* link = shellLink(file);
+    const std::wstring name = platform::win32::toWide(path);
+    if (made != nullptr) {
+        link->SetPath(platform::win32::toWide(made->target).c_str());
+        link->SetWorkingDirectory(platform::win32::toWide(made->folder).c_str());
+        link->SetShowCmd(made->showCommand);
+        CHECK(SUCCEEDED(file->Save(name.c_str(), TRUE)));
+    }
     wchar_t target[MAX_PATH] = {};
     wchar_t folder[MAX_PATH] = {};
-    CHECK(SUCCEEDED(file->Load(platform::win32::toWide(path).c_str(), STGM_READ)));
+    CHECK(SUCCEEDED(file->Load(name.c_str(), STGM_READ)));
     CHECK(SUCCEEDED(link->GetPath(target, MAX_PATH, nullptr, 0)));
     CHECK(SUCCEEDED(link->GetWorkingDirectory(folder, MAX_PATH)));
     file->Release();
     link->Release();
     return {platform::win32::toAnsi(target), platform::win32::toAnsi(folder), readBytes(path).at(0x3C)};
-}
-
-void writeShortcut(const std::string& path, const Shortcut& shortcut)
-{
-    IPersistFile* file = nullptr;
-    IShellLinkW* link = shellLink(file);
-    link->SetPath(platform::win32::toWide(shortcut.target).c_str());
-    link->SetWorkingDirectory(platform::win32::toWide(shortcut.folder).c_str());
-    link->SetShowCmd(shortcut.showCommand);
-    CHECK(SUCCEEDED(file->Save(platform::win32::toWide(path).c_str(), TRUE)));
-    file->Release();
-    link->Release();
-}
-
-std::string startupFolder()
-{
-    PWSTR path = nullptr;
-    REQUIRE(SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_Startup, KF_FLAG_CREATE, nullptr, &path)));
-    const std::string folder = platform::win32::toAnsi(path);
-    ::CoTaskMemFree(path);
-    return folder;
 }
 
 } // namespace
@@ -539,7 +518,6 @@ TEST_CASE("start at login: a shortcut per settings folder that reads back throug
     const WorkFolder work;
     REQUIRE(::CreateDirectoryA("other", nullptr));
     const std::string other = work.path() + "\\other";
-    const std::string startup = startupFolder();
     const auto system = platform::createSystem({});
     CHECK_FALSE(system->loginStart(work.path()).on);
 
@@ -547,8 +525,9 @@ TEST_CASE("start at login: a shortcut per settings folder that reads back throug
     REQUIRE(system->setLoginStart(work.path(), true) == 0);
     REQUIRE(system->setLoginStart(work.path(), true) == 0);
     const platform::LoginStart first = system->loginStart(work.path());
-    CHECK((first.on && first.own && first.entry == startup + "\\Kelvoran.lnk"));
-    const Shortcut written = readShortcut(first.entry);
+    CHECK((first.on && first.own && first.entry.ends_with("\\Kelvoran.lnk")));
+    const std::string startup = first.entry.substr(0, first.entry.rfind('\\'));
+    const Shortcut written = shortcutAt(first.entry);
     CHECK(written.target == system->executablePath());
     CHECK(written.folder == work.path());
     CHECK(written.showCommand == SW_SHOWMINNOACTIVE);
@@ -557,10 +536,10 @@ TEST_CASE("start at login: a shortcut per settings folder that reads back throug
     // otherwise, counts as on and stays when the switch goes off.
     REQUIRE(system->setLoginStart(other, true) == 0);
     CHECK(system->loginStart(other).entry == startup + "\\Kelvoran-2.lnk");
-    CHECK(readShortcut(first.entry).folder == work.path());
     char shortName[MAX_PATH] = {};
     REQUIRE(::GetShortPathNameA(work.path().c_str(), shortName, MAX_PATH) > 0);
-    writeShortcut(startup + "\\Mine.lnk", {system->executablePath(), std::string(shortName) + "\\", 7});
+    const Shortcut mine{system->executablePath(), std::string(shortName) + "\\", SW_SHOWMINNOACTIVE};
+    shortcutAt(startup + "\\Mine.lnk", &mine);
     REQUIRE(system->setLoginStart(work.path(), false) == 0);
     const platform::LoginStart left = system->loginStart(work.path());
     CHECK((left.on && !left.own && left.entry == startup + "\\Mine.lnk"));
