@@ -10,6 +10,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <atomic>
 #include <cstring>
 #include <cwctype>
 #include <memory>
@@ -212,7 +213,8 @@ int writeShortcut(const std::wstring& path, const std::wstring& program, const s
     if (FAILED(result = link->SetPath(program.c_str())) || FAILED(result = link->SetWorkingDirectory(folder.c_str())) ||
         FAILED(result = link->SetShowCmd(SW_SHOWMINNOACTIVE)) || FAILED(result = link->SetDescription(mark)))
         return errorOf(result);
-    static unsigned counter = ::GetTickCount();
+    // Unique in the folder: the process and a count shared by the threads that write.
+    static std::atomic<unsigned> counter = ::GetTickCount();
     const std::wstring temporary =
         path + L'.' + std::to_wstring(::GetCurrentProcessId()) + L'.' + std::to_wstring(++counter) + L".tmp";
     if (FAILED(result = file->Save(temporary.c_str(), TRUE))) {
