@@ -1,8 +1,7 @@
 // Starts a program with a show command in its start-up information, as a shortcut set to run
 // minimised does (show command 7). Use: ShowCommandLauncher.exe <show command> <program>
-// or, as Explorer starts a shortcut of the Startup folder (Wine's start reads no show command from
-// a shortcut): ShowCommandLauncher.exe --shortcut <file.lnk>, its target in its "Start in" folder
-// with the show command of its header.
+// or ShowCommandLauncher.exe --shortcut <file.lnk>: its target in its "Start in" folder with the
+// show command of its header, as Explorer starts it (Wine's start reads no show command there).
 #include <windows.h>
 
 #include <shobjidl.h>
