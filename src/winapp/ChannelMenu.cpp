@@ -21,7 +21,7 @@ void append(HMENU menu, UINT flags, MenuChoice choice, std::string_view text)
 
 } // namespace
 
-MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSettings& switches)
+MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSettings& switches, bool startsAtLogin)
 {
     const Menu menu(::CreatePopupMenu());
     if (menu.get() == nullptr)
@@ -29,6 +29,8 @@ MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSetting
     append(menu.get(), MF_STRING, MenuChoice::OpenFolder, texts::menuOpenFolder);
     append(menu.get(), MF_STRING | (switches.popup ? MF_CHECKED : MF_UNCHECKED), MenuChoice::Popup, texts::menuPopup);
     append(menu.get(), MF_STRING | (switches.sound ? MF_CHECKED : MF_UNCHECKED), MenuChoice::Sound, texts::menuSound);
+    append(menu.get(), MF_STRING | (startsAtLogin ? MF_CHECKED : MF_UNCHECKED), MenuChoice::StartAtLogin,
+           texts::menuStartAtLogin);
     if (!::AppendMenuA(menu.get(), MF_SEPARATOR, 0, nullptr))
         throw std::runtime_error("AppendMenuA failed");
     append(menu.get(), MF_STRING, MenuChoice::Exit, texts::menuExit);
@@ -46,6 +48,7 @@ MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSetting
     case MenuChoice::OpenFolder:
     case MenuChoice::Popup:
     case MenuChoice::Sound:
+    case MenuChoice::StartAtLogin:
     case MenuChoice::Exit:
         return static_cast<MenuChoice>(chosen);
     case MenuChoice::None:

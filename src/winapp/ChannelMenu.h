@@ -14,7 +14,7 @@
 
 namespace winapp {
 
-// The menu of the notification-area icon and of the main window: open the folder, the two
+// The menu of the notification-area icon and of the main window: open the folder, the three
 // switches with their check marks, and end the tool.
 enum class MenuChoice
 {
@@ -22,12 +22,15 @@ enum class MenuChoice
     OpenFolder,
     Popup,
     Sound,
+    StartAtLogin,
     Exit,
 };
 
 // Shows the menu at the screen point `at` for `owner`, which is brought to the foreground first
 // (or the menu would not close when the user clicks elsewhere), and returns what was chosen.
-[[nodiscard]] MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSettings& switches);
+// `startsAtLogin` checks ログイン時に起動.
+[[nodiscard]] MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSettings& switches,
+                                          bool startsAtLogin);
 
 // Opens folders in the system's file manager, for the user to take what arrived: the tool itself
 // never opens, moves or deletes it. The shell parses the path and asks the file system, which on

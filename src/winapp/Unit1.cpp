@@ -5,6 +5,7 @@
 #include "monitor/ArrivalPoll.h"
 #include "setup/ChannelSwitch.h"
 #include "setup/FolderSetup.h"
+#include "setup/LoginSwitch.h"
 #include "setup/WaitingSystem.h"
 #include "winapp/ApplicationWindow.h"
 #include "winapp/FailureBox.h"
@@ -491,9 +492,10 @@ void TForm1::bringForward()
 
 void TForm1::showMenu(POINT at)
 {
-    // One command at a time: while the change command waits, the menu does not open.
+    // One command at a time: while the change command waits, the menu does not open. The
+    // Startup folder is read as the menu opens, through the waiting system like every disk call.
     if (!m_changePosted)
-        runCommand([&] { carryOut(chooseFromMenu(hwnd(), at, m_switches)); });
+        runCommand([&] { carryOut(chooseFromMenu(hwnd(), at, m_switches, setup::startsAtLogin(m_commandSystem))); });
 }
 
 void TForm1::carryOut(MenuChoice choice)
@@ -514,6 +516,10 @@ void TForm1::carryOut(MenuChoice choice)
         }
         break;
     }
+    case MenuChoice::StartAtLogin:
+        // Read again as the menu next opens: nothing to keep here.
+        static_cast<void>(setup::toggleStartAtLogin(m_commandSystem, *this));
+        break;
     case MenuChoice::Exit:
         ::PostMessageA(hwnd(), WM_CLOSE, 0, 0);
         break;

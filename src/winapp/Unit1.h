@@ -82,8 +82,13 @@ public:
     static void flashUntilActivated(HWND taskbarWindow);
     static void stopFlashingNow(HWND taskbarWindow);
 
+    // Brings the window up as a click on its taskbar button does (restored, the display routine at
+    // the first restore of a minimised start, activated): a later start in the same folder asks.
+    void raise() { bringForward(); }
+
     // Shows the switches' menu and returns the choice; tests choose here.
-    std::function<MenuChoice(HWND, POINT, const settings::ChannelSettings&)> chooseFromMenu = &trackChannelMenu;
+    std::function<MenuChoice(HWND, POINT, const settings::ChannelSettings&, bool startsAtLogin)> chooseFromMenu =
+        &trackChannelMenu;
 
     // The window's own key rules, ahead of the dialog manager: Enter presses a focused
     // Button1 and nothing else; Escape does nothing. True when the message was taken.

@@ -1,5 +1,7 @@
 #include "common/ByteText.h"
 #include "platform/System.h"
+#include "platform/win32/WideText.h"
+#include "setup/CommandLine.h"
 #include "winapp/ApplicationWindow.h"
 #include "winapp/Resources.h"
 #include "winapp/TaskbarOverlay.h"
@@ -7,22 +9,111 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <exception>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* manualLine = "See README.txt beside kelvoran.exe.";
+
+// The arguments as the C runtime would split them, in the ANSI code page, the program's name first.
+std::vector<std::string> commandLineArguments()
+{
+    std::vector<std::string> arguments;
+    int count = 0;
+    if (wchar_t** split = ::CommandLineToArgvW(::GetCommandLineW(), &count)) {
+        for (int i = 0; i < count; ++i)
+            arguments.push_back(platform::win32::toAnsi(split[i]));
+        ::LocalFree(split);
+    }
+    return arguments;
+}
+
+// The name the tool was started by, without its folder.
+std::string programName(const std::vector<std::string>& arguments)
+{
+    const std::wstring path = arguments.empty() ? L"" : platform::win32::toWide(arguments.front());
+    const std::size_t slash = path.find_last_of(L"\\/:");
+    const std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    return name.empty() ? "kelvoran.exe" : platform::win32::toAnsi(name.c_str());
+}
+
+// Writes `text` to the console of the process that started this one, where there is one: a GUI
+// program has none of its own. False when there is none to write to.
+bool writeToParentConsole(const std::string& text, bool error)
+{
+    if (!::AttachConsole(ATTACH_PARENT_PROCESS))
+        return false;
+    // The standard handles were given at the start when redirected; else the console's own.
+    HANDLE output = ::GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    if (output == nullptr || output == INVALID_HANDLE_VALUE)
+        output = ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                               nullptr);
+    if (output == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD mode = 0;
+    DWORD written = 0;
+    if (::GetConsoleMode(output, &mode)) {
+        const std::wstring wide = platform::win32::toWide(text);
+        ::WriteConsoleW(output, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    } else {
+        // Redirected to a file or a pipe: the bytes as they are, in the ANSI code page.
+        ::WriteFile(output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    }
+    return true;
+}
+
+// Answers --help, --version or a wrong argument, before any window or claim, and returns the
+// exit code.
+int answerCommandLine(const setup::CommandLine& line, const std::string& program)
+{
+    const bool wrong = line.action == setup::CommandLine::Action::Wrong;
+    const std::string text = wrong                                             ? setup::wrongArgumentText(program, line)
+                             : line.action == setup::CommandLine::Action::Help ? setup::usageText(program, manualLine)
+                                                                               : setup::versionText();
+    if (!writeToParentConsole(text, wrong))
+        ::MessageBoxA(nullptr, text.c_str(), "Kelvoran", (wrong ? MB_ICONERROR : MB_ICONINFORMATION) | MB_OK);
+    return setup::exitCodeFor(line);
+}
+
+} // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*showCommand*/)
 {
     try {
+        const std::vector<std::string> arguments = commandLineArguments();
+        const setup::CommandLine line = setup::parseCommandLine(
+            arguments.empty() ? arguments : std::vector<std::string>(arguments.begin() + 1, arguments.end()));
+        if (line.action != setup::CommandLine::Action::Run)
+            return answerCommandLine(line, programName(arguments));
+
         // Before any window, and ended after them: the taskbar's overlay and opening the folder
         // use the shell's COM objects.
         const winapp::ComApartment apartment;
         // Shared with the checks and calls still under way when the tool ends: one that hangs on
         // a folder that stopped answering ends with the process, never on a freed system.
-        const std::shared_ptr<platform::System> system = platform::createSystem({});
+        const std::shared_ptr<platform::System> system = platform::createSystem({}, line.iconic);
+
+        // One tool per settings folder, claimed before any window: a later start brings this
+        // one's window up, from this thread's loop, once the window is there.
+        winapp::TForm1* raised = nullptr;
+        const platform::DirectoryName settingsFolder = system->currentDirectory();
+        const std::unique_ptr<platform::ToolClaim> claim =
+            system->claimSettingsFolder(settingsFolder.error == 0 ? settingsFolder.path : std::string(), [&raised] {
+                if (raised != nullptr)
+                    raised->raise();
+            });
+        if (!claim)
+            return 0;
+
         const std::string title =
             ansi::defaultApplicationTitle(system->executablePath(), system->pathStyle(), system->codePage());
-
         winapp::ApplicationWindow application(title, ::LoadIconA(instance, MAKEINTRESOURCEA(KV_ICON_APPLICATION)));
         winapp::TForm1 form(system, application);
+        raised = &form;
         form.showFirst(system->startupShowCommand());
 
         MSG message{};
@@ -32,6 +123,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
         // set and read with the A calls, in the ANSI code page.
         while (::GetMessageW(&message, nullptr, 0, 0) > 0)
             form.dispatch(message);
+        raised = nullptr;
         return static_cast<int>(message.wParam);
     } catch (const std::exception& failure) {
         // Only start-up can get here: the windows could not be made.

@@ -3,6 +3,7 @@
 #include "support/WorkingDirectory.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -39,11 +40,11 @@ private:
         return env;
     }
 
-    // Runs a Windows program of the build folder in the working directory.
-    void startWindowsProgram(const QStringList& arguments)
+    // Runs a Windows program of the build folder in the working directory, or in `folder`.
+    void startWindowsProgram(const QStringList& arguments, const QString& folder = QDir::currentPath())
     {
         m_tool.setProcessEnvironment(wineEnvironment());
-        m_tool.setWorkingDirectory(QDir::currentPath());
+        m_tool.setWorkingDirectory(folder);
         m_tool.start(QStringLiteral(KV_WINE_RUN), arguments);
         QVERIFY(m_tool.waitForStarted());
     }
@@ -217,6 +218,17 @@ private:
         QString path = QDir::currentPath() + u'/' + folder;
         path = QStringLiteral("Z:") + path.replace(u'/', u'\\');
         writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + path.toStdString() + "\r\n");
+    }
+
+    // The tool's shortcuts in the prefix's Startup folder.
+    QStringList startupShortcuts() const
+    {
+        QDirIterator users(windowsBuild() + QStringLiteral("/wineprefix/drive_c/users"),
+                           {QStringLiteral("Kelvoran*.lnk")}, QDir::Files, QDirIterator::Subdirectories);
+        QStringList found;
+        while (users.hasNext())
+            found << users.next();
+        return found;
     }
 
 private slots:
@@ -447,6 +459,86 @@ private slots:
         QVERIFY(windows("main", true).isEmpty());
         answerBox();
         QVERIFY(!waitForWindow("main").isEmpty());
+    }
+
+    // ログイン時に起動 writes the Startup shortcut; a second start in the folder raises the first and ends.
+    // The shortcut starts the tool in its folder (wine start), minimised as Explorer starts it (the
+    // launcher: Wine's start and shell link read no show command from a shortcut).
+    void startAtLoginShortcutAndOneToolPerFolder()
+    {
+        for (const QString& stale : startupShortcuts())
+            QFile::remove(stale);
+        const WorkingDirectory work;
+        QVERIFY(QDir().mkdir(QStringLiteral("in")));
+        store(QStringLiteral("in"));
+        startTool();
+        const QString main = waitForWindow("main");
+        QVERIFY(!main.isEmpty());
+        // The menu, opened on a label, which lets the click through; its fourth item of five and a
+        // separator is clicked, as a typed key may go astray in Wine's menu loop.
+        m_desktop.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), main, QStringLiteral("20"),
+                           QStringLiteral("20"), QStringLiteral("click"), QStringLiteral("3")});
+        const QString menu = waitForWindow("box");
+        m_desktop.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), menu, QStringLiteral("40"),
+                           QString::number(size(menu).section(u'x', 1).toInt() * 62 / 100), QStringLiteral("click"),
+                           QStringLiteral("1")});
+        QVERIFY(VirtualDesktop::waitFor([&] { return startupShortcuts().size() == 1; }, 10000));
+        const QString shortcut = startupShortcuts().front();
+
+        m_desktop.xdotool({QStringLiteral("windowminimize"), QStringLiteral("--sync"), main});
+        QVERIFY(VirtualDesktop::waitFor([&] { return windows("main", true).isEmpty(); }, 5000));
+        QProcess second;
+        second.setProcessEnvironment(wineEnvironment());
+        second.start(QStringLiteral(KV_WINE_RUN), {windowsBuild() + QStringLiteral("/src/kelvoran.exe")});
+        QVERIFY(second.waitForFinished(20000));
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(VirtualDesktop::waitFor([&] { return windows("main", true).contains(main); }, 5000));
+        stopWine();
+        m_tool.waitForFinished(10000);
+
+        // Started from a folder without settings: only the shortcut's folder gives the status.
+        const auto startedApplication = [&] {
+            QString started;
+            VirtualDesktop::waitFor(
+                [&] {
+                    started = windows("application", false).value(0);
+                    return !started.isEmpty() &&
+                           m_desktop.property(started, "_NET_WM_NAME") == QStringLiteral("監視中・・・・");
+                },
+                20000);
+            return started;
+        };
+        startWindowsProgram({QStringLiteral("start"), QStringLiteral("/unix"), shortcut}, QDir::tempPath());
+        QVERIFY(!startedApplication().isEmpty());
+        QVERIFY(windows("box", true).isEmpty());
+        stopWine();
+        m_tool.waitForFinished(10000);
+        startWindowsProgram({windowsBuild() + QStringLiteral("/tests/win32/ShowCommandLauncher.exe"),
+                             QStringLiteral("--shortcut"),
+                             QStringLiteral("Z:") + QString(shortcut).replace(u'/', u'\\')},
+                            QDir::tempPath());
+        const QString minimised = startedApplication();
+        QVERIFY(m_desktop.property(minimised, "WM_STATE").contains(QStringLiteral("Iconic")));
+        QVERIFY(windows("main", true).isEmpty());
+        QVERIFY(QFile::remove(shortcut));
+    }
+
+    // --version and a wrong option: a box titled Kelvoran (under Wine the tool finds no console),
+    // no window of the tool, no file, exit codes 0 and 2.
+    void commandLineAnswersInABoxAndEnds()
+    {
+        const WorkingDirectory work;
+        for (const auto& [option, code] : {std::pair{"--version", 0}, std::pair{"--bogus", 2}}) {
+            startWindowsProgram({windowsBuild() + QStringLiteral("/src/kelvoran.exe"), QString::fromLatin1(option)});
+            // The box is owned by no window of the tool, as its application window is not.
+            m_box = waitForWindow("application");
+            QCOMPARE(m_desktop.property(m_box, "_NET_WM_NAME"), QStringLiteral("Kelvoran"));
+            QVERIFY(windows("main", false).isEmpty());
+            answerBox();
+            QVERIFY(m_tool.waitForFinished(10000));
+            QCOMPARE(m_tool.exitCode(), code);
+        }
+        QVERIFY(QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
     }
 
     // A share that stops answering: marked after five seconds, never listed twice, and the mark

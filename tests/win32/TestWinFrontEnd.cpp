@@ -366,8 +366,12 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     form.trayIcon().notify = recorded;
     ::CloseHandle(release);
     // Each menu item turns its own key over, and only that one.
+    bool checked = true;
     const auto choose = [&](winapp::MenuChoice choice) {
-        form.chooseFromMenu = [choice](HWND, POINT, const settings::ChannelSettings&) { return choice; };
+        form.chooseFromMenu = [choice, &checked](HWND, POINT, const settings::ChannelSettings&, bool startsAtLogin) {
+            checked = startsAtLogin;
+            return choice;
+        };
         ::SendMessageA(form.hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(form.hwnd()), MAKELPARAM(-1, -1));
         std::ifstream file("Kelvoran.ini", std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(file), {});
@@ -375,6 +379,13 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     CHECK(choose(winapp::MenuChoice::Sound) ==
           "[KansiDir]\r\nfullpath=" + folder + "2\r\n[Tsuuchi]\r\nsound=0\r\ntray=0\r\n");
     CHECK(choose(winapp::MenuChoice::Popup).ends_with("[Tsuuchi]\r\nsound=0\r\ntray=0\r\npopup=0\r\n"));
+    // ログイン時に起動: checked as the Startup folder stands when the menu opens, turned over when chosen.
+    choose(winapp::MenuChoice::StartAtLogin);
+    CHECK_FALSE(checked);
+    CHECK(system->loginStart(work).own);
+    choose(winapp::MenuChoice::StartAtLogin);
+    CHECK(checked);
+    CHECK_FALSE(system->loginStart(work).on);
 
     // Closing the window takes the icon away.
     calls.clear();

@@ -7,16 +7,20 @@
 #include "monitor/BackgroundCheck.h"
 #include "platform/System.h"
 #include "platform/win32/ChangeWatch.h"
+#include "platform/win32/WideText.h"
 #include "platform/win32/WinSystem.h"
 #include "settings/SettingsFile.h"
 
 #include <windows.h>
+
+#include <shobjidl.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -119,6 +123,40 @@ std::string formatMessage(DWORD error)
     while (!trimmed.empty() && (static_cast<unsigned char>(trimmed.back()) <= 0x20 || trimmed.back() == '.'))
         trimmed.pop_back();
     return trimmed;
+}
+
+// A shortcut's target, "Start in" and show command, in the ANSI code page.
+struct Shortcut
+{
+    std::string target;
+    std::string folder;
+    int showCommand = 0;
+};
+
+// The shortcut at `path` as IShellLinkW reads it back, after writing `made` there as by hand. The
+// show command comes from the file's header, at 0x3C: Wine's GetShowCmd answers 1 for any loaded.
+Shortcut shortcutAt(const std::string& path, const Shortcut* made = nullptr)
+{
+    IShellLinkW* link = nullptr;
+    IPersistFile* file = nullptr;
+    REQUIRE(SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                         reinterpret_cast<void**>(&link))));
+    REQUIRE(SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))));
+    const std::wstring name = platform::win32::toWide(path);
+    if (made != nullptr) {
+        link->SetPath(platform::win32::toWide(made->target).c_str());
+        link->SetWorkingDirectory(platform::win32::toWide(made->folder).c_str());
+        link->SetShowCmd(made->showCommand);
+        CHECK(SUCCEEDED(file->Save(name.c_str(), TRUE)));
+    }
+    wchar_t target[MAX_PATH] = {};
+    wchar_t folder[MAX_PATH] = {};
+    CHECK(SUCCEEDED(file->Load(name.c_str(), STGM_READ)));
+    CHECK(SUCCEEDED(link->GetPath(target, MAX_PATH, nullptr, 0)));
+    CHECK(SUCCEEDED(link->GetWorkingDirectory(folder, MAX_PATH)));
+    file->Release();
+    link->Release();
+    return {platform::win32::toAnsi(target), platform::win32::toAnsi(folder), readBytes(path).at(0x3C)};
 }
 
 } // namespace
@@ -471,6 +509,82 @@ TEST_CASE("the executable's name gives the default title")
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
     CHECK(readBytes("title.txt") == "Abcdef");
+}
+
+TEST_CASE("start at login: a shortcut per settings folder that reads back through IShellLinkW; switched off, "
+          "only the tool's own goes")
+{
+    REQUIRE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    const WorkFolder work;
+    REQUIRE(::CreateDirectoryA("other", nullptr));
+    const std::string other = work.path() + "\\other";
+    const auto system = platform::createSystem({});
+
+    // Switched on twice: one shortcut, this executable minimised in the folder.
+    REQUIRE(system->setLoginStart(work.path(), true) == 0);
+    REQUIRE(system->setLoginStart(work.path(), true) == 0);
+    const platform::LoginStart first = system->loginStart(work.path());
+    CHECK((first.on && first.own && first.entry.ends_with("\\Kelvoran.lnk")));
+    const std::string startup = first.entry.substr(0, first.entry.rfind('\\'));
+    const Shortcut written = shortcutAt(first.entry);
+    CHECK(written.target == system->executablePath());
+    CHECK(written.folder == work.path());
+    CHECK(written.showCommand == SW_SHOWMINNOACTIVE);
+
+    // Another folder gets a name of its own; a shortcut made by hand for the first, spelled
+    // otherwise, counts as on and stays when the switch goes off.
+    REQUIRE(system->setLoginStart(other, true) == 0);
+    CHECK(system->loginStart(other).entry == startup + "\\Kelvoran-2.lnk");
+    char shortName[MAX_PATH] = {};
+    REQUIRE(::GetShortPathNameA(work.path().c_str(), shortName, MAX_PATH) > 0);
+    const Shortcut mine{system->executablePath(), std::string(shortName) + "\\", SW_SHOWMINNOACTIVE};
+    shortcutAt(startup + "\\Mine.lnk", &mine);
+    REQUIRE(system->setLoginStart(work.path(), false) == 0);
+    const platform::LoginStart left = system->loginStart(work.path());
+    CHECK((left.on && !left.own && left.entry == startup + "\\Mine.lnk"));
+    CHECK(::GetFileAttributesA(first.entry.c_str()) == INVALID_FILE_ATTRIBUTES);
+    CHECK(system->loginStart(other).on);
+
+    REQUIRE(::DeleteFileA((startup + "\\Mine.lnk").c_str()));
+    REQUIRE(system->setLoginStart(other, false) == 0);
+    CHECK_FALSE(system->loginStart(other).on);
+    ::CoUninitialize();
+}
+
+TEST_CASE("one tool per settings folder: the same folder spelled otherwise is refused and raises the holder; "
+          "another folder, a released claim and one whose holder died are free")
+{
+    const WorkFolder work;
+    REQUIRE(::CreateDirectoryA("another", nullptr));
+    const auto system = platform::createSystem({});
+    int raised = 0;
+    auto claim = system->claimSettingsFolder(work.path(), [&raised] { ++raised; });
+    REQUIRE(claim);
+    // Each later start as a thread of its own: a thread that holds a mutex may take it again.
+    const auto grantedElsewhere = [&](const std::string& folder) {
+        bool granted = false;
+        std::thread([&] { granted = system->claimSettingsFolder(folder, [] {}) != nullptr; }).join();
+        return granted;
+    };
+    char shortName[MAX_PATH] = {};
+    REQUIRE(::GetShortPathNameA(work.path().c_str(), shortName, MAX_PATH) > 0);
+    CHECK_FALSE(grantedElsewhere(std::string(::CharUpperA(shortName)) + "\\"));
+    MSG message{};
+    for (int waited = 0; waited < 2000 && raised == 0; waited += 10) {
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            ::DispatchMessageW(&message);
+        ::Sleep(10);
+    }
+    CHECK(raised == 1);
+    CHECK(grantedElsewhere(work.path() + "\\another"));
+    claim.reset();
+    CHECK(grantedElsewhere(work.path()));
+
+    // A thread that ends holding the claim leaves its mutex abandoned, as a copy that crashed.
+    std::unique_ptr<platform::ToolClaim> orphan;
+    std::thread([&] { orphan = system->claimSettingsFolder(work.path(), [] {}); }).join();
+    REQUIRE(orphan);
+    CHECK(grantedElsewhere(work.path()));
 }
 
 int main(int argc, char** argv)

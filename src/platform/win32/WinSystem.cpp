@@ -2,6 +2,9 @@
 
 #include "platform/win32/ChangeWatch.h"
 #include "platform/win32/DeviceNotices.h"
+#include "platform/win32/StartupShortcut.h"
+#include "platform/win32/ToolClaim.h"
+#include "platform/win32/WideText.h"
 #include "platform/win32/WinHandle.h"
 
 #include <windows.h>
@@ -13,6 +16,8 @@ namespace platform {
 
 using win32::FileHandle;
 using win32::FindHandle;
+using win32::toAnsi;
+using win32::toWide;
 
 namespace {
 
@@ -87,30 +92,6 @@ DWORD writeTemporary(const std::string& path, std::string_view content, std::str
         return error == 0 ? ERROR_WRITE_FAULT : error;
     }
     return 0;
-}
-
-// `text` from the ANSI code page in UTF-16; empty when it holds bytes the code page does not map.
-std::wstring toWide(std::string_view text)
-{
-    const int size = static_cast<int>(text.size());
-    const int length = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
-    if (length <= 0 ||
-        ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), length) != length)
-        return {};
-    return wide;
-}
-
-// A name from the system in the ANSI code page, as the A functions give it: a character the code
-// page lacks becomes the system's default character.
-std::string toAnsi(const wchar_t* name)
-{
-    const int length = ::WideCharToMultiByte(CP_ACP, 0, name, -1, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(std::max(length, 1)), '\0');
-    if (length <= 0 || ::WideCharToMultiByte(CP_ACP, 0, name, -1, narrow.data(), length, nullptr, nullptr) != length)
-        return {};
-    narrow.resize(static_cast<std::size_t>(length) - 1); // without the terminating NUL
-    return narrow;
 }
 
 // `path` as a "\\?\" path, which the wide functions take beyond MAX_PATH: made full first (that
@@ -432,20 +413,20 @@ std::unique_ptr<FolderWatch> WinSystem::watchFolder(const std::string& path, std
     return win32::ChangeWatch::create(path, std::move(changed), m_deviceNotices, heldFolderGoing);
 }
 
-LoginStart WinSystem::loginStart(const std::string& /*settingsFolder*/) const
+LoginStart WinSystem::loginStart(const std::string& settingsFolder) const
 {
-    return {};
+    return win32::startupShortcut(settingsFolder);
 }
 
-int WinSystem::setLoginStart(const std::string& /*settingsFolder*/, bool /*on*/)
+int WinSystem::setLoginStart(const std::string& settingsFolder, bool on)
 {
-    return ERROR_CALL_NOT_IMPLEMENTED;
+    return win32::setStartupShortcut(settingsFolder, on);
 }
 
-std::unique_ptr<ToolClaim> WinSystem::claimSettingsFolder(const std::string& /*settingsFolder*/,
-                                                          std::function<void()> /*raise*/)
+std::unique_ptr<ToolClaim> WinSystem::claimSettingsFolder(const std::string& settingsFolder,
+                                                          std::function<void()> raise)
 {
-    return std::make_unique<ToolClaim>();
+    return win32::claimFolder(settingsFolder, std::move(raise));
 }
 
 std::unique_ptr<System> createSystem(std::string /*argv0*/, bool startedIconic)

@@ -1,0 +1,296 @@
+#include "platform/win32/StartupShortcut.h"
+
+#include "platform/win32/FileIdentity.h"
+#include "platform/win32/WideText.h"
+#include "platform/win32/WinHandle.h"
+
+#include <windows.h>
+
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <atomic>
+#include <cstring>
+#include <cwctype>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform::win32 {
+
+namespace {
+
+constexpr const wchar_t* mark = L"Kelvoran";
+constexpr const wchar_t* baseName = L"Kelvoran";
+
+struct ComRelease
+{
+    void operator()(IUnknown* object) const { object->Release(); }
+};
+template <typename Interface> using ComPtr = std::unique_ptr<Interface, ComRelease>;
+
+// COM for one call on the calling thread. It is undone only when this call did it: on a thread
+// where COM already runs in the other model, the call goes on in that model.
+class ComForCall
+{
+public:
+    ComForCall() : m_result(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+    ~ComForCall()
+    {
+        if (m_result == S_OK || m_result == S_FALSE)
+            ::CoUninitialize();
+    }
+    ComForCall(const ComForCall&) = delete;
+    ComForCall& operator=(const ComForCall&) = delete;
+    [[nodiscard]] HRESULT failure() const { return m_result == RPC_E_CHANGED_MODE ? S_OK : m_result; }
+
+private:
+    HRESULT m_result;
+};
+
+// A failed HRESULT as the error code the system's texts know.
+int errorOf(HRESULT result)
+{
+    return HRESULT_FACILITY(result) == FACILITY_WIN32 ? static_cast<int>(HRESULT_CODE(result))
+                                                      : static_cast<int>(result);
+}
+
+std::wstring startupFolder(HRESULT& result)
+{
+    // Made when missing, as a new profile may lack it.
+    PWSTR path = nullptr;
+    result = ::SHGetKnownFolderPath(FOLDERID_Startup, KF_FLAG_CREATE, nullptr, &path);
+    std::wstring folder = SUCCEEDED(result) && path != nullptr ? path : L"";
+    ::CoTaskMemFree(path);
+    return folder;
+}
+
+std::wstring executable()
+{
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0)
+            return {};
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            return buffer;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+// Same file or folder: by identity where both can be opened, else by the folded full path.
+bool samePlace(const std::wstring& a, const std::wstring& b)
+{
+    if (a.empty() || b.empty())
+        return false;
+    const std::optional<FileIdentity> first = identityOf(a);
+    const std::optional<FileIdentity> second = identityOf(b);
+    if (first && second)
+        return *first == *second;
+    return foldedFullPath(a) == foldedFullPath(b);
+}
+
+bool endsWithLnk(const std::wstring& name)
+{
+    return name.size() > 4 && ::CompareStringOrdinal(name.c_str() + name.size() - 4, 4, L".lnk", 4, TRUE) == CSTR_EQUAL;
+}
+
+// Kelvoran.lnk or Kelvoran-<n>.lnk, in any case.
+bool ownName(const std::wstring& name)
+{
+    const std::wstring base = baseName;
+    if (!endsWithLnk(name) || name.size() < base.size() + 4 ||
+        ::CompareStringOrdinal(name.c_str(), static_cast<int>(base.size()), base.c_str(), static_cast<int>(base.size()),
+                               TRUE) != CSTR_EQUAL)
+        return false;
+    const std::wstring rest = name.substr(base.size(), name.size() - base.size() - 4);
+    if (rest.empty())
+        return true;
+    if (rest.size() < 2 || rest[0] != L'-' || rest[1] == L'0')
+        return false;
+    for (std::size_t i = 1; i < rest.size(); ++i)
+        if (!std::iswdigit(rest[i]))
+            return false;
+    return true;
+}
+
+struct Shortcut
+{
+    std::wstring path;
+    bool ours = false;      // the tool's name and mark
+    bool forFolder = false; // "Start in" the settings folder
+    bool starts = false;    // and this executable, minimised
+};
+
+// The show command as the shortcut's header holds it ([MS-SHLLINK] 2.1: a header of 0x4C bytes,
+// the shell link's class, ShowCommand at 0x3C; values other than 3 and 7 mean normal). Read from
+// the file rather than through IShellLinkW::GetShowCmd, which gives the same on Windows: Wine's
+// shell link loads every shortcut as normal.
+int showCommandOf(const std::wstring& path)
+{
+    const FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    unsigned char header[0x4C] = {};
+    DWORD got = 0;
+    static constexpr unsigned char linkClass[16] = {0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                                    0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+    if (!file.valid() || !::ReadFile(file.get(), header, sizeof header, &got, nullptr) || got != sizeof header ||
+        header[0] != 0x4C || header[1] != 0 || header[2] != 0 || header[3] != 0 ||
+        std::memcmp(header + 4, linkClass, sizeof linkClass) != 0)
+        return SW_SHOWNORMAL;
+    const DWORD showCommand =
+        header[0x3C] | (header[0x3D] << 8U) | (header[0x3E] << 16U) | (static_cast<DWORD>(header[0x3F]) << 24U);
+    return showCommand == SW_SHOWMAXIMIZED || showCommand == SW_SHOWMINNOACTIVE ? static_cast<int>(showCommand)
+                                                                                : SW_SHOWNORMAL;
+}
+
+ComPtr<IShellLinkW> newLink(HRESULT& result)
+{
+    IShellLinkW* link = nullptr;
+    result = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&link));
+    return ComPtr<IShellLinkW>(SUCCEEDED(result) ? link : nullptr);
+}
+
+ComPtr<IPersistFile> fileOf(IShellLinkW& link, HRESULT& result)
+{
+    IPersistFile* file = nullptr;
+    result = link.QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+    return ComPtr<IPersistFile>(SUCCEEDED(result) ? file : nullptr);
+}
+
+// Every shortcut of the Startup folder, read through IShellLinkW; one that does not load is
+// someone else's file and counts for nothing.
+std::vector<Shortcut> shortcuts(const std::wstring& startup, const std::wstring& program, const std::wstring& folder)
+{
+    std::vector<Shortcut> found;
+    WIN32_FIND_DATAW entry{};
+    const FindHandle find(::FindFirstFileW((startup + L"\\*.lnk").c_str(), &entry));
+    if (!find.valid())
+        return found;
+    do {
+        // The pattern matches short names too: "a.lnk2" may come as A~1.LNK.
+        const std::wstring name = entry.cFileName;
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !endsWithLnk(name))
+            continue;
+        HRESULT result = S_OK;
+        const ComPtr<IShellLinkW> link = newLink(result);
+        const ComPtr<IPersistFile> file = link ? fileOf(*link, result) : nullptr;
+        Shortcut shortcut{startup + L'\\' + name};
+        if (!file || FAILED(file->Load(shortcut.path.c_str(), STGM_READ)))
+            continue;
+        std::wstring target(32768, L'\0');
+        std::wstring workingFolder(32768, L'\0');
+        std::wstring description(INFOTIPSIZE, L'\0');
+        if (FAILED(link->GetPath(target.data(), static_cast<int>(target.size()), nullptr, 0)) ||
+            FAILED(link->GetWorkingDirectory(workingFolder.data(), static_cast<int>(workingFolder.size()))))
+            continue;
+        if (FAILED(link->GetDescription(description.data(), static_cast<int>(description.size()))))
+            description.clear();
+        shortcut.ours = ownName(name) && std::wstring(description.c_str()) == mark;
+        shortcut.forFolder = samePlace(workingFolder.c_str(), folder);
+        shortcut.starts = shortcut.forFolder && showCommandOf(shortcut.path) == SW_SHOWMINNOACTIVE &&
+                          samePlace(target.c_str(), program);
+        found.push_back(std::move(shortcut));
+    } while (::FindNextFileW(find.get(), &entry));
+    return found;
+}
+
+// Writes the shortcut to a temporary file beside `path` and moves it into place, so that a
+// shortcut is never seen half written.
+int writeShortcut(const std::wstring& path, const std::wstring& program, const std::wstring& folder)
+{
+    HRESULT result = S_OK;
+    const ComPtr<IShellLinkW> link = newLink(result);
+    const ComPtr<IPersistFile> file = link ? fileOf(*link, result) : nullptr;
+    if (!file)
+        return errorOf(result);
+    if (FAILED(result = link->SetPath(program.c_str())) || FAILED(result = link->SetWorkingDirectory(folder.c_str())) ||
+        FAILED(result = link->SetShowCmd(SW_SHOWMINNOACTIVE)) || FAILED(result = link->SetDescription(mark)))
+        return errorOf(result);
+    // Unique in the folder: the process and a count shared by the threads that write.
+    static std::atomic<unsigned> counter = ::GetTickCount();
+    const std::wstring temporary =
+        path + L'.' + std::to_wstring(::GetCurrentProcessId()) + L'.' + std::to_wstring(++counter) + L".tmp";
+    if (FAILED(result = file->Save(temporary.c_str(), TRUE))) {
+        ::DeleteFileW(temporary.c_str());
+        return errorOf(result);
+    }
+    if (!::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD error = ::GetLastError();
+        ::DeleteFileW(temporary.c_str());
+        return static_cast<int>(error);
+    }
+    return 0;
+}
+
+// The first of Kelvoran.lnk, Kelvoran-2.lnk, ... that names nothing yet.
+std::wstring freeName(const std::wstring& startup)
+{
+    for (unsigned number = 1;; ++number) {
+        const std::wstring path =
+            startup + L'\\' + baseName + (number == 1 ? L"" : L"-" + std::to_wstring(number)) + L".lnk";
+        if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && ::GetLastError() == ERROR_FILE_NOT_FOUND)
+            return path;
+        if (number > 10000)
+            return {};
+    }
+}
+
+} // namespace
+
+LoginStart startupShortcut(const std::string& settingsFolder)
+{
+    const ComForCall com;
+    HRESULT result = com.failure();
+    const std::wstring startup = SUCCEEDED(result) ? startupFolder(result) : L"";
+    if (startup.empty())
+        return {};
+    LoginStart state;
+    for (const Shortcut& shortcut : shortcuts(startup, executable(), toWide(settingsFolder))) {
+        if (!shortcut.starts || (state.on && state.own))
+            continue;
+        if (!state.on || shortcut.ours)
+            state = {true, shortcut.ours, toAnsi(shortcut.path.c_str())};
+    }
+    return state;
+}
+
+int setStartupShortcut(const std::string& settingsFolder, bool on)
+{
+    const ComForCall com;
+    HRESULT result = com.failure();
+    if (FAILED(result))
+        return errorOf(result);
+    const std::wstring startup = startupFolder(result);
+    const std::wstring folder = toWide(settingsFolder);
+    const std::wstring program = executable();
+    if (startup.empty())
+        return errorOf(FAILED(result) ? result : E_FAIL);
+    if (folder.empty() || program.empty())
+        return ERROR_NO_UNICODE_TRANSLATION;
+    const std::vector<Shortcut> existing = shortcuts(startup, program, folder);
+    if (on) {
+        // The folder's own shortcut is rewritten in place, never doubled.
+        for (const Shortcut& shortcut : existing)
+            if (shortcut.ours && shortcut.forFolder)
+                return writeShortcut(shortcut.path, program, folder);
+        const std::wstring path = freeName(startup);
+        return path.empty() ? ERROR_FILE_EXISTS : writeShortcut(path, program, folder);
+    }
+    int error = 0;
+    for (const Shortcut& shortcut : existing) {
+        if (!shortcut.ours || !shortcut.forFolder || ::DeleteFileW(shortcut.path.c_str()))
+            continue;
+        if (const DWORD failed = ::GetLastError(); failed != ERROR_FILE_NOT_FOUND && error == 0)
+            error = static_cast<int>(failed);
+    }
+    return error;
+}
+
+} // namespace platform::win32

@@ -1,0 +1,194 @@
+#include "platform/win32/ToolClaim.h"
+
+#include "platform/win32/FileIdentity.h"
+#include "platform/win32/WideText.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <memory>
+#include <system_error>
+#include <thread>
+
+namespace platform::win32 {
+
+namespace {
+
+constexpr const wchar_t* namePrefix = L"Local\\org.kelvoran.Kelvoran-";
+constexpr const wchar_t* className = L"KelvoranClaim";
+// How long naming the folder may take, and how long a holder may take to publish its window.
+constexpr DWORD identityWait = 2000;
+constexpr DWORD publishWait = 2000;
+
+UINT raiseMessage()
+{
+    static const UINT message = ::RegisterWindowMessageW(L"org.kelvoran.Kelvoran.raise");
+    return message;
+}
+
+// What the holder publishes: its window, written once it holds the mutex.
+struct Published
+{
+    volatile LONG64 window;
+};
+
+std::wstring hex(unsigned long long value)
+{
+    wchar_t text[17] = {};
+    std::swprintf(text, 17, L"%llx", value);
+    return text;
+}
+
+// The mutex's key for the folder. A mutex name takes no backslash: the full path's fallback
+// goes in as its FNV-1a hash.
+std::wstring folderKey(const std::wstring& folder)
+{
+    if (const std::optional<FileIdentity> identity = identityOf(folder))
+        return hex(identity->volume) + L'-' + hex(identity->index);
+    const std::wstring full = foldedFullPath(folder);
+    if (full.empty())
+        return {};
+    unsigned long long hash = 14695981039346656037ULL;
+    for (const wchar_t character : full) {
+        hash ^= static_cast<unsigned long long>(character);
+        hash *= 1099511628211ULL;
+    }
+    return L"path-" + hex(hash);
+}
+
+LRESULT CALLBACK claimProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE)
+        ::SetWindowLongPtrW(window, GWLP_USERDATA,
+                            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+    else if (message == raiseMessage() && message != 0) {
+        if (auto* raise = reinterpret_cast<std::function<void()>*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+            raise != nullptr && *raise)
+            (*raise)();
+        return 0;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The held claim: the mutex, owned by the thread that made it, the window on that thread, and
+// the mapping that names the window. All go with the process, however it ends.
+class HeldClaim : public ToolClaim
+{
+public:
+    HeldClaim(FileHandle mutex, std::function<void()> raise) : m_mutex(std::move(mutex)), m_raise(std::move(raise)) {}
+    ~HeldClaim() override
+    {
+        if (m_published != nullptr)
+            ::UnmapViewOfFile(m_published);
+        if (m_window != nullptr)
+            ::DestroyWindow(m_window);
+        ::ReleaseMutex(m_mutex.get());
+    }
+    HeldClaim(const HeldClaim&) = delete;
+    HeldClaim& operator=(const HeldClaim&) = delete;
+
+    // Makes the window and names it in the mapping `name`; without them the claim still holds,
+    // but a later start cannot raise this one's window.
+    void publish(const std::wstring& name)
+    {
+        WNDCLASSEXW windowClass{};
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.lpfnWndProc = &claimProcedure;
+        windowClass.hInstance = ::GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = className;
+        ::RegisterClassExW(&windowClass);
+        m_window = ::CreateWindowExW(0, className, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                     ::GetModuleHandleW(nullptr), &m_raise);
+        if (m_window == nullptr)
+            return;
+        // Let through even when this copy runs elevated and the later start does not.
+        ::ChangeWindowMessageFilterEx(m_window, raiseMessage(), MSGFLT_ALLOW, nullptr);
+        m_mapping = FileHandle(
+            ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(Published), name.c_str()));
+        if (!m_mapping.valid())
+            return;
+        m_published =
+            static_cast<Published*>(::MapViewOfFile(m_mapping.get(), FILE_MAP_WRITE, 0, 0, sizeof(Published)));
+        if (m_published != nullptr)
+            ::InterlockedExchange64(&m_published->window, static_cast<LONG64>(reinterpret_cast<INT_PTR>(m_window)));
+    }
+
+private:
+    FileHandle m_mutex;
+    std::function<void()> m_raise;
+    HWND m_window = nullptr;
+    FileHandle m_mapping;
+    Published* m_published = nullptr;
+};
+
+// The holder's window, once published; null while there is none yet.
+HWND publishedWindow(const std::wstring& name)
+{
+    const FileHandle mapping(::OpenFileMappingW(FILE_MAP_READ, FALSE, name.c_str()));
+    if (!mapping.valid())
+        return nullptr;
+    auto* published = static_cast<Published*>(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, sizeof(Published)));
+    if (published == nullptr)
+        return nullptr;
+    const auto window = reinterpret_cast<HWND>(static_cast<INT_PTR>(published->window));
+    ::UnmapViewOfFile(published);
+    return window != nullptr && ::IsWindow(window) ? window : nullptr;
+}
+
+} // namespace
+
+std::unique_ptr<ToolClaim> claimFolder(const std::string& settingsFolder, std::function<void()> raise)
+{
+    // Naming the folder opens it, which on a share that stopped answering could hang: on a
+    // thread of its own, waited for a while. The thread keeps what it writes alive.
+    struct Naming
+    {
+        FileHandle done{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+        std::wstring key;
+    };
+    const auto naming = std::make_shared<Naming>();
+    if (!naming->done.valid())
+        return std::make_unique<ToolClaim>();
+    try {
+        std::thread([naming, folder = toWide(settingsFolder)] {
+            naming->key = folderKey(folder);
+            ::SetEvent(naming->done.get());
+        }).detach();
+    } catch (const std::system_error&) {
+        return std::make_unique<ToolClaim>();
+    }
+    if (::WaitForSingleObject(naming->done.get(), identityWait) != WAIT_OBJECT_0 || naming->key.empty())
+        return std::make_unique<ToolClaim>();
+    const std::wstring& key = naming->key;
+
+    const std::wstring name = namePrefix + key;
+    FileHandle mutex(::CreateMutexW(nullptr, FALSE, name.c_str()));
+    if (!mutex.valid())
+        return std::make_unique<ToolClaim>();
+    const std::wstring windowName = name + L"-window";
+    for (DWORD waited = 0;; waited += 50) {
+        // WAIT_ABANDONED: the copy that held it ended without letting go (it crashed).
+        const DWORD taken = ::WaitForSingleObject(mutex.get(), 0);
+        if (taken == WAIT_OBJECT_0 || taken == WAIT_ABANDONED) {
+            auto claim = std::make_unique<HeldClaim>(std::move(mutex), std::move(raise));
+            claim->publish(windowName);
+            return claim;
+        }
+        if (taken != WAIT_TIMEOUT)
+            return std::make_unique<ToolClaim>();
+        // The holder may not have published its window yet, or be letting go just now.
+        if (const HWND holder = publishedWindow(windowName); holder != nullptr) {
+            DWORD process = 0;
+            ::GetWindowThreadProcessId(holder, &process);
+            // The holder brings its window to the foreground, which Windows grants it only so.
+            ::AllowSetForegroundWindow(process);
+            ::PostMessageW(holder, raiseMessage(), 0, 0);
+            return nullptr;
+        }
+        if (waited >= publishWait)
+            return nullptr;
+        ::Sleep(50);
+    }
+}
+
+} // namespace platform::win32
