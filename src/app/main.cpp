@@ -41,6 +41,11 @@ private:
     bool m_waiting = false;
 };
 
+// Where the desktop menu's launcher keeps the setting, and the manual.
+constexpr std::string_view linuxNotes =
+    "Started from the desktop menu, it runs in $XDG_CONFIG_HOME/kelvoran (normally\n"
+    "~/.config/kelvoran). See kelvoran(1).";
+
 int print(std::FILE* stream, const std::string& text, int exitCode)
 {
     std::fwrite(text.data(), 1, text.size(), stream);
@@ -60,7 +65,7 @@ int main(int argc, char* argv[])
     const setup::CommandLine line = setup::parseCommandLine({argv + std::min(argc, 1), argv + argc});
     switch (line.action) {
     case setup::CommandLine::Action::Help:
-        return print(stdout, setup::usageText(program, "See kelvoran(1)."), setup::exitCodeFor(line));
+        return print(stdout, setup::usageText(program, linuxNotes), setup::exitCodeFor(line));
     case setup::CommandLine::Action::Version:
         return print(stdout, setup::versionText(), setup::exitCodeFor(line));
     case setup::CommandLine::Action::Wrong:
