@@ -100,8 +100,9 @@ int main(int argc, char* argv[])
     app::showMainWindow(form, system->startupShowCommand());
     relay.attach(&form);
     const int exitCode = QApplication::exec();
-    // No ask may reach the window once it goes.
-    relay.attach(nullptr);
+    // The folder is free again before the window's last writes are waited for: a start meanwhile
+    // runs, rather than asking a window that goes to come up. No ask reaches the window after this.
     claim.reset();
+    relay.attach(nullptr);
     return exitCode;
 }

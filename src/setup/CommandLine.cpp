@@ -7,18 +7,21 @@ namespace setup {
 CommandLine parseCommandLine(const std::vector<std::string>& arguments)
 {
     CommandLine line;
-    for (const std::string& argument : arguments) {
-        if (argument == "-iconic") {
+    for (auto argument = arguments.begin(); argument != arguments.end(); ++argument) {
+        if (*argument == "-iconic") {
             line.iconic = true;
+        } else if (*argument == "-session" && argument + 1 != arguments.end()) {
+            // An X session manager restores the tools it saved with their session's name.
+            ++argument;
         } else if (line.action != CommandLine::Action::Run) {
             continue;
-        } else if (argument == "--help" || argument == "-h") {
+        } else if (*argument == "--help" || *argument == "-h") {
             line.action = CommandLine::Action::Help;
-        } else if (argument == "--version") {
+        } else if (*argument == "--version") {
             line.action = CommandLine::Action::Version;
         } else {
             line.action = CommandLine::Action::Wrong;
-            line.wrong = argument;
+            line.wrong = *argument;
         }
     }
     return line;

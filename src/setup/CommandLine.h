@@ -22,7 +22,8 @@ struct CommandLine
 };
 
 // Reads the arguments that follow the program's name. The first of --help, --version or a wrong
-// argument decides; -iconic may stand anywhere.
+// argument decides; -iconic may stand anywhere, and "-session <name>", which an X session manager
+// adds when it restores the tool, is let be.
 [[nodiscard]] CommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
 // The texts a start prints in place of running, each ending in a line feed. `program` is the

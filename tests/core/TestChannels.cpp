@@ -184,7 +184,8 @@ private slots:
         QTest::addColumn<int>("exitCode");
         using Action = setup::CommandLine::Action;
         QTest::newRow("none") << QStringList{} << int(Action::Run) << false << 0;
-        QTest::newRow("iconic") << QStringList{"-iconic"} << int(Action::Run) << true << 0;
+        QTest::newRow("iconic, restored")
+            << QStringList{"-session", "1a2b", "-iconic"} << int(Action::Run) << true << 0;
         QTest::newRow("help after iconic") << QStringList{"-iconic", "--help"} << int(Action::Help) << true << 0;
         QTest::newRow("the first decides") << QStringList{"--version", "--bogus"} << int(Action::Version) << false << 0;
         QTest::newRow("unknown option") << QStringList{"--bogus", "--help"} << int(Action::Wrong) << false << 2;

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <map>
 #include <memory>
+#include <pwd.h>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,8 +31,13 @@ std::string autostartFolder()
     const char* config = std::getenv("XDG_CONFIG_HOME");
     if (config != nullptr && config[0] == '/')
         return std::string(config) + "/autostart";
+    // Without HOME, the account's own home folder, never a folder under "/".
     const char* home = std::getenv("HOME");
-    return std::string(home != nullptr ? home : "") + "/.config/autostart";
+    if (home == nullptr || home[0] != '/') {
+        const passwd* account = ::getpwuid(::geteuid());
+        home = account != nullptr ? account->pw_dir : nullptr;
+    }
+    return home != nullptr && home[0] == '/' ? std::string(home) + "/.config/autostart" : std::string();
 }
 
 bool sameFile(const std::string& one, const std::string& other)
@@ -307,6 +313,8 @@ LoginStart autostartEntryFor(const std::string& executable, const std::string& s
 int setAutostartEntry(const std::string& executable, const std::string& settingsFolder, bool on)
 {
     const std::string folder = autostartFolder();
+    if (folder.empty())
+        return ENOENT; // no home folder to start from
     const std::vector<Entry> entries = entriesFor(folder, executable, settingsFolder);
     if (!on) {
         int failure = 0;
