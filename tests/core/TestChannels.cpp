@@ -185,7 +185,7 @@ private slots:
             display.tick();
         };
         show(Status::NoFolder, 1);
-        show(Status::Watching, 1);
+        show(Status::Watching, 61);
         show(Status::NoFolder, 1);
         show(Status::Watching, 1);
         show(Status::NoFolder, 1); // within its minute
