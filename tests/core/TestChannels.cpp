@@ -233,6 +233,11 @@ private slots:
         display.show(result);
         tick(300);
         QCOMPARE(channels.calls.back(), std::string("withdraw"));
+        result.status = Status::Arrival;
+        display.show(result);
+        const std::size_t calls = channels.calls.size();
+        tick(1);
+        QCOMPARE(channels.calls.size(), calls);
     }
 
     // Not arrived: once a local day, on its days, not after an arrival nor for a start after the
