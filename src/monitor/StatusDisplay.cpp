@@ -144,6 +144,9 @@ void StatusDisplay::tick()
         return;
     const Moment now = m_clock.now();
     if (const std::optional<Reminder> reminder = m_reminders.due(m_shown, now)) {
+        // Asked anew: a request still standing is one the user has learnt to overlook.
+        if (m_attentionAsked)
+            m_view.withdrawAttention();
         m_view.askForAttention();
         m_attentionAsked = m_attentionAsked || reminder->kind == NoticeKind::Waiting;
         m_channels->remind(*reminder, m_shown);
