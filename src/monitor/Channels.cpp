@@ -10,6 +10,12 @@ namespace {
 // in, a reader takes out) must not leave a stack behind.
 constexpr std::int64_t leastNewNoticeGapMs = 60 * 1000;
 
+// A notice of a lost folder, missing or not answering.
+bool lostKind(NoticeKind kind)
+{
+    return kind == NoticeKind::Lost || kind == NoticeKind::NoAnswer;
+}
+
 } // namespace
 
 std::string namesText(const std::vector<std::string>& names, std::size_t entries)
@@ -20,6 +26,12 @@ std::string namesText(const std::vector<std::string>& names, std::size_t entries
     if (!text.empty() && entries > names.size())
         text.append(texts::othersBefore).append(std::to_string(entries - names.size())).append(texts::entriesAfter);
     return text;
+}
+
+std::string namesLine(const Shown& shown)
+{
+    const std::string names = namesText(shown.names, shown.entries);
+    return names.empty() ? names : "\n" + names;
 }
 
 std::string Channels::entriesSince(std::size_t entries) const
@@ -33,10 +45,8 @@ std::string Channels::entriesSince(std::size_t entries) const
 
 Notice Channels::notice(const Shown& shown, bool fresh) const
 {
-    const std::string names = namesText(shown.names, shown.entries);
-    return {std::string(texts::statusArrival),
-            shown.folder + "\n" + (names.empty() ? names : names + "\n") + entriesSince(shown.entries), shown.folder,
-            fresh};
+    return {std::string(texts::statusArrival), shown.folder + "\n" + entriesSince(shown.entries) + namesLine(shown),
+            shown.folder, fresh};
 }
 
 void Channels::shows(const Notice& notice, const Shown& shown)
@@ -86,12 +96,12 @@ void Channels::show(const Shown& shown, bool turnedFull, std::int64_t nowMs, con
                                          entriesSince(shown.entries) +
                                          (shown.marked ? std::string(texts::noAnswerMark) : std::string())
                                    : shown.caption;
-        if (const std::string names = namesText(shown.names, shown.entries); full && !names.empty())
-            tooltip += "\n" + names;
         if (!shown.overdue.empty())
             tooltip += "\n" + shown.overdue;
         if (!shown.folder.empty())
             tooltip += "\n" + shown.folder;
+        if (full)
+            tooltip += namesLine(shown);
         if (tooltip != m_tooltip || shown.picture != m_trayPicture) {
             m_view.showTrayIcon(shown.picture, tooltip);
             m_tooltip = std::move(tooltip);
@@ -113,14 +123,15 @@ void Channels::show(const Shown& shown, bool turnedFull, std::int64_t nowMs, con
             m_lostDue = false;
             if (m_noticeShown)
                 withdraw();
-        } else if ((m_noticeKind != NoticeKind::Lost || !m_noticeShown) && !m_view.windowActive()) {
+        } else if ((!lostKind(m_noticeKind) || !m_noticeShown) && !m_view.windowActive()) {
             const std::string_view title = shown.marked ? texts::folderNotAnswering : texts::statusNoFolder;
-            m_lostDue = !raise({std::string(title), shown.folder, shown.folder, true, NoticeKind::Lost}, shown, nowMs);
+            const NoticeKind kind = shown.marked ? NoticeKind::NoAnswer : NoticeKind::Lost;
+            m_lostDue = !raise({std::string(title), shown.folder, shown.folder, true, kind}, shown, nowMs);
         }
         return;
     }
     m_lostDue = false;
-    if (m_noticeShown && m_noticeKind == NoticeKind::Lost) {
+    if (m_noticeShown && lostKind(m_noticeKind)) {
         // Back: what it holds is news again.
         withdraw();
         m_raiseDue = full && shown.switches.popup && !m_view.windowActive();

@@ -16,7 +16,8 @@ namespace monitor {
 enum class NoticeKind
 {
     Arrival,
-    Lost,       // the folder went missing or stopped answering
+    Lost,       // the folder went missing
+    NoAnswer,   // the folder stopped answering
     Waiting,    // entries wait longer than the user asked
     NotArrived, // nothing came by the time the user asked
 };
@@ -25,7 +26,7 @@ enum class NoticeKind
 struct Notice
 {
     std::string title;  // the arrival text, or the lost folder's or a reminder's
-    std::string text;   // the folder, then the names and "3 件 (14:32 から)", joined by "\n"
+    std::string text;   // the folder, "3 件 (14:32 から)" and the names, joined by "\n"
     std::string folder; // as stored, for the action that opens it
     bool fresh = false; // a new notification, with its sound; else the one shown, updated in place
     NoticeKind kind = NoticeKind::Arrival;
@@ -70,6 +71,9 @@ struct Shown
     settings::ChannelSettings switches;
     std::string overdue; // the tooltip's line while a delivery has not come today
 };
+
+// The names as a line of their own, put last: where a text is cut to fit, they are what goes.
+[[nodiscard]] std::string namesLine(const Shown& shown);
 
 // A reminder that came due, as the notification tells it.
 struct Reminder

@@ -71,11 +71,9 @@ std::optional<Reminder> Reminders::due(const Shown& shown, const Moment& now)
         const std::int64_t runs = waited / (wait * minuteMs);
         if (runs > m_waitsTold) {
             m_waitsTold = runs;
-            std::string text = shown.folder + "\n";
-            if (const std::string names = namesText(shown.names, shown.entries); !names.empty())
-                text += names + "\n";
-            text += std::to_string(shown.entries) + std::string(texts::waitingEntriesAfter) +
-                    std::to_string(waited / minuteMs) + std::string(texts::waitingMinutesAfter);
+            std::string text = shown.folder + "\n" + std::to_string(shown.entries) +
+                               std::string(texts::waitingEntriesAfter) + std::to_string(waited / minuteMs) +
+                               std::string(texts::waitingMinutesAfter) + namesLine(shown);
             reminder = Reminder{NoticeKind::Waiting, std::string(texts::waitingTitle), std::move(text)};
         }
     }

@@ -224,7 +224,7 @@ private slots:
         QCOMPARE(channels.calls.size(), 0u);
         QCOMPARE(tick(1), std::string("sound:"));
         QCOMPARE(channels.calls.front(),
-                 std::string("raise:着信したデータが残っています！//in\nb, a\n2 件が 2 分以上そのままです"));
+                 std::string("raise:着信したデータが残っています！//in\n2 件が 2 分以上そのままです\nb, a"));
         QCOMPARE(window.attentionAsked, 2);
         tick(60);
         QCOMPARE(tick(60), std::string("sound:"));

@@ -266,14 +266,15 @@ private slots:
         writeBytes(work.path("in/a.csv"), "1");
         QVERIFY(waitFor([&] { return !notices().isEmpty(); }, 3000));
         QCOMPARE(notices().front().first, 0u);
-        QVERIFY2(notices().front().second.startsWith(folder + QStringLiteral("\na.csv\n1 件")),
+        QVERIFY2(notices().front().second.startsWith(folder + QStringLiteral("\n1 件 (")) &&
+                     notices().front().second.endsWith(QStringLiteral(")\na.csv")),
                  qPrintable(notices().front().second));
 
         // More entries: the same notification, numbered 1 by the server, shows the new count.
         writeBytes(work.path("in/b.csv"), "2");
         writeBytes(work.path("in/c.csv"), "3");
-        // Named newest first: the two new before a.csv.
-        QVERIFY2(waitFor([&] { return notices().back().second.contains(QStringLiteral(", a.csv\n3 件")); }, 3000),
+        // Named newest first: the two new ones before a.csv.
+        QVERIFY2(waitFor([&] { return notices().back().second.endsWith(QStringLiteral(".csv, a.csv")); }, 3000),
                  qPrintable(notices().back().second));
         for (const auto& [replaces, body] : notices().mid(1))
             QVERIFY2(replaces == 1u, qPrintable(body));
@@ -362,7 +363,7 @@ private slots:
         writeBytes(closing.toStdString(), "");
         QVERIFY(m_tool.waitForFinished(5000));
         const QString calls = logged();
-        QVERIFY2(calls.contains(QStringLiteral("/R&amp;D\na&amp;b.csv\n1 件")) &&
+        QVERIFY2(calls.contains(QStringLiteral("/R&amp;D\n1 件\na&amp;b.csv\"")) &&
                      calls.contains(QStringLiteral("\"open\"")),
                  qPrintable(calls));
         QVERIFY2(calls.contains(QStringLiteral("CloseNotification 7\n")), qPrintable(calls));
@@ -386,14 +387,14 @@ private slots:
         };
         startTool(work, "[Tsuuchi]\r\ntaiki=1\r\n");
         workElsewhere();
+        QVERIFY(waitFor([&] { return caption() == QStringLiteral("監視中・・・・"); }, 5000));
         const QString folder = QString::fromStdString(work.path("in"));
         writeBytes(work.path("in/report.csv"), "1");
-        QVERIFY(
-            waitFor([&] { return logged().contains(QStringLiteral("\"%1\nreport.csv\n1 件\"").arg(folder)); }, 5000));
+        QVERIFY(waitFor([&] { return logged().contains(QStringLiteral("\"%1\n1 件 (").arg(folder)); }, 5000));
         QElapsedTimer arrived;
         arrived.start();
         const QString waiting =
-            QStringLiteral("\"着信したデータが残っています！\" \"%1\nreport.csv\n1 件が 1 分以上そのままです\"")
+            QStringLiteral("\"着信したデータが残っています！\" \"%1\n1 件が 1 分以上そのままです\nreport.csv\"")
                 .arg(folder);
         QVERIFY2(waitFor([&] { return logged().contains(waiting); }, 70000), qPrintable(logged()));
         QVERIFY2(arrived.elapsed() > 55000, qPrintable(QString::number(arrived.elapsed())));
