@@ -13,10 +13,8 @@ void ArrivedNames::listingStarts()
     m_keeping = !m_overLimit;
 }
 
-void ArrivedNames::visit(std::string_view name)
+void ArrivedNames::keep(std::string_view name)
 {
-    if (!m_keeping)
-        return;
     if (++m_passed > mostNames) {
         m_keeping = false;
         m_overLimit = true;

@@ -24,7 +24,12 @@ public:
     static constexpr std::size_t namesTold = 3;
 
     void listingStarts();
-    void visit(std::string_view name);
+    // Inline: a listing that keeps no names pays one test a name.
+    void visit(std::string_view name)
+    {
+        if (m_keeping)
+            keep(name);
+    }
     // `complete`: every entry was passed (a listing that failed part way forgets nobody);
     // `entries`: how many it passed.
     void listingEnds(bool complete, std::size_t entries);
@@ -35,6 +40,8 @@ public:
     [[nodiscard]] std::vector<std::string> newest(std::size_t count) const;
 
 private:
+    void keep(std::string_view name);
+
     struct Seen
     {
         std::uint64_t firstListing = 0;
