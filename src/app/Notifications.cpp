@@ -70,12 +70,12 @@ void Notifications::askCapabilities()
                            });
 }
 
-void Notifications::show(const QString& title, const QString& body, const QString& folder, bool fresh)
+void Notifications::show(const QString& title, const QString& body, const QString& folder, bool fresh, bool arrival)
 {
     m_folder = folder;
     // An update must not take a waiting new one's place: that one would never be raised.
     const auto* waiting = m_next ? std::get_if<Notice>(&*m_next) : nullptr;
-    request(Notice{title, body, fresh || (waiting != nullptr && waiting->fresh)});
+    request(Notice{title, body, fresh || (waiting != nullptr && waiting->fresh), arrival});
 }
 
 void Notifications::withdraw()
@@ -135,8 +135,8 @@ void Notifications::notify(const Notice& notice)
         actions << QStringLiteral("default") << toQString(texts::noticeShowWindow) << QStringLiteral("open")
                 << toQString(texts::menuOpenFolder);
     m_waiting = true;
-    m_numbering =
-        QDBusConnection::sessionBus().asyncCall(notifyCall(notice.title, notice.body, replaces, actions, true));
+    m_numbering = QDBusConnection::sessionBus().asyncCall(
+        notifyCall(notice.title, notice.body, replaces, actions, notice.arrival));
     auto* watcher = new QDBusPendingCallWatcher(*m_numbering, this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
         const QDBusPendingReply<uint> reply(*finished);

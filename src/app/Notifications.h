@@ -26,7 +26,8 @@ public:
     // A fresh notification is raised anew, unless the last one is still on screen; any other
     // replaces the last one in place while the server shows it, and is left out once the server
     // closed it (shown again, it would pop up anew). The first waits for what the server can do.
-    void show(const QString& title, const QString& body, const QString& folder, bool fresh);
+    // `arrival`: it tells of an arrival, rather than a lost folder or a reminder.
+    void show(const QString& title, const QString& body, const QString& folder, bool fresh, bool arrival = true);
     void withdraw();
     // A notification of its own, beside the arrival's, with no buttons; `unheard` is called
     // instead when no server takes it.
@@ -50,6 +51,7 @@ private:
         QString title;
         QString body;
         bool fresh = false;
+        bool arrival = true;
     };
     struct Withdrawal
     {};

@@ -220,7 +220,8 @@ void TForm1::hideTrayIcon()
 
 void TForm1::showNotice(const monitor::Notice& notice)
 {
-    m_notifications->show(toQString(notice.title), toQString(notice.text), toQString(notice.folder), notice.fresh);
+    m_notifications->show(toQString(notice.title), toQString(notice.text), toQString(notice.folder), notice.fresh,
+                          notice.kind == monitor::NoticeKind::Arrival);
 }
 
 void TForm1::withdrawNotice()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string_view>
 
 // Every text the user sees, byte for byte, in the narrow code page (UTF-8 source). Message
@@ -15,6 +16,12 @@ inline constexpr std::string_view trayKey = "tray";
 inline constexpr std::string_view popupKey = "popup";
 inline constexpr std::string_view soundKey = "sound";
 inline constexpr std::string_view soundFileKey = "soundfile";
+// The reminders: minutes an arrival may wait, the time something should have come by, its days.
+inline constexpr std::string_view waitKey = "taiki";
+inline constexpr std::string_view deadlineKey = "kigen";
+inline constexpr std::string_view deadlineDaysKey = "kigenyoubi";
+// kigenyoubi's day names, Sunday first.
+inline constexpr std::array<std::string_view, 7> weekdays{"日", "月", "火", "水", "木", "金", "土"};
 
 // Status texts of the arrival poll, shown as caption and taskbar text.
 inline constexpr std::string_view statusArrival = "着信！";
@@ -29,6 +36,26 @@ inline constexpr std::string_view entriesBefore = " ";
 inline constexpr std::string_view entriesAfter = " 件";
 inline constexpr std::string_view sinceBefore = " (";
 inline constexpr std::string_view sinceAfter = " から)";
+// What arrived, newest first, beside the count: "report.csv, data.zip ほか 1 件".
+inline constexpr std::string_view namesSeparator = ", ";
+inline constexpr std::string_view othersBefore = " ほか ";
+// The notification when the watched folder is lost (the missing folder's is its status text),
+// followed by the folder.
+inline constexpr std::string_view folderNotAnswering = "監視フォルダが応答しません！";
+// The reminder of entries left waiting: "3 件が 60 分以上そのままです".
+inline constexpr std::string_view waitingTitle = "着信したデータが残っています！";
+inline constexpr std::string_view waitingEntriesAfter = " 件が ";
+inline constexpr std::string_view waitingMinutesAfter = " 分以上そのままです";
+// The reminder of a delivery that did not come: "09:30 までに着信はありませんでした", with
+// "（08:12 から監視）" when the tool started the same day, and the note when the machine slept
+// through the time; the icon's tooltip keeps "09:30 までの着信なし" until something arrives or
+// the day ends.
+inline constexpr std::string_view notArrivedTitle = "着信がありません！";
+inline constexpr std::string_view notArrivedAfter = " までに着信はありませんでした";
+inline constexpr std::string_view watchedSinceBefore = "（";
+inline constexpr std::string_view watchedSinceAfter = " から監視）";
+inline constexpr std::string_view notArrivedAtResume = "（スリープ中にこの時刻を過ぎました）";
+inline constexpr std::string_view notArrivedTooltipAfter = " までの着信なし";
 // The menu of the notification-area icon and of the main window.
 inline constexpr std::string_view menuOpenFolder = "フォルダを開く";
 inline constexpr std::string_view menuPopup = "通知を表示する";

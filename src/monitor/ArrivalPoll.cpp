@@ -15,12 +15,15 @@ namespace {
 class EntryCount : public platform::EntryVisitor
 {
 public:
-    explicit EntryCount(std::atomic<std::size_t>* visited) : m_visited(visited) {}
+    EntryCount(std::atomic<std::size_t>* visited, ArrivedNames* names) : m_visited(visited), m_names(names) {}
     void identify(const platform::FolderIdentity& identity) override { m_identity = identity; }
     void visit(std::string_view name) override
     {
-        if (name != "." && name != "..")
+        if (name != "." && name != "..") {
             ++m_entries;
+            if (m_names != nullptr)
+                m_names->visit(name);
+        }
         // A store, not an increment: only this thread writes it.
         if (m_visited != nullptr)
             m_visited->store(++m_passed, std::memory_order_relaxed);
@@ -32,6 +35,7 @@ private:
     std::size_t m_entries = 0;
     std::size_t m_passed = 0;
     std::atomic<std::size_t>* m_visited;
+    ArrivedNames* m_names;
     std::optional<platform::FolderIdentity> m_identity;
 };
 
@@ -53,16 +57,26 @@ Setting readSetting(const platform::System& system)
     return setting;
 }
 
-Listed listFolder(const platform::System& system, const std::string& folder, std::atomic<std::size_t>* visited)
+Listed listFolder(const platform::System& system, const std::string& folder, std::atomic<std::size_t>* visited,
+                  ArrivedNames* names)
 {
-    EntryCount count(visited);
+    EntryCount count(visited, names);
+    if (names != nullptr)
+        names->listingStarts();
     const platform::Listing listing = system.listDirectory(folder, count);
+    std::vector<std::string> newest;
+    if (names != nullptr) {
+        if (listing == platform::Listing::NotADirectory)
+            names->forget();
+        names->listingEnds(listing == platform::Listing::Listed, count.entries());
+        newest = names->newest(ArrivedNames::namesTold);
+    }
     // A folder that exists but cannot be listed reads as watching; one whose listing failed part
     // way holds what it showed before failing.
     const Status status = listing == platform::Listing::NotADirectory ? Status::NoFolder
                           : count.entries() > 0                       ? Status::Arrival
                                                                       : Status::Watching;
-    return {status, count.entries(), count.identity()};
+    return {status, count.entries(), count.identity(), std::move(newest)};
 }
 
 std::optional<Status> pollStatus(const platform::System& system)

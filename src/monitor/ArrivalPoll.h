@@ -1,5 +1,6 @@
 #pragma once
 
+#include "monitor/ArrivedNames.h"
 #include "monitor/StatusView.h"
 #include "platform/System.h"
 #include "settings/ChannelSettings.h"
@@ -7,6 +8,7 @@
 #include <atomic>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace monitor {
 
@@ -22,15 +24,17 @@ struct Setting
 
 // What one listing of `folder` (with its separator) found: its status, how many entries other
 // than "." and ".." it holds, and its identity where the system tells it. `visited`, when given,
-// counts the names passed so far, for another thread to see the listing go on.
+// counts the names passed so far, for another thread to see the listing go on. `names`, when
+// given, keeps the folder's names across its listings, and `newest` tells the newest of them.
 struct Listed
 {
     Status status = Status::Watching;
     std::size_t entries = 0;
     std::optional<platform::FolderIdentity> identity;
+    std::vector<std::string> newest;
 };
 [[nodiscard]] Listed listFolder(const platform::System& system, const std::string& folder,
-                                std::atomic<std::size_t>* visited = nullptr);
+                                std::atomic<std::size_t>* visited = nullptr, ArrivedNames* names = nullptr);
 
 // Decides the status from scratch: reads the settings file, tests and lists the watched folder.
 // nullopt when there is no settings file or no folder in it, and the status must stay as it is.

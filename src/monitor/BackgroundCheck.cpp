@@ -86,6 +86,9 @@ struct BackgroundCheck::Shared
     std::optional<Clock::time_point> unansweredSince; // the first tick no check has answered yet
     bool noAnswerSent = false;
     std::optional<CheckResult> lastDelivered; // but a failure
+    // The names of the folder the settings named last; a listing of that folder alone uses them.
+    std::shared_ptr<ArrivedNames> names;
+    std::string namesFolder;
 
     unsigned long long answers = 0;
     bool stopping = false;
@@ -155,6 +158,7 @@ void answer(const std::shared_ptr<Shared>& shared, Lock& lock, const std::option
     if (listed && !listingFailure) {
         result.status = listed->status;
         result.entries = listed->entries;
+        result.names = listed->newest;
     }
     const std::string folder = result.status && *result.status != Status::NoFolder ? read.folder : std::string();
     const std::optional<platform::FolderIdentity> identity = listed ? listed->identity : std::nullopt;
@@ -219,13 +223,18 @@ void check(const std::shared_ptr<Shared>& shared, Lock& lock, platform::CallCanc
         }
     }
     const std::shared_ptr<Call> listing = callStarts(*shared, folder, cancel);
+    if (!shared->names || shared->namesFolder != folder) {
+        shared->names = std::make_shared<ArrivedNames>();
+        shared->namesFolder = folder;
+    }
+    const std::shared_ptr<ArrivedNames> names = shared->names;
     lock.unlock();
     shared->follower.listingStarts(folder);
     const Clock::time_point started = Clock::now();
     std::optional<Listed> listed;
     std::optional<std::string> failure;
     try {
-        listed = listFolder(system, folder, &listing->visited);
+        listed = listFolder(system, folder, &listing->visited, names.get());
     } catch (const std::exception& caught) {
         failure = caught.what();
     }

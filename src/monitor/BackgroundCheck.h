@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace monitor {
 
@@ -22,8 +23,9 @@ struct CheckResult
 {
     std::optional<Status> status;
     std::optional<std::string> failure;
-    std::string folder;      // as stored
-    std::size_t entries = 0; // other than "." and ".."
+    std::string folder;             // as stored
+    std::size_t entries = 0;        // other than "." and ".."
+    std::vector<std::string> names; // the newest entries' (see ArrivedNames), newest first
     settings::ChannelSettings channels;
     bool noAnswer = false;
     unsigned generation = 0; // the setting generation the settings read was asked for

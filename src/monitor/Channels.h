@@ -8,17 +8,33 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace monitor {
 
-// The arrival notification as the channels show it.
+// What the one notification tells.
+enum class NoticeKind
+{
+    Arrival,
+    Lost,       // the folder went missing
+    NoAnswer,   // the folder stopped answering
+    Waiting,    // entries wait longer than the user asked
+    NotArrived, // nothing came by the time the user asked
+};
+
+// The notification as the channels show it.
 struct Notice
 {
-    std::string title;  // the arrival text
-    std::string text;   // the folder, then "3 件 (14:32 から)", joined by "\n"
+    std::string title;  // the arrival text, or the lost folder's or a reminder's
+    std::string text;   // the folder, "3 件 (14:32 から)" and the names, joined by "\n"
     std::string folder; // as stored, for the action that opens it
     bool fresh = false; // a new notification, with its sound; else the one shown, updated in place
+    NoticeKind kind = NoticeKind::Arrival;
 };
+
+// "report.csv, data.zip ほか 1 件": the names told, and how many of `entries` they leave out;
+// empty when no names are told.
+[[nodiscard]] std::string namesText(const std::vector<std::string>& names, std::size_t entries);
 
 // What the louder channels need of the front end, which carries each out with its system's calls.
 class ChannelView
@@ -51,7 +67,20 @@ struct Shown
     bool marked = false;          // the no-answer mark is shown
     std::string folder;           // as stored
     std::size_t entries = 0;
+    std::vector<std::string> names; // the newest entries', newest first
     settings::ChannelSettings switches;
+    std::string overdue; // the tooltip's line while a delivery has not come today
+};
+
+// The names as a line of their own, put last: where a text is cut to fit, they are what goes.
+[[nodiscard]] std::string namesLine(const Shown& shown);
+
+// A reminder that came due, as the notification tells it.
+struct Reminder
+{
+    NoticeKind kind = NoticeKind::Waiting;
+    std::string title;
+    std::string text;
 };
 
 // When each louder channel speaks. The icon follows what the window shows. The notification is
@@ -60,7 +89,9 @@ struct Shown
 // empties. A folder raises at most one new notification a minute, whatever a server makes of a
 // notification shown again: a turn to full sooner than that raises nothing then, and one that
 // the folder still holds when the minute is up, the user still elsewhere, is raised then. The
-// sound goes with each new notification.
+// sound goes with each new notification. A folder seen there that goes missing or stops
+// answering raises one notification too, under the same switch and minute, withdrawn when it is
+// back (one never seen there is the start's warning's business); a reminder raises one at once.
 class Channels
 {
 public:
@@ -71,23 +102,33 @@ public:
     // folder turned full was not seen.
     void show(const Shown& shown, bool turnedFull, std::int64_t nowMs, const std::string& clock);
 
+    // A reminder came due: its notification (where notifications are wanted and the user looks
+    // elsewhere) and the sound (if on).
+    void remind(const Reminder& reminder, const Shown& shown);
+
 private:
     [[nodiscard]] std::string entriesSince(std::size_t entries) const;
     [[nodiscard]] Notice notice(const Shown& shown, bool fresh) const;
-    // Raises a new notification if the folder's last one is a minute old; false when it is not.
-    bool raise(const Shown& shown, std::int64_t nowMs);
+    // Raises `notice` if the folder's last one is a minute old; false when it is not.
+    bool raise(const Notice& notice, const Shown& shown, std::int64_t nowMs);
+    void shows(const Notice& notice, const Shown& shown);
+    void withdraw();
 
 public:
     // A notification waits for the end of its folder's minute.
-    [[nodiscard]] bool raiseDue() const { return m_raiseDue; }
+    [[nodiscard]] bool raiseDue() const { return m_raiseDue || m_lostDue; }
 
 private:
     ChannelView& m_view;
     std::optional<std::string> m_tooltip; // of the icon shown; none when no icon is
     Picture m_trayPicture = Picture::Watching;
     bool m_noticeShown = false;
+    NoticeKind m_noticeKind = NoticeKind::Arrival;
     std::size_t m_noticeEntries = 0;
+    std::vector<std::string> m_noticeNames;
     std::string m_noticeFolder;
+    std::string m_presentFolder; // the folder last seen there and answering
+    bool m_lostDue = false;      // its loss waits for the end of its minute
     // When each folder last raised one, kept for a minute.
     std::map<std::string, std::int64_t> m_lastRaised;
     bool m_raiseDue = false; // a turn to full waits for the end of its folder's minute

@@ -3,9 +3,7 @@
 #include "common/Texts.h"
 #include "monitor/ArrivalPoll.h"
 
-#include <ctime>
 #include <stdexcept>
-#include <thread> // the clocks; <chrono> spells "µs", which code page 932 has no byte for
 
 namespace monitor {
 
@@ -37,20 +35,12 @@ std::string statusText(Status status)
     return std::string(texts::statusWatching);
 }
 
-// The local time of day, "14:32".
-std::string clockText(std::time_t now)
-{
-    char text[8] = {};
-    if (const std::tm* local = std::localtime(&now))
-        std::strftime(text, sizeof text, "%H:%M", local);
-    return text;
-}
-
 } // namespace
 
-StatusDisplay::StatusDisplay(StatusView& view, std::string caption, std::string applicationTitle, ChannelView* channels)
+StatusDisplay::StatusDisplay(StatusView& view, std::string caption, std::string applicationTitle, ChannelView* channels,
+                             const Clock& clock)
     : m_view(view), m_startCaption(std::move(caption)), m_startTitle(std::move(applicationTitle)),
-      m_caption(m_startCaption), m_applicationTitle(m_startTitle)
+      m_caption(m_startCaption), m_applicationTitle(m_startTitle), m_clock(clock)
 {
     if (channels != nullptr)
         m_channels.emplace(*channels);
@@ -66,10 +56,11 @@ void StatusDisplay::tellChannels(bool turnedFull, bool sawItTurn)
     m_shown.marked = m_marked;
     m_shown.caption = m_marked ? m_caption + std::string(texts::noAnswerMark) : m_caption;
     // The gap between notifications on a clock the user's setting of the time cannot move; the
-    // wall clock, read on the window's thread only (localtime's buffer is shared), for the text.
-    const auto sinceBoot = std::chrono::steady_clock::now().time_since_epoch();
-    const std::int64_t nowMs = std::chrono::duration_cast<std::chrono::milliseconds>(sinceBoot).count();
-    m_channels->show(m_shown, turnedFull, nowMs, sawItTurn ? clockText(std::time(nullptr)) : std::string());
+    // local time for the text.
+    const Moment now = m_clock.now();
+    m_reminders.seen(m_shown, turnedFull, now);
+    m_shown.overdue = m_reminders.overdueLine(now);
+    m_channels->show(m_shown, turnedFull, now.monotonicMs, sawItTurn ? clockText(now.minuteOfDay) : std::string());
 }
 
 void StatusDisplay::show(const CheckResult& result)
@@ -92,6 +83,7 @@ void StatusDisplay::show(const CheckResult& result)
     const bool sawItTurn = m_status && *m_status == Status::Watching && m_shown.folder == result.folder;
     m_shown.folder = result.folder;
     m_shown.entries = result.entries;
+    m_shown.names = result.names;
     m_shown.switches = result.channels;
     const Status status = *result.status;
     m_marked = false;
@@ -123,6 +115,7 @@ void StatusDisplay::showNoAnswer(const CheckResult& notice)
         forgetStatus();
         m_shown.folder = notice.folder;
         m_shown.entries = 0;
+        m_shown.names.clear();
         m_shown.switches = notice.channels;
         m_view.showFolder(notice.folder);
     } else if (m_marked) {
@@ -147,7 +140,19 @@ void StatusDisplay::settingChanged()
 
 void StatusDisplay::tick()
 {
-    if (m_channels && m_channels->raiseDue())
+    if (!m_channels)
+        return;
+    const Moment now = m_clock.now();
+    if (const std::optional<Reminder> reminder = m_reminders.due(m_shown, now)) {
+        // Asked anew: a request still standing is one the user has learnt to overlook.
+        if (m_attentionAsked)
+            m_view.withdrawAttention();
+        m_view.askForAttention();
+        m_attentionAsked = m_attentionAsked || reminder->kind == NoticeKind::Waiting;
+        m_channels->remind(*reminder, m_shown);
+    }
+    // The day's end takes the missed delivery off the icon.
+    if (m_channels->raiseDue() || m_reminders.overdueLine(now) != m_shown.overdue)
         tellChannels(false);
 }
 

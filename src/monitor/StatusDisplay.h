@@ -2,6 +2,7 @@
 
 #include "monitor/BackgroundCheck.h"
 #include "monitor/Channels.h"
+#include "monitor/Reminders.h"
 #include "monitor/StatusView.h"
 
 #include <optional>
@@ -24,8 +25,10 @@ namespace monitor {
 class StatusDisplay
 {
 public:
-    // `caption` and `applicationTitle` are the texts the window shows before the first status.
-    StatusDisplay(StatusView& view, std::string caption, std::string applicationTitle, ChannelView* channels = nullptr);
+    // `caption` and `applicationTitle` are the texts the window shows before the first status;
+    // `clock` is what the channels' times and the reminders go by.
+    StatusDisplay(StatusView& view, std::string caption, std::string applicationTitle, ChannelView* channels = nullptr,
+                  const Clock& clock = systemClock());
 
     // Shows a finished check or the no-answer notice. A check without a status takes the mark
     // off and leaves the texts as they were; a failure is thrown as the failure it was, for the
@@ -37,7 +40,8 @@ public:
     void settingChanged();
 
     // The window's tick: a notification held back until its folder's minute is up is raised when
-    // due, as no check may answer in between (an answer that changes nothing is not sent).
+    // due, as no check may answer in between (an answer that changes nothing is not sent); a
+    // reminder due is told, and asks for attention again.
     void tick();
 
 private:
@@ -58,6 +62,8 @@ private:
     bool m_marked = false;
     bool m_attentionAsked = false;
     std::optional<Channels> m_channels;
+    const Clock& m_clock;
+    Reminders m_reminders;
     Shown m_shown; // what the channels were last told
 };
 

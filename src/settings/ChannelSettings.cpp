@@ -26,6 +26,53 @@ bool readSwitch(std::string_view content, std::string_view key, bool fallback, c
     return fallback;
 }
 
+bool digits(std::string_view text)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// "taiki": whole minutes, at most a week's.
+unsigned readMinutes(std::string_view value)
+{
+    if (!digits(value) || value.size() > 5)
+        return 0;
+    const unsigned minutes = static_cast<unsigned>(std::stoul(std::string(value)));
+    return minutes <= 7 * 24 * 60 ? minutes : 0;
+}
+
+// "kigen": "9:30" or "09:30", as the minute of the day.
+std::optional<int> readTimeOfDay(std::string_view value)
+{
+    const std::size_t colon = value.find(':');
+    if (colon == std::string_view::npos || colon > 2 || value.size() - colon != 3)
+        return std::nullopt;
+    const std::string_view hours = value.substr(0, colon);
+    const std::string_view minutes = value.substr(colon + 1);
+    if (!digits(hours) || !digits(minutes))
+        return std::nullopt;
+    const int hour = std::stoi(std::string(hours));
+    const int minute = std::stoi(std::string(minutes));
+    if (hour > 23 || minute > 59)
+        return std::nullopt;
+    return hour * 60 + minute;
+}
+
+// "kigenyoubi": the days' names one after another ("月火水木金"), as bits; empty or anything
+// else in it: every day.
+unsigned readDays(std::string_view value)
+{
+    unsigned days = 0;
+    while (!value.empty()) {
+        const auto day = std::find_if(texts::weekdays.begin(), texts::weekdays.end(),
+                                      [&](std::string_view name) { return value.starts_with(name); });
+        if (day == texts::weekdays.end())
+            return ChannelSettings::allDays;
+        days |= 1U << (day - texts::weekdays.begin());
+        value.remove_prefix(day->size());
+    }
+    return days == 0 ? ChannelSettings::allDays : days;
+}
+
 std::string_view keyOf(Switch which)
 {
     switch (which) {
@@ -49,6 +96,9 @@ ChannelSettings parseChannelSettings(std::string_view content, const ansi::CodeP
     read.popup = readSwitch(content, texts::popupKey, defaults.popup, codePage);
     read.sound = readSwitch(content, texts::soundKey, defaults.sound, codePage);
     read.soundFile = readIniValue(content, texts::channelSection, texts::soundFileKey, codePage);
+    read.waitMinutes = readMinutes(readIniValue(content, texts::channelSection, texts::waitKey, codePage));
+    read.deadline = readTimeOfDay(readIniValue(content, texts::channelSection, texts::deadlineKey, codePage));
+    read.deadlineDays = readDays(readIniValue(content, texts::channelSection, texts::deadlineDaysKey, codePage));
     return read;
 }
 

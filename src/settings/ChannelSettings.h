@@ -3,6 +3,7 @@
 #include "common/CodePage.h"
 #include "platform/System.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,11 +18,18 @@ struct ChannelSettings
     bool popup = true;
     bool sound = false;
     std::string soundFile; // empty: the system's notification sound
+    // The reminders: minutes an arrival may wait before one (0: none); the minute of the day
+    // by which something should have arrived, on the days of `deadlineDays` (bit 0 Sunday).
+    unsigned waitMinutes = 0;
+    std::optional<int> deadline;
+    unsigned deadlineDays = allDays;
+    static constexpr unsigned allDays = 0x7F;
     friend bool operator==(const ChannelSettings&, const ChannelSettings&) = default;
 };
 
 // The switches as `content` (a settings file's text) sets them. A switch reads "1", "on", "yes"
-// or "true" as on and "0", "off", "no" or "false" as off, without regard to case.
+// or "true" as on and "0", "off", "no" or "false" as off, without regard to case. A reminder's
+// value that does not read as one (taiki=abc, kigen=25:00, kigenyoubi=x) counts as missing.
 [[nodiscard]] ChannelSettings parseChannelSettings(std::string_view content, const ansi::CodePage& codePage);
 
 // The switches the user can turn from the menus.

@@ -225,8 +225,12 @@ void TForm1::showNotice(const monitor::Notice& notice)
 {
     // The balloon of the icon. Windows shows each balloon given as a new popup (a toast from
     // Windows 10 on), even in place of the one shown: a count that changes is left to the tooltip.
-    if (notice.fresh)
-        m_tray.showBalloon(KV_ICON_ARRIVAL, notice.title, notice.text);
+    if (!notice.fresh)
+        return;
+    const int picture = notice.kind == monitor::NoticeKind::Lost       ? KV_ICON_NO_FOLDER
+                        : notice.kind == monitor::NoticeKind::NoAnswer ? KV_ICON_NO_ANSWER
+                                                                       : KV_ICON_ARRIVAL;
+    m_tray.showBalloon(picture, notice.title, notice.text);
 }
 
 void TForm1::withdrawNotice()

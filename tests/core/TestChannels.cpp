@@ -1,4 +1,6 @@
+#include "monitor/ArrivedNames.h"
 #include "monitor/Channels.h"
+#include "monitor/Reminders.h"
 #include "monitor/StatusDisplay.h"
 #include "settings/ChannelSettings.h"
 #include "setup/ChannelSwitch.h"
@@ -22,7 +24,8 @@ public:
     void hideTrayIcon() override { calls.emplace_back("hide"); }
     void showNotice(const monitor::Notice& notice) override
     {
-        calls.push_back((notice.fresh ? "raise:" : "update:") + notice.text);
+        calls.push_back((notice.fresh ? "raise:" : "update:") +
+                        (notice.kind == monitor::NoticeKind::Arrival ? "" : notice.title + "/") + notice.text);
     }
     void withdrawNotice() override { calls.emplace_back("withdraw"); }
     void playSound(const std::string& file) override { calls.push_back("sound:" + file); }
@@ -44,6 +47,23 @@ monitor::Shown shown(std::optional<Status> status, std::size_t entries, bool sou
     state.switches.sound = sound;
     return state;
 }
+
+// The clocks as a test sets them; the wall clock follows the local date and time.
+struct FakeClock : monitor::Clock
+{
+    monitor::Moment moment;
+    [[nodiscard]] monitor::Moment now() const override { return moment; }
+    // Local `date` (in December), `minute` of the day; the monotonic clock moves `monotonicMs`.
+    const monitor::Moment& at(int date, int minute, std::int64_t monotonicMs = 1000)
+    {
+        moment.monotonicMs += monotonicMs;
+        moment.wallSeconds = (date % 100) * 86400LL + minute * 60LL;
+        moment.date = date;
+        moment.weekday = (date % 100 + 1) % 7; // 2026-12-06 is a Sunday
+        moment.minuteOfDay = minute;
+        return moment;
+    }
+};
 
 } // namespace
 
@@ -123,6 +143,141 @@ private slots:
         QCOMPARE(view.calls, calls);
     }
 
+    // Names of what arrived: newest listing first, its own order kept; the rest counted; above
+    // the bound none, and kept again from the listing after one back under it.
+    void theNamesTellWhatArrivedNewestFirst()
+    {
+        monitor::ArrivedNames names;
+        const auto list = [&](std::vector<std::string> entries) {
+            names.listingStarts();
+            for (const std::string& entry : entries)
+                names.visit(entry);
+            names.listingEnds(true, entries.size());
+            return monitor::namesText(names.newest(monitor::ArrivedNames::namesTold), entries.size());
+        };
+        QCOMPARE(list({"a", "b"}), std::string("a, b"));
+        QCOMPARE(list({"c", "a", "d", "b", "e"}), std::string("c, d, e ほか 2 件"));
+        QCOMPARE(list({"f", "a", "b", "c", "d", "e"}), std::string("f, c, d ほか 3 件"));
+        std::vector<std::string> many(monitor::ArrivedNames::mostNames + 1);
+        for (std::size_t i = 0; i < many.size(); ++i)
+            many[i] = std::to_string(i);
+        QCOMPARE(list(many), std::string());
+        QCOMPARE(list({"x"}), std::string());
+        QCOMPARE(list({"x", "y"}), std::string("x, y"));
+    }
+
+    // A folder seen there that goes missing or stops answering is told once, under the popup
+    // switch and the minute; withdrawn when back. Never there at the start: nothing.
+    void aLostFolderIsToldAndWithdrawnWhenBack()
+    {
+        RecordingView window;
+        RecordingChannels channels;
+        FakeClock clock;
+        monitor::StatusDisplay display(window, "Kelvoran", "kelvoran", &channels, clock);
+        monitor::CheckResult result;
+        result.folder = "/in";
+        result.entries = 1;
+        const auto show = [&](std::optional<Status> status, std::int64_t seconds) {
+            clock.at(20261208, 600, seconds * 1000);
+            result.status = status;
+            result.noAnswer = !status;
+            display.show(result);
+            display.tick();
+        };
+        show(Status::NoFolder, 1);
+        show(Status::Watching, 61);
+        show(Status::NoFolder, 1);
+        show(Status::Watching, 1);
+        show(Status::NoFolder, 1); // within its minute
+        show(Status::Arrival, 61);
+        show(std::nullopt, 1);
+        show(std::nullopt, 60); // its minute is up
+        show(Status::Arrival, 1);
+        channels.calls.erase(std::remove_if(channels.calls.begin(), channels.calls.end(),
+                                            [](const std::string& call) { return call.starts_with("tray:"); }),
+                             channels.calls.end());
+        const std::vector<std::string> calls{
+            "raise:指定したフォルダは存在しません！//in", "withdraw", "raise:/in\n1 件",
+            "raise:監視フォルダが応答しません！//in",     "withdraw",
+        };
+        QCOMPARE(channels.calls, calls);
+    }
+
+    // Waiting: every N minutes while full, with sound and attention; emptying ends it.
+    void aWaitingArrivalIsRemindedEveryNMinutes()
+    {
+        RecordingView window;
+        RecordingChannels channels;
+        FakeClock clock;
+        monitor::StatusDisplay display(window, "Kelvoran", "kelvoran", &channels, clock);
+        monitor::CheckResult result = {Status::Arrival, {}, "/in", 2, {"b", "a"}, {}};
+        result.channels.waitMinutes = 2;
+        result.channels.sound = true;
+        const auto tick = [&](std::int64_t seconds) {
+            clock.at(20261208, 600, seconds * 1000);
+            display.tick();
+            return channels.calls.empty() ? std::string() : channels.calls.back();
+        };
+        display.show(result);
+        channels.calls.clear();
+        tick(119);
+        QCOMPARE(channels.calls.size(), 0u);
+        QCOMPARE(tick(1), std::string("sound:"));
+        QCOMPARE(channels.calls.front(),
+                 std::string("raise:着信したデータが残っています！//in\n2 件が 2 分以上そのままです\nb, a"));
+        QCOMPARE(window.attentionAsked, 2);
+        tick(60);
+        QCOMPARE(tick(60), std::string("sound:"));
+        QCOMPARE(channels.calls.size(), 4u);
+        result.status = Status::Watching;
+        display.show(result);
+        tick(300);
+        QCOMPARE(channels.calls.back(), std::string("withdraw"));
+        result.status = Status::Arrival;
+        display.show(result);
+        const std::size_t calls = channels.calls.size();
+        tick(1);
+        QCOMPARE(channels.calls.size(), calls);
+    }
+
+    // Not arrived: once a local day, on its days, not after an arrival nor for a start after the
+    // time; since when for a start that day; said so after a sleep across it; a clock set back
+    // (the same day or the day before) brings none again.
+    void aDeliveryThatDidNotComeIsToldOnceADay()
+    {
+        monitor::Reminders reminders;
+        FakeClock clock;
+        monitor::Shown state = shown(Status::Watching, 0);
+        state.switches.deadline = 9 * 60 + 30;
+        state.switches.deadlineDays = 0b0111110;
+        const auto due = [&](int date, int minute, std::int64_t monotonicMs = 1000) {
+            const std::optional<monitor::Reminder> reminder = reminders.due(state, clock.at(date, minute, monotonicMs));
+            return reminder ? reminder->text : std::string("-");
+        };
+        QCOMPARE(due(20261208, 8 * 60 + 12), std::string("-"));
+        QCOMPARE(due(20261208, 9 * 60 + 29), std::string("-"));
+        QCOMPARE(due(20261208, 9 * 60 + 30), std::string("/in\n09:30 までに着信はありませんでした（08:12 から監視）"));
+        QCOMPARE(reminders.overdueLine(clock.moment), std::string("09:30 までの着信なし"));
+        QCOMPARE(due(20261208, 9 * 60), std::string("-"));
+        QCOMPARE(due(20261208, 9 * 60 + 31), std::string("-"));
+        QCOMPARE(due(20261209, 9 * 60), std::string("-"));
+        QCOMPARE(reminders.overdueLine(clock.moment), std::string());
+        reminders.seen(shown(Status::Arrival, 1), true, clock.moment);
+        QCOMPARE(due(20261209, 9 * 60 + 45), std::string("-"));
+        QCOMPARE(due(20261210, 9 * 60), std::string("-"));
+        QCOMPARE(due(20261210, 11 * 60),
+                 std::string("/in\n09:30 までに着信はありませんでした\n（スリープ中にこの時刻を過ぎました）"));
+        QCOMPARE(due(20261212, 10 * 60), std::string("-"));
+        QCOMPARE(due(20261211, 10 * 60), std::string("-"));
+        QCOMPARE(due(20261214, 10 * 60, 86400000),
+                 std::string("/in\n09:30 までに着信はありませんでした\n（スリープ中にこの時刻を過ぎました）"));
+
+        monitor::Reminders late;
+        QVERIFY(!late.due(state, clock.at(20261215, 10 * 60)));
+        QVERIFY(!late.due(state, clock.at(20261215, 10 * 60 + 1)));
+        QVERIFY(late.due(state, clock.at(20261216, 9 * 60 + 30)));
+    }
+
     // The switches: defaults where keys are missing, hand-written values read, and a menu's
     // toggle writes its one key and keeps every other byte.
     void switchesReadDefaultsAndToggleOneKey()
@@ -130,8 +285,13 @@ private slots:
         const ansi::CodePage& utf8 = ansi::CodePage::utf8();
         QVERIFY(settings::parseChannelSettings("[KansiDir]\r\nfullpath=/in\r\n", utf8) == settings::ChannelSettings());
         const settings::ChannelSettings read = settings::parseChannelSettings(
-            "[tsuuchi]\r\nTRAY = off\r\npopup=No\r\nsound=1\r\nsoundfile=/a b.oga\r\n", utf8);
+            "[tsuuchi]\r\nTRAY = off\r\npopup=No\r\nsound=1\r\nsoundfile=/a b.oga\r\ntaiki=15\r\nkigen=9:05\r\n"
+            "kigenyoubi=月金\r\n",
+            utf8);
         QVERIFY(!read.tray && !read.popup && read.sound && read.soundFile == "/a b.oga");
+        QVERIFY(read.waitMinutes == 15 && read.deadline == 9 * 60 + 5 && read.deadlineDays == 0b100010);
+        QVERIFY(settings::parseChannelSettings("[Tsuuchi]\r\ntaiki=abc\r\nkigen=25:00\r\nkigenyoubi=月x\r\n", utf8) ==
+                settings::ChannelSettings());
 
         MemorySystem system(ansi::PathStyle::posix(), utf8, "/work");
         RecordingView window;

@@ -6,6 +6,7 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -265,13 +266,16 @@ private slots:
         writeBytes(work.path("in/a.csv"), "1");
         QVERIFY(waitFor([&] { return !notices().isEmpty(); }, 3000));
         QCOMPARE(notices().front().first, 0u);
-        QVERIFY2(notices().front().second.startsWith(folder + QStringLiteral("\n1 件")),
+        QVERIFY2(notices().front().second.startsWith(folder + QStringLiteral("\n1 件 (")) &&
+                     notices().front().second.endsWith(QStringLiteral(")\na.csv")),
                  qPrintable(notices().front().second));
 
         // More entries: the same notification, numbered 1 by the server, shows the new count.
         writeBytes(work.path("in/b.csv"), "2");
         writeBytes(work.path("in/c.csv"), "3");
-        QVERIFY(waitFor([&] { return notices().back().second.startsWith(folder + QStringLiteral("\n3 件")); }, 3000));
+        // Named newest first: the two new ones before a.csv.
+        QVERIFY2(waitFor([&] { return notices().back().second.endsWith(QStringLiteral(".csv, a.csv")); }, 3000),
+                 qPrintable(notices().back().second));
         for (const auto& [replaces, body] : notices().mid(1))
             QVERIFY2(replaces == 1u, qPrintable(body));
 
@@ -348,7 +352,7 @@ private slots:
 
         startTool(work, "", "R&D");
         workElsewhere();
-        writeBytes(work.path("R&D/a.csv"), "1");
+        writeBytes(work.path("R&D/a&b.csv"), "1");
         QVERIFY(waitFor([&] { return caption() == QStringLiteral("着信！"); }, 5000));
         writeBytes(go.toStdString(), "");
         QVERIFY(waitFor([&] { return logged().contains(QStringLiteral("Notify")); }, 5000));
@@ -359,9 +363,49 @@ private slots:
         writeBytes(closing.toStdString(), "");
         QVERIFY(m_tool.waitForFinished(5000));
         const QString calls = logged();
-        QVERIFY2(calls.contains(QStringLiteral("/R&amp;D\n1 件")) && calls.contains(QStringLiteral("\"open\"")),
+        QVERIFY2(calls.contains(QStringLiteral("/R&amp;D\n1 件\na&amp;b.csv\"")) &&
+                     calls.contains(QStringLiteral("\"open\"")),
                  qPrintable(calls));
         QVERIFY2(calls.contains(QStringLiteral("CloseNotification 7\n")), qPrintable(calls));
+    }
+
+    // Entries left a minute (taiki=1) are told again, named; the folder lost is told, and
+    // withdrawn when it is back.
+    void remindersAndALostFolderAreTold()
+    {
+        const WorkingDirectory work;
+        startHelper(QStringLiteral("/usr/bin/python3"),
+                    {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
+                     QStringLiteral("notification_daemon"), QStringLiteral("-l"), QStringLiteral("calls.log")});
+        QDBusConnection bus = QDBusConnection::connectToBus(m_busAddress, QStringLiteral("test"));
+        QVERIFY(waitFor(
+            [&] { return bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.Notifications")); },
+            10000));
+        const auto logged = [] {
+            QFile log(QStringLiteral("calls.log"));
+            return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+        };
+        startTool(work, "[Tsuuchi]\r\ntaiki=1\r\n");
+        workElsewhere();
+        QVERIFY(waitFor([&] { return caption() == QStringLiteral("監視中・・・・"); }, 5000));
+        const QString folder = QString::fromStdString(work.path("in"));
+        writeBytes(work.path("in/report.csv"), "1");
+        QVERIFY(waitFor([&] { return logged().contains(QStringLiteral("\"%1\n1 件 (").arg(folder)); }, 5000));
+        QElapsedTimer arrived;
+        arrived.start();
+        const QString waiting =
+            QStringLiteral("\"着信したデータが残っています！\" \"%1\n1 件が 1 分以上そのままです\nreport.csv\"")
+                .arg(folder);
+        QVERIFY2(waitFor([&] { return logged().contains(waiting); }, 70000), qPrintable(logged()));
+        QVERIFY2(arrived.elapsed() > 55000, qPrintable(QString::number(arrived.elapsed())));
+
+        QVERIFY(QFile::remove(QStringLiteral("in/report.csv")) && QDir().rmdir(QStringLiteral("in")));
+        const QString lost = QStringLiteral("\"指定したフォルダは存在しません！\" \"%1\"").arg(folder);
+        QVERIFY(waitFor([&] { return logged().contains(lost); }, 5000));
+        const auto closes = [&] { return logged().count(QStringLiteral("CloseNotification")); };
+        const qsizetype closed = closes();
+        QVERIFY(QDir().mkdir(QStringLiteral("in")));
+        QVERIFY2(waitFor([&] { return closes() > closed; }, 5000), qPrintable(logged()));
     }
 
     // No notification server on the bus and no tray: the window tells of the arrival as before,

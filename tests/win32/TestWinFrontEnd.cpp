@@ -253,6 +253,7 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     CHECK(balloon.dwInfoFlags == (NIIF_INFO | NIIF_RESPECT_QUIET_TIME | NIIF_NOSOUND));
     CHECK(std::string(balloon.szInfoTitle) == texts::statusArrival);
     CHECK(std::string(balloon.szInfo).rfind(folder + "\n1" + std::string(texts::entriesAfter), 0) == 0);
+    CHECK(std::string(balloon.szInfo).ends_with("\ndata.csv"));
     CHECK(std::string(calls.back().data.szTip).rfind(std::string(texts::statusArrival) + " 1", 0) == 0);
     CHECK(soundsPlayed(1) == std::vector{std::pair{std::string("SystemNotification"),
                                                    static_cast<DWORD>(SND_ALIAS | SND_ASYNC | SND_NODEFAULT)}});

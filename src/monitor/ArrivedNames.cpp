@@ -1,0 +1,68 @@
+#include "monitor/ArrivedNames.h"
+
+#include <algorithm>
+#include <tuple>
+
+namespace monitor {
+
+void ArrivedNames::listingStarts()
+{
+    ++m_listing;
+    m_order = 0;
+    m_passed = 0;
+    m_keeping = !m_overLimit;
+}
+
+void ArrivedNames::keep(std::string_view name)
+{
+    if (++m_passed > mostNames) {
+        m_keeping = false;
+        m_overLimit = true;
+        m_names.clear();
+        return;
+    }
+    const auto found = m_names.find(name);
+    if (found != m_names.end())
+        found->second.lastListing = m_listing;
+    else
+        m_names.emplace(std::string(name), Seen{m_listing, m_order++, m_listing});
+}
+
+void ArrivedNames::listingEnds(bool complete, std::size_t entries)
+{
+    if (!complete)
+        return;
+    if (m_keeping)
+        std::erase_if(m_names, [&](const auto& entry) { return entry.second.lastListing != m_listing; });
+    m_overLimit = entries > mostNames;
+}
+
+void ArrivedNames::forget()
+{
+    m_names.clear();
+    m_overLimit = false;
+}
+
+std::vector<std::string> ArrivedNames::newest(std::size_t count) const
+{
+    using Entry = std::unordered_map<std::string, Seen>::value_type;
+    std::vector<const Entry*> newest;
+    const auto newer = [](const Entry* a, const Entry* b) {
+        return std::tuple(b->second.firstListing, a->second.order) <
+               std::tuple(a->second.firstListing, b->second.order);
+    };
+    for (const Entry& entry : m_names) {
+        if (newest.size() < count) {
+            newest.insert(std::upper_bound(newest.begin(), newest.end(), &entry, newer), &entry);
+        } else if (count > 0 && newer(&entry, newest.back())) {
+            newest.pop_back();
+            newest.insert(std::upper_bound(newest.begin(), newest.end(), &entry, newer), &entry);
+        }
+    }
+    std::vector<std::string> names;
+    for (const Entry* entry : newest)
+        names.push_back(entry->first);
+    return names;
+}
+
+} // namespace monitor

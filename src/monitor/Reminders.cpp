@@ -1,0 +1,121 @@
+#include "monitor/Reminders.h"
+
+#include "common/Texts.h"
+
+#include <algorithm>
+#include <ctime>
+#include <thread> // the clocks; <chrono> spells "µs", which code page 932 has no byte for
+
+namespace monitor {
+
+namespace {
+
+constexpr std::int64_t minuteMs = 60 * 1000;
+
+class SystemClock : public Clock
+{
+public:
+    [[nodiscard]] Moment now() const override
+    {
+        Moment moment;
+        const auto sinceBoot = std::chrono::steady_clock::now().time_since_epoch();
+        moment.monotonicMs = std::chrono::duration_cast<std::chrono::milliseconds>(sinceBoot).count();
+        const std::time_t wall = std::time(nullptr);
+        moment.wallSeconds = static_cast<std::int64_t>(wall);
+        if (const std::tm* local = std::localtime(&wall)) {
+            moment.date = (local->tm_year + 1900) * 10000 + (local->tm_mon + 1) * 100 + local->tm_mday;
+            moment.weekday = local->tm_wday;
+            moment.minuteOfDay = local->tm_hour * 60 + local->tm_min;
+        }
+        return moment;
+    }
+};
+
+} // namespace
+
+const Clock& systemClock()
+{
+    static const SystemClock clock;
+    return clock;
+}
+
+std::string clockText(int minuteOfDay)
+{
+    const int hour = minuteOfDay / 60;
+    const int minute = minuteOfDay % 60;
+    return {static_cast<char>('0' + hour / 10), static_cast<char>('0' + hour % 10), ':',
+            static_cast<char>('0' + minute / 10), static_cast<char>('0' + minute % 10)};
+}
+
+void Reminders::seen(const Shown& shown, bool turnedFull, const Moment& now)
+{
+    if (turnedFull)
+        m_arrivedDate = std::max(m_arrivedDate, now.date);
+    if (shown.status != Status::Arrival) {
+        m_fullSinceMs.reset();
+        m_waitsTold = 0;
+    } else if (!m_fullSinceMs) {
+        m_fullSinceMs = now.monotonicMs;
+    }
+}
+
+std::optional<Reminder> Reminders::due(const Shown& shown, const Moment& now)
+{
+    if (!m_start)
+        m_start = now;
+    std::optional<Reminder> reminder;
+    const unsigned wait = shown.switches.waitMinutes;
+    if (wait > 0 && m_fullSinceMs && !shown.marked && shown.status == Status::Arrival) {
+        const std::int64_t waited = now.monotonicMs - *m_fullSinceMs;
+        // Behind by several (the tool was held up): one reminder for them all.
+        const std::int64_t runs = waited / (wait * minuteMs);
+        if (runs > m_waitsTold) {
+            m_waitsTold = runs;
+            std::string text = shown.folder + "\n" + std::to_string(shown.entries) +
+                               std::string(texts::waitingEntriesAfter) + std::to_string(waited / minuteMs) +
+                               std::string(texts::waitingMinutesAfter) + namesLine(shown);
+            reminder = Reminder{NoticeKind::Waiting, std::string(texts::waitingTitle), std::move(text)};
+        }
+    }
+    if (!reminder)
+        reminder = notArrived(shown, now);
+    m_previous = now;
+    return reminder;
+}
+
+std::optional<Reminder> Reminders::notArrived(const Shown& shown, const Moment& now)
+{
+    // A day before one seen is over, whatever the clock says now.
+    const bool setBack = now.date < m_newestDate;
+    m_newestDate = std::max(m_newestDate, now.date);
+    const std::optional<int> deadline = shown.switches.deadline;
+    if (!deadline || setBack || shown.folder.empty() || now.date <= m_decidedDate ||
+        (shown.switches.deadlineDays & (1U << now.weekday)) == 0 || now.minuteOfDay < *deadline)
+        return std::nullopt;
+    m_decidedDate = now.date;
+    // Started after the deadline: the tool cannot tell what came before.
+    if (m_arrivedDate >= now.date || (m_start->date == now.date && m_start->minuteOfDay > *deadline))
+        return std::nullopt;
+    m_overdueDate = now.date;
+    m_overdueDeadline = *deadline;
+    std::string text = shown.folder + "\n" + clockText(*deadline) + std::string(texts::notArrivedAfter);
+    if (m_start->date == now.date)
+        text += std::string(texts::watchedSinceBefore) + clockText(m_start->minuteOfDay) +
+                std::string(texts::watchedSinceAfter);
+    if (m_previous && (m_previous->date < now.date || m_previous->minuteOfDay < *deadline)) {
+        const std::int64_t monotonicGap = now.monotonicMs - m_previous->monotonicMs;
+        const std::int64_t wallGap = (now.wallSeconds - m_previous->wallSeconds) * 1000;
+        if (monotonicGap >= minuteMs || wallGap - monotonicGap >= minuteMs)
+            text += "\n" + std::string(texts::notArrivedAtResume);
+    }
+    return Reminder{NoticeKind::NotArrived, std::string(texts::notArrivedTitle), std::move(text)};
+}
+
+std::string Reminders::overdueLine(const Moment& now) const
+{
+    if (m_overdueDate != now.date || m_arrivedDate >= now.date)
+        return {};
+    return clockText(m_overdueDeadline) + std::string(texts::notArrivedTooltipAfter);
+}
+
+} // namespace monitor

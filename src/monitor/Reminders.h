@@ -1,0 +1,72 @@
+#pragma once
+
+#include "monitor/Channels.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace monitor {
+
+// One reading of the clocks the reminders go by.
+struct Moment
+{
+    std::int64_t monotonicMs = 0; // a clock the user's setting of the time cannot move
+    std::int64_t wallSeconds = 0; // the system's time, which the user may set
+    int date = 0;                 // local: year * 10000 + month * 100 + day
+    int weekday = 0;              // local: 0 Sunday
+    int minuteOfDay = 0;          // local
+};
+
+class Clock
+{
+public:
+    virtual ~Clock() = default;
+    [[nodiscard]] virtual Moment now() const = 0;
+};
+
+// The system's clocks. Read on the window's thread only: the local time comes through a buffer
+// the C library shares.
+[[nodiscard]] const Clock& systemClock();
+
+// "09:30".
+[[nodiscard]] std::string clockText(int minuteOfDay);
+
+// When the reminders come due, fed what the window shows and asked at each tick.
+//
+// Waiting (taiki=N): while the folder holds entries, every N minutes of the monotonic clock
+// from the moment the tool saw it turn full (or first saw it full), one reminder; emptying it
+// ends the run. A notice of no answer pauses it.
+//
+// Not arrived (kigen=HH:MM on the days of kigenyoubi): once the local time of a day is past the
+// deadline, one reminder, unless the tool saw an arrival that local day or started after the
+// deadline. Each local day is decided once, and never a day before one decided: a clock set
+// back, or a time zone moved west, brings no second reminder. A tick that finds the deadline
+// passed since the last one, the clocks having run apart (the machine slept) or the monotonic
+// one having gone on without ticks, says the time passed in sleep. A tool started that day says
+// since when it watched. The tooltip's line stays until something arrives or the day ends.
+class Reminders
+{
+public:
+    // What the window showed; `turnedFull` as for the channels.
+    void seen(const Shown& shown, bool turnedFull, const Moment& now);
+    // The reminder due now, if any; one at a time.
+    [[nodiscard]] std::optional<Reminder> due(const Shown& shown, const Moment& now);
+    // "09:30 までの着信なし" while the deadline of the day `now` is in passed with nothing come.
+    [[nodiscard]] std::string overdueLine(const Moment& now) const;
+
+private:
+    [[nodiscard]] std::optional<Reminder> notArrived(const Shown& shown, const Moment& now);
+
+    std::optional<Moment> m_start;
+    std::optional<Moment> m_previous;
+    std::optional<std::int64_t> m_fullSinceMs;
+    std::int64_t m_waitsTold = 0;
+    int m_arrivedDate = 0;
+    int m_decidedDate = 0;
+    int m_newestDate = 0;
+    int m_overdueDate = 0;
+    int m_overdueDeadline = 0;
+};
+
+} // namespace monitor
