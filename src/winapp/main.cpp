@@ -41,28 +41,41 @@ std::string programName(const std::vector<std::string>& arguments)
     return name.empty() ? "kelvoran.exe" : platform::win32::toAnsi(name.c_str());
 }
 
-// Writes `text` to the console of the process that started this one, where there is one: a GUI
-// program has none of its own. False when there is none to write to.
-bool writeToParentConsole(const std::string& text, bool error)
+// Writes `text` to `output`: a console in its own characters, a file or a pipe as the bytes they
+// are, in the ANSI code page.
+void writeTo(HANDLE output, const std::string& text)
 {
-    if (!::AttachConsole(ATTACH_PARENT_PROCESS))
-        return false;
-    // The standard handles were given at the start when redirected; else the console's own.
-    HANDLE output = ::GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
-    if (output == nullptr || output == INVALID_HANDLE_VALUE)
-        output = ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                               nullptr);
-    if (output == INVALID_HANDLE_VALUE)
-        return false;
     DWORD mode = 0;
     DWORD written = 0;
     if (::GetConsoleMode(output, &mode)) {
         const std::wstring wide = platform::win32::toWide(text);
         ::WriteConsoleW(output, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
     } else {
-        // Redirected to a file or a pipe: the bytes as they are, in the ANSI code page.
         ::WriteFile(output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     }
+}
+
+// Writes `text` where the standard output (or error) goes when it was given one (redirected to a
+// file or a pipe, as by a script or a scheduled task, that has no one to answer a box), else to
+// the console of the process that started this one: a GUI program has none of its own. False
+// when there is neither.
+bool writeToStandardOutput(const std::string& text, bool error)
+{
+    const DWORD which = error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE;
+    if (const HANDLE given = ::GetStdHandle(which);
+        given != nullptr && given != INVALID_HANDLE_VALUE && ::GetFileType(given) != FILE_TYPE_UNKNOWN) {
+        writeTo(given, text);
+        return true;
+    }
+    if (!::AttachConsole(ATTACH_PARENT_PROCESS))
+        return false;
+    HANDLE output = ::GetStdHandle(which);
+    if (output == nullptr || output == INVALID_HANDLE_VALUE)
+        output = ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                               nullptr);
+    if (output == INVALID_HANDLE_VALUE)
+        return false;
+    writeTo(output, text);
     return true;
 }
 
@@ -74,8 +87,10 @@ int answerCommandLine(const setup::CommandLine& line, const std::string& program
     const std::string text = wrong                                             ? setup::wrongArgumentText(program, line)
                              : line.action == setup::CommandLine::Action::Help ? setup::usageText(program, manualLine)
                                                                                : setup::versionText();
-    if (!writeToParentConsole(text, wrong))
-        ::MessageBoxA(nullptr, text.c_str(), "Kelvoran", (wrong ? MB_ICONERROR : MB_ICONINFORMATION) | MB_OK);
+    // In the foreground even when started from a shortcut set to run minimised.
+    if (!writeToStandardOutput(text, wrong))
+        ::MessageBoxA(nullptr, text.c_str(), "Kelvoran",
+                      (wrong ? MB_ICONERROR : MB_ICONINFORMATION) | MB_OK | MB_SETFOREGROUND);
     return setup::exitCodeFor(line);
 }
 
