@@ -539,6 +539,7 @@ TEST_CASE("start at login: a shortcut per settings folder that reads back throug
     REQUIRE(::GetShortPathNameA(work.path().c_str(), shortName, MAX_PATH) > 0);
     const Shortcut mine{system->executablePath(), std::string(shortName) + "\\", SW_SHOWMINNOACTIVE};
     shortcutAt(startup + "\\Mine.lnk", &mine);
+    CHECK_FALSE(system->loginStart(work.path()).own);
     REQUIRE(system->setLoginStart(work.path(), false) == 0);
     const platform::LoginStart left = system->loginStart(work.path());
     CHECK((left.on && !left.own && left.entry == startup + "\\Mine.lnk"));

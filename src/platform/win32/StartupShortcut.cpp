@@ -251,13 +251,12 @@ LoginStart startupShortcut(const std::string& settingsFolder)
     const std::wstring startup = SUCCEEDED(result) ? startupFolder(result) : L"";
     if (startup.empty())
         return {};
+    // A shortcut that is not the tool's wins: switching off could not remove it, and the menu
+    // then says why the check stays.
     LoginStart state;
-    for (const Shortcut& shortcut : shortcuts(startup, executable(), toWide(settingsFolder))) {
-        if (!shortcut.starts || (state.on && state.own))
-            continue;
-        if (!state.on || shortcut.ours)
+    for (const Shortcut& shortcut : shortcuts(startup, executable(), toWide(settingsFolder)))
+        if (shortcut.starts && (!state.on || (state.own && !shortcut.ours)))
             state = {true, shortcut.ours, toAnsi(shortcut.path.c_str())};
-    }
     return state;
 }
 
