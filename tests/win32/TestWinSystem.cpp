@@ -549,6 +549,10 @@ TEST_CASE("start at login: a shortcut per settings folder that reads back throug
     REQUIRE(::DeleteFileA((startup + "\\Mine.lnk").c_str()));
     REQUIRE(system->setLoginStart(other, false) == 0);
     CHECK_FALSE(system->loginStart(other).on);
+    // A missing Startup folder is made only to switch on.
+    REQUIRE(::RemoveDirectoryA(startup.c_str()));
+    CHECK((!system->loginStart(other).on && system->setLoginStart(other, false) == 0));
+    CHECK(::GetFileAttributesA(startup.c_str()) == INVALID_FILE_ATTRIBUTES);
     ::CoUninitialize();
 }
 

@@ -57,11 +57,12 @@ int errorOf(HRESULT result)
                                                       : static_cast<int>(result);
 }
 
-std::wstring startupFolder(HRESULT& result)
+// The Startup folder. Made when missing only for a shortcut to go in (a new profile may lack it);
+// reading it, or switching off, names it without looking whether it is there.
+std::wstring startupFolder(HRESULT& result, bool create)
 {
-    // Made when missing, as a new profile may lack it.
     PWSTR path = nullptr;
-    result = ::SHGetKnownFolderPath(FOLDERID_Startup, KF_FLAG_CREATE, nullptr, &path);
+    result = ::SHGetKnownFolderPath(FOLDERID_Startup, create ? KF_FLAG_CREATE : KF_FLAG_DONT_VERIFY, nullptr, &path);
     std::wstring folder = SUCCEEDED(result) && path != nullptr ? path : L"";
     ::CoTaskMemFree(path);
     return folder;
@@ -248,7 +249,7 @@ LoginStart startupShortcut(const std::string& settingsFolder)
 {
     const ComForCall com;
     HRESULT result = com.failure();
-    const std::wstring startup = SUCCEEDED(result) ? startupFolder(result) : L"";
+    const std::wstring startup = SUCCEEDED(result) ? startupFolder(result, false) : L"";
     if (startup.empty())
         return {};
     // A shortcut that is not the tool's wins: switching off could not remove it, and the menu
@@ -266,7 +267,7 @@ int setStartupShortcut(const std::string& settingsFolder, bool on)
     HRESULT result = com.failure();
     if (FAILED(result))
         return errorOf(result);
-    const std::wstring startup = startupFolder(result);
+    const std::wstring startup = startupFolder(result, on);
     const std::wstring folder = toWide(settingsFolder);
     const std::wstring program = executable();
     if (startup.empty())
