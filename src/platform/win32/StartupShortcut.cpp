@@ -230,17 +230,20 @@ int writeShortcut(const std::wstring& path, const std::wstring& program, const s
     return 0;
 }
 
-// The first of Kelvoran.lnk, Kelvoran-2.lnk, ... that names nothing yet.
-std::wstring freeName(const std::wstring& startup)
+// The first of Kelvoran.lnk, Kelvoran-2.lnk, ... that names nothing yet; none, with `error` set,
+// when a name cannot be looked at (the folder refused or gone) or all are taken.
+std::wstring freeName(const std::wstring& startup, DWORD& error)
 {
-    for (unsigned number = 1;; ++number) {
+    for (unsigned number = 1; number <= 10000; ++number) {
         const std::wstring path =
             startup + L'\\' + baseName + (number == 1 ? L"" : L"-" + std::to_wstring(number)) + L".lnk";
-        if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && ::GetLastError() == ERROR_FILE_NOT_FOUND)
-            return path;
-        if (number > 10000)
-            return {};
+        if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+            continue;
+        error = ::GetLastError();
+        return error == ERROR_FILE_NOT_FOUND ? path : std::wstring();
     }
+    error = ERROR_FILE_EXISTS;
+    return {};
 }
 
 } // namespace
@@ -280,8 +283,9 @@ int setStartupShortcut(const std::string& settingsFolder, bool on)
         for (const Shortcut& shortcut : existing)
             if (shortcut.ours && shortcut.forFolder)
                 return writeShortcut(shortcut.path, program, folder);
-        const std::wstring path = freeName(startup);
-        return path.empty() ? ERROR_FILE_EXISTS : writeShortcut(path, program, folder);
+        DWORD error = 0;
+        const std::wstring path = freeName(startup, error);
+        return path.empty() ? static_cast<int>(error) : writeShortcut(path, program, folder);
     }
     int error = 0;
     for (const Shortcut& shortcut : existing) {
