@@ -114,12 +114,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
 
         // One tool per settings folder, claimed before any window: a later start brings this
         // one's window up, from this thread's loop, once the window is there.
+        // One that comes while the windows are made (a call that waits may take sent messages) is
+        // done once the window is shown.
         winapp::TForm1* raised = nullptr;
+        bool raiseWaiting = false;
         const platform::DirectoryName settingsFolder = system->currentDirectory();
-        const std::unique_ptr<platform::ToolClaim> claim =
-            system->claimSettingsFolder(settingsFolder.error == 0 ? settingsFolder.path : std::string(), [&raised] {
+        std::unique_ptr<platform::ToolClaim> claim = system->claimSettingsFolder(
+            settingsFolder.error == 0 ? settingsFolder.path : std::string(), [&raised, &raiseWaiting] {
                 if (raised != nullptr)
                     raised->raise();
+                else
+                    raiseWaiting = true;
             });
         if (!claim)
             return 0;
@@ -130,6 +135,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
         winapp::TForm1 form(system, application);
         raised = &form;
         form.showFirst(system->startupShowCommand());
+        if (raiseWaiting)
+            form.raise();
 
         MSG message{};
         // Messages are taken as Unicode: a typed double-byte character then reaches the entry
@@ -138,7 +145,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
         // set and read with the A calls, in the ANSI code page.
         while (::GetMessageW(&message, nullptr, 0, 0) > 0)
             form.dispatch(message);
+        // Let go as soon as the loop ends: the form may still wait for its writes, and a start
+        // meanwhile would be answered by no one. That start now runs instead.
         raised = nullptr;
+        claim.reset();
         return static_cast<int>(message.wParam);
     } catch (const std::exception& failure) {
         // Only start-up can get here: the windows could not be made.

@@ -16,9 +16,12 @@ namespace {
 
 constexpr const wchar_t* namePrefix = L"Local\\org.kelvoran.Kelvoran-";
 constexpr const wchar_t* className = L"KelvoranClaim";
-// How long naming the folder may take, and how long a holder may take to publish its window.
+// How long naming the folder may take, how long a holder may take to publish its window and to
+// answer, and how long one that did not answer (hung, or ending) may take to let go.
 constexpr DWORD identityWait = 2000;
 constexpr DWORD publishWait = 2000;
+constexpr UINT answerWait = 2000;
+constexpr DWORD letGoWait = 3000;
 
 UINT raiseMessage()
 {
@@ -62,10 +65,12 @@ LRESULT CALLBACK claimProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
         ::SetWindowLongPtrW(window, GWLP_USERDATA,
                             reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
     else if (message == raiseMessage() && message != 0) {
-        if (auto* raise = reinterpret_cast<std::function<void()>*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-            raise != nullptr && *raise)
-            (*raise)();
-        return 0;
+        // 1: handed on; the later start ends on that answer alone.
+        auto* raise = reinterpret_cast<std::function<void()>*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (raise == nullptr || !*raise)
+            return 0;
+        (*raise)();
+        return 1;
     }
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
@@ -166,15 +171,18 @@ std::unique_ptr<ToolClaim> claimFolder(const std::string& settingsFolder, std::f
     if (!mutex.valid())
         return std::make_unique<ToolClaim>();
     const std::wstring windowName = name + L"-window";
+    const auto hold = [&] {
+        auto claim = std::make_unique<HeldClaim>(std::move(mutex), std::move(raise));
+        claim->publish(windowName);
+        return claim;
+    };
+    // WAIT_ABANDONED: the copy that held it ended without letting go (it crashed).
+    const auto taken = [](DWORD result) { return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED; };
     for (DWORD waited = 0;; waited += 50) {
-        // WAIT_ABANDONED: the copy that held it ended without letting go (it crashed).
-        const DWORD taken = ::WaitForSingleObject(mutex.get(), 0);
-        if (taken == WAIT_OBJECT_0 || taken == WAIT_ABANDONED) {
-            auto claim = std::make_unique<HeldClaim>(std::move(mutex), std::move(raise));
-            claim->publish(windowName);
-            return claim;
-        }
-        if (taken != WAIT_TIMEOUT)
+        const DWORD result = ::WaitForSingleObject(mutex.get(), 0);
+        if (taken(result))
+            return hold();
+        if (result != WAIT_TIMEOUT)
             return std::make_unique<ToolClaim>();
         // The holder may not have published its window yet, or be letting go just now.
         if (const HWND holder = publishedWindow(windowName); holder != nullptr) {
@@ -182,8 +190,13 @@ std::unique_ptr<ToolClaim> claimFolder(const std::string& settingsFolder, std::f
             ::GetWindowThreadProcessId(holder, &process);
             // The holder brings its window to the foreground, which Windows grants it only so.
             ::AllowSetForegroundWindow(process);
-            ::PostMessageW(holder, raiseMessage(), 0, 0);
-            return nullptr;
+            DWORD_PTR answer = 0;
+            if (::SendMessageTimeoutW(holder, raiseMessage(), 0, 0, SMTO_ABORTIFHUNG, answerWait, &answer) != 0 &&
+                answer == 1)
+                return nullptr;
+            // No answer: a holder that hangs keeps its claim; one that is ending lets go of it
+            // soon, and this start takes its place.
+            return taken(::WaitForSingleObject(mutex.get(), letGoWait)) ? hold() : nullptr;
         }
         if (waited >= publishWait)
             return nullptr;
