@@ -83,16 +83,41 @@ std::wstring executable()
     }
 }
 
-// Same file or folder: by identity where both can be opened, else by the folded full path.
-bool samePlace(const std::wstring& a, const std::wstring& b)
+// A file or folder the shortcuts are compared with, named once per reading of the folder.
+struct Place
 {
-    if (a.empty() || b.empty())
+    std::wstring folded;
+    std::optional<FileIdentity> identity;
+};
+
+// A share or a mapped network drive: opening a path there may cost a connection, or hang.
+bool remote(const std::wstring& folded)
+{
+    if (folded.starts_with(L"\\\\"))
+        return true;
+    return folded.size() >= 3 && folded[1] == L':' && ::GetDriveTypeW(folded.substr(0, 3).c_str()) == DRIVE_REMOTE;
+}
+
+Place placeOf(const std::wstring& path)
+{
+    Place place{path.empty() ? L"" : foldedFullPath(path), std::nullopt};
+    if (!place.folded.empty() && !remote(place.folded))
+        place.identity = identityOf(path);
+    return place;
+}
+
+// Same file or folder: the same folded full path, or else, on a local disk, the same identity.
+bool samePlace(const std::wstring& path, const Place& place)
+{
+    if (path.empty() || place.folded.empty())
         return false;
-    const std::optional<FileIdentity> first = identityOf(a);
-    const std::optional<FileIdentity> second = identityOf(b);
-    if (first && second)
-        return *first == *second;
-    return foldedFullPath(a) == foldedFullPath(b);
+    const std::wstring folded = foldedFullPath(path);
+    if (folded == place.folded)
+        return true;
+    if (!place.identity || folded.empty() || remote(folded))
+        return false;
+    const std::optional<FileIdentity> identity = identityOf(path);
+    return identity && *identity == *place.identity;
 }
 
 bool endsWithLnk(const std::wstring& name)
@@ -167,8 +192,11 @@ ComPtr<IPersistFile> fileOf(IShellLinkW& link, HRESULT& result)
 
 // Every shortcut of the Startup folder, read through IShellLinkW; one that does not load is
 // someone else's file and counts for nothing.
-std::vector<Shortcut> shortcuts(const std::wstring& startup, const std::wstring& program, const std::wstring& folder)
+std::vector<Shortcut> shortcuts(const std::wstring& startup, const std::wstring& programPath,
+                                const std::wstring& folderPath)
 {
+    const Place program = placeOf(programPath);
+    const Place folder = placeOf(folderPath);
     std::vector<Shortcut> found;
     WIN32_FIND_DATAW entry{};
     const FindHandle find(::FindFirstFileW((startup + L"\\*.lnk").c_str(), &entry));
@@ -193,10 +221,12 @@ std::vector<Shortcut> shortcuts(const std::wstring& startup, const std::wstring&
             continue;
         if (FAILED(link->GetDescription(description.data(), static_cast<int>(description.size()))))
             description.clear();
+        // Cheapest first: another program's shortcut is passed over before its "Start in" folder,
+        // which may be on a share, is looked at. The tool's own always are, to be rewritten or removed.
         shortcut.ours = ownName(name) && std::wstring(description.c_str()) == mark;
-        shortcut.forFolder = samePlace(workingFolder.c_str(), folder);
-        shortcut.starts = shortcut.forFolder && showCommandOf(shortcut.path) == SW_SHOWMINNOACTIVE &&
-                          samePlace(target.c_str(), program);
+        const bool minimised = samePlace(target.c_str(), program) && showCommandOf(shortcut.path) == SW_SHOWMINNOACTIVE;
+        shortcut.forFolder = (shortcut.ours || minimised) && samePlace(workingFolder.c_str(), folder);
+        shortcut.starts = minimised && shortcut.forFolder;
         found.push_back(std::move(shortcut));
     } while (::FindNextFileW(find.get(), &entry));
     return found;
