@@ -530,10 +530,17 @@ TEST_CASE("start at login: a shortcut per settings folder that reads back throug
     CHECK(written.target == system->executablePath());
     CHECK(written.folder == work.path());
     CHECK(written.showCommand == SW_SHOWMINNOACTIVE);
+    CHECK((::GetFileAttributesA(first.entry.c_str()) & FILE_ATTRIBUTE_HIDDEN) == 0);
 
+    // A temporary left by a copy that ended while writing goes with the next switch; a running one's stays.
+    const std::string stale = startup + "\\Kelvoran.lnk.3.1.tmp";
+    const std::string running = startup + "\\Kelvoran.lnk." + std::to_string(::GetCurrentProcessId()) + ".1.tmp";
+    writeBytes(stale, "");
+    writeBytes(running, "");
     // Another folder gets a name of its own; a shortcut made by hand for the first, spelled
     // otherwise, counts as on and stays when the switch goes off.
     REQUIRE(system->setLoginStart(other, true) == 0);
+    CHECK((::GetFileAttributesA(stale.c_str()) == INVALID_FILE_ATTRIBUTES && ::DeleteFileA(running.c_str())));
     CHECK(system->loginStart(other).entry == startup + "\\Kelvoran-2.lnk");
     char shortName[MAX_PATH] = {};
     REQUIRE(::GetShortPathNameA(work.path().c_str(), shortName, MAX_PATH) > 0);

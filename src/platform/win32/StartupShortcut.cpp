@@ -10,12 +10,14 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <cwctype>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform::win32 {
@@ -252,12 +254,50 @@ int writeShortcut(const std::wstring& path, const std::wstring& program, const s
         ::DeleteFileW(temporary.c_str());
         return errorOf(result);
     }
+    // Hidden, as Explorer opens every item of the Startup folder at login: one left by a copy that
+    // ended here is not shown, and the next switch removes it.
+    ::SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_HIDDEN);
     if (!::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const DWORD error = ::GetLastError();
         ::DeleteFileW(temporary.c_str());
         return static_cast<int>(error);
     }
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     return 0;
+}
+
+bool allDigits(std::wstring_view text)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+}
+
+// Removes the temporaries Kelvoran*.lnk.<process>.<count>.tmp whose process no longer runs: a copy
+// that ended between saving one and moving it into place. Only those names, nothing else.
+void removeStaleTemporaries(const std::wstring& startup)
+{
+    WIN32_FIND_DATAW entry{};
+    const FindHandle find(::FindFirstFileW((startup + L"\\Kelvoran*.lnk.*.tmp").c_str(), &entry));
+    if (!find.valid())
+        return;
+    do {
+        const std::wstring_view name = entry.cFileName;
+        const std::size_t link = name.find(L".lnk.");
+        if (link == std::wstring_view::npos || !ownName(std::wstring(name.substr(0, link + 4))))
+            continue;
+        const std::wstring_view rest = name.substr(link + 5);
+        const std::size_t dot = rest.find(L'.');
+        if (dot == std::wstring_view::npos || rest.size() < dot + 6 || !rest.ends_with(L".tmp") ||
+            !allDigits(rest.substr(0, dot)) || !allDigits(rest.substr(dot + 1, rest.size() - dot - 5)))
+            continue;
+        const auto process = static_cast<DWORD>(std::wcstoul(std::wstring(rest.substr(0, dot)).c_str(), nullptr, 10));
+        if (const HANDLE running = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process)) {
+            ::CloseHandle(running);
+            continue;
+        }
+        // Any other failure (access denied) means a process runs under that number.
+        if (::GetLastError() == ERROR_INVALID_PARAMETER)
+            ::DeleteFileW((startup + L'\\' + std::wstring(name)).c_str());
+    } while (::FindNextFileW(find.get(), &entry));
 }
 
 // The first of Kelvoran.lnk, Kelvoran-2.lnk, ... that names nothing yet; none, with `error` set,
@@ -307,6 +347,7 @@ int setStartupShortcut(const std::string& settingsFolder, bool on)
         return errorOf(FAILED(result) ? result : E_FAIL);
     if (folder.empty() || program.empty())
         return ERROR_NO_UNICODE_TRANSLATION;
+    removeStaleTemporaries(startup);
     const std::vector<Shortcut> existing = shortcuts(startup, program, folder);
     if (on) {
         // The folder's own shortcut is rewritten in place, never doubled.
