@@ -5,10 +5,13 @@
 
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <cstdio>
 #include <memory>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 namespace platform::win32 {
 
@@ -34,6 +37,26 @@ struct Published
 {
     volatile LONG64 window;
 };
+
+// The user's SID as text, in the names: a copy of another account in the same session (or one
+// that squats a name) is not this user's tool. Empty when the process cannot tell.
+std::wstring userText()
+{
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
+        return {};
+    const FileHandle owned(token);
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<unsigned char> user(size);
+    LPWSTR text = nullptr;
+    if (size == 0 || !::GetTokenInformation(token, TokenUser, user.data(), size, &size) ||
+        !::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &text))
+        return {};
+    std::wstring sid = text;
+    ::LocalFree(text);
+    return sid;
+}
 
 std::wstring hex(unsigned long long value)
 {
@@ -126,10 +149,12 @@ private:
     Published* m_published = nullptr;
 };
 
-// The holder's window, once published; null while there is none yet.
-HWND publishedWindow(const std::wstring& name)
+// The holder's window, once published; null while there is none yet, or, with `refused` set,
+// when the mapping is another account's.
+HWND publishedWindow(const std::wstring& name, bool& refused)
 {
     const FileHandle mapping(::OpenFileMappingW(FILE_MAP_READ, FALSE, name.c_str()));
+    refused = !mapping.valid() && ::GetLastError() == ERROR_ACCESS_DENIED;
     if (!mapping.valid())
         return nullptr;
     auto* published = static_cast<Published*>(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, sizeof(Published)));
@@ -164,9 +189,12 @@ std::unique_ptr<ToolClaim> claimFolder(const std::string& settingsFolder, std::f
     }
     if (::WaitForSingleObject(naming->done.get(), identityWait) != WAIT_OBJECT_0 || naming->key.empty())
         return std::make_unique<ToolClaim>();
-    const std::wstring& key = naming->key;
+    const std::wstring user = userText();
+    if (user.empty())
+        return std::make_unique<ToolClaim>();
 
-    const std::wstring name = namePrefix + key;
+    // Another account that made the name first refuses it (ERROR_ACCESS_DENIED): no guard then.
+    const std::wstring name = namePrefix + user + L'-' + naming->key;
     FileHandle mutex(::CreateMutexW(nullptr, FALSE, name.c_str()));
     if (!mutex.valid())
         return std::make_unique<ToolClaim>();
@@ -185,7 +213,11 @@ std::unique_ptr<ToolClaim> claimFolder(const std::string& settingsFolder, std::f
         if (result != WAIT_TIMEOUT)
             return std::make_unique<ToolClaim>();
         // The holder may not have published its window yet, or be letting go just now.
-        if (const HWND holder = publishedWindow(windowName); holder != nullptr) {
+        bool refused = false;
+        const HWND holder = publishedWindow(windowName, refused);
+        if (refused)
+            return std::make_unique<ToolClaim>();
+        if (holder != nullptr) {
             DWORD process = 0;
             ::GetWindowThreadProcessId(holder, &process);
             // The holder brings its window to the foreground, which Windows grants it only so.
