@@ -41,28 +41,41 @@ std::string programName(const std::vector<std::string>& arguments)
     return name.empty() ? "kelvoran.exe" : platform::win32::toAnsi(name.c_str());
 }
 
-// Writes `text` to the console of the process that started this one, where there is one: a GUI
-// program has none of its own. False when there is none to write to.
-bool writeToParentConsole(const std::string& text, bool error)
+// Writes `text` to `output`: a console in its own characters, a file or a pipe as the bytes they
+// are, in the ANSI code page.
+void writeTo(HANDLE output, const std::string& text)
 {
-    if (!::AttachConsole(ATTACH_PARENT_PROCESS))
-        return false;
-    // The standard handles were given at the start when redirected; else the console's own.
-    HANDLE output = ::GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
-    if (output == nullptr || output == INVALID_HANDLE_VALUE)
-        output = ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                               nullptr);
-    if (output == INVALID_HANDLE_VALUE)
-        return false;
     DWORD mode = 0;
     DWORD written = 0;
     if (::GetConsoleMode(output, &mode)) {
         const std::wstring wide = platform::win32::toWide(text);
         ::WriteConsoleW(output, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
     } else {
-        // Redirected to a file or a pipe: the bytes as they are, in the ANSI code page.
         ::WriteFile(output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     }
+}
+
+// Writes `text` where the standard output (or error) goes when it was given one (redirected to a
+// file or a pipe, as by a script or a scheduled task, that has no one to answer a box), else to
+// the console of the process that started this one: a GUI program has none of its own. False
+// when there is neither.
+bool writeToStandardOutput(const std::string& text, bool error)
+{
+    const DWORD which = error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE;
+    if (const HANDLE given = ::GetStdHandle(which);
+        given != nullptr && given != INVALID_HANDLE_VALUE && ::GetFileType(given) != FILE_TYPE_UNKNOWN) {
+        writeTo(given, text);
+        return true;
+    }
+    if (!::AttachConsole(ATTACH_PARENT_PROCESS))
+        return false;
+    HANDLE output = ::GetStdHandle(which);
+    if (output == nullptr || output == INVALID_HANDLE_VALUE)
+        output = ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                               nullptr);
+    if (output == INVALID_HANDLE_VALUE)
+        return false;
+    writeTo(output, text);
     return true;
 }
 
@@ -74,8 +87,10 @@ int answerCommandLine(const setup::CommandLine& line, const std::string& program
     const std::string text = wrong                                             ? setup::wrongArgumentText(program, line)
                              : line.action == setup::CommandLine::Action::Help ? setup::usageText(program, manualLine)
                                                                                : setup::versionText();
-    if (!writeToParentConsole(text, wrong))
-        ::MessageBoxA(nullptr, text.c_str(), "Kelvoran", (wrong ? MB_ICONERROR : MB_ICONINFORMATION) | MB_OK);
+    // In the foreground even when started from a shortcut set to run minimised.
+    if (!writeToStandardOutput(text, wrong))
+        ::MessageBoxA(nullptr, text.c_str(), "Kelvoran",
+                      (wrong ? MB_ICONERROR : MB_ICONINFORMATION) | MB_OK | MB_SETFOREGROUND);
     return setup::exitCodeFor(line);
 }
 
@@ -99,12 +114,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
 
         // One tool per settings folder, claimed before any window: a later start brings this
         // one's window up, from this thread's loop, once the window is there.
+        // One that comes while the windows are made (a call that waits may take sent messages) is
+        // done once the window is shown.
         winapp::TForm1* raised = nullptr;
+        bool raiseWaiting = false;
         const platform::DirectoryName settingsFolder = system->currentDirectory();
-        const std::unique_ptr<platform::ToolClaim> claim =
-            system->claimSettingsFolder(settingsFolder.error == 0 ? settingsFolder.path : std::string(), [&raised] {
+        std::unique_ptr<platform::ToolClaim> claim = system->claimSettingsFolder(
+            settingsFolder.error == 0 ? settingsFolder.path : std::string(), [&raised, &raiseWaiting] {
                 if (raised != nullptr)
                     raised->raise();
+                else
+                    raiseWaiting = true;
             });
         if (!claim)
             return 0;
@@ -115,6 +135,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
         winapp::TForm1 form(system, application);
         raised = &form;
         form.showFirst(system->startupShowCommand());
+        if (raiseWaiting)
+            form.raise();
 
         MSG message{};
         // Messages are taken as Unicode: a typed double-byte character then reaches the entry
@@ -123,7 +145,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
         // set and read with the A calls, in the ANSI code page.
         while (::GetMessageW(&message, nullptr, 0, 0) > 0)
             form.dispatch(message);
+        // Let go as soon as the loop ends: the form may still wait for its writes, and a start
+        // meanwhile would be answered by no one. That start now runs instead.
         raised = nullptr;
+        claim.reset();
         return static_cast<int>(message.wParam);
     } catch (const std::exception& failure) {
         // Only start-up can get here: the windows could not be made.

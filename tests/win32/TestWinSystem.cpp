@@ -530,15 +530,23 @@ TEST_CASE("start at login: a shortcut per settings folder that reads back throug
     CHECK(written.target == system->executablePath());
     CHECK(written.folder == work.path());
     CHECK(written.showCommand == SW_SHOWMINNOACTIVE);
+    CHECK((::GetFileAttributesA(first.entry.c_str()) & FILE_ATTRIBUTE_HIDDEN) == 0);
 
+    // A temporary left by a copy that ended while writing goes with the next switch; a running one's stays.
+    const std::string stale = startup + "\\Kelvoran.lnk.3.1.tmp";
+    const std::string running = startup + "\\Kelvoran.lnk." + std::to_string(::GetCurrentProcessId()) + ".1.tmp";
+    writeBytes(stale, "");
+    writeBytes(running, "");
     // Another folder gets a name of its own; a shortcut made by hand for the first, spelled
     // otherwise, counts as on and stays when the switch goes off.
     REQUIRE(system->setLoginStart(other, true) == 0);
+    CHECK((::GetFileAttributesA(stale.c_str()) == INVALID_FILE_ATTRIBUTES && ::DeleteFileA(running.c_str())));
     CHECK(system->loginStart(other).entry == startup + "\\Kelvoran-2.lnk");
     char shortName[MAX_PATH] = {};
     REQUIRE(::GetShortPathNameA(work.path().c_str(), shortName, MAX_PATH) > 0);
     const Shortcut mine{system->executablePath(), std::string(shortName) + "\\", SW_SHOWMINNOACTIVE};
     shortcutAt(startup + "\\Mine.lnk", &mine);
+    CHECK_FALSE(system->loginStart(work.path()).own);
     REQUIRE(system->setLoginStart(work.path(), false) == 0);
     const platform::LoginStart left = system->loginStart(work.path());
     CHECK((left.on && !left.own && left.entry == startup + "\\Mine.lnk"));
@@ -548,6 +556,10 @@ TEST_CASE("start at login: a shortcut per settings folder that reads back throug
     REQUIRE(::DeleteFileA((startup + "\\Mine.lnk").c_str()));
     REQUIRE(system->setLoginStart(other, false) == 0);
     CHECK_FALSE(system->loginStart(other).on);
+    // A missing Startup folder is made only to switch on.
+    REQUIRE(::RemoveDirectoryA(startup.c_str()));
+    CHECK((!system->loginStart(other).on && system->setLoginStart(other, false) == 0));
+    CHECK(::GetFileAttributesA(startup.c_str()) == INVALID_FILE_ATTRIBUTES);
     ::CoUninitialize();
 }
 
@@ -568,17 +580,24 @@ TEST_CASE("one tool per settings folder: the same folder spelled otherwise is re
     };
     char shortName[MAX_PATH] = {};
     REQUIRE(::GetShortPathNameA(work.path().c_str(), shortName, MAX_PATH) > 0);
-    CHECK_FALSE(grantedElsewhere(std::string(::CharUpperA(shortName)) + "\\"));
+    std::unique_ptr<platform::ToolClaim> later;
+    std::thread refused(
+        [&] { later = system->claimSettingsFolder(std::string(::CharUpperA(shortName)) + "\\", [] {}); });
     MSG message{};
     for (int waited = 0; waited < 2000 && raised == 0; waited += 10) {
         while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
             ::DispatchMessageW(&message);
         ::Sleep(10);
     }
-    CHECK(raised == 1);
+    refused.join();
+    CHECK((raised == 1 && !later));
     CHECK(grantedElsewhere(work.path() + "\\another"));
+    // A holder that does not answer and then lets go, as one ending: the later start holds it.
+    std::thread takesOver([&] { later = system->claimSettingsFolder(work.path(), [] {}); });
+    ::Sleep(2500);
     claim.reset();
-    CHECK(grantedElsewhere(work.path()));
+    takesOver.join();
+    CHECK(later);
 
     // A thread that ends holding the claim leaves its mutex abandoned, as a copy that crashed.
     std::unique_ptr<platform::ToolClaim> orphan;

@@ -19,7 +19,8 @@ struct FileIdentity
 };
 
 // The identity of what `path` names, opened for no access and shared with everyone; none when it
-// cannot be opened (gone, or a file system that gives none).
+// cannot be opened (gone, or a file system that gives none). Some redirectors (WebDAV, some NAS)
+// give 0 for the serial or the index, which would make every file there the same: none then too.
 inline std::optional<FileIdentity> identityOf(const std::wstring& path)
 {
     const FileHandle file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -27,9 +28,12 @@ inline std::optional<FileIdentity> identityOf(const std::wstring& path)
     BY_HANDLE_FILE_INFORMATION information{};
     if (!file.valid() || !::GetFileInformationByHandle(file.get(), &information))
         return std::nullopt;
-    return FileIdentity{information.dwVolumeSerialNumber,
-                        (static_cast<unsigned long long>(information.nFileIndexHigh) << 32) |
-                            information.nFileIndexLow};
+    const FileIdentity identity{information.dwVolumeSerialNumber,
+                                (static_cast<unsigned long long>(information.nFileIndexHigh) << 32) |
+                                    information.nFileIndexLow};
+    if (identity.volume == 0 || identity.index == 0)
+        return std::nullopt;
+    return identity;
 }
 
 // `path` made full, without a trailing separator (but for a drive's root), in upper case as the

@@ -10,12 +10,14 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <cwctype>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform::win32 {
@@ -57,11 +59,12 @@ int errorOf(HRESULT result)
                                                       : static_cast<int>(result);
 }
 
-std::wstring startupFolder(HRESULT& result)
+// The Startup folder. Made when missing only for a shortcut to go in (a new profile may lack it);
+// reading it, or switching off, names it without looking whether it is there.
+std::wstring startupFolder(HRESULT& result, bool create)
 {
-    // Made when missing, as a new profile may lack it.
     PWSTR path = nullptr;
-    result = ::SHGetKnownFolderPath(FOLDERID_Startup, KF_FLAG_CREATE, nullptr, &path);
+    result = ::SHGetKnownFolderPath(FOLDERID_Startup, create ? KF_FLAG_CREATE : KF_FLAG_DONT_VERIFY, nullptr, &path);
     std::wstring folder = SUCCEEDED(result) && path != nullptr ? path : L"";
     ::CoTaskMemFree(path);
     return folder;
@@ -82,16 +85,41 @@ std::wstring executable()
     }
 }
 
-// Same file or folder: by identity where both can be opened, else by the folded full path.
-bool samePlace(const std::wstring& a, const std::wstring& b)
+// A file or folder the shortcuts are compared with, named once per reading of the folder.
+struct Place
 {
-    if (a.empty() || b.empty())
+    std::wstring folded;
+    std::optional<FileIdentity> identity;
+};
+
+// A share or a mapped network drive: opening a path there may cost a connection, or hang.
+bool remote(const std::wstring& folded)
+{
+    if (folded.starts_with(L"\\\\"))
+        return true;
+    return folded.size() >= 3 && folded[1] == L':' && ::GetDriveTypeW(folded.substr(0, 3).c_str()) == DRIVE_REMOTE;
+}
+
+Place placeOf(const std::wstring& path)
+{
+    Place place{path.empty() ? L"" : foldedFullPath(path), std::nullopt};
+    if (!place.folded.empty() && !remote(place.folded))
+        place.identity = identityOf(path);
+    return place;
+}
+
+// Same file or folder: the same folded full path, or else, on a local disk, the same identity.
+bool samePlace(const std::wstring& path, const Place& place)
+{
+    if (path.empty() || place.folded.empty())
         return false;
-    const std::optional<FileIdentity> first = identityOf(a);
-    const std::optional<FileIdentity> second = identityOf(b);
-    if (first && second)
-        return *first == *second;
-    return foldedFullPath(a) == foldedFullPath(b);
+    const std::wstring folded = foldedFullPath(path);
+    if (folded == place.folded)
+        return true;
+    if (!place.identity || folded.empty() || remote(folded))
+        return false;
+    const std::optional<FileIdentity> identity = identityOf(path);
+    return identity && *identity == *place.identity;
 }
 
 bool endsWithLnk(const std::wstring& name)
@@ -166,8 +194,11 @@ ComPtr<IPersistFile> fileOf(IShellLinkW& link, HRESULT& result)
 
 // Every shortcut of the Startup folder, read through IShellLinkW; one that does not load is
 // someone else's file and counts for nothing.
-std::vector<Shortcut> shortcuts(const std::wstring& startup, const std::wstring& program, const std::wstring& folder)
+std::vector<Shortcut> shortcuts(const std::wstring& startup, const std::wstring& programPath,
+                                const std::wstring& folderPath)
 {
+    const Place program = placeOf(programPath);
+    const Place folder = placeOf(folderPath);
     std::vector<Shortcut> found;
     WIN32_FIND_DATAW entry{};
     const FindHandle find(::FindFirstFileW((startup + L"\\*.lnk").c_str(), &entry));
@@ -192,10 +223,12 @@ std::vector<Shortcut> shortcuts(const std::wstring& startup, const std::wstring&
             continue;
         if (FAILED(link->GetDescription(description.data(), static_cast<int>(description.size()))))
             description.clear();
+        // Cheapest first: another program's shortcut is passed over before its "Start in" folder,
+        // which may be on a share, is looked at. The tool's own always are, to be rewritten or removed.
         shortcut.ours = ownName(name) && std::wstring(description.c_str()) == mark;
-        shortcut.forFolder = samePlace(workingFolder.c_str(), folder);
-        shortcut.starts = shortcut.forFolder && showCommandOf(shortcut.path) == SW_SHOWMINNOACTIVE &&
-                          samePlace(target.c_str(), program);
+        const bool minimised = samePlace(target.c_str(), program) && showCommandOf(shortcut.path) == SW_SHOWMINNOACTIVE;
+        shortcut.forFolder = (shortcut.ours || minimised) && samePlace(workingFolder.c_str(), folder);
+        shortcut.starts = minimised && shortcut.forFolder;
         found.push_back(std::move(shortcut));
     } while (::FindNextFileW(find.get(), &entry));
     return found;
@@ -221,25 +254,66 @@ int writeShortcut(const std::wstring& path, const std::wstring& program, const s
         ::DeleteFileW(temporary.c_str());
         return errorOf(result);
     }
+    // Hidden, as Explorer opens every item of the Startup folder at login: one left by a copy that
+    // ended here is not shown, and the next switch removes it.
+    ::SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_HIDDEN);
     if (!::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const DWORD error = ::GetLastError();
         ::DeleteFileW(temporary.c_str());
         return static_cast<int>(error);
     }
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     return 0;
 }
 
-// The first of Kelvoran.lnk, Kelvoran-2.lnk, ... that names nothing yet.
-std::wstring freeName(const std::wstring& startup)
+bool allDigits(std::wstring_view text)
 {
-    for (unsigned number = 1;; ++number) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+}
+
+// Removes the temporaries Kelvoran*.lnk.<process>.<count>.tmp whose process no longer runs: a copy
+// that ended between saving one and moving it into place. Only those names, nothing else.
+void removeStaleTemporaries(const std::wstring& startup)
+{
+    WIN32_FIND_DATAW entry{};
+    const FindHandle find(::FindFirstFileW((startup + L"\\Kelvoran*.lnk.*.tmp").c_str(), &entry));
+    if (!find.valid())
+        return;
+    do {
+        const std::wstring_view name = entry.cFileName;
+        const std::size_t link = name.find(L".lnk.");
+        if (link == std::wstring_view::npos || !ownName(std::wstring(name.substr(0, link + 4))))
+            continue;
+        const std::wstring_view rest = name.substr(link + 5);
+        const std::size_t dot = rest.find(L'.');
+        if (dot == std::wstring_view::npos || rest.size() < dot + 6 || !rest.ends_with(L".tmp") ||
+            !allDigits(rest.substr(0, dot)) || !allDigits(rest.substr(dot + 1, rest.size() - dot - 5)))
+            continue;
+        const auto process = static_cast<DWORD>(std::wcstoul(std::wstring(rest.substr(0, dot)).c_str(), nullptr, 10));
+        if (const HANDLE running = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process)) {
+            ::CloseHandle(running);
+            continue;
+        }
+        // Any other failure (access denied) means a process runs under that number.
+        if (::GetLastError() == ERROR_INVALID_PARAMETER)
+            ::DeleteFileW((startup + L'\\' + std::wstring(name)).c_str());
+    } while (::FindNextFileW(find.get(), &entry));
+}
+
+// The first of Kelvoran.lnk, Kelvoran-2.lnk, ... that names nothing yet; none, with `error` set,
+// when a name cannot be looked at (the folder refused or gone) or all are taken.
+std::wstring freeName(const std::wstring& startup, DWORD& error)
+{
+    for (unsigned number = 1; number <= 10000; ++number) {
         const std::wstring path =
             startup + L'\\' + baseName + (number == 1 ? L"" : L"-" + std::to_wstring(number)) + L".lnk";
-        if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && ::GetLastError() == ERROR_FILE_NOT_FOUND)
-            return path;
-        if (number > 10000)
-            return {};
+        if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+            continue;
+        error = ::GetLastError();
+        return error == ERROR_FILE_NOT_FOUND ? path : std::wstring();
     }
+    error = ERROR_FILE_EXISTS;
+    return {};
 }
 
 } // namespace
@@ -248,16 +322,15 @@ LoginStart startupShortcut(const std::string& settingsFolder)
 {
     const ComForCall com;
     HRESULT result = com.failure();
-    const std::wstring startup = SUCCEEDED(result) ? startupFolder(result) : L"";
+    const std::wstring startup = SUCCEEDED(result) ? startupFolder(result, false) : L"";
     if (startup.empty())
         return {};
+    // A shortcut that is not the tool's wins: switching off could not remove it, and the menu
+    // then says why the check stays.
     LoginStart state;
-    for (const Shortcut& shortcut : shortcuts(startup, executable(), toWide(settingsFolder))) {
-        if (!shortcut.starts || (state.on && state.own))
-            continue;
-        if (!state.on || shortcut.ours)
+    for (const Shortcut& shortcut : shortcuts(startup, executable(), toWide(settingsFolder)))
+        if (shortcut.starts && (!state.on || (state.own && !shortcut.ours)))
             state = {true, shortcut.ours, toAnsi(shortcut.path.c_str())};
-    }
     return state;
 }
 
@@ -267,21 +340,23 @@ int setStartupShortcut(const std::string& settingsFolder, bool on)
     HRESULT result = com.failure();
     if (FAILED(result))
         return errorOf(result);
-    const std::wstring startup = startupFolder(result);
+    const std::wstring startup = startupFolder(result, on);
     const std::wstring folder = toWide(settingsFolder);
     const std::wstring program = executable();
     if (startup.empty())
         return errorOf(FAILED(result) ? result : E_FAIL);
     if (folder.empty() || program.empty())
         return ERROR_NO_UNICODE_TRANSLATION;
+    removeStaleTemporaries(startup);
     const std::vector<Shortcut> existing = shortcuts(startup, program, folder);
     if (on) {
         // The folder's own shortcut is rewritten in place, never doubled.
         for (const Shortcut& shortcut : existing)
             if (shortcut.ours && shortcut.forFolder)
                 return writeShortcut(shortcut.path, program, folder);
-        const std::wstring path = freeName(startup);
-        return path.empty() ? ERROR_FILE_EXISTS : writeShortcut(path, program, folder);
+        DWORD error = 0;
+        const std::wstring path = freeName(startup, error);
+        return path.empty() ? static_cast<int>(error) : writeShortcut(path, program, folder);
     }
     int error = 0;
     for (const Shortcut& shortcut : existing) {

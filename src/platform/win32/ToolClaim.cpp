@@ -5,10 +5,13 @@
 
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <cstdio>
 #include <memory>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 namespace platform::win32 {
 
@@ -16,9 +19,12 @@ namespace {
 
 constexpr const wchar_t* namePrefix = L"Local\\org.kelvoran.Kelvoran-";
 constexpr const wchar_t* className = L"KelvoranClaim";
-// How long naming the folder may take, and how long a holder may take to publish its window.
+// How long naming the folder may take, how long a holder may take to publish its window and to
+// answer, and how long one that did not answer (hung, or ending) may take to let go.
 constexpr DWORD identityWait = 2000;
 constexpr DWORD publishWait = 2000;
+constexpr UINT answerWait = 2000;
+constexpr DWORD letGoWait = 3000;
 
 UINT raiseMessage()
 {
@@ -31,6 +37,26 @@ struct Published
 {
     volatile LONG64 window;
 };
+
+// The user's SID as text, in the names: a copy of another account in the same session (or one
+// that squats a name) is not this user's tool. Empty when the process cannot tell.
+std::wstring userText()
+{
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
+        return {};
+    const FileHandle owned(token);
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<unsigned char> user(size);
+    LPWSTR text = nullptr;
+    if (size == 0 || !::GetTokenInformation(token, TokenUser, user.data(), size, &size) ||
+        !::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &text))
+        return {};
+    std::wstring sid = text;
+    ::LocalFree(text);
+    return sid;
+}
 
 std::wstring hex(unsigned long long value)
 {
@@ -62,10 +88,12 @@ LRESULT CALLBACK claimProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
         ::SetWindowLongPtrW(window, GWLP_USERDATA,
                             reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
     else if (message == raiseMessage() && message != 0) {
-        if (auto* raise = reinterpret_cast<std::function<void()>*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-            raise != nullptr && *raise)
-            (*raise)();
-        return 0;
+        // 1: handed on; the later start ends on that answer alone.
+        auto* raise = reinterpret_cast<std::function<void()>*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (raise == nullptr || !*raise)
+            return 0;
+        (*raise)();
+        return 1;
     }
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
@@ -121,10 +149,12 @@ private:
     Published* m_published = nullptr;
 };
 
-// The holder's window, once published; null while there is none yet.
-HWND publishedWindow(const std::wstring& name)
+// The holder's window, once published; null while there is none yet, or, with `refused` set,
+// when the mapping is another account's.
+HWND publishedWindow(const std::wstring& name, bool& refused)
 {
     const FileHandle mapping(::OpenFileMappingW(FILE_MAP_READ, FALSE, name.c_str()));
+    refused = !mapping.valid() && ::GetLastError() == ERROR_ACCESS_DENIED;
     if (!mapping.valid())
         return nullptr;
     auto* published = static_cast<Published*>(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, sizeof(Published)));
@@ -159,31 +189,46 @@ std::unique_ptr<ToolClaim> claimFolder(const std::string& settingsFolder, std::f
     }
     if (::WaitForSingleObject(naming->done.get(), identityWait) != WAIT_OBJECT_0 || naming->key.empty())
         return std::make_unique<ToolClaim>();
-    const std::wstring& key = naming->key;
+    const std::wstring user = userText();
+    if (user.empty())
+        return std::make_unique<ToolClaim>();
 
-    const std::wstring name = namePrefix + key;
+    // Another account that made the name first refuses it (ERROR_ACCESS_DENIED): no guard then.
+    const std::wstring name = namePrefix + user + L'-' + naming->key;
     FileHandle mutex(::CreateMutexW(nullptr, FALSE, name.c_str()));
     if (!mutex.valid())
         return std::make_unique<ToolClaim>();
     const std::wstring windowName = name + L"-window";
+    const auto hold = [&] {
+        auto claim = std::make_unique<HeldClaim>(std::move(mutex), std::move(raise));
+        claim->publish(windowName);
+        return claim;
+    };
+    // WAIT_ABANDONED: the copy that held it ended without letting go (it crashed).
+    const auto taken = [](DWORD result) { return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED; };
     for (DWORD waited = 0;; waited += 50) {
-        // WAIT_ABANDONED: the copy that held it ended without letting go (it crashed).
-        const DWORD taken = ::WaitForSingleObject(mutex.get(), 0);
-        if (taken == WAIT_OBJECT_0 || taken == WAIT_ABANDONED) {
-            auto claim = std::make_unique<HeldClaim>(std::move(mutex), std::move(raise));
-            claim->publish(windowName);
-            return claim;
-        }
-        if (taken != WAIT_TIMEOUT)
+        const DWORD result = ::WaitForSingleObject(mutex.get(), 0);
+        if (taken(result))
+            return hold();
+        if (result != WAIT_TIMEOUT)
             return std::make_unique<ToolClaim>();
         // The holder may not have published its window yet, or be letting go just now.
-        if (const HWND holder = publishedWindow(windowName); holder != nullptr) {
+        bool refused = false;
+        const HWND holder = publishedWindow(windowName, refused);
+        if (refused)
+            return std::make_unique<ToolClaim>();
+        if (holder != nullptr) {
             DWORD process = 0;
             ::GetWindowThreadProcessId(holder, &process);
             // The holder brings its window to the foreground, which Windows grants it only so.
             ::AllowSetForegroundWindow(process);
-            ::PostMessageW(holder, raiseMessage(), 0, 0);
-            return nullptr;
+            DWORD_PTR answer = 0;
+            if (::SendMessageTimeoutW(holder, raiseMessage(), 0, 0, SMTO_ABORTIFHUNG, answerWait, &answer) != 0 &&
+                answer == 1)
+                return nullptr;
+            // No answer: a holder that hangs keeps its claim; one that is ending lets go of it
+            // soon, and this start takes its place.
+            return taken(::WaitForSingleObject(mutex.get(), letGoWait)) ? hold() : nullptr;
         }
         if (waited >= publishWait)
             return nullptr;

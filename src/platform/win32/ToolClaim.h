@@ -8,12 +8,14 @@
 
 namespace platform::win32 {
 
-// Claims `settingsFolder` for this process with a named mutex in the session, keyed on the
-// folder's identity (volume serial and file index; failing that, the case-folded full path). The
-// holder publishes a message-only window, made on the calling thread, in a named file mapping: a
-// later start posts it a registered message, which calls `raise` on that thread, and is refused.
-// A mutex left by a copy that crashed is free. When the folder cannot be named within about two
-// seconds (a share that does not answer), a claim that guards nothing.
+// Claims `settingsFolder` for this process with a named mutex in the session, keyed on the user's
+// SID and the folder's identity (volume serial and file index; failing that, the case-folded full
+// path). The holder publishes a message-only window, made on the calling thread, in a named file
+// mapping: a later start sends it a registered message, which calls `raise` on that thread, and
+// is refused. A holder that does not answer within about two seconds (hung, or ending) is given
+// three more to let go, and the later start then holds the claim; else it is refused too. A mutex
+// left by a copy that crashed is free. When the folder cannot be named within about two seconds
+// (a share that does not answer), or the names are another account's, a claim that guards nothing.
 [[nodiscard]] std::unique_ptr<ToolClaim> claimFolder(const std::string& settingsFolder, std::function<void()> raise);
 
 } // namespace platform::win32
