@@ -1,3 +1,4 @@
+#include "support/HangingShare.h"
 #include "support/VirtualDesktop.h"
 #include "support/WorkingDirectory.h"
 
@@ -113,7 +114,8 @@ private:
         QVERIFY(waitFor(
             [&] {
                 other = run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                                        QStringLiteral("--classname"), QStringLiteral("elsewhere")});
+                                                        QStringLiteral("--classname"), QStringLiteral("elsewhere")})
+                            .section(u'\n', 0, 0);
                 return !other.isEmpty();
             },
             5000));
@@ -370,7 +372,7 @@ private slots:
     }
 
     // Entries left a minute (taiki=1) are told again, named; the folder lost is told, and
-    // withdrawn when it is back.
+    // withdrawn when it is back; so is a share seen answering that stops.
     void remindersAndALostFolderAreTold()
     {
         const WorkingDirectory work;
@@ -406,6 +408,26 @@ private slots:
         const qsizetype closed = closes();
         QVERIFY(QDir().mkdir(QStringLiteral("in")));
         QVERIFY2(waitFor([&] { return closes() > closed; }, 5000), qPrintable(logged()));
+
+        if (!QFile::exists(QStringLiteral("/dev/fuse")))
+            QSKIP("no /dev/fuse: this machine cannot mount the hanging file system");
+        HangingShare share;
+        QVERIFY2(share.mounted(), qPrintable(share.errors()));
+        share.release();
+        // Switched to while the user looks: its entry is no news.
+        const QStringList pid{QStringLiteral("--pid"), QString::number(m_tool.processId())};
+        run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"),
+                                        m_desktop.windows(pid, QStringLiteral("NORMAL")).front()});
+        writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path("mnt/in") + "\r\n");
+        QVERIFY(waitFor([&] { return caption() == QStringLiteral("着信！") && share.listings() > 0; }, 5000));
+        workElsewhere();
+        share.hang();
+        const QString notAnswering =
+            QStringLiteral("\"監視フォルダが応答しません！\" \"%1\"").arg(QString::fromStdString(work.path("mnt/in")));
+        QVERIFY2(waitFor([&] { return logged().contains(notAnswering); }, 10000), qPrintable(logged()));
+        const qsizetype answered = closes();
+        share.release();
+        QVERIFY2(waitFor([&] { return closes() > answered; }, 5000), qPrintable(logged()));
     }
 
     // No notification server on the bus and no tray: the window tells of the arrival as before,

@@ -2,8 +2,9 @@
 // answering: `kv_hanging_folder <mount point>` mounts a root holding one folder, "in", with one
 // file, "data.csv". Looking up the root, "in" and "data.csv" always answers; listing "in", and
 // looking up any other name in it, block until a line (or the end) comes on standard input, and
-// from then on answer at once. It prints "ready" once mounted and "listing" each time a listing
-// of "in" starts.
+// from then on answer at once, until a line "hang" makes them block again, as a share that
+// answered and then stopped. It prints "ready" once mounted and "listing" each time a listing of
+// "in" starts.
 #define FUSE_USE_VERSION 31
 
 #include <fuse3/fuse.h>
@@ -92,10 +93,13 @@ int main(int argc, char* argv[])
     }
     std::thread([] {
         std::string line;
-        std::getline(std::cin, line);
-        const std::lock_guard lock(releaseMutex);
-        released = true;
-        releaseChanged.notify_all();
+        bool more = true;
+        while (more) {
+            more = static_cast<bool>(std::getline(std::cin, line));
+            const std::lock_guard lock(releaseMutex);
+            released = !more || line != "hang";
+            releaseChanged.notify_all();
+        }
     }).detach();
 
     fuse_operations operations{};
