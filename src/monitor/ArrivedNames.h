@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -36,6 +37,9 @@ public:
     // The folder is gone: whatever comes back in it is new.
     void forget();
 
+    // Entries the last listing found that the listing before did not.
+    [[nodiscard]] std::size_t arrived() const { return m_arrived; }
+
     // Up to `count` names, newest first; none while the names are not kept.
     [[nodiscard]] std::vector<std::string> newest(std::size_t count) const;
 
@@ -58,8 +62,11 @@ private:
     std::uint64_t m_listing = 0;
     std::uint64_t m_order = 0;
     std::size_t m_passed = 0;
-    bool m_keeping = false;   // this listing keeps the names
-    bool m_overLimit = false; // the last complete listing passed the bound
+    std::size_t m_arrived = 0;
+    std::optional<std::size_t> m_lastEntries; // of the last complete listing
+    bool m_namesBased = false;                // the names of a complete listing are held
+    bool m_keeping = false;                   // this listing keeps the names
+    bool m_overLimit = false;                 // the last complete listing passed the bound
 };
 
 } // namespace monitor

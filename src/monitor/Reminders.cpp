@@ -47,9 +47,9 @@ std::string clockText(int minuteOfDay)
             static_cast<char>('0' + minute / 10), static_cast<char>('0' + minute % 10)};
 }
 
-void Reminders::seen(const Shown& shown, bool turnedFull, const Moment& now)
+void Reminders::seen(const Shown& shown, bool arrived, const Moment& now)
 {
-    if (turnedFull)
+    if (arrived)
         m_arrivedDate = std::max(m_arrivedDate, now.date);
     if (shown.status != Status::Arrival) {
         m_fullSinceMs.reset();

@@ -47,7 +47,7 @@ StatusDisplay::StatusDisplay(StatusView& view, std::string caption, std::string 
     m_shown.caption = m_caption;
 }
 
-void StatusDisplay::tellChannels(bool turnedFull, bool sawItTurn)
+void StatusDisplay::tellChannels(bool turnedFull, bool sawItTurn, bool arrived)
 {
     if (!m_channels)
         return;
@@ -58,7 +58,7 @@ void StatusDisplay::tellChannels(bool turnedFull, bool sawItTurn)
     // The gap between notifications on a clock the user's setting of the time cannot move; the
     // local time for the text.
     const Moment now = m_clock.now();
-    m_reminders.seen(m_shown, turnedFull, now);
+    m_reminders.seen(m_shown, arrived, now);
     m_shown.overdue = m_reminders.overdueLine(now);
     m_channels->show(m_shown, turnedFull, now.monotonicMs, sawItTurn ? clockText(now.minuteOfDay) : std::string());
 }
@@ -102,7 +102,7 @@ void StatusDisplay::show(const CheckResult& result)
         m_attentionAsked = false;
     }
     m_status = status;
-    tellChannels(turnedFull, sawItTurn);
+    tellChannels(turnedFull, sawItTurn, result.arrived > 0);
 }
 
 void StatusDisplay::showNoAnswer(const CheckResult& notice)

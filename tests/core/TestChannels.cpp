@@ -276,6 +276,25 @@ private slots:
         QVERIFY(!late.due(state, clock.at(20261215, 10 * 60)));
         QVERIFY(!late.due(state, clock.at(20261215, 10 * 60 + 1)));
         QVERIFY(late.due(state, clock.at(20261216, 9 * 60 + 30)));
+
+        // Through the display: full at the start is no arrival; a new entry in a full folder is.
+        RecordingView window;
+        RecordingChannels channels;
+        monitor::StatusDisplay display(window, "Kelvoran", "kelvoran", &channels, clock);
+        monitor::CheckResult result = {Status::Arrival, {}, "/in", 1, {}, state.switches};
+        const auto tell = [&](int date, int minute, std::size_t arrived) {
+            clock.at(date, minute);
+            result.arrived = arrived;
+            const std::size_t before = channels.calls.size();
+            display.show(result);
+            display.tick();
+            return std::count_if(channels.calls.begin() + before, channels.calls.end(),
+                                 [](const std::string& call) { return call.starts_with("raise:着信がありません！"); });
+        };
+        tell(20261217, 8 * 60, 0);
+        QCOMPARE(tell(20261217, 9 * 60 + 30, 0), 1);
+        tell(20261218, 9 * 60, 1);
+        QCOMPARE(tell(20261218, 9 * 60 + 30, 0), 0);
     }
 
     // The switches: defaults where keys are missing, hand-written values read, and a menu's
