@@ -59,6 +59,15 @@ void Reminders::seen(const Shown& shown, bool arrived, const Moment& now)
     }
 }
 
+void Reminders::folderChanged(const Moment& now)
+{
+    m_start = now;
+    m_fullSinceMs.reset();
+    m_waitsTold = 0;
+    m_arrivedDate = 0;
+    m_overdueDate = 0;
+}
+
 std::optional<Reminder> Reminders::due(const Shown& shown, const Moment& now)
 {
     if (!m_start)

@@ -51,6 +51,8 @@ public:
     // What the window showed; `arrived`: a listing of its folder found an entry the one before
     // did not (a folder full at the start, or back from missing, has seen no arrival).
     void seen(const Shown& shown, bool arrived, const Moment& now);
+    // Another folder is watched from `now`: nothing of the old one's carries over.
+    void folderChanged(const Moment& now);
     // The reminder due now, if any; one at a time.
     [[nodiscard]] std::optional<Reminder> due(const Shown& shown, const Moment& now);
     // "09:30 までの着信なし" while the deadline of the day `now` is in passed with nothing come.

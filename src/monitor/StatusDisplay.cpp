@@ -113,6 +113,7 @@ void StatusDisplay::showNoAnswer(const CheckResult& notice)
     const bool elsewhere = !notice.folder.empty() && notice.folder != m_shown.folder;
     if (elsewhere) {
         forgetStatus();
+        m_reminders.folderChanged(m_clock.now());
         m_shown.folder = notice.folder;
         m_shown.entries = 0;
         m_shown.names.clear();
@@ -136,6 +137,11 @@ void StatusDisplay::showNoAnswer(const CheckResult& notice)
 void StatusDisplay::settingChanged()
 {
     forgetStatus();
+    // Until the new folder answers, a tick has nothing of the old one to remind of.
+    m_reminders.folderChanged(m_clock.now());
+    m_shown.status.reset();
+    m_shown.entries = 0;
+    m_shown.names.clear();
 }
 
 void StatusDisplay::tick()

@@ -238,6 +238,15 @@ private slots:
         const std::size_t calls = channels.calls.size();
         tick(1);
         QCOMPARE(channels.calls.size(), calls);
+        // Another folder set: nothing of the old one, and its wait starts when it answers.
+        display.settingChanged();
+        tick(600);
+        QCOMPARE(channels.calls.size(), calls);
+        result.folder = "/B";
+        display.show(result);
+        tick(119);
+        QVERIFY(tick(1) == "sound:" &&
+                channels.calls.end()[-2].starts_with("raise:着信したデータが残っています！//B\n"));
     }
 
     // Not arrived: once a local day, on its days, not after an arrival nor for a start after the
@@ -283,18 +292,24 @@ private slots:
         monitor::StatusDisplay display(window, "Kelvoran", "kelvoran", &channels, clock);
         monitor::CheckResult result = {Status::Arrival, {}, "/in", 1, {}, state.switches};
         const auto tell = [&](int date, int minute, std::size_t arrived) {
+            clock.at(date, minute - 1);
+            display.tick(); // the minute before: a tick for each
             clock.at(date, minute);
             result.arrived = arrived;
             const std::size_t before = channels.calls.size();
             display.show(result);
             display.tick();
-            return std::count_if(channels.calls.begin() + before, channels.calls.end(),
-                                 [](const std::string& call) { return call.starts_with("raise:着信がありません！"); });
+            const auto said = std::find_if(channels.calls.begin() + before, channels.calls.end(),
+                                           [](const std::string& call) { return call.starts_with("raise:着信があ"); });
+            return said == channels.calls.end() ? std::string("-") : said->substr(said->rfind('\n') + 1);
         };
         tell(20261217, 8 * 60, 0);
-        QCOMPARE(tell(20261217, 9 * 60 + 30, 0), 1);
+        QCOMPARE(tell(20261217, 9 * 60 + 30, 0), std::string("09:30 までに着信はありませんでした（07:59 から監視）"));
         tell(20261218, 9 * 60, 1);
-        QCOMPARE(tell(20261218, 9 * 60 + 30, 0), 0);
+        QCOMPARE(tell(20261218, 9 * 60 + 30, 0), std::string("-"));
+        clock.at(20261221, 9 * 60);
+        display.settingChanged();
+        QCOMPARE(tell(20261221, 9 * 60 + 30, 0), std::string("09:30 までに着信はありませんでした（09:00 から監視）"));
     }
 
     // The switches: defaults where keys are missing, hand-written values read, and a menu's
