@@ -11,6 +11,9 @@ namespace monitor {
 namespace {
 
 constexpr std::int64_t minuteMs = 60 * 1000;
+// Twice what a check is given before the no-answer mark: a listing that changed nothing sends no
+// answer, one that hangs sends the notice.
+constexpr std::int64_t answerWaitMs = 10 * 1000;
 
 class SystemClock : public Clock
 {
@@ -101,6 +104,23 @@ std::optional<Reminder> Reminders::notArrived(const Shown& shown, const Moment& 
     if (!deadline || setBack || shown.folder.empty() || now.date <= m_decidedDate ||
         (shown.switches.deadlineDays & (1U << now.weekday)) == 0 || now.minuteOfDay < *deadline)
         return std::nullopt;
+    if (m_previous && (m_previous->date < now.date || m_previous->minuteOfDay < *deadline)) {
+        const std::int64_t monotonicGap = now.monotonicMs - m_previous->monotonicMs;
+        const std::int64_t wallGap = (now.wallSeconds - m_previous->wallSeconds) * 1000;
+        if ((monotonicGap >= minuteMs || wallGap - monotonicGap >= minuteMs) &&
+            (!m_unseen || m_unseen->date != now.date))
+            m_unseen = now;
+    }
+    // Not seen now, or not yet since: decided when a listing answers.
+    const bool unseenToday = m_unseen && m_unseen->date == now.date;
+    if (shown.marked || !shown.status || *shown.status == Status::NoFolder ||
+        (unseenToday && m_answeredMs <= m_unseen->monotonicMs &&
+         now.monotonicMs - m_unseen->monotonicMs < answerWaitMs)) {
+        if (!unseenToday)
+            m_unseen = now;
+        return std::nullopt;
+    }
+    m_unseen.reset();
     m_decidedDate = now.date;
     // Started after the deadline: the tool cannot tell what came before.
     if (m_arrivedDate >= now.date || (m_start->date == now.date && m_start->minuteOfDay > *deadline))
@@ -111,12 +131,8 @@ std::optional<Reminder> Reminders::notArrived(const Shown& shown, const Moment& 
     if (m_start->date == now.date)
         text += std::string(texts::watchedSinceBefore) + clockText(m_start->minuteOfDay) +
                 std::string(texts::watchedSinceAfter);
-    if (m_previous && (m_previous->date < now.date || m_previous->minuteOfDay < *deadline)) {
-        const std::int64_t monotonicGap = now.monotonicMs - m_previous->monotonicMs;
-        const std::int64_t wallGap = (now.wallSeconds - m_previous->wallSeconds) * 1000;
-        if (monotonicGap >= minuteMs || wallGap - monotonicGap >= minuteMs)
-            text += "\n" + std::string(texts::notArrivedAtResume);
-    }
+    if (unseenToday)
+        text += "\n" + std::string(texts::notArrivedAtResume);
     return Reminder{NoticeKind::NotArrived, std::string(texts::notArrivedTitle), std::move(text)};
 }
 

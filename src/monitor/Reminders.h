@@ -45,12 +45,17 @@ public:
 // passed since the last one, the clocks having run apart (the machine slept) or the monotonic
 // one having gone on without ticks, says the time passed in sleep. A tool started that day says
 // since when it watched. The tooltip's line stays until something arrives or the day ends.
+// Nothing is decided while the folder is missing or does not answer, nor after such a tick until
+// a listing has answered (what came while the machine slept is seen then) or long enough has
+// gone by without a no-answer notice that the listing found nothing new.
 class Reminders
 {
 public:
     // What the window showed; `arrived`: a listing of its folder found an entry the one before
     // did not (a folder full at the start, or back from missing, has seen no arrival).
     void seen(const Shown& shown, bool arrived, const Moment& now);
+    // A listing of the folder answered.
+    void answered(const Moment& now) { m_answeredMs = now.monotonicMs; }
     // Another folder is watched from `now`: nothing of the old one's carries over.
     void folderChanged(const Moment& now);
     // The reminder due now, if any; one at a time.
@@ -63,6 +68,8 @@ private:
 
     std::optional<Moment> m_start;
     std::optional<Moment> m_previous;
+    std::optional<Moment> m_unseen; // the tick that found the day's deadline passed unseen
+    std::int64_t m_answeredMs = 0;
     std::optional<std::int64_t> m_fullSinceMs;
     std::int64_t m_waitsTold = 0;
     int m_arrivedDate = 0;

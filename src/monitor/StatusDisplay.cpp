@@ -102,6 +102,7 @@ void StatusDisplay::show(const CheckResult& result)
         m_attentionAsked = false;
     }
     m_status = status;
+    m_reminders.answered(m_clock.now());
     tellChannels(turnedFull, sawItTurn, result.arrived > 0);
 }
 

@@ -274,17 +274,21 @@ private slots:
         reminders.seen(shown(Status::Arrival, 1), true, clock.moment);
         QCOMPARE(due(20261209, 9 * 60 + 45), std::string("-"));
         QCOMPARE(due(20261210, 9 * 60), std::string("-"));
+        QCOMPARE(due(20261210, 11 * 60), std::string("-"));
+        reminders.answered(clock.at(20261210, 11 * 60));
         QCOMPARE(due(20261210, 11 * 60),
                  std::string("/in\n09:30 までに着信はありませんでした\n（スリープ中にこの時刻を過ぎました）"));
         QCOMPARE(due(20261212, 10 * 60), std::string("-"));
         QCOMPARE(due(20261211, 10 * 60), std::string("-"));
-        QCOMPARE(due(20261214, 10 * 60, 86400000),
+        QCOMPARE(due(20261214, 10 * 60, 86400000), std::string("-"));
+        QCOMPARE(due(20261214, 10 * 60, 10000),
                  std::string("/in\n09:30 までに着信はありませんでした\n（スリープ中にこの時刻を過ぎました）"));
 
         monitor::Reminders late;
         QVERIFY(!late.due(state, clock.at(20261215, 10 * 60)));
         QVERIFY(!late.due(state, clock.at(20261215, 10 * 60 + 1)));
-        QVERIFY(late.due(state, clock.at(20261216, 9 * 60 + 30)));
+        QVERIFY(!late.due(state, clock.at(20261216, 9 * 60 + 30)));
+        QVERIFY(late.due(state, clock.at(20261216, 9 * 60 + 30, 10000)));
 
         // Through the display: full at the start is no arrival; a new entry in a full folder is.
         RecordingView window;
@@ -292,11 +296,11 @@ private slots:
         monitor::StatusDisplay display(window, "Kelvoran", "kelvoran", &channels, clock);
         monitor::CheckResult result = {Status::Arrival, {}, "/in", 1, {}, state.switches};
         const auto tell = [&](int date, int minute, std::size_t arrived) {
+            const std::size_t before = channels.calls.size();
             clock.at(date, minute - 1);
             display.tick(); // the minute before: a tick for each
             clock.at(date, minute);
             result.arrived = arrived;
-            const std::size_t before = channels.calls.size();
             display.show(result);
             display.tick();
             const auto said = std::find_if(channels.calls.begin() + before, channels.calls.end(),
@@ -310,6 +314,13 @@ private slots:
         clock.at(20261221, 9 * 60);
         display.settingChanged();
         QCOMPARE(tell(20261221, 9 * 60 + 30, 0), std::string("09:30 までに着信はありませんでした（09:00 から監視）"));
+        // Unseen at the time (asleep, or no answer): the next answer decides, and may hold an arrival.
+        clock.at(20261222, 9 * 60 + 39, 1000);
+        QCOMPARE(tell(20261222, 9 * 60 + 41, 1), std::string("-"));
+        result.noAnswer = true;
+        QCOMPARE(tell(20261223, 9 * 60 + 30, 0), std::string("-"));
+        result.noAnswer = false;
+        QCOMPARE(tell(20261223, 9 * 60 + 31, 0), std::string("（スリープ中にこの時刻を過ぎました）"));
     }
 
     // The switches: defaults where keys are missing, hand-written values read, and a menu's
