@@ -123,10 +123,15 @@ void Channels::show(const Shown& shown, bool turnedFull, std::int64_t nowMs, con
             m_lostDue = false;
             if (m_noticeShown)
                 withdraw();
-        } else if ((!lostKind(m_noticeKind) || !m_noticeShown) && !m_view.windowActive()) {
+        } else if (m_view.windowActive()) {
+            m_lostDue = false;
+        } else if (!lostKind(m_noticeKind) || !m_noticeShown) {
             const std::string_view title = shown.marked ? texts::folderNotAnswering : texts::statusNoFolder;
             const NoticeKind kind = shown.marked ? NoticeKind::NoAnswer : NoticeKind::Lost;
             m_lostDue = !raise({std::string(title), shown.folder, shown.folder, true, kind}, shown, nowMs);
+            // What the one on screen says is no longer so; only the new popup waits.
+            if (m_lostDue && m_noticeShown)
+                withdraw();
         }
         return;
     }

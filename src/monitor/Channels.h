@@ -90,8 +90,9 @@ struct Reminder
 // notification shown again: a turn to full sooner than that raises nothing then, and one that
 // the folder still holds when the minute is up, the user still elsewhere, is raised then. The
 // sound goes with each new notification. A folder seen there that goes missing or stops
-// answering raises one notification too, under the same switch and minute, withdrawn when it is
-// back (one never seen there is the start's warning's business); a reminder raises one at once.
+// answering raises one notification too, under the same switch and minute (the one on screen
+// goes at once), withdrawn when it is back (one never seen there is the start's warning's
+// business); a reminder raises one at once.
 class Channels
 {
 public:
