@@ -72,17 +72,20 @@ bool Channels::raise(const Notice& notice, const Shown& shown, std::int64_t nowM
         return false;
     m_lastRaised.emplace(shown.folder, nowMs);
     shows(notice, shown);
-    if (shown.switches.sound && notice.kind == NoticeKind::Arrival)
+    if (shown.switches.sound && !lostKind(notice.kind))
         m_view.playSound(shown.switches.soundFile);
     return true;
 }
 
-void Channels::remind(const Reminder& reminder, const Shown& shown)
+void Channels::remind(const Reminder& reminder, const Shown& shown, std::int64_t nowMs)
 {
-    if (shown.switches.popup && !m_view.windowActive())
-        shows({reminder.title, reminder.text, shown.folder, true, reminder.kind}, shown);
-    if (shown.switches.sound)
-        m_view.playSound(shown.switches.soundFile);
+    if (!shown.switches.popup || m_view.windowActive())
+        return;
+    Notice notice{reminder.title, reminder.text, shown.folder, true, reminder.kind};
+    if (!raise(notice, shown, nowMs) && m_noticeShown) {
+        notice.fresh = false;
+        shows(notice, shown);
+    }
 }
 
 void Channels::show(const Shown& shown, bool turnedFull, std::int64_t nowMs, const std::string& clock)

@@ -92,7 +92,8 @@ struct Reminder
 // sound goes with each new notification. A folder seen there that goes missing or stops
 // answering raises one notification too, under the same switch and minute (the one on screen
 // goes at once), withdrawn when it is back (one never seen there is the start's warning's
-// business); a reminder raises one at once.
+// business). A reminder is a new notification as an arrival's is, with its sound; within the
+// folder's minute it updates the one on screen in place, or waits for the next.
 class Channels
 {
 public:
@@ -103,9 +104,9 @@ public:
     // folder turned full was not seen.
     void show(const Shown& shown, bool turnedFull, std::int64_t nowMs, const std::string& clock);
 
-    // A reminder came due: its notification (where notifications are wanted and the user looks
-    // elsewhere) and the sound (if on).
-    void remind(const Reminder& reminder, const Shown& shown);
+    // A reminder came due: its notification where notifications are wanted and the user looks
+    // elsewhere, with the sound (if on).
+    void remind(const Reminder& reminder, const Shown& shown, std::int64_t nowMs);
 
 private:
     [[nodiscard]] std::string entriesSince(std::size_t entries) const;

@@ -151,12 +151,15 @@ void StatusDisplay::tick()
         return;
     const Moment now = m_clock.now();
     if (const std::optional<Reminder> reminder = m_reminders.due(m_shown, now)) {
-        // Asked anew: a request still standing is one the user has learnt to overlook.
-        if (m_attentionAsked)
-            m_view.withdrawAttention();
-        m_view.askForAttention();
-        m_attentionAsked = m_attentionAsked || reminder->kind == NoticeKind::Waiting;
-        m_channels->remind(*reminder, m_shown);
+        // What waits is asked for anew: a request still standing is one the user has learnt to
+        // overlook. What did not come has nothing to look at.
+        if (reminder->kind == NoticeKind::Waiting) {
+            if (m_attentionAsked)
+                m_view.withdrawAttention();
+            m_view.askForAttention();
+            m_attentionAsked = true;
+        }
+        m_channels->remind(*reminder, m_shown, now.monotonicMs);
     }
     // The day's end takes the missed delivery off the icon.
     if (m_channels->raiseDue() || m_reminders.overdueLine(now) != m_shown.overdue)

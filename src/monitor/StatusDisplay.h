@@ -41,7 +41,7 @@ public:
 
     // The window's tick: a notification held back until its folder's minute is up is raised when
     // due, as no check may answer in between (an answer that changes nothing is not sent); a
-    // reminder due is told, and asks for attention again.
+    // reminder due is told, and one of entries waiting asks for attention again.
     void tick();
 
 private:

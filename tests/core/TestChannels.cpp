@@ -295,14 +295,15 @@ private slots:
         monitor::CheckResult result = {Status::Arrival, {}, "/in", 1, {}, state.switches};
         const auto tell = [&](int date, int minute, std::size_t arrived) {
             const std::size_t before = channels.calls.size();
-            clock.at(date, minute - 1);
+            clock.at(date, minute - 1, 60000);
             display.tick(); // the minute before: a tick for each
             clock.at(date, minute);
             result.arrived = arrived;
             display.show(result);
             display.tick();
-            const auto said = std::find_if(channels.calls.begin() + before, channels.calls.end(),
-                                           [](const std::string& call) { return call.starts_with("raise:着信があ"); });
+            const auto said =
+                std::find_if(channels.calls.begin() + before, channels.calls.end(),
+                             [](const std::string& call) { return call.find(":着信があ") != std::string::npos; });
             return said == channels.calls.end() ? std::string("-") : said->substr(said->rfind('\n') + 1);
         };
         QCOMPARE(tell(20261217, 9 * 60 + 30, 0), std::string("09:30 までに着信はありませんでした（09:29 から監視）"));
