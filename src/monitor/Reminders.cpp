@@ -56,9 +56,8 @@ void Reminders::seen(const Shown& shown, bool arrived, const Moment& now)
         m_arrivedDate = std::max(m_arrivedDate, now.date);
     if (shown.status != Status::Arrival) {
         m_fullSinceMs.reset();
-        m_waitsTold = 0;
     } else if (!m_fullSinceMs) {
-        m_fullSinceMs = now.monotonicMs;
+        m_fullSinceMs = m_toldMs = now.monotonicMs;
     }
 }
 
@@ -66,7 +65,6 @@ void Reminders::folderChanged(const Moment& now)
 {
     m_start = now;
     m_fullSinceMs.reset();
-    m_waitsTold = 0;
     m_arrivedDate = 0;
     m_overdueDate = 0;
 }
@@ -79,10 +77,10 @@ std::optional<Reminder> Reminders::due(const Shown& shown, const Moment& now)
     const unsigned wait = shown.switches.waitMinutes;
     if (wait > 0 && m_fullSinceMs && !shown.marked && shown.status == Status::Arrival) {
         const std::int64_t waited = now.monotonicMs - *m_fullSinceMs;
-        // Behind by several (the tool was held up): one reminder for them all.
-        const std::int64_t runs = waited / (wait * minuteMs);
-        if (runs > m_waitsTold) {
-            m_waitsTold = runs;
+        // From the last one: a wait changed meanwhile counts from there, and a tool held up past
+        // several gives one for them all.
+        if (now.monotonicMs - m_toldMs >= wait * minuteMs) {
+            m_toldMs = now.monotonicMs;
             std::string text = shown.folder + "\n" + std::to_string(shown.entries) +
                                std::string(texts::waitingEntriesAfter) + std::to_string(waited / minuteMs) +
                                std::string(texts::waitingMinutesAfter) + namesLine(shown);

@@ -34,9 +34,9 @@ public:
 
 // When the reminders come due, fed what the window shows and asked at each tick.
 //
-// Waiting (taiki=N): while the folder holds entries, every N minutes of the monotonic clock
-// from the moment the tool saw it turn full (or first saw it full), one reminder; emptying it
-// ends the run. A notice of no answer pauses it.
+// Waiting (taiki=N): while the folder holds entries, one reminder N minutes of the monotonic
+// clock after the moment the tool saw it turn full (or first saw it full), then N minutes after
+// the last; emptying it ends the run. A notice of no answer pauses it.
 //
 // Not arrived (kigen=HH:MM on the days of kigenyoubi): once the local time of a day is past the
 // deadline, one reminder, unless the tool saw an arrival that local day or started after the
@@ -71,7 +71,7 @@ private:
     std::optional<Moment> m_unseen; // the tick that found the day's deadline passed unseen
     std::int64_t m_answeredMs = 0;
     std::optional<std::int64_t> m_fullSinceMs;
-    std::int64_t m_waitsTold = 0;
+    std::int64_t m_toldMs = 0; // the last reminder of the wait, or its start
     int m_arrivedDate = 0;
     int m_decidedDate = 0;
     int m_newestDate = 0;
