@@ -81,9 +81,9 @@ std::optional<Reminder> Reminders::due(const Shown& shown, const Moment& now)
         // several gives one for them all.
         if (now.monotonicMs - m_toldMs >= wait * minuteMs) {
             m_toldMs = now.monotonicMs;
-            std::string text = shown.folder + "\n" + std::to_string(shown.entries) +
-                               std::string(texts::waitingEntriesAfter) + std::to_string(waited / minuteMs) +
-                               std::string(texts::waitingMinutesAfter) + namesLine(shown);
+            std::string text = shown.folder + "\n" + std::to_string(waited / minuteMs) +
+                               std::string(texts::waitingMinutesAfter) + std::to_string(shown.entries) +
+                               std::string(texts::waitingEntriesAfter) + namesLine(shown);
             reminder = Reminder{NoticeKind::Waiting, std::string(texts::waitingTitle), std::move(text)};
         }
     }

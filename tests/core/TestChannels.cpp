@@ -223,8 +223,9 @@ private slots:
         tick(119);
         QCOMPARE(channels.calls.size(), 0u);
         QCOMPARE(tick(1), std::string("sound:"));
-        QCOMPARE(channels.calls.front(),
-                 std::string("raise:着信したデータが残っています！//in\n2 件が 2 分以上そのままです\nb, a"));
+        QCOMPARE(
+            channels.calls.front(),
+            std::string("raise:着信したデータが残っています！//in\n2 分以上前から残っています（現在 2 件）\nb, a"));
         QCOMPARE(window.attentionAsked, 2);
         tick(60);
         QCOMPARE(tick(60), std::string("sound:"));
