@@ -29,7 +29,8 @@ void ArrivedNames::keep(std::string_view name)
         found->second.lastListing = m_listing;
     else {
         m_arrived += m_namesBased ? 1 : 0;
-        m_names.emplace(std::string(name), Seen{m_listing, m_order++, m_listing});
+        // Back under the bound: what the gap let in is no news, and is never named.
+        m_names.emplace(std::string(name), Seen{m_namesBased || !m_lastEntries ? m_listing : 0, m_order++, m_listing});
     }
 }
 
@@ -63,6 +64,8 @@ std::vector<std::string> ArrivedNames::newest(std::size_t count) const
                std::tuple(a->second.firstListing, b->second.order);
     };
     for (const Entry& entry : m_names) {
+        if (entry.second.firstListing == 0)
+            continue;
         if (newest.size() < count) {
             newest.insert(std::upper_bound(newest.begin(), newest.end(), &entry, newer), &entry);
         } else if (count > 0 && newer(&entry, newest.back())) {

@@ -16,7 +16,8 @@ namespace monitor {
 // "newest" is the order the listings saw them come in; names first seen by the same listing keep
 // its order. Bounded: a listing that passes `mostNames` entries drops every name, and the next
 // listing only counts (a huge folder costs one test a name, as before); names are kept again from
-// the listing after one that finds the folder back under the bound. Fed by one listing at a time.
+// the listing after one that finds the folder back under the bound, which names none of what it
+// finds, only what comes after. Fed by one listing at a time.
 class ArrivedNames
 {
 public:
@@ -48,8 +49,8 @@ private:
 
     struct Seen
     {
-        std::uint64_t firstListing = 0;
-        std::uint64_t order = 0; // within the first listing
+        std::uint64_t firstListing = 0; // 0: there before the names were kept again
+        std::uint64_t order = 0;        // within the first listing
         std::uint64_t lastListing = 0;
     };
     struct Hash
