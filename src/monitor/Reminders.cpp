@@ -130,7 +130,7 @@ std::optional<Reminder> Reminders::notArrived(const Shown& shown, const Moment& 
         text += std::string(texts::watchedSinceBefore) + clockText(m_start->minuteOfDay) +
                 std::string(texts::watchedSinceAfter);
     if (unseenToday)
-        text += "\n" + std::string(texts::notArrivedAtResume);
+        text += "\n" + std::string(texts::notArrivedUnseen);
     return Reminder{NoticeKind::NotArrived, std::string(texts::notArrivedTitle), std::move(text)};
 }
 

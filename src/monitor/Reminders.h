@@ -43,7 +43,8 @@ public:
 // deadline. Each local day is decided once, and never a day before one decided: a clock set
 // back, or a time zone moved west, brings no second reminder. A tick that finds the deadline
 // passed since the last one, the clocks having run apart (the machine slept) or the monotonic
-// one having gone on without ticks, says the time passed in sleep. A tool started that day says
+// one having gone on without ticks, says the tool could not look at the time (a sleep cannot
+// be told from a clock set forward, or a window held up). A tool started that day says
 // since when it watched. The tooltip's line stays until something arrives or the day ends.
 // Nothing is decided while the folder is missing or does not answer, nor after such a tick until
 // a listing has answered (what came while the machine slept is seen then) or long enough has

@@ -277,12 +277,12 @@ private slots:
         QCOMPARE(due(20261210, 9 * 60), std::string("-"));
         QCOMPARE(due(20261210, 11 * 60), std::string("-"));
         QCOMPARE(due(20261210, 11 * 60, 10000),
-                 std::string("/in\n09:30 までに着信はありませんでした\n（スリープ中にこの時刻を過ぎました）"));
+                 std::string("/in\n09:30 までに着信はありませんでした\n（この時刻には確認できませんでした）"));
         QCOMPARE(due(20261212, 10 * 60), std::string("-"));
         QCOMPARE(due(20261211, 10 * 60), std::string("-"));
         QCOMPARE(due(20261214, 10 * 60, 86400000), std::string("-"));
         QCOMPARE(due(20261214, 10 * 60, 10000),
-                 std::string("/in\n09:30 までに着信はありませんでした\n（スリープ中にこの時刻を過ぎました）"));
+                 std::string("/in\n09:30 までに着信はありませんでした\n（この時刻には確認できませんでした）"));
 
         monitor::Reminders late;
         QVERIFY(!late.due(state, clock.at(20261215, 10 * 60)));
@@ -319,7 +319,7 @@ private slots:
         result.noAnswer = true;
         QCOMPARE(tell(20261223, 9 * 60 + 30, 0), std::string("-"));
         result.noAnswer = false;
-        QCOMPARE(tell(20261223, 9 * 60 + 31, 0), std::string("（スリープ中にこの時刻を過ぎました）"));
+        QCOMPARE(tell(20261223, 9 * 60 + 31, 0), std::string("（この時刻には確認できませんでした）"));
     }
 
     // The switches: defaults where keys are missing, hand-written values read, and a menu's
