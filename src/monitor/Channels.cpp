@@ -2,6 +2,9 @@
 
 #include "common/Texts.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace monitor {
 
 namespace {
@@ -21,8 +24,13 @@ bool lostKind(NoticeKind kind)
 std::string namesText(const std::vector<std::string>& names, std::size_t entries)
 {
     std::string text;
-    for (const std::string& name : names)
-        text.append(text.empty() ? "" : texts::namesSeparator).append(name);
+    for (const std::string& name : names) {
+        text.append(text.empty() ? "" : texts::namesSeparator);
+        // A line break in a name would split the notice's lines; no trail byte of code page 932
+        // is one.
+        std::ranges::replace_copy_if(
+            name, std::back_inserter(text), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+    }
     if (!text.empty() && entries > names.size())
         text.append(texts::othersBefore).append(std::to_string(entries - names.size())).append(texts::entriesAfter);
     return text;

@@ -32,8 +32,8 @@ struct Notice
     NoticeKind kind = NoticeKind::Arrival;
 };
 
-// "report.csv, data.zip ほか 1 件": the names told, and how many of `entries` they leave out;
-// empty when no names are told.
+// "report.csv, data.zip ほか 1 件": the names told (a line break in one as a space), and how
+// many of `entries` they leave out; empty when no names are told.
 [[nodiscard]] std::string namesText(const std::vector<std::string>& names, std::size_t entries);
 
 // What the louder channels need of the front end, which carries each out with its system's calls.

@@ -134,9 +134,9 @@ std::optional<Reminder> Reminders::notArrived(const Shown& shown, const Moment& 
     return Reminder{NoticeKind::NotArrived, std::string(texts::notArrivedTitle), std::move(text)};
 }
 
-std::string Reminders::overdueLine(const Moment& now) const
+std::string Reminders::overdueLine(const Moment& now, const Shown& shown) const
 {
-    if (m_overdueDate != now.date || m_arrivedDate >= now.date)
+    if (!shown.switches.deadline || m_overdueDate != now.date || m_arrivedDate >= now.date)
         return {};
     return clockText(m_overdueDeadline) + std::string(texts::notArrivedTooltipAfter);
 }

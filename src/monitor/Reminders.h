@@ -62,7 +62,8 @@ public:
     // The reminder due now, if any; one at a time.
     [[nodiscard]] std::optional<Reminder> due(const Shown& shown, const Moment& now);
     // "09:30 までの着信なし" while the deadline of the day `now` is in passed with nothing come.
-    [[nodiscard]] std::string overdueLine(const Moment& now) const;
+    // None once the deadline is no longer set.
+    [[nodiscard]] std::string overdueLine(const Moment& now, const Shown& shown) const;
 
 private:
     [[nodiscard]] std::optional<Reminder> notArrived(const Shown& shown, const Moment& now);

@@ -59,7 +59,7 @@ void StatusDisplay::tellChannels(bool turnedFull, bool sawItTurn, bool arrived)
     // local time for the text.
     const Moment now = m_clock.now();
     m_reminders.seen(m_shown, arrived, now);
-    m_shown.overdue = m_reminders.overdueLine(now);
+    m_shown.overdue = m_reminders.overdueLine(now, m_shown);
     m_channels->show(m_shown, turnedFull, now.monotonicMs, sawItTurn ? clockText(now.minuteOfDay) : std::string());
 }
 
@@ -162,7 +162,7 @@ void StatusDisplay::tick()
         m_channels->remind(*reminder, m_shown, now.monotonicMs);
     }
     // The day's end takes the missed delivery off the icon.
-    if (m_channels->raiseDue() || m_reminders.overdueLine(now) != m_shown.overdue)
+    if (m_channels->raiseDue() || m_reminders.overdueLine(now, m_shown) != m_shown.overdue)
         tellChannels(false);
 }
 

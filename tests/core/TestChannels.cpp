@@ -162,6 +162,7 @@ private slots:
         for (std::size_t i = 0; i < many.size(); ++i)
             many[i] = std::to_string(i);
         QCOMPARE(list(many), std::string());
+        QCOMPARE(monitor::namesText({"a\nb"}, 1), std::string("a b"));
         QCOMPARE(list({"x"}), std::string());
         QCOMPARE(list({"x", "y"}), std::string());
         QCOMPARE(list({"x", "y", "z"}), std::string("z ほか 2 件"));
@@ -267,11 +268,11 @@ private slots:
         QCOMPARE(due(20261208, 8 * 60 + 12), std::string("-"));
         QCOMPARE(due(20261208, 9 * 60 + 29), std::string("-"));
         QCOMPARE(due(20261208, 9 * 60 + 30), std::string("/in\n09:30 までに着信はありませんでした（08:12 から監視）"));
-        QCOMPARE(reminders.overdueLine(clock.moment), std::string("09:30 までの着信なし"));
+        QCOMPARE(reminders.overdueLine(clock.moment, state), std::string("09:30 までの着信なし"));
         QCOMPARE(due(20261208, 9 * 60), std::string("-"));
         QCOMPARE(due(20261208, 9 * 60 + 31), std::string("-"));
         QCOMPARE(due(20261209, 9 * 60), std::string("-"));
-        QCOMPARE(reminders.overdueLine(clock.moment), std::string());
+        QCOMPARE(reminders.overdueLine(clock.moment, state), std::string());
         reminders.seen(shown(Status::Arrival, 1), true, clock.moment);
         QCOMPARE(due(20261209, 9 * 60 + 45), std::string("-"));
         QCOMPARE(due(20261210, 9 * 60), std::string("-"));
