@@ -81,6 +81,9 @@ void StatusDisplay::show(const CheckResult& result)
     // The moment the folder turned full was seen only when this display showed the same folder
     // there and empty before (not at the start, not just named, not back from missing).
     const bool sawItTurn = m_status && *m_status == Status::Watching && m_shown.folder == result.folder;
+    // Named by hand in the file: as when the tool stores it.
+    if (!m_shown.folder.empty() && m_shown.folder != result.folder)
+        m_reminders.folderChanged(m_clock.now());
     m_shown.folder = result.folder;
     m_shown.entries = result.entries;
     m_shown.names = result.names;
