@@ -42,19 +42,20 @@ inline constexpr std::string_view othersBefore = " ほか ";
 // The notification when the watched folder is lost (the missing folder's is its status text),
 // followed by the folder.
 inline constexpr std::string_view folderNotAnswering = "監視フォルダが応答しません！";
-// The reminder of entries left waiting: "3 件が 60 分以上そのままです".
+// The reminder of entries left waiting: "60 分以上前から残っています（現在 3 件）". The folder has
+// held entries that long; each of them may not have.
 inline constexpr std::string_view waitingTitle = "着信したデータが残っています！";
-inline constexpr std::string_view waitingEntriesAfter = " 件が ";
-inline constexpr std::string_view waitingMinutesAfter = " 分以上そのままです";
+inline constexpr std::string_view waitingMinutesAfter = " 分以上前から残っています（現在 ";
+inline constexpr std::string_view waitingEntriesAfter = " 件）";
 // The reminder of a delivery that did not come: "09:30 までに着信はありませんでした", with
-// "（08:12 から監視）" when the tool started the same day, and the note when the machine slept
-// through the time; the icon's tooltip keeps "09:30 までの着信なし" until something arrives or
-// the day ends.
+// "（08:12 から監視）" when the tool started the same day, and the note when it could not look at
+// the time (the machine slept, the clock jumped, the folder did not answer); the icon's tooltip keeps "09:30
+// までの着信なし" until something arrives or the day ends.
 inline constexpr std::string_view notArrivedTitle = "着信がありません！";
 inline constexpr std::string_view notArrivedAfter = " までに着信はありませんでした";
 inline constexpr std::string_view watchedSinceBefore = "（";
 inline constexpr std::string_view watchedSinceAfter = " から監視）";
-inline constexpr std::string_view notArrivedAtResume = "（スリープ中にこの時刻を過ぎました）";
+inline constexpr std::string_view notArrivedUnseen = "（この時刻には確認できませんでした）";
 inline constexpr std::string_view notArrivedTooltipAfter = " までの着信なし";
 // The menu of the notification-area icon and of the main window.
 inline constexpr std::string_view menuOpenFolder = "フォルダを開く";

@@ -25,13 +25,15 @@ struct Setting
 // What one listing of `folder` (with its separator) found: its status, how many entries other
 // than "." and ".." it holds, and its identity where the system tells it. `visited`, when given,
 // counts the names passed so far, for another thread to see the listing go on. `names`, when
-// given, keeps the folder's names across its listings, and `newest` tells the newest of them.
+// given, keeps the folder's names across its listings, and `newest` tells the newest of them and
+// `arrived` how many entries the listing before did not have.
 struct Listed
 {
     Status status = Status::Watching;
     std::size_t entries = 0;
     std::optional<platform::FolderIdentity> identity;
     std::vector<std::string> newest;
+    std::size_t arrived = 0;
 };
 [[nodiscard]] Listed listFolder(const platform::System& system, const std::string& folder,
                                 std::atomic<std::size_t>* visited = nullptr, ArrivedNames* names = nullptr);

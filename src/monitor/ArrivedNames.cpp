@@ -10,6 +10,7 @@ void ArrivedNames::listingStarts()
     ++m_listing;
     m_order = 0;
     m_passed = 0;
+    m_arrived = 0;
     m_keeping = !m_overLimit;
 }
 
@@ -18,14 +19,19 @@ void ArrivedNames::keep(std::string_view name)
     if (++m_passed > mostNames) {
         m_keeping = false;
         m_overLimit = true;
+        m_namesBased = false;
+        m_arrived = 0;
         m_names.clear();
         return;
     }
     const auto found = m_names.find(name);
     if (found != m_names.end())
         found->second.lastListing = m_listing;
-    else
-        m_names.emplace(std::string(name), Seen{m_listing, m_order++, m_listing});
+    else {
+        m_arrived += m_namesBased ? 1 : 0;
+        // Back under the bound: what the gap let in is no news, and is never named.
+        m_names.emplace(std::string(name), Seen{m_namesBased || !m_lastEntries ? m_listing : 0, m_order++, m_listing});
+    }
 }
 
 void ArrivedNames::listingEnds(bool complete, std::size_t entries)
@@ -34,6 +40,10 @@ void ArrivedNames::listingEnds(bool complete, std::size_t entries)
         return;
     if (m_keeping)
         std::erase_if(m_names, [&](const auto& entry) { return entry.second.lastListing != m_listing; });
+    else if (m_lastEntries && entries > *m_lastEntries)
+        m_arrived = entries - *m_lastEntries;
+    m_namesBased = m_keeping;
+    m_lastEntries = entries;
     m_overLimit = entries > mostNames;
 }
 
@@ -41,6 +51,8 @@ void ArrivedNames::forget()
 {
     m_names.clear();
     m_overLimit = false;
+    m_namesBased = false;
+    m_lastEntries.reset();
 }
 
 std::vector<std::string> ArrivedNames::newest(std::size_t count) const
@@ -52,6 +64,8 @@ std::vector<std::string> ArrivedNames::newest(std::size_t count) const
                std::tuple(a->second.firstListing, b->second.order);
     };
     for (const Entry& entry : m_names) {
+        if (entry.second.firstListing == 0)
+            continue;
         if (newest.size() < count) {
             newest.insert(std::upper_bound(newest.begin(), newest.end(), &entry, newer), &entry);
         } else if (count > 0 && newer(&entry, newest.back())) {

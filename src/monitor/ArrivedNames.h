@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -15,7 +16,8 @@ namespace monitor {
 // "newest" is the order the listings saw them come in; names first seen by the same listing keep
 // its order. Bounded: a listing that passes `mostNames` entries drops every name, and the next
 // listing only counts (a huge folder costs one test a name, as before); names are kept again from
-// the listing after one that finds the folder back under the bound. Fed by one listing at a time.
+// the listing after one that finds the folder back under the bound, which names none of what it
+// finds, only what comes after. Fed by one listing at a time.
 class ArrivedNames
 {
 public:
@@ -36,6 +38,9 @@ public:
     // The folder is gone: whatever comes back in it is new.
     void forget();
 
+    // Entries the last listing found that the listing before did not.
+    [[nodiscard]] std::size_t arrived() const { return m_arrived; }
+
     // Up to `count` names, newest first; none while the names are not kept.
     [[nodiscard]] std::vector<std::string> newest(std::size_t count) const;
 
@@ -44,8 +49,8 @@ private:
 
     struct Seen
     {
-        std::uint64_t firstListing = 0;
-        std::uint64_t order = 0; // within the first listing
+        std::uint64_t firstListing = 0; // 0: there before the names were kept again
+        std::uint64_t order = 0;        // within the first listing
         std::uint64_t lastListing = 0;
     };
     struct Hash
@@ -58,8 +63,11 @@ private:
     std::uint64_t m_listing = 0;
     std::uint64_t m_order = 0;
     std::size_t m_passed = 0;
-    bool m_keeping = false;   // this listing keeps the names
-    bool m_overLimit = false; // the last complete listing passed the bound
+    std::size_t m_arrived = 0;
+    std::optional<std::size_t> m_lastEntries; // of the last complete listing
+    bool m_namesBased = false;                // the names of a complete listing are held
+    bool m_keeping = false;                   // this listing keeps the names
+    bool m_overLimit = false;                 // the last complete listing passed the bound
 };
 
 } // namespace monitor

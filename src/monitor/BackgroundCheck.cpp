@@ -159,6 +159,7 @@ void answer(const std::shared_ptr<Shared>& shared, Lock& lock, const std::option
         result.status = listed->status;
         result.entries = listed->entries;
         result.names = listed->newest;
+        result.arrived = listed->arrived;
     }
     const std::string folder = result.status && *result.status != Status::NoFolder ? read.folder : std::string();
     const std::optional<platform::FolderIdentity> identity = listed ? listed->identity : std::nullopt;

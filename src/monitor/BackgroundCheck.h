@@ -28,6 +28,7 @@ struct CheckResult
     std::vector<std::string> names; // the newest entries' (see ArrivedNames), newest first
     settings::ChannelSettings channels;
     bool noAnswer = false;
+    std::size_t arrived = 0; // entries the listing before did not have (see ArrivedNames)
     unsigned generation = 0; // the setting generation the settings read was asked for
     friend bool operator==(const CheckResult&, const CheckResult&) = default;
 };

@@ -2,6 +2,9 @@
 
 #include "common/Texts.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace monitor {
 
 namespace {
@@ -21,8 +24,13 @@ bool lostKind(NoticeKind kind)
 std::string namesText(const std::vector<std::string>& names, std::size_t entries)
 {
     std::string text;
-    for (const std::string& name : names)
-        text.append(text.empty() ? "" : texts::namesSeparator).append(name);
+    for (const std::string& name : names) {
+        text.append(text.empty() ? "" : texts::namesSeparator);
+        // A line break in a name would split the notice's lines; no trail byte of code page 932
+        // is one.
+        std::ranges::replace_copy_if(
+            name, std::back_inserter(text), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+    }
     if (!text.empty() && entries > names.size())
         text.append(texts::othersBefore).append(std::to_string(entries - names.size())).append(texts::entriesAfter);
     return text;
@@ -72,17 +80,20 @@ bool Channels::raise(const Notice& notice, const Shown& shown, std::int64_t nowM
         return false;
     m_lastRaised.emplace(shown.folder, nowMs);
     shows(notice, shown);
-    if (shown.switches.sound && notice.kind == NoticeKind::Arrival)
+    if (shown.switches.sound && !lostKind(notice.kind))
         m_view.playSound(shown.switches.soundFile);
     return true;
 }
 
-void Channels::remind(const Reminder& reminder, const Shown& shown)
+void Channels::remind(const Reminder& reminder, const Shown& shown, std::int64_t nowMs)
 {
-    if (shown.switches.popup && !m_view.windowActive())
-        shows({reminder.title, reminder.text, shown.folder, true, reminder.kind}, shown);
-    if (shown.switches.sound)
-        m_view.playSound(shown.switches.soundFile);
+    if (!shown.switches.popup || m_view.windowActive())
+        return;
+    Notice notice{reminder.title, reminder.text, shown.folder, true, reminder.kind};
+    if (!raise(notice, shown, nowMs) && m_noticeShown) {
+        notice.fresh = false;
+        shows(notice, shown);
+    }
 }
 
 void Channels::show(const Shown& shown, bool turnedFull, std::int64_t nowMs, const std::string& clock)
@@ -123,10 +134,15 @@ void Channels::show(const Shown& shown, bool turnedFull, std::int64_t nowMs, con
             m_lostDue = false;
             if (m_noticeShown)
                 withdraw();
-        } else if ((!lostKind(m_noticeKind) || !m_noticeShown) && !m_view.windowActive()) {
+        } else if (m_view.windowActive()) {
+            m_lostDue = false;
+        } else if (!lostKind(m_noticeKind) || !m_noticeShown) {
             const std::string_view title = shown.marked ? texts::folderNotAnswering : texts::statusNoFolder;
             const NoticeKind kind = shown.marked ? NoticeKind::NoAnswer : NoticeKind::Lost;
             m_lostDue = !raise({std::string(title), shown.folder, shown.folder, true, kind}, shown, nowMs);
+            // What the one on screen says is no longer so; only the new popup waits.
+            if (m_lostDue && m_noticeShown)
+                withdraw();
         }
         return;
     }

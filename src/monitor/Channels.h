@@ -32,8 +32,8 @@ struct Notice
     NoticeKind kind = NoticeKind::Arrival;
 };
 
-// "report.csv, data.zip ほか 1 件": the names told, and how many of `entries` they leave out;
-// empty when no names are told.
+// "report.csv, data.zip ほか 1 件": the names told (a line break in one as a space), and how
+// many of `entries` they leave out; empty when no names are told.
 [[nodiscard]] std::string namesText(const std::vector<std::string>& names, std::size_t entries);
 
 // What the louder channels need of the front end, which carries each out with its system's calls.
@@ -90,8 +90,10 @@ struct Reminder
 // notification shown again: a turn to full sooner than that raises nothing then, and one that
 // the folder still holds when the minute is up, the user still elsewhere, is raised then. The
 // sound goes with each new notification. A folder seen there that goes missing or stops
-// answering raises one notification too, under the same switch and minute, withdrawn when it is
-// back (one never seen there is the start's warning's business); a reminder raises one at once.
+// answering raises one notification too, under the same switch and minute (the one on screen
+// goes at once), withdrawn when it is back (one never seen there is the start's warning's
+// business). A reminder is a new notification as an arrival's is, with its sound; within the
+// folder's minute it updates the one on screen in place, or waits for the next.
 class Channels
 {
 public:
@@ -102,9 +104,9 @@ public:
     // folder turned full was not seen.
     void show(const Shown& shown, bool turnedFull, std::int64_t nowMs, const std::string& clock);
 
-    // A reminder came due: its notification (where notifications are wanted and the user looks
-    // elsewhere) and the sound (if on).
-    void remind(const Reminder& reminder, const Shown& shown);
+    // A reminder came due: its notification where notifications are wanted and the user looks
+    // elsewhere, with the sound (if on).
+    void remind(const Reminder& reminder, const Shown& shown, std::int64_t nowMs);
 
 private:
     [[nodiscard]] std::string entriesSince(std::size_t entries) const;

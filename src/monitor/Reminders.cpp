@@ -11,6 +11,9 @@ namespace monitor {
 namespace {
 
 constexpr std::int64_t minuteMs = 60 * 1000;
+// Twice what a check is given before the no-answer mark: a listing that changed nothing sends no
+// answer, one that hangs sends the notice.
+constexpr std::int64_t answerWaitMs = 10 * 1000;
 
 class SystemClock : public Clock
 {
@@ -47,16 +50,23 @@ std::string clockText(int minuteOfDay)
             static_cast<char>('0' + minute / 10), static_cast<char>('0' + minute % 10)};
 }
 
-void Reminders::seen(const Shown& shown, bool turnedFull, const Moment& now)
+void Reminders::seen(const Shown& shown, bool arrived, const Moment& now)
 {
-    if (turnedFull)
+    if (arrived)
         m_arrivedDate = std::max(m_arrivedDate, now.date);
     if (shown.status != Status::Arrival) {
         m_fullSinceMs.reset();
-        m_waitsTold = 0;
     } else if (!m_fullSinceMs) {
-        m_fullSinceMs = now.monotonicMs;
+        m_fullSinceMs = m_toldMs = now.monotonicMs;
     }
+}
+
+void Reminders::folderChanged(const Moment& now)
+{
+    m_start = now;
+    m_fullSinceMs.reset();
+    m_arrivedDate = 0;
+    m_overdueDate = 0;
 }
 
 std::optional<Reminder> Reminders::due(const Shown& shown, const Moment& now)
@@ -67,13 +77,13 @@ std::optional<Reminder> Reminders::due(const Shown& shown, const Moment& now)
     const unsigned wait = shown.switches.waitMinutes;
     if (wait > 0 && m_fullSinceMs && !shown.marked && shown.status == Status::Arrival) {
         const std::int64_t waited = now.monotonicMs - *m_fullSinceMs;
-        // Behind by several (the tool was held up): one reminder for them all.
-        const std::int64_t runs = waited / (wait * minuteMs);
-        if (runs > m_waitsTold) {
-            m_waitsTold = runs;
-            std::string text = shown.folder + "\n" + std::to_string(shown.entries) +
-                               std::string(texts::waitingEntriesAfter) + std::to_string(waited / minuteMs) +
-                               std::string(texts::waitingMinutesAfter) + namesLine(shown);
+        // From the last one: a wait changed meanwhile counts from there, and a tool held up past
+        // several gives one for them all.
+        if (now.monotonicMs - m_toldMs >= wait * minuteMs) {
+            m_toldMs = now.monotonicMs;
+            std::string text = shown.folder + "\n" + std::to_string(waited / minuteMs) +
+                               std::string(texts::waitingMinutesAfter) + std::to_string(shown.entries) +
+                               std::string(texts::waitingEntriesAfter) + namesLine(shown);
             reminder = Reminder{NoticeKind::Waiting, std::string(texts::waitingTitle), std::move(text)};
         }
     }
@@ -92,6 +102,23 @@ std::optional<Reminder> Reminders::notArrived(const Shown& shown, const Moment& 
     if (!deadline || setBack || shown.folder.empty() || now.date <= m_decidedDate ||
         (shown.switches.deadlineDays & (1U << now.weekday)) == 0 || now.minuteOfDay < *deadline)
         return std::nullopt;
+    if (m_previous && (m_previous->date < now.date || m_previous->minuteOfDay < *deadline)) {
+        const std::int64_t monotonicGap = now.monotonicMs - m_previous->monotonicMs;
+        const std::int64_t wallGap = (now.wallSeconds - m_previous->wallSeconds) * 1000;
+        if ((monotonicGap >= minuteMs || wallGap - monotonicGap >= minuteMs) &&
+            (!m_unseen || m_unseen->date != now.date))
+            m_unseen = now;
+    }
+    // Not seen now, or not yet since: decided when a listing answers.
+    const bool unseenToday = m_unseen && m_unseen->date == now.date;
+    if (shown.marked || !shown.status || *shown.status == Status::NoFolder ||
+        (unseenToday && m_answeredMs <= m_unseen->monotonicMs &&
+         now.monotonicMs - m_unseen->monotonicMs < answerWaitMs)) {
+        if (!unseenToday)
+            m_unseen = now;
+        return std::nullopt;
+    }
+    m_unseen.reset();
     m_decidedDate = now.date;
     // Started after the deadline: the tool cannot tell what came before.
     if (m_arrivedDate >= now.date || (m_start->date == now.date && m_start->minuteOfDay > *deadline))
@@ -102,18 +129,14 @@ std::optional<Reminder> Reminders::notArrived(const Shown& shown, const Moment& 
     if (m_start->date == now.date)
         text += std::string(texts::watchedSinceBefore) + clockText(m_start->minuteOfDay) +
                 std::string(texts::watchedSinceAfter);
-    if (m_previous && (m_previous->date < now.date || m_previous->minuteOfDay < *deadline)) {
-        const std::int64_t monotonicGap = now.monotonicMs - m_previous->monotonicMs;
-        const std::int64_t wallGap = (now.wallSeconds - m_previous->wallSeconds) * 1000;
-        if (monotonicGap >= minuteMs || wallGap - monotonicGap >= minuteMs)
-            text += "\n" + std::string(texts::notArrivedAtResume);
-    }
+    if (unseenToday)
+        text += "\n" + std::string(texts::notArrivedUnseen);
     return Reminder{NoticeKind::NotArrived, std::string(texts::notArrivedTitle), std::move(text)};
 }
 
-std::string Reminders::overdueLine(const Moment& now) const
+std::string Reminders::overdueLine(const Moment& now, const Shown& shown) const
 {
-    if (m_overdueDate != now.date || m_arrivedDate >= now.date)
+    if (!shown.switches.deadline || m_overdueDate != now.date || m_arrivedDate >= now.date)
         return {};
     return clockText(m_overdueDeadline) + std::string(texts::notArrivedTooltipAfter);
 }

@@ -47,7 +47,7 @@ StatusDisplay::StatusDisplay(StatusView& view, std::string caption, std::string 
     m_shown.caption = m_caption;
 }
 
-void StatusDisplay::tellChannels(bool turnedFull, bool sawItTurn)
+void StatusDisplay::tellChannels(bool turnedFull, bool sawItTurn, bool arrived)
 {
     if (!m_channels)
         return;
@@ -58,8 +58,8 @@ void StatusDisplay::tellChannels(bool turnedFull, bool sawItTurn)
     // The gap between notifications on a clock the user's setting of the time cannot move; the
     // local time for the text.
     const Moment now = m_clock.now();
-    m_reminders.seen(m_shown, turnedFull, now);
-    m_shown.overdue = m_reminders.overdueLine(now);
+    m_reminders.seen(m_shown, arrived, now);
+    m_shown.overdue = m_reminders.overdueLine(now, m_shown);
     m_channels->show(m_shown, turnedFull, now.monotonicMs, sawItTurn ? clockText(now.minuteOfDay) : std::string());
 }
 
@@ -81,6 +81,9 @@ void StatusDisplay::show(const CheckResult& result)
     // The moment the folder turned full was seen only when this display showed the same folder
     // there and empty before (not at the start, not just named, not back from missing).
     const bool sawItTurn = m_status && *m_status == Status::Watching && m_shown.folder == result.folder;
+    // Named by hand in the file: as when the tool stores it.
+    if (!m_shown.folder.empty() && m_shown.folder != result.folder)
+        m_reminders.folderChanged(m_clock.now());
     m_shown.folder = result.folder;
     m_shown.entries = result.entries;
     m_shown.names = result.names;
@@ -102,7 +105,8 @@ void StatusDisplay::show(const CheckResult& result)
         m_attentionAsked = false;
     }
     m_status = status;
-    tellChannels(turnedFull, sawItTurn);
+    m_reminders.answered(m_clock.now());
+    tellChannels(turnedFull, sawItTurn, result.arrived > 0);
 }
 
 void StatusDisplay::showNoAnswer(const CheckResult& notice)
@@ -113,6 +117,7 @@ void StatusDisplay::showNoAnswer(const CheckResult& notice)
     const bool elsewhere = !notice.folder.empty() && notice.folder != m_shown.folder;
     if (elsewhere) {
         forgetStatus();
+        m_reminders.folderChanged(m_clock.now());
         m_shown.folder = notice.folder;
         m_shown.entries = 0;
         m_shown.names.clear();
@@ -136,6 +141,11 @@ void StatusDisplay::showNoAnswer(const CheckResult& notice)
 void StatusDisplay::settingChanged()
 {
     forgetStatus();
+    // Until the new folder answers, a tick has nothing of the old one to remind of.
+    m_reminders.folderChanged(m_clock.now());
+    m_shown.status.reset();
+    m_shown.entries = 0;
+    m_shown.names.clear();
 }
 
 void StatusDisplay::tick()
@@ -144,15 +154,18 @@ void StatusDisplay::tick()
         return;
     const Moment now = m_clock.now();
     if (const std::optional<Reminder> reminder = m_reminders.due(m_shown, now)) {
-        // Asked anew: a request still standing is one the user has learnt to overlook.
-        if (m_attentionAsked)
-            m_view.withdrawAttention();
-        m_view.askForAttention();
-        m_attentionAsked = m_attentionAsked || reminder->kind == NoticeKind::Waiting;
-        m_channels->remind(*reminder, m_shown);
+        // What waits is asked for anew: a request still standing is one the user has learnt to
+        // overlook. What did not come has nothing to look at.
+        if (reminder->kind == NoticeKind::Waiting) {
+            if (m_attentionAsked)
+                m_view.withdrawAttention();
+            m_view.askForAttention();
+            m_attentionAsked = true;
+        }
+        m_channels->remind(*reminder, m_shown, now.monotonicMs);
     }
     // The day's end takes the missed delivery off the icon.
-    if (m_channels->raiseDue() || m_reminders.overdueLine(now) != m_shown.overdue)
+    if (m_channels->raiseDue() || m_reminders.overdueLine(now, m_shown) != m_shown.overdue)
         tellChannels(false);
 }
 

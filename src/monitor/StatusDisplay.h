@@ -41,7 +41,7 @@ public:
 
     // The window's tick: a notification held back until its folder's minute is up is raised when
     // due, as no check may answer in between (an answer that changes nothing is not sent); a
-    // reminder due is told, and asks for attention again.
+    // reminder due is told, and one of entries waiting asks for attention again.
     void tick();
 
 private:
@@ -49,8 +49,9 @@ private:
     void showPicture(Picture picture);
     void unmark();
     void forgetStatus();
-    // `sawItTurn`: this display showed the folder empty just before, so it turned full about now.
-    void tellChannels(bool turnedFull, bool sawItTurn = false);
+    // `sawItTurn`: this display showed the folder empty just before, so it turned full about now;
+    // `arrived`: the listing found an entry the one before did not.
+    void tellChannels(bool turnedFull, bool sawItTurn = false, bool arrived = false);
 
     StatusView& m_view;
     const std::string m_startCaption; // both texts before the first status

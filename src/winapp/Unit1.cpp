@@ -227,9 +227,10 @@ void TForm1::showNotice(const monitor::Notice& notice)
     // Windows 10 on), even in place of the one shown: a count that changes is left to the tooltip.
     if (!notice.fresh)
         return;
-    const int picture = notice.kind == monitor::NoticeKind::Lost       ? KV_ICON_NO_FOLDER
-                        : notice.kind == monitor::NoticeKind::NoAnswer ? KV_ICON_NO_ANSWER
-                                                                       : KV_ICON_ARRIVAL;
+    const int picture = notice.kind == monitor::NoticeKind::Lost         ? KV_ICON_NO_FOLDER
+                        : notice.kind == monitor::NoticeKind::NoAnswer   ? KV_ICON_NO_ANSWER
+                        : notice.kind == monitor::NoticeKind::NotArrived ? KV_ICON_WATCHING
+                                                                         : KV_ICON_ARRIVAL;
     m_tray.showBalloon(picture, notice.title, notice.text);
 }
 

@@ -144,7 +144,7 @@ private slots:
     }
 
     // Names of what arrived: newest listing first, its own order kept; the rest counted; above
-    // the bound none, and kept again from the listing after one back under it.
+    // the bound none, and from the listing after one back under it only what came since.
     void theNamesTellWhatArrivedNewestFirst()
     {
         monitor::ArrivedNames names;
@@ -162,8 +162,10 @@ private slots:
         for (std::size_t i = 0; i < many.size(); ++i)
             many[i] = std::to_string(i);
         QCOMPARE(list(many), std::string());
+        QCOMPARE(monitor::namesText({"a\nb"}, 1), std::string("a b"));
         QCOMPARE(list({"x"}), std::string());
-        QCOMPARE(list({"x", "y"}), std::string("x, y"));
+        QCOMPARE(list({"x", "y"}), std::string());
+        QCOMPARE(list({"x", "y", "z"}), std::string("z ほか 2 件"));
     }
 
     // A folder seen there that goes missing or stops answering is told once, under the popup
@@ -197,7 +199,7 @@ private slots:
                                             [](const std::string& call) { return call.starts_with("tray:"); }),
                              channels.calls.end());
         const std::vector<std::string> calls{
-            "raise:指定したフォルダは存在しません！//in", "withdraw", "raise:/in\n1 件",
+            "raise:指定したフォルダは存在しません！//in", "withdraw", "raise:/in\n1 件", "withdraw",
             "raise:監視フォルダが応答しません！//in",     "withdraw",
         };
         QCOMPARE(channels.calls, calls);
@@ -223,8 +225,9 @@ private slots:
         tick(119);
         QCOMPARE(channels.calls.size(), 0u);
         QCOMPARE(tick(1), std::string("sound:"));
-        QCOMPARE(channels.calls.front(),
-                 std::string("raise:着信したデータが残っています！//in\n2 件が 2 分以上そのままです\nb, a"));
+        QCOMPARE(
+            channels.calls.front(),
+            std::string("raise:着信したデータが残っています！//in\n2 分以上前から残っています（現在 2 件）\nb, a"));
         QCOMPARE(window.attentionAsked, 2);
         tick(60);
         QCOMPARE(tick(60), std::string("sound:"));
@@ -238,6 +241,14 @@ private slots:
         const std::size_t calls = channels.calls.size();
         tick(1);
         QCOMPARE(channels.calls.size(), calls);
+        // Another folder set: nothing of the old one, and its wait starts when it answers.
+        display.settingChanged();
+        tick(600);
+        QCOMPARE(channels.calls.size(), calls);
+        result.folder = "/B";
+        display.show(result);
+        QVERIFY(tick(120) == "sound:" &&
+                channels.calls.end()[-2].starts_with("raise:着信したデータが残っています！//B\n"));
     }
 
     // Not arrived: once a local day, on its days, not after an arrival nor for a start after the
@@ -257,25 +268,57 @@ private slots:
         QCOMPARE(due(20261208, 8 * 60 + 12), std::string("-"));
         QCOMPARE(due(20261208, 9 * 60 + 29), std::string("-"));
         QCOMPARE(due(20261208, 9 * 60 + 30), std::string("/in\n09:30 までに着信はありませんでした（08:12 から監視）"));
-        QCOMPARE(reminders.overdueLine(clock.moment), std::string("09:30 までの着信なし"));
+        QCOMPARE(reminders.overdueLine(clock.moment, state), std::string("09:30 までの着信なし"));
         QCOMPARE(due(20261208, 9 * 60), std::string("-"));
         QCOMPARE(due(20261208, 9 * 60 + 31), std::string("-"));
         QCOMPARE(due(20261209, 9 * 60), std::string("-"));
-        QCOMPARE(reminders.overdueLine(clock.moment), std::string());
+        QCOMPARE(reminders.overdueLine(clock.moment, state), std::string());
         reminders.seen(shown(Status::Arrival, 1), true, clock.moment);
         QCOMPARE(due(20261209, 9 * 60 + 45), std::string("-"));
         QCOMPARE(due(20261210, 9 * 60), std::string("-"));
-        QCOMPARE(due(20261210, 11 * 60),
-                 std::string("/in\n09:30 までに着信はありませんでした\n（スリープ中にこの時刻を過ぎました）"));
+        QCOMPARE(due(20261210, 11 * 60), std::string("-"));
+        QCOMPARE(due(20261210, 11 * 60, 10000),
+                 std::string("/in\n09:30 までに着信はありませんでした\n（この時刻には確認できませんでした）"));
         QCOMPARE(due(20261212, 10 * 60), std::string("-"));
         QCOMPARE(due(20261211, 10 * 60), std::string("-"));
-        QCOMPARE(due(20261214, 10 * 60, 86400000),
-                 std::string("/in\n09:30 までに着信はありませんでした\n（スリープ中にこの時刻を過ぎました）"));
+        QCOMPARE(due(20261214, 10 * 60, 86400000), std::string("-"));
+        QCOMPARE(due(20261214, 10 * 60, 10000),
+                 std::string("/in\n09:30 までに着信はありませんでした\n（この時刻には確認できませんでした）"));
 
         monitor::Reminders late;
         QVERIFY(!late.due(state, clock.at(20261215, 10 * 60)));
         QVERIFY(!late.due(state, clock.at(20261215, 10 * 60 + 1)));
-        QVERIFY(late.due(state, clock.at(20261216, 9 * 60 + 30)));
+        QVERIFY(!late.due(state, clock.at(20261216, 9 * 60 + 30)));
+        QVERIFY(late.due(state, clock.at(20261216, 9 * 60 + 30, 10000)));
+        // Through the display: full at the start is no arrival; a new entry in a full folder is.
+        RecordingView window;
+        RecordingChannels channels;
+        monitor::StatusDisplay display(window, "Kelvoran", "kelvoran", &channels, clock);
+        monitor::CheckResult result = {Status::Arrival, {}, "/in", 1, {}, state.switches};
+        const auto tell = [&](int date, int minute, int arrived) { // -1: no answer
+            const std::size_t before = channels.calls.size();
+            clock.at(date, minute - 1, 60000);
+            display.tick(); // the minute before: a tick for each
+            clock.at(date, minute);
+            result.arrived = std::max(arrived, 0);
+            result.noAnswer = arrived < 0;
+            display.show(result);
+            display.tick();
+            const auto said =
+                std::find_if(channels.calls.begin() + before, channels.calls.end(),
+                             [](const std::string& call) { return call.find(":着信があ") != std::string::npos; });
+            return said == channels.calls.end() ? std::string("-") : said->substr(said->rfind('\n') + 1);
+        };
+        QCOMPARE(tell(20261217, 9 * 60 + 30, 0), std::string("09:30 までに着信はありませんでした（09:29 から監視）"));
+        tell(20261218, 9 * 60, 1);
+        QCOMPARE(tell(20261218, 9 * 60 + 30, 0), std::string("-"));
+        clock.at(20261221, 9 * 60);
+        display.settingChanged();
+        QCOMPARE(tell(20261221, 9 * 60 + 30, 0), std::string("09:30 までに着信はありませんでした（09:00 から監視）"));
+        // Unseen at the time (asleep, or no answer): the next answer decides, and may hold an arrival.
+        QCOMPARE(tell(20261222, 9 * 60 + 41, 1), std::string("-"));
+        QCOMPARE(tell(20261223, 9 * 60 + 30, -1), std::string("-"));
+        QCOMPARE(tell(20261223, 9 * 60 + 31, 0), std::string("（この時刻には確認できませんでした）"));
     }
 
     // The switches: defaults where keys are missing, hand-written values read, and a menu's
