@@ -396,7 +396,8 @@ private slots:
         QElapsedTimer arrived;
         arrived.start();
         const QString waiting =
-            QStringLiteral("\"着信したデータが残っています！\" \"%1\n1 件が 1 分以上そのままです\nreport.csv\"")
+            QStringLiteral(
+                "\"着信したデータが残っています！\" \"%1\n1 分以上前から残っています（現在 1 件）\nreport.csv\"")
                 .arg(folder);
         QVERIFY2(waitFor([&] { return logged().contains(waiting); }, 70000), qPrintable(logged()));
         QVERIFY2(arrived.elapsed() > 55000, qPrintable(QString::number(arrived.elapsed())));
