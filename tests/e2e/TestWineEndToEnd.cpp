@@ -349,8 +349,10 @@ private slots:
         answerBox();
         const QString main = waitForWindow("main");
         QVERIFY(!main.isEmpty());
-        const QString application = windows("application", true).value(0);
-        QVERIFY(!application.isEmpty());
+        // The taskbar button's window may be mapped a moment after the main window.
+        QString application;
+        QVERIFY(VirtualDesktop::waitFor(
+            [&] { return !(application = windows("application", true).value(0)).isEmpty(); }, 5000));
 
         // Minimising leaves only the taskbar button; restoring it brings the window back, with
         // no second warning though there is still no settings file.
