@@ -83,7 +83,8 @@ void StatusDisplay::show(const CheckResult& result)
     const bool sawItTurn = m_status && *m_status == Status::Watching && m_shown.folder == result.folder;
     // Named by hand in the file: as when the tool stores it.
     if (!m_shown.folder.empty() && m_shown.folder != result.folder)
-        m_reminders.folderChanged(m_clock.now());
+        m_reminders.folderChanged(m_storedAt.value_or(m_clock.now()));
+    m_storedAt.reset();
     m_shown.folder = result.folder;
     m_shown.entries = result.entries;
     m_shown.names = result.names;
@@ -117,7 +118,8 @@ void StatusDisplay::showNoAnswer(const CheckResult& notice)
     const bool elsewhere = !notice.folder.empty() && notice.folder != m_shown.folder;
     if (elsewhere) {
         forgetStatus();
-        m_reminders.folderChanged(m_clock.now());
+        m_reminders.folderChanged(m_storedAt.value_or(m_clock.now()));
+        m_storedAt.reset();
         m_shown.folder = notice.folder;
         m_shown.entries = 0;
         m_shown.names.clear();
@@ -141,8 +143,9 @@ void StatusDisplay::showNoAnswer(const CheckResult& notice)
 void StatusDisplay::settingChanged()
 {
     forgetStatus();
-    // Until the new folder answers, a tick has nothing of the old one to remind of.
-    m_reminders.folderChanged(m_clock.now());
+    // Until the folder answers, a tick has nothing to remind of; the reminders start over only
+    // when the answer names another folder (storing the same one again keeps the day's arrivals).
+    m_storedAt = m_clock.now();
     m_shown.status.reset();
     m_shown.entries = 0;
     m_shown.names.clear();

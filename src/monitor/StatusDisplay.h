@@ -65,6 +65,9 @@ private:
     std::optional<Channels> m_channels;
     const Clock& m_clock;
     Reminders m_reminders;
+    // When a folder was last stored: the reminders of another folder start from then, once it
+    // answers. The same folder stored again changes nothing of them.
+    std::optional<Moment> m_storedAt;
     Shown m_shown; // what the channels were last told
 };
 

@@ -312,13 +312,18 @@ private slots:
         QCOMPARE(tell(20261217, 9 * 60 + 30, 0), std::string("09:30 までに着信はありませんでした（09:29 から監視）"));
         tell(20261218, 9 * 60, 1);
         QCOMPARE(tell(20261218, 9 * 60 + 30, 0), std::string("-"));
-        clock.at(20261221, 9 * 60);
+        // The same folder stored again keeps the day's arrival; another starts over when stored.
+        tell(20261221, 9 * 60 + 5, 1);
         display.settingChanged();
-        QCOMPARE(tell(20261221, 9 * 60 + 30, 0), std::string("09:30 までに着信はありませんでした（09:00 から監視）"));
+        QCOMPARE(tell(20261221, 9 * 60 + 30, 0), std::string("-"));
+        clock.at(20261222, 9 * 60);
+        display.settingChanged();
+        result.folder = "/B";
+        QCOMPARE(tell(20261222, 9 * 60 + 30, 0), std::string("09:30 までに着信はありませんでした（09:00 から監視）"));
         // Unseen at the time (asleep, or no answer): the next answer decides, and may hold an arrival.
-        QCOMPARE(tell(20261222, 9 * 60 + 41, 1), std::string("-"));
-        QCOMPARE(tell(20261223, 9 * 60 + 30, -1), std::string("-"));
-        QCOMPARE(tell(20261223, 9 * 60 + 31, 0), std::string("（この時刻には確認できませんでした）"));
+        QCOMPARE(tell(20261223, 9 * 60 + 41, 1), std::string("-"));
+        QCOMPARE(tell(20261224, 9 * 60 + 30, -1), std::string("-"));
+        QCOMPARE(tell(20261224, 9 * 60 + 31, 0), std::string("（この時刻には確認できませんでした）"));
     }
 
     // The switches: defaults where keys are missing, hand-written values read, and a menu's
