@@ -27,7 +27,7 @@ constexpr off_t maxEntrySize = 64 * 1024;
 
 std::string autostartFolder()
 {
-    // The base directory specification: an unset, empty or relative XDG_CONFIG_HOME is ignored.
+    // XDG base directories: an unset, empty or relative XDG_CONFIG_HOME is ignored.
     const char* config = std::getenv("XDG_CONFIG_HOME");
     if (config != nullptr && config[0] == '/')
         return std::string(config) + "/autostart";
@@ -260,8 +260,8 @@ std::vector<Entry> entriesFor(const std::string& folder, const std::string& exec
     return entries;
 }
 
-// Makes `path` and the folders above it that are missing, for the user only, as the base
-// directory specification asks.
+// Makes `path` and the folders above it that are missing, readable by the user only, as XDG
+// base directories must be.
 int makeFolders(const std::string& path)
 {
     if (::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST)
