@@ -59,6 +59,28 @@ private:
         m_helpers << helper;
     }
 
+    // Starts python3-dbusmock's notification server with the options given, its calls logged to
+    // calls.log (see logged()); true once it is on the test's bus.
+    bool startServer(const QStringList& options = {})
+    {
+        // The Debian package's module lives in the system's Python.
+        startHelper(QStringLiteral("/usr/bin/python3"),
+                    QStringList{QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
+                                QStringLiteral("notification_daemon"), QStringLiteral("-l"),
+                                QStringLiteral("calls.log")} +
+                        options);
+        const QDBusConnection bus = QDBusConnection::connectToBus(m_busAddress, QStringLiteral("test"));
+        return waitFor(
+            [&] { return bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.Notifications")); },
+            10000);
+    }
+
+    static QString logged()
+    {
+        QFile log(QStringLiteral("calls.log"));
+        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+    }
+
     // Starts the tool with the folder `folder` of the working directory stored and the channels'
     // section as given; waits for its main window.
     void startTool(const WorkingDirectory& work, const std::string& channels, const std::string& folder = "in")
@@ -221,22 +243,10 @@ private slots:
     void noticeIsRaisedUpdatedAndWithdrawn()
     {
         const WorkingDirectory work;
-        // The Debian package's module lives in the system's Python.
-        startHelper(QStringLiteral("/usr/bin/python3"),
-                    {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
-                     QStringLiteral("notification_daemon"), QStringLiteral("-p"),
-                     QStringLiteral(R"({"capabilities": "body actions"})"), QStringLiteral("-l"),
-                     QStringLiteral("calls.log")});
+        QVERIFY(startServer({QStringLiteral("-p"), QStringLiteral(R"({"capabilities": "body actions"})")}));
         QDBusConnection bus = QDBusConnection::connectToBus(m_busAddress, QStringLiteral("test"));
-        QVERIFY(waitFor(
-            [&] { return bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.Notifications")); },
-            10000));
 
         startTool(work, "");
-        const auto logged = [] {
-            QFile log(QStringLiteral("calls.log"));
-            return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
-        };
         // An arrival while the user looks at the window is no news.
         QVERIFY(waitFor([&] { return caption() == QStringLiteral("監視中・・・・"); }, 5000));
         writeBytes(work.path("in/seen.csv"), "1");
@@ -322,13 +332,8 @@ private slots:
     void noticeWaitsForTheServerAndGoesWithTheTool()
     {
         const WorkingDirectory work;
-        startHelper(QStringLiteral("/usr/bin/python3"),
-                    {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
-                     QStringLiteral("notification_daemon"), QStringLiteral("-l"), QStringLiteral("calls.log")});
+        QVERIFY(startServer());
         QDBusConnection bus = QDBusConnection::connectToBus(m_busAddress, QStringLiteral("test"));
-        QVERIFY(waitFor(
-            [&] { return bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.Notifications")); },
-            10000));
         const auto replace = [&](const QString& method, const QString& in, const QString& out, const QString& code) {
             QDBusMessage add = QDBusMessage::createMethodCall(
                 QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
@@ -347,10 +352,6 @@ private slots:
                 QStringLiteral("for _ in range(1000):\n    if os.path.exists('%1'): break\n    time.sleep(0.01)\n"
                                "time.sleep(0.3)\nret = 7")
                     .arg(closing));
-        const auto logged = [] {
-            QFile log(QStringLiteral("calls.log"));
-            return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
-        };
 
         startTool(work, "", "R&D");
         workElsewhere();
@@ -376,17 +377,7 @@ private slots:
     void remindersAndALostFolderAreTold()
     {
         const WorkingDirectory work;
-        startHelper(QStringLiteral("/usr/bin/python3"),
-                    {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
-                     QStringLiteral("notification_daemon"), QStringLiteral("-l"), QStringLiteral("calls.log")});
-        QDBusConnection bus = QDBusConnection::connectToBus(m_busAddress, QStringLiteral("test"));
-        QVERIFY(waitFor(
-            [&] { return bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.Notifications")); },
-            10000));
-        const auto logged = [] {
-            QFile log(QStringLiteral("calls.log"));
-            return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
-        };
+        QVERIFY(startServer());
         startTool(work, "[Tsuuchi]\r\ntaiki=1\r\n");
         workElsewhere();
         QVERIFY(waitFor([&] { return caption() == QStringLiteral("監視中・・・・"); }, 5000));
