@@ -133,27 +133,9 @@ int MemorySystem::setLoginStart(const std::string& settingsFolder, bool on)
     return 0;
 }
 
-std::unique_ptr<platform::ToolClaim> MemorySystem::claimSettingsFolder(const std::string& settingsFolder,
-                                                                       std::function<void()> raise)
+std::unique_ptr<platform::ToolClaim> MemorySystem::claimSettingsFolder(const std::string& /*settingsFolder*/,
+                                                                       std::function<void()> /*raise*/)
 {
-    // Released with the claim, as the system releases a process's claim when it ends.
-    class Claim : public platform::ToolClaim
-    {
-    public:
-        Claim(MemorySystem& system, std::string folder) : m_system(system), m_folder(std::move(folder)) {}
-        ~Claim() override { m_system.claims.erase(m_folder); }
-        Claim(const Claim&) = delete;
-        Claim& operator=(const Claim&) = delete;
-
-    private:
-        MemorySystem& m_system;
-        std::string m_folder;
-    };
-    const std::string folder = full(settingsFolder);
-    if (const auto held = claims.find(folder); held != claims.end()) {
-        held->second();
-        return nullptr;
-    }
-    claims.emplace(folder, std::move(raise));
-    return std::make_unique<Claim>(*this, folder);
+    // The logic never claims a folder (the front ends' start does): a claim that guards nothing.
+    return std::make_unique<platform::ToolClaim>();
 }

@@ -29,7 +29,6 @@ public:
 
     std::map<std::string, platform::LoginStart> loginStarts; // by settings folder
     int loginStartError = 0;                                 // set: setLoginStart fails with it
-    std::map<std::string, std::function<void()>> claims;     // the raise of each folder claimed
     std::vector<std::string> foldersAttempted;               // full paths, in order
     mutable std::vector<std::string> listed;                 // paths as listDirectory got them
     int writes = 0;                                          // files created or replaced
