@@ -62,6 +62,7 @@ inline constexpr std::string_view menuOpenFolder = "フォルダを開く";
 inline constexpr std::string_view menuPopup = "通知を表示する";
 inline constexpr std::string_view menuSound = "音を鳴らす";
 inline constexpr std::string_view menuStartAtLogin = "ログイン時に起動";
+inline constexpr std::string_view menuSettings = "設定…";
 inline constexpr std::string_view menuExit = "終了";
 // The arrival notification's button that shows the main window (beside menuOpenFolder's).
 inline constexpr std::string_view noticeShowWindow = "表示";
@@ -75,6 +76,32 @@ inline constexpr std::string_view loginStartFailed = "ログイン時の起動�
 inline constexpr std::string_view loginStartNotOwn =
     "ログイン時の起動は Kelvoran "
     "が作成していない登録によるものです。\r\n解除するにはこの登録を削除して下さい：\r\n\r\n";
+
+// The settings dialog, opened by menuSettings: its title (a word, as the boxes' titles), the
+// fields in the order they stand and Tab visits them ("&" marks the access key), the hints after
+// the reminders' fields, and the line a value the dialog refuses gets beside its field.
+inline constexpr std::string_view settingsTitle = "Settings";
+inline constexpr std::string_view settingsTray = "通知領域にアイコンを表示する(&I)";
+inline constexpr std::string_view settingsPopup = "通知を表示する(&N)";
+inline constexpr std::string_view settingsSound = "音を鳴らす(&S)";
+inline constexpr std::string_view settingsSoundFile = "サウンドファイル（空欄はシステムの音）(&F):";
+inline constexpr std::string_view settingsBrowse = "参照(&B)...";
+inline constexpr std::string_view settingsPlay = "再生(&P)";
+inline constexpr std::string_view settingsStartAtLogin = "ログイン時に起動(&L)";
+inline constexpr std::string_view settingsWait = "着信したデータが残っていたら知らせる(&W)";
+inline constexpr std::string_view settingsWaitUnit = "分ごと（1 から 1440）";
+inline constexpr std::string_view settingsDeadline = "着信がなければ知らせる(&D)";
+inline constexpr std::string_view settingsDeadlineUnit = "までに（例 9:30）";
+inline constexpr std::string_view settingsOk = "OK";
+inline constexpr std::string_view settingsCancel = "Cancel";
+inline constexpr std::string_view soundFileRefused = "ファイル名に使用できない文字が含まれています！";
+inline constexpr std::string_view waitRefused = "1 から 1440 までの分数を入力して下さい！";
+inline constexpr std::string_view deadlineRefused = "0:00 から 23:59 までの時刻を入力して下さい！";
+inline constexpr std::string_view daysRefused = "曜日を一つ以上選んで下さい！";
+// The sound file picker: its title and its filter's name (each front end adds the patterns its
+// player reads).
+inline constexpr std::string_view soundPickerTitle = "サウンドファイルの選択";
+inline constexpr std::string_view soundPickerFilter = "サウンドファイル";
 
 // The command line's help, after "Usage: " and the program's name, and before the manual's place.
 inline constexpr std::string_view usageOptions = " [-iconic] [--help] [--version]\n";

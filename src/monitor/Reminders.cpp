@@ -42,14 +42,6 @@ const Clock& systemClock()
     return clock;
 }
 
-std::string clockText(int minuteOfDay)
-{
-    const int hour = minuteOfDay / 60;
-    const int minute = minuteOfDay % 60;
-    return {static_cast<char>('0' + hour / 10), static_cast<char>('0' + hour % 10), ':',
-            static_cast<char>('0' + minute / 10), static_cast<char>('0' + minute % 10)};
-}
-
 void Reminders::seen(const Shown& shown, bool arrived, const Moment& now)
 {
     if (arrived)
@@ -125,9 +117,9 @@ std::optional<Reminder> Reminders::notArrived(const Shown& shown, const Moment& 
         return std::nullopt;
     m_overdueDate = now.date;
     m_overdueDeadline = *deadline;
-    std::string text = shown.folder + "\n" + clockText(*deadline) + std::string(texts::notArrivedAfter);
+    std::string text = shown.folder + "\n" + settings::timeOfDayText(*deadline) + std::string(texts::notArrivedAfter);
     if (m_start->date == now.date)
-        text += std::string(texts::watchedSinceBefore) + clockText(m_start->minuteOfDay) +
+        text += std::string(texts::watchedSinceBefore) + settings::timeOfDayText(m_start->minuteOfDay) +
                 std::string(texts::watchedSinceAfter);
     if (unseenToday)
         text += "\n" + std::string(texts::notArrivedUnseen);
@@ -138,7 +130,7 @@ std::string Reminders::overdueLine(const Moment& now, const Shown& shown) const
 {
     if (!shown.switches.deadline || m_overdueDate != now.date || m_arrivedDate >= now.date)
         return {};
-    return clockText(m_overdueDeadline) + std::string(texts::notArrivedTooltipAfter);
+    return settings::timeOfDayText(m_overdueDeadline) + std::string(texts::notArrivedTooltipAfter);
 }
 
 } // namespace monitor

@@ -29,9 +29,6 @@ public:
 // the C library shares.
 [[nodiscard]] const Clock& systemClock();
 
-// "09:30".
-[[nodiscard]] std::string clockText(int minuteOfDay);
-
 // When the reminders come due, fed what the window shows and asked at each tick.
 //
 // Waiting (taiki=N): while the folder holds entries, one reminder N minutes of the monotonic

@@ -60,7 +60,8 @@ void StatusDisplay::tellChannels(bool turnedFull, bool sawItTurn, bool arrived)
     const Moment now = m_clock.now();
     m_reminders.seen(m_shown, arrived, now);
     m_shown.overdue = m_reminders.overdueLine(now, m_shown);
-    m_channels->show(m_shown, turnedFull, now.monotonicMs, sawItTurn ? clockText(now.minuteOfDay) : std::string());
+    m_channels->show(m_shown, turnedFull, now.monotonicMs,
+                     sawItTurn ? settings::timeOfDayText(now.minuteOfDay) : std::string());
 }
 
 void StatusDisplay::show(const CheckResult& result)

@@ -40,23 +40,6 @@ unsigned readMinutes(std::string_view value)
     return minutes <= 7 * 24 * 60 ? minutes : 0;
 }
 
-// "kigen": "9:30" or "09:30", as the minute of the day.
-std::optional<int> readTimeOfDay(std::string_view value)
-{
-    const std::size_t colon = value.find(':');
-    if (colon == std::string_view::npos || colon > 2 || value.size() - colon != 3)
-        return std::nullopt;
-    const std::string_view hours = value.substr(0, colon);
-    const std::string_view minutes = value.substr(colon + 1);
-    if (!digits(hours) || !digits(minutes))
-        return std::nullopt;
-    const int hour = std::stoi(std::string(hours));
-    const int minute = std::stoi(std::string(minutes));
-    if (hour > 23 || minute > 59)
-        return std::nullopt;
-    return hour * 60 + minute;
-}
-
 // "kigenyoubi": the days' names one after another ("月火水木金"), as bits; empty or anything
 // else in it: every day.
 unsigned readDays(std::string_view value)
@@ -88,6 +71,39 @@ std::string_view keyOf(Switch which)
 
 } // namespace
 
+std::optional<int> parseTimeOfDay(std::string_view value)
+{
+    const std::size_t colon = value.find(':');
+    if (colon == std::string_view::npos || colon > 2 || value.size() - colon != 3)
+        return std::nullopt;
+    const std::string_view hours = value.substr(0, colon);
+    const std::string_view minutes = value.substr(colon + 1);
+    if (!digits(hours) || !digits(minutes))
+        return std::nullopt;
+    const int hour = std::stoi(std::string(hours));
+    const int minute = std::stoi(std::string(minutes));
+    if (hour > 23 || minute > 59)
+        return std::nullopt;
+    return hour * 60 + minute;
+}
+
+std::string timeOfDayText(int minute)
+{
+    const std::array<char, 2> hour{static_cast<char>('0' + minute / 600), static_cast<char>('0' + minute / 60 % 10)};
+    const std::array<char, 2> rest{static_cast<char>('0' + minute % 60 / 10), static_cast<char>('0' + minute % 10)};
+    return std::string(hour.data(), 2) + ":" + std::string(rest.data(), 2);
+}
+
+std::string dayNames(unsigned days)
+{
+    std::string names;
+    for (std::size_t day = 0; day < texts::weekdays.size(); ++day) {
+        if ((days & (1U << day)) != 0)
+            names.append(texts::weekdays[day]);
+    }
+    return names;
+}
+
 ChannelSettings parseChannelSettings(std::string_view content, const ansi::CodePage& codePage)
 {
     const ChannelSettings defaults;
@@ -97,7 +113,7 @@ ChannelSettings parseChannelSettings(std::string_view content, const ansi::CodeP
     read.sound = readSwitch(content, texts::soundKey, defaults.sound, codePage);
     read.soundFile = readIniValue(content, texts::channelSection, texts::soundFileKey, codePage);
     read.waitMinutes = readMinutes(readIniValue(content, texts::channelSection, texts::waitKey, codePage));
-    read.deadline = readTimeOfDay(readIniValue(content, texts::channelSection, texts::deadlineKey, codePage));
+    read.deadline = parseTimeOfDay(readIniValue(content, texts::channelSection, texts::deadlineKey, codePage));
     read.deadlineDays = readDays(readIniValue(content, texts::channelSection, texts::deadlineDaysKey, codePage));
     return read;
 }

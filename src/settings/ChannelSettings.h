@@ -32,6 +32,13 @@ struct ChannelSettings
 // value that does not read as one (taiki=abc, kigen=25:00, kigenyoubi=x) counts as missing.
 [[nodiscard]] ChannelSettings parseChannelSettings(std::string_view content, const ansi::CodePage& codePage);
 
+// "kigen": "9:30" or "09:30", as the minute of the day; nullopt for anything else.
+[[nodiscard]] std::optional<int> parseTimeOfDay(std::string_view value);
+// The minute of the day as kigen is written: "09:30".
+[[nodiscard]] std::string timeOfDayText(int minute);
+// The days of `days` (bit 0 Sunday) as kigenyoubi is written: "月火水木金".
+[[nodiscard]] std::string dayNames(unsigned days);
+
 // The switches the user can turn from the menus.
 enum class Switch
 {

@@ -17,4 +17,8 @@ namespace setup {
 // that starts the tool is not one the tool made (it is the user's to remove).
 std::optional<bool> toggleStartAtLogin(platform::System& system, SetupView& view);
 
+// Sets starting at login to `on` as the settings dialog asks, with the same boxes; nothing is
+// written when it is so already.
+std::optional<bool> setStartAtLogin(platform::System& system, SetupView& view, bool on);
+
 } // namespace setup

@@ -1,3 +1,4 @@
+#include "common/Texts.h"
 #include "monitor/ArrivedNames.h"
 #include "monitor/Channels.h"
 #include "monitor/Reminders.h"
@@ -6,6 +7,7 @@
 #include "setup/ChannelSwitch.h"
 #include "setup/CommandLine.h"
 #include "setup/LoginSwitch.h"
+#include "setup/SettingsDialog.h"
 #include "support/MemorySystem.h"
 #include "support/RecordingView.h"
 
@@ -354,6 +356,64 @@ private slots:
         QCOMPARE(system.content("/work/Kelvoran.ini"), file + "[Tsuuchi]\r\nsound=1\r\n");
         QCOMPARE(setup::toggleSwitch(system, window, settings::Switch::Sound), std::optional(false));
         QCOMPARE(system.content("/work/Kelvoran.ini"), file + "[Tsuuchi]\r\nsound=0\r\n");
+    }
+
+    // 設定…: refusals only of values changed, then exactly the changed keys stored in the
+    // dialog's order, and nothing at all for a dialog left as it opened or without a folder.
+    void settingsDialogStoresOnlyWhatChanged()
+    {
+        MemorySystem system(ansi::PathStyle::posix(), ansi::CodePage::utf8(), "/work");
+        RecordingView window;
+        struct Dialog : setup::SettingsDialogView
+        {
+            std::optional<setup::SettingsFields> editSettings(const setup::SettingsFields& fields) override
+            {
+                opened = fields;
+                return edit ? std::optional(edit(fields)) : std::nullopt;
+            }
+            std::function<setup::SettingsFields(setup::SettingsFields)> edit;
+            setup::SettingsFields opened;
+        } dialog;
+        QVERIFY(!setup::settingsCommand(system, window, dialog) && window.boxes.size() == 1);
+        const std::string file = "[KansiDir]\r\nfullpath=/in\r\n[Tsuuchi]\r\ntaiki=2000\r\nsound=1\r\n";
+        system.addFile("/work/Kelvoran.ini", file);
+        dialog.edit = [](setup::SettingsFields fields) { return fields; };
+        QVERIFY(!setup::settingsCommand(system, window, dialog));
+        QVERIFY(dialog.opened.waitOn && dialog.opened.waitMinutes == "2000" && dialog.opened.deadline == "09:30");
+
+        setup::SettingsFields chosen = dialog.opened;
+        QVERIFY(setup::checkFields(chosen, dialog.opened).empty());
+        chosen.waitMinutes = "1441";
+        chosen.soundFile = "/a\nb.wav";
+        chosen.deadlineOn = true;
+        chosen.deadline = "24:00";
+        using R = setup::RefusedField;
+        const std::vector<setup::FieldRefusal> refused = setup::checkFields(chosen, dialog.opened);
+        QCOMPARE(refused.size(), 3u);
+        QVERIFY(refused[0].field == R::SoundFile && refused[1].field == R::WaitMinutes &&
+                refused[2].field == R::Deadline);
+        chosen.deadline = " 7:05 ";
+        chosen.deadlineDays = 0;
+        const setup::FieldRefusal noDay{R::Deadline, texts::daysRefused};
+        QVERIFY(setup::checkFields(chosen, dialog.opened).back() == noDay);
+
+        dialog.edit = [](setup::SettingsFields fields) {
+            fields.tray = false;
+            fields.sound = false;
+            fields.soundFile = "/s/ding.wav";
+            fields.waitMinutes = " 15";
+            fields.deadlineOn = true;
+            fields.deadline = "7:05";
+            fields.deadlineDays = 0b0111110;
+            fields.startAtLogin = true;
+            return fields;
+        };
+        const std::optional<setup::StoredSettings> stored = setup::settingsCommand(system, window, dialog);
+        QCOMPARE(system.content("/work/Kelvoran.ini"),
+                 std::string("[KansiDir]\r\nfullpath=/in\r\n[Tsuuchi]\r\ntaiki=15\r\nsound=0\r\ntray=0\r\n"
+                             "soundfile=/s/ding.wav\r\nkigen=07:05\r\nkigenyoubi=月火水木金\r\n"));
+        QVERIFY(stored && !stored->switches.tray && stored->switches.deadline == 7 * 60 + 5 && stored->startsAtLogin);
+        QVERIFY(setup::startsAtLogin(system) && window.boxes.size() == 1);
     }
 
     // ログイン時に起動: turned over in the working directory's own entry; an entry made by hand is

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "common/FormLayout.h"
+
+#include <array>
+
+// The settings dialog's layout at the main window's design resolution (96 pixels per inch, a text
+// height of 13 pixels). Both front ends scale it as the main window, by the measured text height of
+// the dialog's font (the message font) over the design's. Check boxes and labels are as wide as
+// the dialog lets them be, so that a wider face still fits its text.
+namespace layout::dialog {
+
+// The client area; the window manager or the system adds the frame.
+inline constexpr Rect client{0, 0, 448, 356};
+
+inline constexpr Rect tray{12, 12, 424, 17};
+inline constexpr Rect popup{12, 35, 424, 17};
+inline constexpr Rect sound{12, 58, 424, 17};
+inline constexpr Rect soundFileLabel{30, 81, 406, 13};
+inline constexpr Rect soundFile{30, 97, 238, 21};
+inline constexpr Rect browse{274, 96, 80, 23};
+inline constexpr Rect play{360, 96, 76, 23};
+inline constexpr Rect soundFileRefusal{30, 122, 406, 13};
+
+inline constexpr Rect startAtLogin{12, 141, 424, 17};
+
+inline constexpr Rect wait{12, 166, 424, 17};
+inline constexpr Rect waitMinutes{30, 187, 56, 21};
+inline constexpr Rect waitUnit{92, 191, 344, 13};
+inline constexpr Rect waitRefusal{30, 212, 406, 13};
+
+inline constexpr Rect deadline{12, 233, 424, 17};
+inline constexpr Rect deadlineTime{30, 254, 56, 21};
+inline constexpr Rect deadlineUnit{92, 258, 344, 13};
+// The days' check boxes, Sunday first, in one row.
+inline constexpr std::array<Rect, 7> days{{
+    {30, 281, 46, 17},
+    {88, 281, 46, 17},
+    {146, 281, 46, 17},
+    {204, 281, 46, 17},
+    {262, 281, 46, 17},
+    {320, 281, 46, 17},
+    {378, 281, 46, 17},
+}};
+// One line for the time and the days: both belong to the one reminder.
+inline constexpr Rect deadlineRefusal{30, 302, 406, 13};
+
+inline constexpr Rect ok{280, 323, 75, 23};
+inline constexpr Rect cancel{361, 323, 75, 23};
+
+} // namespace layout::dialog

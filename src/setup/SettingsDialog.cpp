@@ -1,0 +1,141 @@
+#include "setup/SettingsDialog.h"
+
+#include "common/Texts.h"
+#include "settings/SettingsFile.h"
+#include "setup/LoginSwitch.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace setup {
+
+namespace {
+
+// What the reminders start with when switched on: an hour, and half past nine.
+constexpr unsigned defaultWaitMinutes = 60;
+constexpr int defaultDeadline = 9 * 60 + 30;
+constexpr unsigned longestWait = 24 * 60;
+
+// Blanks around a typed value are dropped, as the settings file's reader drops them.
+std::string_view trimmed(std::string_view text)
+{
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::optional<unsigned> minutesOf(std::string_view text)
+{
+    text = trimmed(text);
+    if (text.empty() || text.size() > 4 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    const unsigned minutes = static_cast<unsigned>(std::stoul(std::string(text)));
+    if (minutes < 1 || minutes > longestWait)
+        return std::nullopt;
+    return minutes;
+}
+
+bool holdsControl(std::string_view text)
+{
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
+}
+
+// Whether the user changed a reminder: switched it, or changed the value of one switched on.
+bool reminderChanged(bool on, const std::string& text, bool openedOn, const std::string& openedText)
+{
+    return on != openedOn || (on && text != openedText);
+}
+
+} // namespace
+
+SettingsFields settingsFields(const settings::ChannelSettings& switches, bool startsAtLogin)
+{
+    SettingsFields fields;
+    fields.tray = switches.tray;
+    fields.popup = switches.popup;
+    fields.sound = switches.sound;
+    fields.soundFile = switches.soundFile;
+    fields.startAtLogin = startsAtLogin;
+    fields.waitOn = switches.waitMinutes > 0;
+    fields.waitMinutes = std::to_string(fields.waitOn ? switches.waitMinutes : defaultWaitMinutes);
+    fields.deadlineOn = switches.deadline.has_value();
+    fields.deadline = settings::timeOfDayText(switches.deadline.value_or(defaultDeadline));
+    fields.deadlineDays = switches.deadlineDays;
+    return fields;
+}
+
+std::vector<FieldRefusal> checkFields(const SettingsFields& chosen, const SettingsFields& opened)
+{
+    std::vector<FieldRefusal> refused;
+    if (chosen.soundFile != opened.soundFile && holdsControl(chosen.soundFile))
+        refused.push_back({RefusedField::SoundFile, texts::soundFileRefused});
+    if (reminderChanged(chosen.waitOn, chosen.waitMinutes, opened.waitOn, opened.waitMinutes) && chosen.waitOn &&
+        !minutesOf(chosen.waitMinutes))
+        refused.push_back({RefusedField::WaitMinutes, texts::waitRefused});
+    if (reminderChanged(chosen.deadlineOn, chosen.deadline, opened.deadlineOn, opened.deadline) && chosen.deadlineOn &&
+        !settings::parseTimeOfDay(trimmed(chosen.deadline)))
+        refused.push_back({RefusedField::Deadline, texts::deadlineRefused});
+    else if (chosen.deadlineOn && chosen.deadlineDays == 0)
+        refused.push_back({RefusedField::Deadline, texts::daysRefused});
+    return refused;
+}
+
+std::optional<StoredSettings> settingsCommand(platform::System& system, SetupView& view, SettingsDialogView& dialog)
+{
+    const std::string path = settings::settingsPath(system);
+    const std::optional<std::string> content = settings::readSettings(system, path);
+    if (!content) {
+        // A file would stand for a folder given: the start's warning would no longer come.
+        view.showMessageBox(std::string(texts::noFolderGiven), MessageKind::Warning, buttons::yes);
+        return std::nullopt;
+    }
+    const settings::ChannelSettings now = settings::parseChannelSettings(*content, system.codePage());
+    const SettingsFields opened = settingsFields(now, startsAtLogin(system));
+    const std::optional<SettingsFields> chosen = dialog.editSettings(opened);
+    if (!chosen || *chosen == opened)
+        return std::nullopt;
+    if (!checkFields(*chosen, opened).empty())
+        throw std::logic_error("the settings dialog let a refused value through");
+
+    const auto store = [&](std::string_view key, std::string_view value) {
+        settings::storeValue(system, path, texts::channelSection, key, value);
+    };
+    const auto storeSwitch = [&](settings::Switch which, bool on, bool was) {
+        if (on != was)
+            settings::storeSwitch(system, path, which, on);
+    };
+    storeSwitch(settings::Switch::Tray, chosen->tray, now.tray);
+    storeSwitch(settings::Switch::Popup, chosen->popup, now.popup);
+    storeSwitch(settings::Switch::Sound, chosen->sound, now.sound);
+    if (const std::string_view file = trimmed(chosen->soundFile); file != now.soundFile)
+        store(texts::soundFileKey, file);
+    if (reminderChanged(chosen->waitOn, chosen->waitMinutes, opened.waitOn, opened.waitMinutes)) {
+        const unsigned minutes = chosen->waitOn ? *minutesOf(chosen->waitMinutes) : 0;
+        if (minutes != now.waitMinutes)
+            store(texts::waitKey, std::to_string(minutes));
+    }
+    if (reminderChanged(chosen->deadlineOn, chosen->deadline, opened.deadlineOn, opened.deadline)) {
+        const std::optional<int> deadline =
+            chosen->deadlineOn ? settings::parseTimeOfDay(trimmed(chosen->deadline)) : std::nullopt;
+        // An empty value reads as missing: no reminder.
+        if (deadline != now.deadline)
+            store(texts::deadlineKey, deadline ? settings::timeOfDayText(*deadline) : std::string());
+    }
+    // No day at all is refused while the reminder is on; while it is off, it means nothing.
+    if (chosen->deadlineDays != opened.deadlineDays && chosen->deadlineDays != 0)
+        store(texts::deadlineDaysKey, settings::dayNames(chosen->deadlineDays));
+
+    StoredSettings stored{now, opened.startAtLogin};
+    if (const std::optional<std::string> after = settings::readSettings(system, path))
+        stored.switches = settings::parseChannelSettings(*after, system.codePage());
+    if (chosen->startAtLogin != opened.startAtLogin)
+        stored.startsAtLogin = setStartAtLogin(system, view, chosen->startAtLogin).value_or(opened.startAtLogin);
+    return stored;
+}
+
+} // namespace setup

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "platform/System.h"
+#include "settings/ChannelSettings.h"
+#include "setup/SetupView.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace setup {
+
+// The settings dialog's fields as the user reads and changes them. The reminders' values stay the
+// texts typed until OK checks them; a reminder switched off keeps its text for when it is switched
+// on again.
+struct SettingsFields
+{
+    bool tray = true;
+    bool popup = true;
+    bool sound = false;
+    std::string soundFile;
+    bool startAtLogin = false;
+    bool waitOn = false;
+    std::string waitMinutes;
+    bool deadlineOn = false;
+    std::string deadline;
+    unsigned deadlineDays = settings::ChannelSettings::allDays; // bit 0 Sunday
+    friend bool operator==(const SettingsFields&, const SettingsFields&) = default;
+};
+
+// The fields a refusal's line stands beside. The time and the days of the "not arrived" reminder
+// share one.
+enum class RefusedField
+{
+    SoundFile,
+    WaitMinutes,
+    Deadline,
+};
+
+struct FieldRefusal
+{
+    RefusedField field;
+    std::string_view text;
+    friend bool operator==(const FieldRefusal&, const FieldRefusal&) = default;
+};
+
+// The fields of the switches in the file and of the start at login, as the dialog opens on them.
+// A reminder that is off shows the value it would start with.
+[[nodiscard]] SettingsFields settingsFields(const settings::ChannelSettings& switches, bool startsAtLogin);
+
+// What OK refuses in `chosen`, at most one per field, in the dialog's order: a sound file name
+// holding a control character, minutes that are not 1 to 1440, a time that is not H:MM or HH:MM
+// of a day, no day for the "not arrived" reminder. A value as it was opened is not checked: it is
+// not stored either (a hand-written taiki=2000 stays).
+[[nodiscard]] std::vector<FieldRefusal> checkFields(const SettingsFields& chosen, const SettingsFields& opened);
+
+// What the settings command needs of the front end's dialog.
+class SettingsDialogView
+{
+public:
+    virtual ~SettingsDialogView() = default;
+    // Opens the modal dialog on `opened` and returns the fields as OK closed it, having kept it
+    // open with their lines while checkFields refused any; nullopt for Cancel, Esc or closing.
+    [[nodiscard]] virtual std::optional<SettingsFields> editSettings(const SettingsFields& opened) = 0;
+};
+
+// What the settings command has stored, for the menus' check marks.
+struct StoredSettings
+{
+    settings::ChannelSettings switches;
+    bool startsAtLogin = false;
+};
+
+// The menu's 設定…: reads the file as it is now, opens the dialog on it, and on OK stores each key
+// whose value changed, one at a time through the update that keeps every other byte, then the
+// start at login when it changed. Without a settings file nothing opens: the user is asked for
+// the folder first, as the switches do. nullopt when nothing was stored. Throws as storing the
+// folder does; the keys stored before a failure stay stored.
+std::optional<StoredSettings> settingsCommand(platform::System& system, SetupView& view, SettingsDialogView& dialog);
+
+} // namespace setup
