@@ -21,6 +21,7 @@ TrayIcon::TrayIcon(QWidget& window)
     m_openFolder->setEnabled(false);
     connect(m_openFolder, &QAction::triggered, this, [this] { emit folderWanted(m_folder); });
     connect(m_menu, &QMenu::aboutToShow, this, &TrayIcon::menuOpening);
+    connect(m_menu->addAction(toQString(texts::menuSettings)), &QAction::triggered, this, &TrayIcon::settingsWanted);
     m_menu->addSeparator();
     connect(m_menu->addAction(toQString(texts::menuExit)), &QAction::triggered, this, &TrayIcon::exitWanted);
 

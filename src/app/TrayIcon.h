@@ -44,6 +44,7 @@ signals:
     void folderWanted(const QString& folder);
     void switchWanted(settings::Switch which);
     void startAtLoginWanted();
+    void settingsWanted();
     // The menu is about to open: the start at login is read anew, as it lives outside the tool.
     void menuOpening();
     void exitWanted();

@@ -6,6 +6,7 @@
 #include "app/Fonts.h"
 #include "app/MessageBox.h"
 #include "app/Notifications.h"
+#include "app/SettingsDialog.h"
 #include "app/Sound.h"
 #include "app/TextCodec.h"
 #include "app/TrayIcon.h"
@@ -16,6 +17,7 @@
 #include "setup/ChannelSwitch.h"
 #include "setup/FolderSetup.h"
 #include "setup/LoginSwitch.h"
+#include "setup/SettingsDialog.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -25,6 +27,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <exception>
@@ -93,6 +96,7 @@ TForm1::TForm1(std::shared_ptr<platform::System> system, std::string application
     connect(m_trayIcon, &TrayIcon::folderWanted, m_opener, &FolderOpener::open);
     connect(m_trayIcon, &TrayIcon::switchWanted, this, &TForm1::toggleSwitch);
     connect(m_trayIcon, &TrayIcon::startAtLoginWanted, this, &TForm1::toggleStartAtLogin);
+    connect(m_trayIcon, &TrayIcon::settingsWanted, this, &TForm1::changeSettings);
     connect(m_trayIcon, &TrayIcon::menuOpening, this, &TForm1::readStartAtLogin);
     connect(m_trayIcon, &TrayIcon::exitWanted, this, &QWidget::close);
     connect(m_notifications, &Notifications::windowWanted, this, &TForm1::bringToFront);
@@ -287,6 +291,27 @@ void TForm1::toggleStartAtLogin()
         runGuarded([&] {
             if (const std::optional<bool> on = setup::toggleStartAtLogin(m_commandSystem, *this))
                 m_trayIcon->showStartAtLogin(*on);
+        });
+    });
+}
+
+void TForm1::changeSettings()
+{
+    m_commands.run([&] {
+        runGuarded([&] {
+            // Parented to the window, shown or not, and ended as a box is when the tool closes:
+            // the command then stores nothing.
+            SettingsDialog dialog(*m_sound, this);
+            QDialog* const outer = std::exchange(m_openBox, &dialog);
+            const auto restore = qScopeGuard([&] { m_openBox = outer; });
+            if (const std::optional<setup::StoredSettings> stored =
+                    setup::settingsCommand(m_commandSystem, *this, dialog)) {
+                m_trayIcon->showSwitch(settings::Switch::Popup, stored->switches.popup);
+                m_trayIcon->showSwitch(settings::Switch::Sound, stored->switches.sound);
+                m_trayIcon->showStartAtLogin(stored->startsAtLogin);
+                // A check that read the switches before the store must not put the old ones back.
+                ++m_generation;
+            }
         });
     });
 }

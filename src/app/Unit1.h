@@ -95,6 +95,7 @@ private:
     void toggleSwitch(settings::Switch which);
     void readStartAtLogin();
     void toggleStartAtLogin();
+    void changeSettings();
 
     std::shared_ptr<platform::System> m_system;
     // What the commands use: the same system, its calls waited for with the window answering.

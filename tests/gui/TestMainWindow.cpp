@@ -1,21 +1,27 @@
 #include "app/AccessKeyLabel.h"
 #include "app/MessageBox.h"
+#include "app/SettingsDialog.h"
 #include "app/Sound.h"
+#include "app/TextCodec.h"
 #include "app/Unit1.h"
+#include "common/Texts.h"
 #include "platform/posix/PosixSystem.h"
 #include "support/HangingShare.h"
 #include "support/WorkingDirectory.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -159,15 +165,41 @@ private slots:
         const auto system = std::make_shared<platform::PosixSystem>("kelvoran");
         TForm1 form(system, "kelvoran");
         qInfo("%d dpi, window font %d px", form.logicalDpiY(), form.font().pixelSize());
-        const QWidgetList controls = {child<AccessKeyLabel>(form, "Label1"), child<AccessKeyLabel>(form, "Label2"),
-                                      child<AccessKeyLabel>(form, "Label3"), child<AccessKeyLabel>(form, "Label4"),
-                                      child<QPushButton>(form, "Button1"),   child<QLineEdit>(form, "Edit1")};
-        for (qsizetype i = 0; i < controls.size(); ++i) {
-            QVERIFY2(form.rect().contains(controls[i]->geometry()), qPrintable(controls[i]->objectName()));
-            for (qsizetype j = i + 1; j < controls.size(); ++j) {
-                QVERIFY2(
-                    !controls[i]->geometry().intersects(controls[j]->geometry()),
-                    qPrintable(controls[i]->objectName() + QStringLiteral(" covers ") + controls[j]->objectName()));
+        const auto apart = [](const QWidget& window, const QWidgetList& controls) {
+            for (qsizetype i = 0; i < controls.size(); ++i) {
+                QVERIFY2(window.rect().contains(controls[i]->geometry()), qPrintable(controls[i]->objectName()));
+                for (qsizetype j = i + 1; j < controls.size(); ++j) {
+                    QVERIFY2(
+                        !controls[i]->geometry().intersects(controls[j]->geometry()),
+                        qPrintable(controls[i]->objectName() + QStringLiteral(" covers ") + controls[j]->objectName()));
+                }
+            }
+        };
+        apart(form, {child<AccessKeyLabel>(form, "Label1"), child<AccessKeyLabel>(form, "Label2"),
+                     child<AccessKeyLabel>(form, "Label3"), child<AccessKeyLabel>(form, "Label4"),
+                     child<QPushButton>(form, "Button1"), child<QLineEdit>(form, "Edit1")});
+        // The settings dialog: every text it may show fits, a refusal's line the longest refusal.
+        app::Sound sound;
+        app::SettingsDialog dialog(sound, &form);
+        const QWidgetList parts = dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        apart(dialog, parts);
+        for (QWidget* part : parts) {
+            auto* line = qobject_cast<QLabel*>(part);
+            auto* pressed = qobject_cast<QAbstractButton*>(part);
+            const bool refusal = line != nullptr && line->text().isEmpty();
+            for (const auto text : {texts::soundFileRefused, texts::waitRefused, texts::daysRefused}) {
+                if (refusal)
+                    line->setText(app::toQString(text));
+                QSize needed = part->fontMetrics().size(Qt::TextShowMnemonic, line      ? line->text()
+                                                                              : pressed ? pressed->text()
+                                                                                        : QString());
+                if (qobject_cast<QCheckBox*>(part) != nullptr)
+                    needed.rwidth() += part->style()->pixelMetric(QStyle::PM_IndicatorWidth) +
+                                       part->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
+                else if (line == nullptr)
+                    needed += QSize(8, 4);
+                QVERIFY2(needed.width() <= part->width() && needed.height() <= part->height(),
+                         qPrintable(part->objectName()));
             }
         }
         const auto* button = child<QPushButton>(form, "Button1");
