@@ -9,6 +9,7 @@
 #include "support/HangingShare.h"
 #include "support/WorkingDirectory.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -423,6 +424,75 @@ private slots:
         QVERIFY(!QFileInfo::exists(QStringLiteral("new")));
         QCOMPARE(readBytes("Kelvoran.ini"), settings);
         QVERIFY(!form.isVisible());
+    }
+
+    // The menu's 設定… opens the dialog on the file: OK (Enter) stores exactly the keys changed,
+    // keeping every other byte; Cancel, a refused value and the tool's closing store nothing.
+    void settingsDialogStoresOnlyWhatChanged()
+    {
+        const WorkingDirectory work;
+        qputenv("XDG_CONFIG_HOME", work.path("config").c_str());
+        const std::string before =
+            "[KansiDir]\r\nfullpath=" + work.path() + "\r\n; by hand\r\n[Tsuuchi]\r\npopup=1\r\n";
+        writeBytes("Kelvoran.ini", before);
+        TForm1 form(std::make_shared<platform::PosixSystem>("kelvoran"), "kelvoran");
+        const QList<QAction*> menu = form.findChild<QMenu*>(QStringLiteral("ChannelMenu"))->actions();
+        QCOMPARE(menu.at(4)->text(), QStringLiteral("設定…"));
+        // Edits the dialog from its own loop once it is open (its parent hidden), as the user would.
+        const auto edit = [&](const std::function<void(QDialog&)>& user) {
+            QTimer poll;
+            connect(&poll, &QTimer::timeout, this, [&] {
+                if (auto* dialog = qobject_cast<app::SettingsDialog*>(QApplication::activeModalWidget())) {
+                    poll.stop();
+                    user(*dialog);
+                }
+            });
+            poll.start(10);
+            menu.at(4)->trigger();
+        };
+        const auto click = [](QDialog& dialog, const char* name) { child<QAbstractButton>(dialog, name)->click(); };
+        const auto type = [](QDialog& dialog, const char* name, const char* text) {
+            child<QLineEdit>(dialog, name)->setText(QString::fromUtf8(text));
+        };
+        edit([&](QDialog& dialog) {
+            click(dialog, "tray");
+            type(dialog, "soundFile", "ding.wav");
+            click(dialog, "cancel");
+        });
+        QCOMPARE(readBytes("Kelvoran.ini"), before);
+        bool stayed = false;
+        QString refusal;
+        edit([&](QDialog& dialog) {
+            click(dialog, "wait");
+            type(dialog, "waitMinutes", "1441");
+            click(dialog, "ok");
+            stayed = dialog.isVisible();
+            refusal = child<QLabel>(dialog, "waitRefusal")->text();
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+        });
+        QVERIFY(stayed);
+        QCOMPARE(refusal, app::toQString(texts::waitRefused));
+        QCOMPARE(readBytes("Kelvoran.ini"), before);
+        edit([&](QDialog& dialog) {
+            click(dialog, "sound");
+            type(dialog, "soundFile", "/音/ding.wav");
+            click(dialog, "wait");
+            type(dialog, "waitMinutes", "15");
+            click(dialog, "deadline");
+            type(dialog, "deadlineTime", "8:05");
+            click(dialog, "day0");
+            QTest::keyClick(&dialog, Qt::Key_Return);
+        });
+        const std::string after =
+            before + "sound=1\r\nsoundfile=/音/ding.wav\r\ntaiki=15\r\nkigen=08:05\r\nkigenyoubi=月火水木金土\r\n";
+        QCOMPARE(readBytes("Kelvoran.ini"), after);
+        QVERIFY(menu.at(2)->isChecked());
+        edit([&](QDialog& dialog) {
+            click(dialog, "popup");
+            form.close();
+        });
+        QCOMPARE(readBytes("Kelvoran.ini"), after);
+        qunsetenv("XDG_CONFIG_HOME");
     }
 
     // A check that read the old folder answers while the change command's last box is open: it
