@@ -445,6 +445,10 @@ private slots:
                 if (auto* dialog = qobject_cast<app::SettingsDialog*>(QApplication::activeModalWidget())) {
                     poll.stop();
                     user(*dialog);
+                    if (dialog->isVisible()) {
+                        dialog->reject();
+                        QFAIL("the dialog stayed open");
+                    }
                 }
             });
             poll.start(10);
