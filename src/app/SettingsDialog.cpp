@@ -44,6 +44,17 @@ QLabel* refusal(const char* name, QWidget* parent)
     return line;
 }
 
+// The "not arrived" reminder's days, Sunday first.
+std::array<QCheckBox*, 7> dayBoxes(QWidget* parent)
+{
+    std::array<QCheckBox*, 7> days{};
+    for (std::size_t day = 0; day < days.size(); ++day) {
+        days[day] = new QCheckBox(toQString(texts::weekdays[day]), parent);
+        days[day]->setObjectName(QStringLiteral("day%1").arg(day));
+    }
+    return days;
+}
+
 QLineEdit* lineEdit(const char* name, QWidget* parent)
 {
     auto* edit = new QLineEdit(parent);
@@ -74,15 +85,10 @@ SettingsDialog::SettingsDialog(Sound& sound, QWidget* parent)
       m_wait(checkBox(texts::settingsWait, "wait", this)), m_waitMinutes(lineEdit("waitMinutes", this)),
       m_waitUnit(label(texts::settingsWaitUnit, "waitUnit", this)), m_waitRefusal(refusal("waitRefusal", this)),
       m_deadline(checkBox(texts::settingsDeadline, "deadline", this)), m_deadlineTime(lineEdit("deadlineTime", this)),
-      m_deadlineUnit(label(texts::settingsDeadlineUnit, "deadlineUnit", this)), m_days{}, m_deadlineRefusal(nullptr),
-      m_ok(nullptr), m_cancel(nullptr)
+      m_deadlineUnit(label(texts::settingsDeadlineUnit, "deadlineUnit", this)), m_days(dayBoxes(this)),
+      m_deadlineRefusal(refusal("deadlineRefusal", this)), m_ok(button(texts::settingsOk, "ok", this)),
+      m_cancel(button(texts::settingsCancel, "cancel", this))
 {
-    for (std::size_t day = 0; day < m_days.size(); ++day)
-        m_days[day] = checkBox(texts::weekdays[day], qPrintable(QStringLiteral("day%1").arg(day)), this);
-    m_deadlineRefusal = refusal("deadlineRefusal", this);
-    m_ok = button(texts::settingsOk, "ok", this);
-    m_cancel = button(texts::settingsCancel, "cancel", this);
-
     setWindowTitle(toQString(texts::settingsTitle));
     setFont(messageFont());
     // The label's access key focuses the field.
