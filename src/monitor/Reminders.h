@@ -49,7 +49,7 @@ public:
 class Reminders
 {
 public:
-    // What the window showed; `arrived`: a listing of its folder found an entry the one before
+    // What the window showed; `arrived`: listings of its folder found entries the ones before
     // did not (a folder full at the start, or back from missing, has seen no arrival).
     void seen(const Shown& shown, bool arrived, const Moment& now);
     // A listing of the folder answered.

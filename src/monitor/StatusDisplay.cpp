@@ -3,6 +3,7 @@
 #include "common/Texts.h"
 #include "monitor/ArrivalPoll.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace monitor {
@@ -108,7 +109,13 @@ void StatusDisplay::show(const CheckResult& result)
     }
     m_status = status;
     m_reminders.answered(m_clock.now());
-    tellChannels(turnedFull, sawItTurn, result.arrived > 0);
+    // Against the count last shown of this folder: an arrival seen by a listing whose answer was
+    // dropped (cancelled, failed, or made stale) counts with the next answer.
+    const std::size_t before =
+        result.folder == m_arrivalsFolder ? std::max(m_arrivalsSeen, result.arrivalsFrom) : result.arrivalsFrom;
+    m_arrivalsSeen = result.arrivals;
+    m_arrivalsFolder = result.folder;
+    tellChannels(turnedFull, sawItTurn, result.arrivals > before);
 }
 
 void StatusDisplay::showNoAnswer(const CheckResult& notice)

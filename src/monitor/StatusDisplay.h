@@ -50,7 +50,7 @@ private:
     void unmark();
     void forgetStatus();
     // `sawItTurn`: this display showed the folder empty just before, so it turned full about now;
-    // `arrived`: the listing found an entry the one before did not.
+    // `arrived`: the check counted an arrival in the folder since the status shown before.
     void tellChannels(bool turnedFull, bool sawItTurn = false, bool arrived = false);
 
     StatusView& m_view;
@@ -69,6 +69,9 @@ private:
     // answers. The same folder stored again changes nothing of them.
     std::optional<Moment> m_storedAt;
     Shown m_shown; // what the channels were last told
+    // The check's count of arrivals in the last status shown, and its folder.
+    std::size_t m_arrivalsSeen = 0;
+    std::string m_arrivalsFolder;
 };
 
 } // namespace monitor
