@@ -48,6 +48,17 @@ StatusDisplay::StatusDisplay(StatusView& view, std::string caption, std::string 
     m_shown.caption = m_caption;
 }
 
+StatusDisplay::StatusDisplay(StatusView& view, std::string caption, std::string applicationTitle, ChannelView* channels,
+                             std::shared_ptr<const platform::System> system)
+    : m_view(view), m_startCaption(std::move(caption)), m_startTitle(std::move(applicationTitle)),
+      m_caption(m_startCaption), m_applicationTitle(m_startTitle), m_systemClock(std::in_place, std::move(system)),
+      m_clock(*m_systemClock)
+{
+    if (channels != nullptr)
+        m_channels.emplace(*channels);
+    m_shown.caption = m_caption;
+}
+
 void StatusDisplay::tellChannels(bool turnedFull, bool sawItTurn, bool arrived)
 {
     if (!m_channels)

@@ -5,6 +5,7 @@
 #include "monitor/Reminders.h"
 #include "monitor/StatusView.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -26,9 +27,12 @@ class StatusDisplay
 {
 public:
     // `caption` and `applicationTitle` are the texts the window shows before the first status;
-    // `clock` is what the channels' times and the reminders go by.
-    StatusDisplay(StatusView& view, std::string caption, std::string applicationTitle, ChannelView* channels = nullptr,
-                  const Clock& clock = systemClock());
+    // `clock` is what the channels' times and the reminders go by: the clocks of `system`, in the
+    // second form.
+    StatusDisplay(StatusView& view, std::string caption, std::string applicationTitle, ChannelView* channels,
+                  const Clock& clock);
+    StatusDisplay(StatusView& view, std::string caption, std::string applicationTitle, ChannelView* channels,
+                  std::shared_ptr<const platform::System> system);
 
     // Shows a finished check or the no-answer notice. A check without a status takes the mark
     // off and leaves the texts as they were; a failure is thrown as the failure it was, for the
@@ -63,6 +67,7 @@ private:
     bool m_marked = false;
     bool m_attentionAsked = false;
     std::optional<Channels> m_channels;
+    std::optional<SystemClock> m_systemClock;
     const Clock& m_clock;
     Reminders m_reminders;
     // When a folder was last stored: the reminders of another folder start from then, once it

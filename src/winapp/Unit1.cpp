@@ -120,7 +120,7 @@ TForm1::TForm1(std::shared_ptr<platform::System> system, ApplicationWindow& appl
         ::ChangeWindowMessageFilterEx(hwnd(), taskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
 
     // Each result is posted to this window's thread; one the window can no longer take is freed.
-    m_display = std::make_unique<monitor::StatusDisplay>(*this, m_caption, application.title(), this);
+    m_display = std::make_unique<monitor::StatusDisplay>(*this, m_caption, application.title(), this, m_system);
     m_check = std::make_unique<monitor::BackgroundCheck>(m_system, [window = hwnd()](monitor::CheckResult result) {
         auto* posted = new monitor::CheckResult(std::move(result));
         if (!::PostMessageA(window, checkDoneMessage, 0, reinterpret_cast<LPARAM>(posted)))

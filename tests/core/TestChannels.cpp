@@ -80,7 +80,8 @@ private slots:
     {
         RecordingView window;
         RecordingChannels channels;
-        monitor::StatusDisplay display(window, "Kelvoran", "kelvoran", &channels);
+        FakeClock clock;
+        monitor::StatusDisplay display(window, "Kelvoran", "kelvoran", &channels, clock);
         monitor::CheckResult result;
         result.folder = "/in";
         const auto show = [&](Status status, std::size_t entries) {

@@ -27,6 +27,12 @@ CheckResult noAnswer(std::string folder = {})
     return result;
 }
 
+// The reminders are not asked: no channels.
+struct StillClock : monitor::Clock
+{
+    [[nodiscard]] monitor::Moment now() const override { return {}; }
+} still;
+
 std::string marked(std::string_view text)
 {
     return std::string(text) + " (応答なし)";
@@ -44,7 +50,7 @@ private slots:
     void noAnswerMarksTheTextsUntilACheckAnswers()
     {
         RecordingView view;
-        monitor::StatusDisplay display(view, "Kelvoran", "kelvoran");
+        monitor::StatusDisplay display(view, "Kelvoran", "kelvoran", nullptr, still);
         display.show(noAnswer());
         QCOMPARE(view.caption, marked("Kelvoran"));
         QCOMPARE(view.applicationTitle, marked("kelvoran"));
@@ -82,7 +88,7 @@ private slots:
     void noAnswerOfAnotherFolderDropsTheOldStatus()
     {
         RecordingView view;
-        monitor::StatusDisplay display(view, "Kelvoran", "kelvoran");
+        monitor::StatusDisplay display(view, "Kelvoran", "kelvoran", nullptr, still);
         display.show(found(Status::Arrival, "/old"));
         QCOMPARE(view.folderLabel, "/old");
         display.show(noAnswer("/old"));

@@ -18,9 +18,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -487,6 +489,26 @@ TEST_CASE("full path names and the working directory")
     CHECK(system->fullPathName("Kelvoran.ini") == work.path() + "\\Kelvoran.ini");
     CHECK(system->fullPathName("a\\..\\b\\.\\c") == work.path() + "\\b\\c");
     CHECK(system->fullPathName("C:\\x\\..\\y") == "C:\\y");
+}
+
+// A zone changed while the tool runs is left to GetLocalTime: no test changes the machine's zone.
+TEST_CASE("the local time is GetLocalTime's, the wall time the C library's")
+{
+    const auto system = platform::createSystem({});
+    const auto read = [](const SYSTEMTIME& local) {
+        return std::tuple(local.wYear * 10000 + local.wMonth * 100 + local.wDay, int(local.wDayOfWeek),
+                          local.wHour * 60 + local.wMinute);
+    };
+    SYSTEMTIME before{};
+    ::GetLocalTime(&before);
+    const long long wallBefore = std::time(nullptr);
+    const platform::LocalTime now = system->localTime();
+    const long long wallAfter = std::time(nullptr);
+    SYSTEMTIME after{};
+    ::GetLocalTime(&after);
+    const auto told = std::tuple(now.date, now.weekday, now.minuteOfDay);
+    CHECK((told == read(before) || told == read(after)));
+    CHECK((wallBefore <= now.wallSeconds && now.wallSeconds <= wallAfter));
 }
 
 TEST_CASE("the executable's name gives the default title")
