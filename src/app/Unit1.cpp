@@ -451,6 +451,8 @@ QIcon statusIcon(monitor::Picture picture)
         return iconNamed(QStringLiteral("status-nofolder"));
     case monitor::Picture::NoAnswer:
         return iconNamed(QStringLiteral("status-noanswer"));
+    case monitor::Picture::NotArrived:
+        return iconNamed(QStringLiteral("status-notarrived"));
     }
     return iconNamed(QStringLiteral("status-watching"));
 }

@@ -71,10 +71,11 @@ std::string windowText(HWND hwnd)
 
 int iconOf(monitor::Picture picture)
 {
-    return picture == monitor::Picture::Arrival    ? KV_ICON_ARRIVAL
-           : picture == monitor::Picture::NoFolder ? KV_ICON_NO_FOLDER
-           : picture == monitor::Picture::NoAnswer ? KV_ICON_NO_ANSWER
-                                                   : KV_ICON_WATCHING;
+    return picture == monitor::Picture::Arrival      ? KV_ICON_ARRIVAL
+           : picture == monitor::Picture::NoFolder   ? KV_ICON_NO_FOLDER
+           : picture == monitor::Picture::NoAnswer   ? KV_ICON_NO_ANSWER
+           : picture == monitor::Picture::NotArrived ? KV_ICON_NOT_ARRIVED
+                                                     : KV_ICON_WATCHING;
 }
 
 // Broadcast to the top-level windows when the taskbar is made (again, after Explorer restarted).

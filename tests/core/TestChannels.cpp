@@ -22,7 +22,11 @@ namespace {
 class RecordingChannels : public monitor::ChannelView
 {
 public:
-    void showTrayIcon(Picture /*picture*/, const std::string& tooltip) override { calls.push_back("tray:" + tooltip); }
+    void showTrayIcon(Picture picture, const std::string& tooltip) override
+    {
+        trayPicture = picture;
+        calls.push_back("tray:" + tooltip);
+    }
     void hideTrayIcon() override { calls.emplace_back("hide"); }
     void showNotice(const monitor::Notice& notice) override
     {
@@ -36,6 +40,7 @@ public:
     void showErrorBox(const std::string& /*text*/) override {}
 
     std::vector<std::string> calls;
+    Picture trayPicture = Picture::Watching;
     bool active = false;
 };
 
@@ -321,6 +326,9 @@ private slots:
             return said == channels.calls.end() ? std::string("-") : said->substr(said->rfind('\n') + 1);
         };
         QCOMPARE(tell(20261217, 9 * 60 + 30, 0), std::string("09:30 までに着信はありませんでした（09:29 から監視）"));
+        QCOMPARE(channels.trayPicture, Picture::NotArrived);
+        tell(20261217, 9 * 60 + 40, 1);
+        QCOMPARE(channels.trayPicture, Picture::Arrival);
         tell(20261218, 9 * 60, 1);
         QCOMPARE(tell(20261218, 9 * 60 + 30, 0), std::string("-"));
         // The same folder stored again keeps the day's arrival; another starts over when stored.
