@@ -1,5 +1,6 @@
 #include "common/Texts.h"
 #include "monitor/StatusDisplay.h"
+#include "support/MemorySystem.h"
 #include "support/RecordingView.h"
 
 #include <QTest>
@@ -27,11 +28,7 @@ CheckResult noAnswer(std::string folder = {})
     return result;
 }
 
-// The reminders are not asked: no channels.
-struct StillClock : monitor::Clock
-{
-    [[nodiscard]] monitor::Moment now() const override { return {}; }
-} still;
+const auto memory = std::make_shared<MemorySystem>(ansi::PathStyle::posix(), ansi::CodePage::utf8(), "/");
 
 std::string marked(std::string_view text)
 {
@@ -50,7 +47,7 @@ private slots:
     void noAnswerMarksTheTextsUntilACheckAnswers()
     {
         RecordingView view;
-        monitor::StatusDisplay display(view, "Kelvoran", "kelvoran", nullptr, still);
+        monitor::StatusDisplay display(view, "Kelvoran", "kelvoran", nullptr, memory);
         display.show(noAnswer());
         QCOMPARE(view.caption, marked("Kelvoran"));
         QCOMPARE(view.applicationTitle, marked("kelvoran"));
@@ -88,7 +85,7 @@ private slots:
     void noAnswerOfAnotherFolderDropsTheOldStatus()
     {
         RecordingView view;
-        monitor::StatusDisplay display(view, "Kelvoran", "kelvoran", nullptr, still);
+        monitor::StatusDisplay display(view, "Kelvoran", "kelvoran", nullptr, memory);
         display.show(found(Status::Arrival, "/old"));
         QCOMPARE(view.folderLabel, "/old");
         display.show(noAnswer("/old"));

@@ -32,7 +32,6 @@ public:
     std::vector<std::string> foldersAttempted;               // full paths, in order
     mutable std::vector<std::string> listed;                 // paths as listDirectory got them
     int writes = 0;                                          // files created or replaced
-    platform::LocalTime now;                                 // what localTime answers
 
     [[nodiscard]] const ansi::CodePage& codePage() const override { return m_codePage; }
     [[nodiscard]] ansi::PathStyle pathStyle() const override { return m_style; }
@@ -46,7 +45,7 @@ public:
     [[nodiscard]] std::string errorText(int error) const override { return "error " + std::to_string(error); }
     [[nodiscard]] std::string fullPathName(const std::string& path) const override { return full(path); }
     [[nodiscard]] std::string executablePath() const override { return "kelvoran"; }
-    [[nodiscard]] platform::LocalTime localTime() const override { return now; }
+    [[nodiscard]] platform::LocalTime localTime() const override { return {}; }
     [[nodiscard]] int startupShowCommand() const override { return 1; }
     [[nodiscard]] platform::LoginStart loginStart(const std::string& settingsFolder) const override;
     int setLoginStart(const std::string& settingsFolder, bool on) override;
