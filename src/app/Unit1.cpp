@@ -54,7 +54,8 @@ TForm1::TForm1(std::shared_ptr<platform::System> system, std::string application
     : QWidget(parent), m_system(std::move(system)), m_commandSystem(m_system, *this), m_caption(texts::windowCaption),
       m_applicationTitle(std::move(applicationTitle)), m_trayIcon(new TrayIcon(*this)),
       m_notifications(new Notifications(this)), m_opener(new FolderOpener(this)), m_sound(std::make_unique<Sound>()),
-      m_display(*this, m_caption, m_applicationTitle, this), Label1(new AccessKeyLabel(toQString(texts::label1), this)),
+      m_display(*this, m_caption, m_applicationTitle, this, m_system),
+      Label1(new AccessKeyLabel(toQString(texts::label1), this)),
       Label2(new AccessKeyLabel(toQString(texts::label2), this)),
       Label3(new AccessKeyLabel(toQString(texts::label3), this)),
       Label4(new AccessKeyLabel(toQString(texts::label4), this)),
@@ -478,6 +479,8 @@ QIcon statusIcon(monitor::Picture picture)
         return iconNamed(QStringLiteral("status-nofolder"));
     case monitor::Picture::NoAnswer:
         return iconNamed(QStringLiteral("status-noanswer"));
+    case monitor::Picture::NotArrived:
+        return iconNamed(QStringLiteral("status-notarrived"));
     }
     return iconNamed(QStringLiteral("status-watching"));
 }

@@ -64,21 +64,23 @@ Listed listFolder(const platform::System& system, const std::string& folder, std
     if (names != nullptr)
         names->listingStarts();
     const platform::Listing listing = system.listDirectory(folder, count);
-    std::vector<std::string> newest;
-    std::size_t arrived = 0;
+    Listed listed;
     if (names != nullptr) {
         if (listing == platform::Listing::NotADirectory)
             names->forget();
         names->listingEnds(listing == platform::Listing::Listed, count.entries());
-        newest = names->newest(ArrivedNames::namesTold);
-        arrived = names->arrived();
+        listed.newest = names->newest(ArrivedNames::namesTold);
+        listed.arrivals = names->arrivals();
+        listed.arrivalsFrom = names->countedFrom();
     }
     // A folder that exists but cannot be listed reads as watching; one whose listing failed part
     // way holds what it showed before failing.
-    const Status status = listing == platform::Listing::NotADirectory ? Status::NoFolder
-                          : count.entries() > 0                       ? Status::Arrival
-                                                                      : Status::Watching;
-    return {status, count.entries(), count.identity(), std::move(newest), arrived};
+    listed.status = listing == platform::Listing::NotADirectory ? Status::NoFolder
+                    : count.entries() > 0                       ? Status::Arrival
+                                                                : Status::Watching;
+    listed.entries = count.entries();
+    listed.identity = count.identity();
+    return listed;
 }
 
 std::optional<Status> pollStatus(const platform::System& system)

@@ -26,14 +26,15 @@ struct Setting
 // than "." and ".." it holds, and its identity where the system tells it. `visited`, when given,
 // counts the names passed so far, for another thread to see the listing go on. `names`, when
 // given, keeps the folder's names across its listings, and `newest` tells the newest of them and
-// `arrived` how many entries the listing before did not have.
+// `arrivals` its count of arrivals so far, counted on from `arrivalsFrom`.
 struct Listed
 {
     Status status = Status::Watching;
     std::size_t entries = 0;
     std::optional<platform::FolderIdentity> identity;
     std::vector<std::string> newest;
-    std::size_t arrived = 0;
+    std::size_t arrivals = 0;
+    std::size_t arrivalsFrom = 0;
 };
 [[nodiscard]] Listed listFolder(const platform::System& system, const std::string& folder,
                                 std::atomic<std::size_t>* visited = nullptr, ArrivedNames* names = nullptr);

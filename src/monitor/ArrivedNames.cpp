@@ -10,7 +10,7 @@ void ArrivedNames::listingStarts()
     ++m_listing;
     m_order = 0;
     m_passed = 0;
-    m_arrived = 0;
+    m_named = 0;
     m_keeping = !m_overLimit;
 }
 
@@ -20,7 +20,6 @@ void ArrivedNames::keep(std::string_view name)
         m_keeping = false;
         m_overLimit = true;
         m_namesBased = false;
-        m_arrived = 0;
         m_names.clear();
         return;
     }
@@ -28,7 +27,10 @@ void ArrivedNames::keep(std::string_view name)
     if (found != m_names.end())
         found->second.lastListing = m_listing;
     else {
-        m_arrived += m_namesBased ? 1 : 0;
+        if (m_namesBased) {
+            ++m_arrivals;
+            ++m_named;
+        }
         // Back under the bound: what the gap let in is no news, and is never named.
         m_names.emplace(std::string(name), Seen{m_namesBased || !m_lastEntries ? m_listing : 0, m_order++, m_listing});
     }
@@ -40,8 +42,10 @@ void ArrivedNames::listingEnds(bool complete, std::size_t entries)
         return;
     if (m_keeping)
         std::erase_if(m_names, [&](const auto& entry) { return entry.second.lastListing != m_listing; });
-    else if (m_lastEntries && entries > *m_lastEntries)
-        m_arrived = entries - *m_lastEntries;
+    // Without the names of the listing before, a folder that grew had arrivals; those named
+    // before the bound dropped them are among them.
+    if ((!m_keeping || !m_namesBased) && m_lastEntries && entries > *m_lastEntries + m_named)
+        m_arrivals += entries - *m_lastEntries - m_named;
     m_namesBased = m_keeping;
     m_lastEntries = entries;
     m_overLimit = entries > mostNames;

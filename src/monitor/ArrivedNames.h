@@ -17,10 +17,18 @@ namespace monitor {
 // its order. Bounded: a listing that passes `mostNames` entries drops every name, and the next
 // listing only counts (a huge folder costs one test a name, as before); names are kept again from
 // the listing after one that finds the folder back under the bound, which names none of what it
-// finds, only what comes after. Fed by one listing at a time.
+// finds, only what comes after (it counts what came since the counting-only listing by the
+// entries, as that listing did). Fed by one listing at a time.
+//
+// The arrivals are counted on from one listing to the next, whether the listing's answer is used
+// or not: a listing that fails or is dropped has seen its new names, and the next one will not.
 class ArrivedNames
 {
 public:
+    // `countedBefore`: where the count starts, the count of the folder watched before, so that
+    // the count of a check never goes back.
+    explicit ArrivedNames(std::size_t countedBefore = 0) : m_countedFrom(countedBefore), m_arrivals(countedBefore) {}
+
     static constexpr std::size_t mostNames = 10000;
     // How many a notice names; the rest it counts.
     static constexpr std::size_t namesTold = 3;
@@ -38,8 +46,10 @@ public:
     // The folder is gone: whatever comes back in it is new.
     void forget();
 
-    // Entries the last listing found that the listing before did not.
-    [[nodiscard]] std::size_t arrived() const { return m_arrived; }
+    // Entries any listing found that the complete listing before it did not, counted since
+    // `countedFrom`.
+    [[nodiscard]] std::size_t arrivals() const { return m_arrivals; }
+    [[nodiscard]] std::size_t countedFrom() const { return m_countedFrom; }
 
     // Up to `count` names, newest first; none while the names are not kept.
     [[nodiscard]] std::vector<std::string> newest(std::size_t count) const;
@@ -63,7 +73,9 @@ private:
     std::uint64_t m_listing = 0;
     std::uint64_t m_order = 0;
     std::size_t m_passed = 0;
-    std::size_t m_arrived = 0;
+    std::size_t m_countedFrom;
+    std::size_t m_arrivals;
+    std::size_t m_named = 0;                  // arrivals this listing counted by name
     std::optional<std::size_t> m_lastEntries; // of the last complete listing
     bool m_namesBased = false;                // the names of a complete listing are held
     bool m_keeping = false;                   // this listing keeps the names

@@ -89,6 +89,8 @@ struct BackgroundCheck::Shared
     // The names of the folder the settings named last; a listing of that folder alone uses them.
     std::shared_ptr<ArrivedNames> names;
     std::string namesFolder;
+    // The highest count of arrivals a listing ended with: another folder's names count on from it.
+    std::size_t arrivalsCounted = 0;
 
     unsigned long long answers = 0;
     bool stopping = false;
@@ -159,7 +161,8 @@ void answer(const std::shared_ptr<Shared>& shared, Lock& lock, const std::option
         result.status = listed->status;
         result.entries = listed->entries;
         result.names = listed->newest;
-        result.arrived = listed->arrived;
+        result.arrivals = listed->arrivals;
+        result.arrivalsFrom = listed->arrivalsFrom;
     }
     const std::string folder = result.status && *result.status != Status::NoFolder ? read.folder : std::string();
     const std::optional<platform::FolderIdentity> identity = listed ? listed->identity : std::nullopt;
@@ -225,7 +228,7 @@ void check(const std::shared_ptr<Shared>& shared, Lock& lock, platform::CallCanc
     }
     const std::shared_ptr<Call> listing = callStarts(*shared, folder, cancel);
     if (!shared->names || shared->namesFolder != folder) {
-        shared->names = std::make_shared<ArrivedNames>();
+        shared->names = std::make_shared<ArrivedNames>(shared->arrivalsCounted);
         shared->namesFolder = folder;
     }
     const std::shared_ptr<ArrivedNames> names = shared->names;
@@ -242,6 +245,7 @@ void check(const std::shared_ptr<Shared>& shared, Lock& lock, platform::CallCanc
     const Clock::time_point now = Clock::now();
     lock.lock();
     std::erase(shared->calls, listing);
+    shared->arrivalsCounted = std::max(shared->arrivalsCounted, names->arrivals());
     shared->nextExtraCheck = now + std::clamp<Clock::duration>(9 * (now - started), leastExtraGap, mostExtraGap);
     if (listing->again)
         shared->signal->folderChanged = true;

@@ -28,7 +28,10 @@ struct CheckResult
     std::vector<std::string> names; // the newest entries' (see ArrivedNames), newest first
     settings::ChannelSettings channels;
     bool noAnswer = false;
-    std::size_t arrived = 0; // entries the listing before did not have (see ArrivedNames)
+    // The arrivals the check's listings of the folder counted, answered or not, on from
+    // `arrivalsFrom`, the count when it started on the folder (see ArrivedNames).
+    std::size_t arrivals = 0;
+    std::size_t arrivalsFrom = 0;
     unsigned generation = 0; // the setting generation the settings read was asked for
     friend bool operator==(const CheckResult&, const CheckResult&) = default;
 };

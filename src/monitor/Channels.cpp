@@ -113,10 +113,16 @@ void Channels::show(const Shown& shown, bool turnedFull, std::int64_t nowMs, con
             tooltip += "\n" + shown.folder;
         if (full)
             tooltip += namesLine(shown);
-        if (tooltip != m_tooltip || shown.picture != m_trayPicture) {
-            m_view.showTrayIcon(shown.picture, tooltip);
+        // The delivery that did not come shows in the picture too, unless the folder is missing or
+        // does not answer: then nothing is known of what came.
+        const Picture picture =
+            !shown.overdue.empty() && (shown.picture == Picture::Watching || shown.picture == Picture::Arrival)
+                ? Picture::NotArrived
+                : shown.picture;
+        if (tooltip != m_tooltip || picture != m_trayPicture) {
+            m_view.showTrayIcon(picture, tooltip);
             m_tooltip = std::move(tooltip);
-            m_trayPicture = shown.picture;
+            m_trayPicture = picture;
         }
     } else if (m_tooltip) {
         m_view.hideTrayIcon();

@@ -3,7 +3,6 @@
 #include "common/Texts.h"
 
 #include <algorithm>
-#include <ctime>
 #include <thread> // the clocks; <chrono> spells "µs", which code page 932 has no byte for
 
 namespace monitor {
@@ -15,31 +14,19 @@ constexpr std::int64_t minuteMs = 60 * 1000;
 // answer, one that hangs sends the notice.
 constexpr std::int64_t answerWaitMs = 10 * 1000;
 
-class SystemClock : public Clock
-{
-public:
-    [[nodiscard]] Moment now() const override
-    {
-        Moment moment;
-        const auto sinceBoot = std::chrono::steady_clock::now().time_since_epoch();
-        moment.monotonicMs = std::chrono::duration_cast<std::chrono::milliseconds>(sinceBoot).count();
-        const std::time_t wall = std::time(nullptr);
-        moment.wallSeconds = static_cast<std::int64_t>(wall);
-        if (const std::tm* local = std::localtime(&wall)) {
-            moment.date = (local->tm_year + 1900) * 10000 + (local->tm_mon + 1) * 100 + local->tm_mday;
-            moment.weekday = local->tm_wday;
-            moment.minuteOfDay = local->tm_hour * 60 + local->tm_min;
-        }
-        return moment;
-    }
-};
-
 } // namespace
 
-const Clock& systemClock()
+Moment SystemClock::now() const
 {
-    static const SystemClock clock;
-    return clock;
+    Moment moment;
+    const auto sinceBoot = std::chrono::steady_clock::now().time_since_epoch();
+    moment.monotonicMs = std::chrono::duration_cast<std::chrono::milliseconds>(sinceBoot).count();
+    const platform::LocalTime local = m_system->localTime();
+    moment.wallSeconds = local.wallSeconds;
+    moment.date = local.date;
+    moment.weekday = local.weekday;
+    moment.minuteOfDay = local.minuteOfDay;
+    return moment;
 }
 
 void Reminders::seen(const Shown& shown, bool arrived, const Moment& now)

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "monitor/Channels.h"
+#include "platform/System.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -25,9 +27,17 @@ public:
     [[nodiscard]] virtual Moment now() const = 0;
 };
 
-// The system's clocks. Read on the window's thread only: the local time comes through a buffer
-// the C library shares.
-[[nodiscard]] const Clock& systemClock();
+// The system's clocks: a monotonic one of its own, the wall and local time as `system` tells
+// them. Read on the window's thread only.
+class SystemClock : public Clock
+{
+public:
+    explicit SystemClock(std::shared_ptr<const platform::System> system) : m_system(std::move(system)) {}
+    [[nodiscard]] Moment now() const override;
+
+private:
+    std::shared_ptr<const platform::System> m_system;
+};
 
 // When the reminders come due, fed what the window shows and asked at each tick.
 //
@@ -49,7 +59,7 @@ public:
 class Reminders
 {
 public:
-    // What the window showed; `arrived`: a listing of its folder found an entry the one before
+    // What the window showed; `arrived`: listings of its folder found entries the ones before
     // did not (a folder full at the start, or back from missing, has seen no arrival).
     void seen(const Shown& shown, bool arrived, const Moment& now);
     // A listing of the folder answered.

@@ -3,6 +3,7 @@
 #include "common/Texts.h"
 #include "monitor/ArrivalPoll.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace monitor {
@@ -41,6 +42,17 @@ StatusDisplay::StatusDisplay(StatusView& view, std::string caption, std::string 
                              const Clock& clock)
     : m_view(view), m_startCaption(std::move(caption)), m_startTitle(std::move(applicationTitle)),
       m_caption(m_startCaption), m_applicationTitle(m_startTitle), m_clock(clock)
+{
+    if (channels != nullptr)
+        m_channels.emplace(*channels);
+    m_shown.caption = m_caption;
+}
+
+StatusDisplay::StatusDisplay(StatusView& view, std::string caption, std::string applicationTitle, ChannelView* channels,
+                             std::shared_ptr<const platform::System> system)
+    : m_view(view), m_startCaption(std::move(caption)), m_startTitle(std::move(applicationTitle)),
+      m_caption(m_startCaption), m_applicationTitle(m_startTitle), m_systemClock(std::in_place, std::move(system)),
+      m_clock(*m_systemClock)
 {
     if (channels != nullptr)
         m_channels.emplace(*channels);
@@ -108,7 +120,13 @@ void StatusDisplay::show(const CheckResult& result)
     }
     m_status = status;
     m_reminders.answered(m_clock.now());
-    tellChannels(turnedFull, sawItTurn, result.arrived > 0);
+    // Against the count last shown of this folder: an arrival seen by a listing whose answer was
+    // dropped (cancelled, failed, or made stale) counts with the next answer.
+    const std::size_t before =
+        result.folder == m_arrivalsFolder ? std::max(m_arrivalsSeen, result.arrivalsFrom) : result.arrivalsFrom;
+    m_arrivalsSeen = result.arrivals;
+    m_arrivalsFolder = result.folder;
+    tellChannels(turnedFull, sawItTurn, result.arrivals > before);
 }
 
 void StatusDisplay::showNoAnswer(const CheckResult& notice)

@@ -5,6 +5,7 @@
 #include "monitor/Reminders.h"
 #include "monitor/StatusView.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -26,9 +27,12 @@ class StatusDisplay
 {
 public:
     // `caption` and `applicationTitle` are the texts the window shows before the first status;
-    // `clock` is what the channels' times and the reminders go by.
-    StatusDisplay(StatusView& view, std::string caption, std::string applicationTitle, ChannelView* channels = nullptr,
-                  const Clock& clock = systemClock());
+    // `clock` is what the channels' times and the reminders go by: the clocks of `system`, in the
+    // second form.
+    StatusDisplay(StatusView& view, std::string caption, std::string applicationTitle, ChannelView* channels,
+                  const Clock& clock);
+    StatusDisplay(StatusView& view, std::string caption, std::string applicationTitle, ChannelView* channels,
+                  std::shared_ptr<const platform::System> system);
 
     // Shows a finished check or the no-answer notice. A check without a status takes the mark
     // off and leaves the texts as they were; a failure is thrown as the failure it was, for the
@@ -50,7 +54,7 @@ private:
     void unmark();
     void forgetStatus();
     // `sawItTurn`: this display showed the folder empty just before, so it turned full about now;
-    // `arrived`: the listing found an entry the one before did not.
+    // `arrived`: the check counted an arrival in the folder since the status shown before.
     void tellChannels(bool turnedFull, bool sawItTurn = false, bool arrived = false);
 
     StatusView& m_view;
@@ -63,12 +67,16 @@ private:
     bool m_marked = false;
     bool m_attentionAsked = false;
     std::optional<Channels> m_channels;
+    std::optional<SystemClock> m_systemClock;
     const Clock& m_clock;
     Reminders m_reminders;
     // When a folder was last stored: the reminders of another folder start from then, once it
     // answers. The same folder stored again changes nothing of them.
     std::optional<Moment> m_storedAt;
     Shown m_shown; // what the channels were last told
+    // The check's count of arrivals in the last status shown, and its folder.
+    std::size_t m_arrivalsSeen = 0;
+    std::string m_arrivalsFolder;
 };
 
 } // namespace monitor

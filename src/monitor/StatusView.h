@@ -12,13 +12,14 @@ enum class Status
 };
 
 // What the window's icon and taskbar icon show: one picture a status, and one for a folder that
-// stopped answering.
+// stopped answering. The notification-area icon has one more, for a delivery that did not come.
 enum class Picture
 {
     Watching,
     Arrival,
     NoFolder,
     NoAnswer,
+    NotArrived,
 };
 
 // The two texts the arrival poll writes: the window caption and the application title (the

@@ -57,6 +57,15 @@ struct FolderIdentity
     friend bool operator==(const FolderIdentity&, const FolderIdentity&) = default;
 };
 
+// The system's time now, and the local time it makes under the time zone set now.
+struct LocalTime
+{
+    long long wallSeconds = 0; // since 1970 UTC, as the user may set it
+    int date = 0;              // year * 10000 + month * 100 + day
+    int weekday = 0;           // 0 Sunday
+    int minuteOfDay = 0;
+};
+
 // Receives the names of a directory listing one at a time.
 class EntryVisitor
 {
@@ -162,6 +171,10 @@ public:
 
     // The path of the running executable.
     [[nodiscard]] virtual std::string executablePath() const = 0;
+
+    // The time now. A time zone changed while the tool runs counts from the next call. To be
+    // called from one thread only.
+    [[nodiscard]] virtual LocalTime localTime() const = 0;
 
     // The show command the process was started with (see showCommands).
     [[nodiscard]] virtual int startupShowCommand() const = 0;

@@ -60,6 +60,7 @@ public:
     [[nodiscard]] std::string errorText(int error) const override { return m_system->errorText(error); }
     [[nodiscard]] std::string fullPathName(const std::string& path) const override;
     [[nodiscard]] std::string executablePath() const override { return m_system->executablePath(); }
+    [[nodiscard]] platform::LocalTime localTime() const override { return m_system->localTime(); }
     [[nodiscard]] int startupShowCommand() const override { return m_system->startupShowCommand(); }
     [[nodiscard]] platform::LoginStart loginStart(const std::string& settingsFolder) const override;
     int setLoginStart(const std::string& settingsFolder, bool on) override;

@@ -7,3 +7,4 @@
 #define KV_ICON_ARRIVAL 3
 #define KV_ICON_NO_FOLDER 4
 #define KV_ICON_NO_ANSWER 5
+#define KV_ICON_NOT_ARRIVED 6

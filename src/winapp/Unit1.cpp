@@ -71,10 +71,11 @@ std::string windowText(HWND hwnd)
 
 int iconOf(monitor::Picture picture)
 {
-    return picture == monitor::Picture::Arrival    ? KV_ICON_ARRIVAL
-           : picture == monitor::Picture::NoFolder ? KV_ICON_NO_FOLDER
-           : picture == monitor::Picture::NoAnswer ? KV_ICON_NO_ANSWER
-                                                   : KV_ICON_WATCHING;
+    return picture == monitor::Picture::Arrival      ? KV_ICON_ARRIVAL
+           : picture == monitor::Picture::NoFolder   ? KV_ICON_NO_FOLDER
+           : picture == monitor::Picture::NoAnswer   ? KV_ICON_NO_ANSWER
+           : picture == monitor::Picture::NotArrived ? KV_ICON_NOT_ARRIVED
+                                                     : KV_ICON_WATCHING;
 }
 
 // Broadcast to the top-level windows when the taskbar is made (again, after Explorer restarted).
@@ -120,7 +121,7 @@ TForm1::TForm1(std::shared_ptr<platform::System> system, ApplicationWindow& appl
         ::ChangeWindowMessageFilterEx(hwnd(), taskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
 
     // Each result is posted to this window's thread; one the window can no longer take is freed.
-    m_display = std::make_unique<monitor::StatusDisplay>(*this, m_caption, application.title(), this);
+    m_display = std::make_unique<monitor::StatusDisplay>(*this, m_caption, application.title(), this, m_system);
     m_check = std::make_unique<monitor::BackgroundCheck>(m_system, [window = hwnd()](monitor::CheckResult result) {
         auto* posted = new monitor::CheckResult(std::move(result));
         if (!::PostMessageA(window, checkDoneMessage, 0, reinterpret_cast<LPARAM>(posted)))

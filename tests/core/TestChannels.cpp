@@ -22,7 +22,11 @@ namespace {
 class RecordingChannels : public monitor::ChannelView
 {
 public:
-    void showTrayIcon(Picture /*picture*/, const std::string& tooltip) override { calls.push_back("tray:" + tooltip); }
+    void showTrayIcon(Picture picture, const std::string& tooltip) override
+    {
+        trayPicture = picture;
+        calls.push_back("tray:" + tooltip);
+    }
     void hideTrayIcon() override { calls.emplace_back("hide"); }
     void showNotice(const monitor::Notice& notice) override
     {
@@ -36,6 +40,7 @@ public:
     void showErrorBox(const std::string& /*text*/) override {}
 
     std::vector<std::string> calls;
+    Picture trayPicture = Picture::Watching;
     bool active = false;
 };
 
@@ -80,7 +85,8 @@ private slots:
     {
         RecordingView window;
         RecordingChannels channels;
-        monitor::StatusDisplay display(window, "Kelvoran", "kelvoran", &channels);
+        FakeClock clock;
+        monitor::StatusDisplay display(window, "Kelvoran", "kelvoran", &channels, clock);
         monitor::CheckResult result;
         result.folder = "/in";
         const auto show = [&](Status status, std::size_t entries) {
@@ -160,14 +166,22 @@ private slots:
         QCOMPARE(list({"a", "b"}), std::string("a, b"));
         QCOMPARE(list({"c", "a", "d", "b", "e"}), std::string("c, d, e ほか 2 件"));
         QCOMPARE(list({"f", "a", "b", "c", "d", "e"}), std::string("f, c, d ほか 3 件"));
+        // A listing that fails part way has seen what came: the next one does not count it again.
+        names.listingStarts();
+        names.visit("g");
+        names.listingEnds(false, 1);
+        QCOMPARE(list({"f", "a", "g", "b", "c", "d", "e"}), std::string("g, f, c ほか 4 件"));
+        QCOMPARE(names.arrivals(), 5u);
         std::vector<std::string> many(monitor::ArrivedNames::mostNames + 1);
         for (std::size_t i = 0; i < many.size(); ++i)
             many[i] = std::to_string(i);
         QCOMPARE(list(many), std::string());
         QCOMPARE(monitor::namesText({"a\nb"}, 1), std::string("a b"));
         QCOMPARE(list({"x"}), std::string());
+        const std::size_t arrivals = names.arrivals();
         QCOMPARE(list({"x", "y"}), std::string());
         QCOMPARE(list({"x", "y", "z"}), std::string("z ほか 2 件"));
+        QCOMPARE(names.arrivals(), arrivals + 2);
     }
 
     // A folder seen there that goes missing or stops answering is told once, under the popup
@@ -302,7 +316,7 @@ private slots:
             clock.at(date, minute - 1, 60000);
             display.tick(); // the minute before: a tick for each
             clock.at(date, minute);
-            result.arrived = std::max(arrived, 0);
+            result.arrivals += std::max(arrived, 0);
             result.noAnswer = arrived < 0;
             display.show(result);
             display.tick();
@@ -312,6 +326,9 @@ private slots:
             return said == channels.calls.end() ? std::string("-") : said->substr(said->rfind('\n') + 1);
         };
         QCOMPARE(tell(20261217, 9 * 60 + 30, 0), std::string("09:30 までに着信はありませんでした（09:29 から監視）"));
+        QCOMPARE(channels.trayPicture, Picture::NotArrived);
+        tell(20261217, 9 * 60 + 40, 1);
+        QCOMPARE(channels.trayPicture, Picture::Arrival);
         tell(20261218, 9 * 60, 1);
         QCOMPARE(tell(20261218, 9 * 60 + 30, 0), std::string("-"));
         // The same folder stored again keeps the day's arrival; another starts over when stored.
@@ -321,11 +338,15 @@ private slots:
         clock.at(20261222, 9 * 60);
         display.settingChanged();
         result.folder = "/B";
+        result.arrivalsFrom = result.arrivals;
         QCOMPARE(tell(20261222, 9 * 60 + 30, 0), std::string("09:30 までに着信はありませんでした（09:00 から監視）"));
         // Unseen at the time (asleep, or no answer): the next answer decides, and may hold an arrival.
         QCOMPARE(tell(20261223, 9 * 60 + 41, 1), std::string("-"));
         QCOMPARE(tell(20261224, 9 * 60 + 30, -1), std::string("-"));
         QCOMPARE(tell(20261224, 9 * 60 + 31, 0), std::string("（この時刻には確認できませんでした）"));
+        // Counted by a listing whose answer was dropped: the next answer brings it.
+        ++result.arrivals;
+        QCOMPARE(tell(20261225, 9 * 60 + 30, 0), std::string("-"));
     }
 
     // The switches: defaults where keys are missing, hand-written values read, and a menu's

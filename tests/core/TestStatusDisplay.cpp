@@ -1,5 +1,6 @@
 #include "common/Texts.h"
 #include "monitor/StatusDisplay.h"
+#include "support/MemorySystem.h"
 #include "support/RecordingView.h"
 
 #include <QTest>
@@ -27,6 +28,8 @@ CheckResult noAnswer(std::string folder = {})
     return result;
 }
 
+const auto memory = std::make_shared<MemorySystem>(ansi::PathStyle::posix(), ansi::CodePage::utf8(), "/");
+
 std::string marked(std::string_view text)
 {
     return std::string(text) + " (応答なし)";
@@ -44,7 +47,7 @@ private slots:
     void noAnswerMarksTheTextsUntilACheckAnswers()
     {
         RecordingView view;
-        monitor::StatusDisplay display(view, "Kelvoran", "kelvoran");
+        monitor::StatusDisplay display(view, "Kelvoran", "kelvoran", nullptr, memory);
         display.show(noAnswer());
         QCOMPARE(view.caption, marked("Kelvoran"));
         QCOMPARE(view.applicationTitle, marked("kelvoran"));
@@ -82,7 +85,7 @@ private slots:
     void noAnswerOfAnotherFolderDropsTheOldStatus()
     {
         RecordingView view;
-        monitor::StatusDisplay display(view, "Kelvoran", "kelvoran");
+        monitor::StatusDisplay display(view, "Kelvoran", "kelvoran", nullptr, memory);
         display.show(found(Status::Arrival, "/old"));
         QCOMPARE(view.folderLabel, "/old");
         display.show(noAnswer("/old"));

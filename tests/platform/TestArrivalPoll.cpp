@@ -284,6 +284,20 @@ private slots:
         QFile::setPermissions(QStringLiteral("in"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(status, QStringLiteral("watching"));
     }
+
+    // The reminders' local time: a zone changed while the tool runs counts at once.
+    void localTimeFollowsTheZone()
+    {
+        const platform::PosixSystem system("kelvoran");
+        const QByteArray zone = qgetenv("TZ");
+        qputenv("TZ", "UTC0");
+        const platform::LocalTime utc = system.localTime();
+        qputenv("TZ", "EAST-9");
+        const platform::LocalTime east = system.localTime();
+        zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
+        QCOMPARE(utc.minuteOfDay, int(utc.wallSeconds / 60 % 1440));
+        QCOMPARE(east.minuteOfDay, int((east.wallSeconds / 60 + 9 * 60) % 1440));
+    }
 };
 
 QTEST_APPLESS_MAIN(TestArrivalPoll)

@@ -45,6 +45,7 @@ public:
     [[nodiscard]] std::string errorText(int error) const override { return "error " + std::to_string(error); }
     [[nodiscard]] std::string fullPathName(const std::string& path) const override { return full(path); }
     [[nodiscard]] std::string executablePath() const override { return "kelvoran"; }
+    [[nodiscard]] platform::LocalTime localTime() const override { return {}; }
     [[nodiscard]] int startupShowCommand() const override { return 1; }
     [[nodiscard]] platform::LoginStart loginStart(const std::string& settingsFolder) const override;
     int setLoginStart(const std::string& settingsFolder, bool on) override;

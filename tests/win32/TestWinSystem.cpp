@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -487,6 +488,22 @@ TEST_CASE("full path names and the working directory")
     CHECK(system->fullPathName("Kelvoran.ini") == work.path() + "\\Kelvoran.ini");
     CHECK(system->fullPathName("a\\..\\b\\.\\c") == work.path() + "\\b\\c");
     CHECK(system->fullPathName("C:\\x\\..\\y") == "C:\\y");
+}
+
+TEST_CASE("the local time is GetLocalTime's, the wall time the C library's")
+{
+    SYSTEMTIME before{}, after{};
+    ::GetLocalTime(&before);
+    const long long wallBefore = std::time(nullptr);
+    const platform::LocalTime now = platform::createSystem({})->localTime();
+    const long long wallAfter = std::time(nullptr);
+    ::GetLocalTime(&after);
+    const auto is = [&](const SYSTEMTIME& t) {
+        return now.date == t.wYear * 10000 + t.wMonth * 100 + t.wDay && now.weekday == t.wDayOfWeek &&
+               now.minuteOfDay == t.wHour * 60 + t.wMinute;
+    };
+    CHECK((is(before) || is(after)));
+    CHECK((wallBefore <= now.wallSeconds && now.wallSeconds <= wallAfter));
 }
 
 TEST_CASE("the executable's name gives the default title")

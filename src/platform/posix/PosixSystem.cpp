@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <ctime>
 #include <dirent.h> // dirent64
 #include <fcntl.h>
 #include <memory>
@@ -205,6 +206,22 @@ std::string PosixSystem::executablePath() const
     if (buffer.ends_with(replaced))
         buffer.resize(buffer.size() - replaced.size());
     return buffer;
+}
+
+LocalTime PosixSystem::localTime() const
+{
+    LocalTime now;
+    const std::time_t wall = std::time(nullptr);
+    now.wallSeconds = static_cast<long long>(wall);
+    // localtime_r keeps the zone read before: tzset reads TZ again, or the zone file if it changed.
+    ::tzset();
+    std::tm local{};
+    if (::localtime_r(&wall, &local) != nullptr) {
+        now.date = (local.tm_year + 1900) * 10000 + (local.tm_mon + 1) * 100 + local.tm_mday;
+        now.weekday = local.tm_wday;
+        now.minuteOfDay = local.tm_hour * 60 + local.tm_min;
+    }
+    return now;
 }
 
 int PosixSystem::startupShowCommand() const

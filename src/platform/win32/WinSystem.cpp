@@ -398,6 +398,26 @@ std::string WinSystem::executablePath() const
     }
 }
 
+LocalTime WinSystem::localTime() const
+{
+    // Not the C library's localtime: msvcrt reads the zone once, GetLocalTime follows its changes.
+    FILETIME wall{};
+    ::GetSystemTimeAsFileTime(&wall);
+    SYSTEMTIME local{};
+    ::GetLocalTime(&local);
+    constexpr unsigned long long ticksPerSecond = 10000000;
+    constexpr long long secondsFrom1601To1970 = 11644473600;
+    LocalTime now;
+    now.wallSeconds =
+        static_cast<long long>(((static_cast<unsigned long long>(wall.dwHighDateTime) << 32) | wall.dwLowDateTime) /
+                               ticksPerSecond) -
+        secondsFrom1601To1970;
+    now.date = local.wYear * 10000 + local.wMonth * 100 + local.wDay;
+    now.weekday = local.wDayOfWeek;
+    now.minuteOfDay = local.wHour * 60 + local.wMinute;
+    return now;
+}
+
 int WinSystem::startupShowCommand() const
 {
     if (m_startedIconic)

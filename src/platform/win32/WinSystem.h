@@ -34,6 +34,7 @@ public:
     [[nodiscard]] std::string errorText(int error) const override;
     [[nodiscard]] std::string fullPathName(const std::string& path) const override;
     [[nodiscard]] std::string executablePath() const override;
+    [[nodiscard]] LocalTime localTime() const override;
     [[nodiscard]] int startupShowCommand() const override;
     [[nodiscard]] LoginStart loginStart(const std::string& settingsFolder) const override;
     int setLoginStart(const std::string& settingsFolder, bool on) override;
