@@ -95,6 +95,7 @@ inline constexpr std::string_view settingsDeadlineUnit = "までに（例 9:30�
 inline constexpr std::string_view settingsOk = "OK";
 inline constexpr std::string_view settingsCancel = "Cancel";
 inline constexpr std::string_view soundFileRefused = "ファイル名に使用できない文字が含まれています！";
+inline constexpr std::string_view soundFileTooLong = "ファイル名が長すぎます！";
 inline constexpr std::string_view waitRefused = "1 から 1440 までの分数を入力して下さい！";
 inline constexpr std::string_view deadlineRefused = "0:00 から 23:59 までの時刻を入力して下さい！";
 inline constexpr std::string_view daysRefused = "曜日を一つ以上選んで下さい！";

@@ -1,6 +1,7 @@
 #include "setup/SettingsDialog.h"
 
 #include "common/Texts.h"
+#include "settings/Ini.h"
 #include "settings/SettingsFile.h"
 #include "setup/LoginSwitch.h"
 
@@ -28,13 +29,25 @@ std::string_view trimmed(std::string_view text)
 std::optional<unsigned> minutesOf(std::string_view text)
 {
     text = trimmed(text);
-    if (text.empty() || text.size() > 4 ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
-    const unsigned minutes = static_cast<unsigned>(std::stoul(std::string(text)));
+    text.remove_prefix(std::min(text.find_first_not_of('0'), text.size()));
+    if (text.size() > 4)
+        return std::nullopt;
+    const unsigned minutes = text.empty() ? 0 : static_cast<unsigned>(std::stoul(std::string(text)));
     if (minutes < 1 || minutes > longestWait)
         return std::nullopt;
     return minutes;
+}
+
+// The sound file as it is written: blanks around it dropped, and a name that starts and ends with
+// the same quote put in quotes, as the reader takes one pair off.
+std::string storedFileName(std::string_view typed)
+{
+    const std::string_view name = trimmed(typed);
+    if (name.size() >= 2 && (name.front() == '"' || name.front() == '\'') && name.back() == name.front())
+        return "\"" + std::string(name) + "\"";
+    return std::string(name);
 }
 
 bool holdsControl(std::string_view text)
@@ -72,8 +85,12 @@ SettingsFields settingsFields(const settings::ChannelSettings& switches, bool st
 std::vector<FieldRefusal> checkFields(const SettingsFields& chosen, const SettingsFields& opened)
 {
     std::vector<FieldRefusal> refused;
-    if (chosen.soundFile != opened.soundFile && holdsControl(chosen.soundFile))
-        refused.push_back({RefusedField::SoundFile, texts::soundFileRefused});
+    if (chosen.soundFile != opened.soundFile) {
+        if (holdsControl(chosen.soundFile))
+            refused.push_back({RefusedField::SoundFile, texts::soundFileRefused});
+        else if (storedFileName(chosen.soundFile).size() > settings::maxValueLength)
+            refused.push_back({RefusedField::SoundFile, texts::soundFileTooLong});
+    }
     if (reminderChanged(chosen.waitOn, chosen.waitMinutes, opened.waitOn, opened.waitMinutes) && chosen.waitOn &&
         !minutesOf(chosen.waitMinutes))
         refused.push_back({RefusedField::WaitMinutes, texts::waitRefused});
@@ -102,22 +119,33 @@ std::optional<StoredSettings> settingsCommand(platform::System& system, SetupVie
     if (!checkFields(*chosen, opened).empty())
         throw std::logic_error("the settings dialog let a refused value through");
 
+    // The start at login first: a refusal is told in a box and the keys are stored all the same,
+    // while a key that cannot be stored ends the command.
+    StoredSettings stored{now, opened.startAtLogin};
+    if (chosen->startAtLogin != opened.startAtLogin)
+        stored.startsAtLogin = setStartAtLogin(system, view, chosen->startAtLogin).value_or(opened.startAtLogin);
+
     const auto store = [&](std::string_view key, std::string_view value) {
         settings::storeValue(system, path, texts::channelSection, key, value);
     };
-    const auto storeSwitch = [&](settings::Switch which, bool on, bool was) {
+    const auto storeSwitch = [&](settings::Switch which, bool on) {
+        bool& was = settings::switchIn(stored.switches, which);
         if (on != was)
             settings::storeSwitch(system, path, which, on);
+        was = on;
     };
-    storeSwitch(settings::Switch::Tray, chosen->tray, now.tray);
-    storeSwitch(settings::Switch::Popup, chosen->popup, now.popup);
-    storeSwitch(settings::Switch::Sound, chosen->sound, now.sound);
-    if (const std::string_view file = trimmed(chosen->soundFile); file != now.soundFile)
-        store(texts::soundFileKey, file);
+    storeSwitch(settings::Switch::Tray, chosen->tray);
+    storeSwitch(settings::Switch::Popup, chosen->popup);
+    storeSwitch(settings::Switch::Sound, chosen->sound);
+    if (chosen->soundFile != opened.soundFile) {
+        store(texts::soundFileKey, storedFileName(chosen->soundFile));
+        stored.switches.soundFile = trimmed(chosen->soundFile);
+    }
     if (reminderChanged(chosen->waitOn, chosen->waitMinutes, opened.waitOn, opened.waitMinutes)) {
         const unsigned minutes = chosen->waitOn ? *minutesOf(chosen->waitMinutes) : 0;
         if (minutes != now.waitMinutes)
             store(texts::waitKey, std::to_string(minutes));
+        stored.switches.waitMinutes = minutes;
     }
     if (reminderChanged(chosen->deadlineOn, chosen->deadline, opened.deadlineOn, opened.deadline)) {
         const std::optional<int> deadline =
@@ -125,16 +153,13 @@ std::optional<StoredSettings> settingsCommand(platform::System& system, SetupVie
         // An empty value reads as missing: no reminder.
         if (deadline != now.deadline)
             store(texts::deadlineKey, deadline ? settings::timeOfDayText(*deadline) : std::string());
+        stored.switches.deadline = deadline;
     }
     // No day at all is refused while the reminder is on; while it is off, it means nothing.
-    if (chosen->deadlineDays != opened.deadlineDays && chosen->deadlineDays != 0)
+    if (chosen->deadlineDays != opened.deadlineDays && chosen->deadlineDays != 0) {
         store(texts::deadlineDaysKey, settings::dayNames(chosen->deadlineDays));
-
-    StoredSettings stored{now, opened.startAtLogin};
-    if (const std::optional<std::string> after = settings::readSettings(system, path))
-        stored.switches = settings::parseChannelSettings(*after, system.codePage());
-    if (chosen->startAtLogin != opened.startAtLogin)
-        stored.startsAtLogin = setStartAtLogin(system, view, chosen->startAtLogin).value_or(opened.startAtLogin);
+        stored.switches.deadlineDays = chosen->deadlineDays;
+    }
     return stored;
 }
 

@@ -50,9 +50,9 @@ struct FieldRefusal
 [[nodiscard]] SettingsFields settingsFields(const settings::ChannelSettings& switches, bool startsAtLogin);
 
 // What OK refuses in `chosen`, at most one per field, in the dialog's order: a sound file name
-// holding a control character, minutes that are not 1 to 1440, a time that is not H:MM or HH:MM
-// of a day, no day for the "not arrived" reminder. A value as it was opened is not checked: it is
-// not stored either (a hand-written taiki=2000 stays).
+// holding a control character or too long for the file to keep, minutes that are not 1 to 1440, a time that is not H:MM
+// or HH:MM of a day, no day for the "not arrived" reminder. A value as it was opened is not checked: it is not stored
+// either (a hand-written taiki=2000 stays).
 [[nodiscard]] std::vector<FieldRefusal> checkFields(const SettingsFields& chosen, const SettingsFields& opened);
 
 // What the settings command needs of the front end's dialog.
@@ -72,11 +72,12 @@ struct StoredSettings
     bool startsAtLogin = false;
 };
 
-// The menu's 設定…: reads the file as it is now, opens the dialog on it, and on OK stores each key
-// whose value changed, one at a time through the update that keeps every other byte, then the
-// start at login when it changed. Without a settings file nothing opens: the user is asked for
-// the folder first, as the switches do. nullopt when nothing was stored. Throws as storing the
-// folder does; the keys stored before a failure stay stored.
+// The menu's 設定…: reads the file as it is now and opens the dialog on it. On OK it sets the start
+// at login when that changed (a refusal is told in a box), then stores each key whose value
+// changed, one at a time through the update that keeps every other byte. Without a settings file
+// nothing opens: the user is asked for the folder first, as the switches do. nullopt when the
+// dialog was cancelled or left as it opened. Throws as storing the folder does; what was stored
+// before a failure stays stored.
 std::optional<StoredSettings> settingsCommand(platform::System& system, SetupView& view, SettingsDialogView& dialog);
 
 } // namespace setup

@@ -396,7 +396,8 @@ private slots:
             setup::SettingsFields opened;
         } dialog;
         QVERIFY(!setup::settingsCommand(system, window, dialog) && window.boxes.size() == 1);
-        const std::string file = "[KansiDir]\r\nfullpath=/in\r\n[Tsuuchi]\r\ntaiki=2000\r\nsound=1\r\n";
+        const std::string file =
+            "[KansiDir]\r\nfullpath=/in\r\n[Tsuuchi]\r\ntaiki=2000\r\nsound=1\r\nsoundfile=\" x\"\r\n";
         system.addFile("/work/Kelvoran.ini", file);
         dialog.edit = [](setup::SettingsFields fields) { return fields; };
         QVERIFY(!setup::settingsCommand(system, window, dialog));
@@ -417,24 +418,41 @@ private slots:
         chosen.deadlineDays = 0;
         const setup::FieldRefusal noDay{R::Deadline, texts::daysRefused};
         QVERIFY(setup::checkFields(chosen, dialog.opened).back() == noDay);
+        chosen.soundFile.assign(2100, 'a');
+        QVERIFY(setup::checkFields(chosen, dialog.opened).front().text == texts::soundFileTooLong);
+
+        // The start at login comes first; a key that cannot be stored ends the command.
+        dialog.edit = [](setup::SettingsFields fields) {
+            fields.startAtLogin = true;
+            fields.popup = false;
+            return fields;
+        };
+        system.filesWritable = false;
+        QVERIFY_THROWS_EXCEPTION(std::exception, setup::settingsCommand(system, window, dialog));
+        QVERIFY(setup::startsAtLogin(system) && system.content("/work/Kelvoran.ini") == file);
+        system.filesWritable = true;
 
         dialog.edit = [](setup::SettingsFields fields) {
             fields.tray = false;
             fields.sound = false;
-            fields.soundFile = "/s/ding.wav";
             fields.waitMinutes = " 15";
             fields.deadlineOn = true;
             fields.deadline = "7:05";
             fields.deadlineDays = 0b0111110;
-            fields.startAtLogin = true;
             return fields;
         };
         const std::optional<setup::StoredSettings> stored = setup::settingsCommand(system, window, dialog);
         QCOMPARE(system.content("/work/Kelvoran.ini"),
-                 std::string("[KansiDir]\r\nfullpath=/in\r\n[Tsuuchi]\r\ntaiki=15\r\nsound=0\r\ntray=0\r\n"
-                             "soundfile=/s/ding.wav\r\nkigen=07:05\r\nkigenyoubi=月火水木金\r\n"));
+                 std::string("[KansiDir]\r\nfullpath=/in\r\n[Tsuuchi]\r\ntaiki=15\r\nsound=0\r\nsoundfile=\" x\"\r\n"
+                             "tray=0\r\nkigen=07:05\r\nkigenyoubi=月火水木金\r\n"));
         QVERIFY(stored && !stored->switches.tray && stored->switches.deadline == 7 * 60 + 5 && stored->startsAtLogin);
-        QVERIFY(setup::startsAtLogin(system) && window.boxes.size() == 1);
+        dialog.edit = [](setup::SettingsFields fields) {
+            fields.soundFile = " 'q' ";
+            return fields;
+        };
+        QVERIFY(setup::settingsCommand(system, window, dialog) && window.boxes.size() == 1);
+        QVERIFY(system.content("/work/Kelvoran.ini")
+                    .ends_with("soundfile=\"'q'\"\r\ntray=0\r\nkigen=07:05\r\nkigenyoubi=月火水木金\r\n"));
     }
 
     // ログイン時に起動: turned over in the working directory's own entry; an entry made by hand is
