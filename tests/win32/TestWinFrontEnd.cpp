@@ -621,12 +621,10 @@ std::string fileText(const char* name)
 SIZE extentIn(HWND control, std::string text)
 {
     std::erase(text, '&');
-    const HDC dc = ::GetDC(control);
-    const HGDIOBJ previous = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(control, WM_GETFONT, 0, 0)));
+    const winapp::WindowDC dc(control);
+    const winapp::Selection font(dc.get(), reinterpret_cast<HGDIOBJ>(::SendMessageA(control, WM_GETFONT, 0, 0)));
     SIZE extent{};
-    ::GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-    ::SelectObject(dc, previous);
-    ::ReleaseDC(control, dc);
+    ::GetTextExtentPoint32A(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent);
     return extent;
 }
 
@@ -636,26 +634,19 @@ void checkLayout(HWND dialog, int dpi)
 {
     RECT client{};
     ::GetClientRect(dialog, &client);
-    std::vector<std::pair<HWND, RECT>> placed;
+    std::vector<RECT> placed;
     for (HWND child = ::GetWindow(dialog, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
         RECT rect{};
         ::GetWindowRect(child, &rect);
         ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
         const int id = ::GetDlgCtrlID(child);
-        CAPTURE(id);
-        CHECK(rect.left >= 0);
-        CHECK(rect.top >= 0);
-        CHECK(rect.right <= client.right);
-        CHECK(rect.bottom <= client.bottom);
-        for (const auto& [other, otherRect] : placed) {
-            RECT common{};
-            CHECK_FALSE(::IntersectRect(&common, &rect, &otherRect));
-        }
-        placed.emplace_back(child, rect);
+        CHECK((rect.left >= 0 && rect.top >= 0 && rect.right <= client.right && rect.bottom <= client.bottom));
+        for (RECT common{}; const RECT& other : placed)
+            CHECK_FALSE(::IntersectRect(&common, &rect, &other));
+        placed.push_back(rect);
 
         char kind[16] = {};
         ::GetClassNameA(child, kind, sizeof kind);
-        const auto style = ::GetWindowLongPtrA(child, GWL_STYLE);
         std::vector<std::string> shown{windowText(child)};
         int room = 0;
         if (_stricmp(kind, "Edit") == 0) {
@@ -664,7 +655,7 @@ void checkLayout(HWND dialog, int dpi)
                                                               : "23:59"};
             room = 8 * dpi / 96;
         } else if (_stricmp(kind, "Button") == 0) {
-            room = ((style & BS_TYPEMASK) == BS_AUTOCHECKBOX ? 17 : 8) * dpi / 96;
+            room = ((::GetWindowLongPtrA(child, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX ? 17 : 8) * dpi / 96;
         } else if (id == winapp::settingsIds::soundFileRefusal) {
             shown = {std::string(texts::soundFileRefused)};
         } else if (id == winapp::settingsIds::waitRefusal) {
@@ -674,6 +665,7 @@ void checkLayout(HWND dialog, int dpi)
         }
         for (const std::string& text : shown) {
             const SIZE extent = extentIn(child, text);
+            CAPTURE(id);
             CAPTURE(text);
             CHECK(extent.cx + room <= rect.right - rect.left);
             CHECK(extent.cy <= rect.bottom - rect.top);
@@ -745,12 +737,7 @@ TEST_CASE("the settings dialog from the menu: OK stores the changed keys only, C
     ::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 
     winapp::Sound sound;
-    int systemDpi = 96;
-    {
-        const HDC screen = ::GetDC(nullptr);
-        systemDpi = ::GetDeviceCaps(screen, LOGPIXELSY);
-        ::ReleaseDC(nullptr, screen);
-    }
+    const int systemDpi = ::GetDeviceCaps(winapp::WindowDC(nullptr).get(), LOGPIXELSY);
     for (const int dpi : {96, 120, 144}) {
         CAPTURE(dpi);
         winapp::SettingsDialog dialog(nullptr, sound);
