@@ -31,6 +31,7 @@ MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSetting
     append(menu.get(), MF_STRING | (switches.sound ? MF_CHECKED : MF_UNCHECKED), MenuChoice::Sound, texts::menuSound);
     append(menu.get(), MF_STRING | (startsAtLogin ? MF_CHECKED : MF_UNCHECKED), MenuChoice::StartAtLogin,
            texts::menuStartAtLogin);
+    append(menu.get(), MF_STRING, MenuChoice::Settings, texts::menuSettings);
     if (!::AppendMenuA(menu.get(), MF_SEPARATOR, 0, nullptr))
         throw std::runtime_error("AppendMenuA failed");
     append(menu.get(), MF_STRING, MenuChoice::Exit, texts::menuExit);
@@ -49,6 +50,7 @@ MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSetting
     case MenuChoice::Popup:
     case MenuChoice::Sound:
     case MenuChoice::StartAtLogin:
+    case MenuChoice::Settings:
     case MenuChoice::Exit:
         return static_cast<MenuChoice>(chosen);
     case MenuChoice::None:

@@ -15,7 +15,7 @@
 namespace winapp {
 
 // The menu of the notification-area icon and of the main window: open the folder, the three
-// switches with their check marks, and end the tool.
+// switches with their check marks, the settings dialog, and end the tool.
 enum class MenuChoice
 {
     None,
@@ -23,6 +23,7 @@ enum class MenuChoice
     Popup,
     Sound,
     StartAtLogin,
+    Settings,
     Exit,
 };
 

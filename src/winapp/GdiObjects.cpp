@@ -14,6 +14,14 @@ Font createFont(const char* face, int height, BYTE charset)
     return Font(font);
 }
 
+Font messageFont()
+{
+    NONCLIENTMETRICSA metrics{};
+    metrics.cbSize = sizeof metrics;
+    ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    return Font(::CreateFontIndirectA(&metrics.lfMessageFont));
+}
+
 Icon loadSmallIcon(int resourceId)
 {
     const auto icon = static_cast<HICON>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resourceId),

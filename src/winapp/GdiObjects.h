@@ -118,6 +118,9 @@ private:
 // A font of `face` whose characters are `height` pixels high.
 [[nodiscard]] Font createFont(const char* face, int height, BYTE charset);
 
+// The system's font for boxes and dialogs (lfMessageFont), at the screen's resolution.
+[[nodiscard]] Font messageFont();
+
 // The size `text` takes on one line in `font`, "&" marks taken as access keys.
 [[nodiscard]] SIZE singleLineExtent(HWND hwnd, HFONT font, const std::string& text);
 

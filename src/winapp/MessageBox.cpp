@@ -55,14 +55,6 @@ LPCSTR kindIcon(setup::MessageKind kind)
     return nullptr;
 }
 
-Font messageFont()
-{
-    NONCLIENTMETRICSA metrics{};
-    metrics.cbSize = sizeof metrics;
-    ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-    return Font(::CreateFontIndirectA(&metrics.lfMessageFont));
-}
-
 bool modifiersDown(int key)
 {
     return (::GetKeyState(key) & 0x8000) != 0;

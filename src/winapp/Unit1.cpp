@@ -6,11 +6,13 @@
 #include "setup/ChannelSwitch.h"
 #include "setup/FolderSetup.h"
 #include "setup/LoginSwitch.h"
+#include "setup/SettingsDialog.h"
 #include "setup/WaitingSystem.h"
 #include "winapp/ApplicationWindow.h"
 #include "winapp/FailureBox.h"
 #include "winapp/MessageBox.h"
 #include "winapp/Resources.h"
+#include "winapp/SettingsDialog.h"
 
 #include <windowsx.h>
 
@@ -526,6 +528,18 @@ void TForm1::carryOut(MenuChoice choice)
         // Read again as the menu next opens: nothing to keep here.
         static_cast<void>(setup::toggleStartAtLogin(m_commandSystem, *this));
         break;
+    case MenuChoice::Settings: {
+        SettingsDialog dialog(hwnd(), m_sound);
+        if (settingsDialogShown)
+            dialog.shown = settingsDialogShown;
+        if (const std::optional<setup::StoredSettings> stored =
+                setup::settingsCommand(m_commandSystem, *this, dialog)) {
+            m_switches = stored->switches;
+            // As for the switches: a check that read the file before the store must not win.
+            ++m_generation;
+        }
+        break;
+    }
     case MenuChoice::Exit:
         ::PostMessageA(hwnd(), WM_CLOSE, 0, 0);
         break;

@@ -90,6 +90,9 @@ public:
     std::function<MenuChoice(HWND, POINT, const settings::ChannelSettings&, bool startsAtLogin)> chooseFromMenu =
         &trackChannelMenu;
 
+    // Called with the settings dialog once it is up; tests drive it here.
+    std::function<void(HWND)> settingsDialogShown;
+
     // The window's own key rules, ahead of the dialog manager: Enter presses a focused
     // Button1 and nothing else; Escape does nothing. True when the message was taken.
     bool preTranslate(const MSG& message);

@@ -464,7 +464,8 @@ private slots:
         QVERIFY(!waitForWindow("main").isEmpty());
     }
 
-    // ログイン時に起動 writes the Startup shortcut; a second start in the folder raises the first and ends.
+    // ログイン時に起動 writes the Startup shortcut, 設定… stores what its dialog changed; a second start
+    // in the folder raises the first and ends.
     // The shortcut starts the tool in its folder (wine start), minimised as Explorer starts it (the
     // launcher: Wine's start and shell link read no show command from a shortcut).
     void startAtLoginShortcutAndOneToolPerFolder()
@@ -477,16 +478,40 @@ private slots:
         startTool();
         const QString main = waitForWindow("main");
         QVERIFY(!main.isEmpty());
-        // The menu, opened on a label, which lets the click through; its fourth item of five and a
-        // separator is clicked, as a typed key may go astray in Wine's menu loop.
-        m_desktop.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), main, QStringLiteral("20"),
-                           QStringLiteral("20"), QStringLiteral("click"), QStringLiteral("3")});
-        const QString menu = waitForWindow("box");
-        m_desktop.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), menu, QStringLiteral("40"),
-                           QString::number(size(menu).section(u'x', 1).toInt() * 62 / 100), QStringLiteral("click"),
-                           QStringLiteral("1")});
+        // The menu, opened on a label, which lets the click through; of its six items and a
+        // separator, the fourth is clicked, as a typed key may go astray in Wine's menu loop.
+        const auto chooseFromMenu = [&](int percent) {
+            m_desktop.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), main, QStringLiteral("20"),
+                               QStringLiteral("20"), QStringLiteral("click"), QStringLiteral("3")});
+            const QString menu = waitForWindow("box");
+            m_desktop.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), menu, QStringLiteral("40"),
+                               QString::number(size(menu).section(u'x', 1).toInt() * percent / 100),
+                               QStringLiteral("click"), QStringLiteral("1")});
+        };
+        chooseFromMenu(54);
         QVERIFY(VirtualDesktop::waitFor([&] { return startupShortcuts().size() == 1; }, 10000));
         const QString shortcut = startupShortcuts().front();
+
+        // 設定…, the fifth: the "not arrived" reminder switched on, Sunday and Saturday off, OK.
+        // Clicked where the dialog's table puts them, scaled as the dialog is.
+        const std::string settings = readBytes("Kelvoran.ini");
+        chooseFromMenu(70);
+        QString dialog;
+        QVERIFY(VirtualDesktop::waitFor(
+            [&] {
+                dialog = windows("box", true).value(0);
+                return m_desktop.property(dialog, "_NET_WM_NAME") == QStringLiteral("Settings");
+            },
+            10000));
+        const double scale = size(dialog).section(u'x', 0, 0).toDouble() / 448;
+        for (const auto& [x, y] : {std::pair{20, 241}, std::pair{36, 289}, std::pair{384, 289}, std::pair{317, 334}})
+            m_desktop.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), dialog,
+                               QString::number(qRound(x * scale)), QString::number(qRound(y * scale)),
+                               QStringLiteral("click"), QStringLiteral("1")});
+        QVERIFY(VirtualDesktop::waitFor([&] { return !windows("box", true).contains(dialog); }, 10000));
+        // 月火水木金 in Shift-JIS.
+        QCOMPARE(readBytes("Kelvoran.ini"),
+                 settings + "[Tsuuchi]\r\nkigen=09:30\r\nkigenyoubi=\x8C\x8E\x89\xCE\x90\x85\x96\xD8\x8B\xE0\r\n");
 
         m_desktop.xdotool({QStringLiteral("windowminimize"), QStringLiteral("--sync"), main});
         QVERIFY(VirtualDesktop::waitFor([&] { return windows("main", true).isEmpty(); }, 5000));

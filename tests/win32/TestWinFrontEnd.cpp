@@ -9,6 +9,7 @@
 #include "winapp/ApplicationWindow.h"
 #include "winapp/FailureBox.h"
 #include "winapp/Resources.h"
+#include "winapp/SettingsDialog.h"
 #include "winapp/TrayIcon.h"
 #include "winapp/Unit1.h"
 
@@ -16,6 +17,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <iterator>
@@ -605,4 +607,153 @@ TEST_CASE("the failure box finds its owner enabled, so that MessageBoxA enables 
     CHECK(boxText == "Stream write error.");
     CHECK(::IsWindowEnabled(application.hwnd()));
     ::DestroyWindow(owner);
+}
+
+namespace {
+
+std::string fileText(const char* name)
+{
+    std::ifstream file(name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+}
+
+// What `text` takes in `control`'s own font, the access keys' "&" left out.
+SIZE extentIn(HWND control, std::string text)
+{
+    std::erase(text, '&');
+    const winapp::WindowDC dc(control);
+    const winapp::Selection font(dc.get(), reinterpret_cast<HGDIOBJ>(::SendMessageA(control, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    ::GetTextExtentPoint32A(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent);
+    return extent;
+}
+
+// Every control inside the client area, none over another, and each text whole in its control at
+// `dpi`: a check box's beside its box, a button's within its frame, a refusal line's longest text.
+void checkLayout(HWND dialog, int dpi)
+{
+    RECT client{};
+    ::GetClientRect(dialog, &client);
+    std::vector<RECT> placed;
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        RECT rect{};
+        ::GetWindowRect(child, &rect);
+        ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+        const int id = ::GetDlgCtrlID(child);
+        CHECK((rect.left >= 0 && rect.top >= 0 && rect.right <= client.right && rect.bottom <= client.bottom));
+        for (RECT common{}; const RECT& other : placed)
+            CHECK_FALSE(::IntersectRect(&common, &rect, &other));
+        placed.push_back(rect);
+
+        char kind[16] = {};
+        ::GetClassNameA(child, kind, sizeof kind);
+        std::vector<std::string> shown{windowText(child)};
+        int room = 0;
+        if (_stricmp(kind, "Edit") == 0) {
+            shown = {id == winapp::settingsIds::soundFile     ? "C:\\Windows\\Media\\ding.wav"
+                     : id == winapp::settingsIds::waitMinutes ? "1440"
+                                                              : "23:59"};
+            room = 8 * dpi / 96;
+        } else if (_stricmp(kind, "Button") == 0) {
+            room = ((::GetWindowLongPtrA(child, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX ? 17 : 8) * dpi / 96;
+        } else if (id == winapp::settingsIds::soundFileRefusal) {
+            shown = {std::string(texts::soundFileRefused)};
+        } else if (id == winapp::settingsIds::waitRefusal) {
+            shown = {std::string(texts::waitRefused)};
+        } else if (id == winapp::settingsIds::deadlineRefusal) {
+            shown = {std::string(texts::deadlineRefused), std::string(texts::daysRefused)};
+        }
+        for (const std::string& text : shown) {
+            const SIZE extent = extentIn(child, text);
+            CAPTURE(id);
+            CAPTURE(text);
+            CHECK(extent.cx + room <= rect.right - rect.left);
+            CHECK(extent.cy <= rect.bottom - rect.top);
+        }
+    }
+    CHECK(placed.size() == 26);
+}
+
+} // namespace
+
+TEST_CASE("the settings dialog from the menu: OK stores the changed keys only, Cancel, a refused value and the "
+          "tool's closing store nothing; it fits its texts at 96, 120 and 144 dpi")
+{
+    const std::string work = enterWorkFolder("[Tsuuchi]\r\n; kept as it is\r\nsound=1\r\nkigen=9:30\r\n");
+    const std::string settings = fileText("Kelvoran.ini");
+    const std::shared_ptr<platform::System> system = platform::createSystem({});
+    auto application = std::make_unique<winapp::ApplicationWindow>("kelvoran", nullptr);
+    auto form = std::make_unique<winapp::TForm1>(system, *application);
+    form->chooseFromMenu = [](HWND, POINT, const settings::ChannelSettings&, bool) {
+        return winapp::MenuChoice::Settings;
+    };
+    const auto open = [&](std::function<void(HWND)> drive) {
+        form->settingsDialogShown = std::move(drive);
+        ::SendMessageA(form->hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(form->hwnd()), MAKELPARAM(-1, -1));
+        return fileText("Kelvoran.ini");
+    };
+    const auto click = [](HWND dialog, int id) { ::SendMessageA(::GetDlgItem(dialog, id), BM_CLICK, 0, 0); };
+    const auto type = [](HWND dialog, int id, const char* text) { ::SetWindowTextA(::GetDlgItem(dialog, id), text); };
+
+    // A check box, the sound file, the minutes of a reminder switched on, the time, a day.
+    CHECK(open([&](HWND dialog) {
+              CHECK(windowText(dialog) == texts::settingsTitle);
+              CHECK_FALSE(::IsWindowEnabled(::GetDlgItem(dialog, winapp::settingsIds::waitMinutes)));
+              click(dialog, winapp::settingsIds::popup);
+              type(dialog, winapp::settingsIds::soundFile, "C:\\ding.wav");
+              click(dialog, winapp::settingsIds::wait);
+              CHECK(::IsWindowEnabled(::GetDlgItem(dialog, winapp::settingsIds::waitMinutes)));
+              type(dialog, winapp::settingsIds::waitMinutes, "15");
+              type(dialog, winapp::settingsIds::deadlineTime, "17:05");
+              click(dialog, winapp::settingsIds::firstDay + 6);
+              click(dialog, IDOK);
+          }) == settings.substr(0, settings.find("kigen=")) +
+                    "kigen=17:05\r\npopup=0\r\nsoundfile=C:\\ding.wav\r\ntaiki=15\r\nkigenyoubi=日月火水木金\r\n");
+    const std::string stored = fileText("Kelvoran.ini");
+
+    CHECK(open([&](HWND dialog) {
+              click(dialog, winapp::settingsIds::tray);
+              click(dialog, IDCANCEL);
+          }) == stored);
+    // Minutes out of range: the dialog stays with its line, until Escape.
+    bool stayed = false;
+    CHECK(open([&](HWND dialog) {
+              type(dialog, winapp::settingsIds::waitMinutes, "1441");
+              click(dialog, IDOK);
+              stayed = ::IsWindowVisible(dialog) &&
+                       windowText(::GetDlgItem(dialog, winapp::settingsIds::waitRefusal)) == texts::waitRefused;
+              ::PostMessageA(::GetDlgItem(dialog, winapp::settingsIds::waitMinutes), WM_KEYDOWN, VK_ESCAPE, 0);
+          }) == stored);
+    CHECK(stayed);
+    // The tool closed while the dialog is open.
+    CHECK(open([&](HWND dialog) {
+              click(dialog, winapp::settingsIds::tray);
+              ::PostMessageA(form->hwnd(), WM_CLOSE, 0, 0);
+          }) == stored);
+    CHECK_FALSE(::IsWindow(form->hwnd()));
+    form.reset();
+    application.reset();
+    MSG quit{};
+    ::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+
+    winapp::Sound sound;
+    const int systemDpi = ::GetDeviceCaps(winapp::WindowDC(nullptr).get(), LOGPIXELSY);
+    for (const int dpi : {96, 120, 144}) {
+        CAPTURE(dpi);
+        winapp::SettingsDialog dialog(nullptr, sound);
+        // The message font as the system gives it at that resolution.
+        dialog.font = [dpi, systemDpi] {
+            NONCLIENTMETRICSA metrics{};
+            metrics.cbSize = sizeof metrics;
+            ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+            metrics.lfMessageFont.lfHeight = ::MulDiv(metrics.lfMessageFont.lfHeight, dpi, systemDpi);
+            return winapp::Font(::CreateFontIndirectA(&metrics.lfMessageFont));
+        };
+        dialog.shown = [&](HWND window) {
+            checkLayout(window, dpi);
+            ::PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        };
+        CHECK_FALSE(dialog.editSettings(setup::settingsFields({}, false)));
+    }
+    leaveWorkFolder(work);
 }

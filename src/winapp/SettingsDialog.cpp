@@ -1,0 +1,381 @@
+#include "winapp/SettingsDialog.h"
+
+#include "common/DialogLayout.h"
+#include "common/Texts.h"
+#include "winapp/ModalScope.h"
+
+#include <objbase.h>
+#include <shobjidl.h>
+
+#include <string_view>
+
+namespace winapp {
+
+namespace {
+
+constexpr const char* className = "KelvoranSettings";
+constexpr DWORD dialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+constexpr DWORD dialogExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+constexpr DWORD checkBox = BS_AUTOCHECKBOX | WS_TABSTOP;
+constexpr DWORD entry = ES_AUTOHSCROLL | WS_TABSTOP;
+constexpr DWORD label = SS_LEFTNOWORDWRAP;
+constexpr DWORD line = SS_LEFTNOWORDWRAP | SS_NOPREFIX;
+constexpr COLORREF refusalColour = RGB(192, 0, 0);
+
+struct Control
+{
+    int id;
+    const char* className;
+    std::string_view text;
+    DWORD style;
+    const layout::Rect& rect;
+};
+
+// Created in this order, which is the Tab order.
+const std::array<Control, 17> controls{{
+    {settingsIds::tray, "BUTTON", texts::settingsTray, checkBox | WS_GROUP, layout::dialog::tray},
+    {settingsIds::popup, "BUTTON", texts::settingsPopup, checkBox, layout::dialog::popup},
+    {settingsIds::sound, "BUTTON", texts::settingsSound, checkBox, layout::dialog::sound},
+    {settingsIds::soundFileLabel, "STATIC", texts::settingsSoundFile, label, layout::dialog::soundFileLabel},
+    {settingsIds::soundFile, "EDIT", {}, entry, layout::dialog::soundFile},
+    {settingsIds::browse, "BUTTON", texts::settingsBrowse, BS_PUSHBUTTON | WS_TABSTOP, layout::dialog::browse},
+    {settingsIds::play, "BUTTON", texts::settingsPlay, BS_PUSHBUTTON | WS_TABSTOP, layout::dialog::play},
+    {settingsIds::soundFileRefusal, "STATIC", {}, line, layout::dialog::soundFileRefusal},
+    {settingsIds::startAtLogin, "BUTTON", texts::settingsStartAtLogin, checkBox, layout::dialog::startAtLogin},
+    {settingsIds::wait, "BUTTON", texts::settingsWait, checkBox, layout::dialog::wait},
+    // Digits only; the check still refuses 0 and what is over a day.
+    {settingsIds::waitMinutes, "EDIT", {}, entry | ES_NUMBER, layout::dialog::waitMinutes},
+    {settingsIds::waitUnit, "STATIC", texts::settingsWaitUnit, line, layout::dialog::waitUnit},
+    {settingsIds::waitRefusal, "STATIC", {}, line, layout::dialog::waitRefusal},
+    {settingsIds::deadline, "BUTTON", texts::settingsDeadline, checkBox, layout::dialog::deadline},
+    {settingsIds::deadlineTime, "EDIT", {}, entry, layout::dialog::deadlineTime},
+    {settingsIds::deadlineUnit, "STATIC", texts::settingsDeadlineUnit, line, layout::dialog::deadlineUnit},
+    {settingsIds::deadlineRefusal, "STATIC", {}, line, layout::dialog::deadlineRefusal},
+}};
+
+int refusalLine(setup::RefusedField field)
+{
+    switch (field) {
+    case setup::RefusedField::SoundFile:
+        return settingsIds::soundFileRefusal;
+    case setup::RefusedField::WaitMinutes:
+        return settingsIds::waitRefusal;
+    case setup::RefusedField::Deadline:
+        break;
+    }
+    return settingsIds::deadlineRefusal;
+}
+
+// The field a refusal's line stands beside, which takes the focus.
+int refusedField(setup::RefusedField field)
+{
+    switch (field) {
+    case setup::RefusedField::SoundFile:
+        return settingsIds::soundFile;
+    case setup::RefusedField::WaitMinutes:
+        return settingsIds::waitMinutes;
+    case setup::RefusedField::Deadline:
+        break;
+    }
+    return settingsIds::deadlineTime;
+}
+
+std::string windowText(HWND hwnd)
+{
+    std::string text(static_cast<std::size_t>(::GetWindowTextLengthA(hwnd)) + 1, '\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextA(hwnd, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+// The picker's texts are wide; the tool's are in the ANSI code page, as the A functions take them.
+std::wstring wide(std::string_view text)
+{
+    std::wstring converted(text.size(), L'\0');
+    converted.resize(static_cast<std::size_t>(::MultiByteToWideChar(
+        CP_ACP, 0, text.data(), static_cast<int>(text.size()), converted.data(), static_cast<int>(converted.size()))));
+    return converted;
+}
+
+// Empty when the path holds a character the ANSI code page lacks: the A functions could not open it.
+std::string narrow(const wchar_t* text)
+{
+    BOOL lossy = FALSE;
+    const int size = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, nullptr, &lossy);
+    if (size <= 1 || lossy)
+        return {};
+    std::string converted(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, converted.data(), size, nullptr, nullptr);
+    converted.resize(static_cast<std::size_t>(size - 1));
+    return converted;
+}
+
+// Releases a COM interface once.
+template <typename Interface> class ComPointer
+{
+public:
+    ComPointer() = default;
+    ComPointer(const ComPointer&) = delete;
+    ComPointer& operator=(const ComPointer&) = delete;
+    ~ComPointer()
+    {
+        if (m_pointer != nullptr)
+            m_pointer->Release();
+    }
+    Interface* operator->() const { return m_pointer; }
+    Interface** put() { return &m_pointer; }
+    [[nodiscard]] void** putVoid() { return reinterpret_cast<void**>(&m_pointer); }
+
+private:
+    Interface* m_pointer = nullptr;
+};
+
+} // namespace
+
+SettingsDialog::SettingsDialog(HWND owner, const Sound& sound) : m_owner(owner), m_sound(sound) {}
+
+void SettingsDialog::build()
+{
+    registerClass(className, nullptr, nullptr, "#32770");
+    create(dialogExStyle, className, std::string(texts::settingsTitle).c_str(), dialogStyle, 0, 0, 0, 0, m_owner);
+    m_font = font();
+
+    // Positions and sizes follow the message font, so that the dialog grows with the system's
+    // text size and resolution as the main window grows with its own font.
+    TEXTMETRICA metrics{};
+    {
+        const WindowDC dc(hwnd());
+        const Selection selected(dc.get(), m_font.get());
+        ::GetTextMetricsA(dc.get(), &metrics);
+    }
+    const layout::Scale scale(metrics.tmHeight);
+    const auto place = [&](const char* kind, std::string_view text, DWORD style, DWORD exStyle, int id,
+                           const layout::Rect& design) {
+        const HWND control = createControl(kind, std::string(text).c_str(), style, exStyle, hwnd(), id);
+        ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.get()), FALSE);
+        const layout::Rect rect = scale(design);
+        ::MoveWindow(control, rect.left, rect.top, rect.width, rect.height, FALSE);
+    };
+    for (const Control& control : controls) {
+        place(control.className, control.text, control.style,
+              std::string_view(control.className) == "EDIT" ? WS_EX_CLIENTEDGE : 0, control.id, control.rect);
+        // The days follow the time, before the reminder's refusal line.
+        if (control.id == settingsIds::deadlineUnit) {
+            for (std::size_t day = 0; day < texts::weekdays.size(); ++day)
+                place("BUTTON", texts::weekdays[day], checkBox, 0, settingsIds::firstDay + static_cast<int>(day),
+                      layout::dialog::days[day]);
+        }
+    }
+    place("BUTTON", texts::settingsOk, BS_DEFPUSHBUTTON | WS_TABSTOP, 0, IDOK, layout::dialog::ok);
+    place("BUTTON", texts::settingsCancel, BS_PUSHBUTTON | WS_TABSTOP, 0, IDCANCEL, layout::dialog::cancel);
+    ::SendMessageA(hwnd(), DM_SETDEFID, IDOK, 0);
+    ::SendMessageA(item(settingsIds::waitMinutes), EM_LIMITTEXT, 4, 0);
+    ::SendMessageA(item(settingsIds::deadlineTime), EM_LIMITTEXT, 5, 0);
+
+    // Centred on the screen, as the boxes are.
+    const layout::Rect client = scale(layout::dialog::client);
+    RECT frame{0, 0, client.width, client.height};
+    ::AdjustWindowRectEx(&frame, dialogStyle, FALSE, dialogExStyle);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    ::SetWindowPos(hwnd(), nullptr, (::GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                   (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void SettingsDialog::show(const setup::SettingsFields& fields)
+{
+    const auto check = [&](int id, bool on) {
+        ::SendMessageA(item(id), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+    };
+    check(settingsIds::tray, fields.tray);
+    check(settingsIds::popup, fields.popup);
+    check(settingsIds::sound, fields.sound);
+    ::SetWindowTextA(item(settingsIds::soundFile), fields.soundFile.c_str());
+    check(settingsIds::startAtLogin, fields.startAtLogin);
+    check(settingsIds::wait, fields.waitOn);
+    ::SetWindowTextA(item(settingsIds::waitMinutes), fields.waitMinutes.c_str());
+    check(settingsIds::deadline, fields.deadlineOn);
+    ::SetWindowTextA(item(settingsIds::deadlineTime), fields.deadline.c_str());
+    for (int day = 0; day < 7; ++day)
+        check(settingsIds::firstDay + day, (fields.deadlineDays & (1U << day)) != 0);
+    enableReminders();
+}
+
+bool SettingsDialog::checked(int id) const
+{
+    return ::SendMessageA(item(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+setup::SettingsFields SettingsDialog::chosen() const
+{
+    setup::SettingsFields fields;
+    fields.tray = checked(settingsIds::tray);
+    fields.popup = checked(settingsIds::popup);
+    fields.sound = checked(settingsIds::sound);
+    fields.soundFile = windowText(item(settingsIds::soundFile));
+    fields.startAtLogin = checked(settingsIds::startAtLogin);
+    fields.waitOn = checked(settingsIds::wait);
+    fields.waitMinutes = windowText(item(settingsIds::waitMinutes));
+    fields.deadlineOn = checked(settingsIds::deadline);
+    fields.deadline = windowText(item(settingsIds::deadlineTime));
+    fields.deadlineDays = 0;
+    for (int day = 0; day < 7; ++day) {
+        if (checked(settingsIds::firstDay + day))
+            fields.deadlineDays |= 1U << day;
+    }
+    return fields;
+}
+
+void SettingsDialog::enableReminders()
+{
+    // A reminder switched off keeps its values, greyed, for when it is switched on again.
+    ::EnableWindow(item(settingsIds::waitMinutes), checked(settingsIds::wait));
+    const bool deadline = checked(settingsIds::deadline);
+    ::EnableWindow(item(settingsIds::deadlineTime), deadline);
+    for (int day = 0; day < 7; ++day)
+        ::EnableWindow(item(settingsIds::firstDay + day), deadline);
+}
+
+void SettingsDialog::accept()
+{
+    const setup::SettingsFields fields = chosen();
+    const std::vector<setup::FieldRefusal> refused = setup::checkFields(fields, m_opened);
+    for (const int id : {settingsIds::soundFileRefusal, settingsIds::waitRefusal, settingsIds::deadlineRefusal})
+        ::SetWindowTextA(item(id), "");
+    for (const setup::FieldRefusal& refusal : refused)
+        ::SetWindowTextA(item(refusalLine(refusal.field)), std::string(refusal.text).c_str());
+    if (!refused.empty()) {
+        ::MessageBeep(MB_ICONEXCLAMATION);
+        ::SendMessageA(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(refusedField(refused.front().field))),
+                       TRUE);
+        return;
+    }
+    m_result = fields;
+    m_closed = true;
+}
+
+void SettingsDialog::browse()
+{
+    // The shell's own picker through COM (ole32), which the tool links already; the common dialog
+    // library would be one more DLL. It keeps the working directory, which holds the settings.
+    const HRESULT initialised = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    {
+        ComPointer<IFileOpenDialog> picker;
+        if (SUCCEEDED(::CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileOpenDialog,
+                                         picker.putVoid()))) {
+            const std::wstring title = wide(texts::soundPickerTitle);
+            const std::wstring filterName = wide(std::string(texts::soundPickerFilter) + " (*.wav)");
+            const COMDLG_FILTERSPEC filter{filterName.c_str(), L"*.wav"};
+            FILEOPENDIALOGOPTIONS options = 0;
+            picker->GetOptions(&options);
+            picker->SetOptions(options | FOS_FORCEFILESYSTEM | FOS_FILEMUSTEXIST | FOS_NOCHANGEDIR);
+            picker->SetTitle(title.c_str());
+            picker->SetFileTypes(1, &filter);
+            ComPointer<IShellItem> picked;
+            wchar_t* path = nullptr;
+            if (SUCCEEDED(picker->Show(hwnd())) && SUCCEEDED(picker->GetResult(picked.put())) &&
+                SUCCEEDED(picked->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
+                if (const std::string chosenFile = narrow(path); !chosenFile.empty())
+                    ::SetWindowTextA(item(settingsIds::soundFile), chosenFile.c_str());
+                else
+                    ::MessageBeep(MB_ICONEXCLAMATION);
+                ::CoTaskMemFree(path);
+            }
+        }
+    }
+    if (SUCCEEDED(initialised))
+        ::CoUninitialize();
+}
+
+std::optional<setup::SettingsFields> SettingsDialog::editSettings(const setup::SettingsFields& opened)
+{
+    m_opened = opened;
+    m_result.reset();
+    m_closed = false;
+    ModalScope modal;
+    build();
+    show(opened);
+    ::ShowWindow(hwnd(), SW_SHOWNORMAL);
+    ::SetForegroundWindow(hwnd());
+    ::SendMessageA(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(settingsIds::tray)), TRUE);
+    if (shown)
+        shown(hwnd());
+
+    // The main window's ticks are dispatched here too, so the status goes on.
+    MSG message{};
+    while (!m_closed) {
+        const BOOL got = ::GetMessageA(&message, nullptr, 0, 0);
+        if (got == 0) {
+            // The application is quitting: the outer loop must see the request too.
+            ::PostQuitMessage(static_cast<int>(message.wParam));
+            m_result.reset();
+            break;
+        }
+        if (got < 0)
+            break;
+        if (::IsDialogMessageA(hwnd(), &message))
+            continue;
+        ::TranslateMessage(&message);
+        ::DispatchMessageA(&message);
+    }
+    // The other windows take input again before this one goes, or the activation would pass to
+    // another program.
+    modal.release();
+    if (::IsWindow(hwnd()))
+        ::DestroyWindow(hwnd());
+    return m_result;
+}
+
+LRESULT SettingsDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_COMMAND:
+        if (HIWORD(wParam) != BN_CLICKED)
+            return 0;
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            accept();
+            break;
+        case IDCANCEL:
+            // Cancel, Escape, and the close button through the dialog manager.
+            m_closed = true;
+            break;
+        case settingsIds::browse:
+            browse();
+            break;
+        case settingsIds::play:
+            // Once, whatever the sound switch says: the user wants to hear the file.
+            m_sound.play(windowText(item(settingsIds::soundFile)));
+            break;
+        case settingsIds::wait:
+        case settingsIds::deadline:
+            enableReminders();
+            break;
+        default:
+            break;
+        }
+        return 0;
+    case WM_CTLCOLORSTATIC: {
+        const LRESULT brush = defaultProcedure(message, wParam, lParam);
+        const int id = ::GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
+        if (id == settingsIds::soundFileRefusal || id == settingsIds::waitRefusal || id == settingsIds::deadlineRefusal)
+            ::SetTextColor(reinterpret_cast<HDC>(wParam), refusalColour);
+        return brush;
+    }
+    case WM_CLOSE:
+        // The close button comes as IDCANCEL; a close request from outside (taskkill, the end of
+        // the session) is no answer either.
+        m_result.reset();
+        m_closed = true;
+        return 0;
+    case WM_DESTROY:
+        // Destroyed with its owner as the tool quits: no answer.
+        if (!m_closed)
+            m_result.reset();
+        m_closed = true;
+        return 0;
+    default:
+        return defaultProcedure(message, wParam, lParam);
+    }
+}
+
+} // namespace winapp
