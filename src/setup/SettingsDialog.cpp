@@ -46,7 +46,7 @@ std::string storedFileName(std::string_view typed)
 {
     const std::string_view name = trimmed(typed);
     if (name.size() >= 2 && (name.front() == '"' || name.front() == '\'') && name.back() == name.front())
-        return "\"" + std::string(name) + "\"";
+        return std::string(1, '"').append(name).append(1, '"');
     return std::string(name);
 }
 
