@@ -10,7 +10,6 @@ void ArrivedNames::listingStarts()
     ++m_listing;
     m_order = 0;
     m_passed = 0;
-    m_named = 0;
     m_keeping = !m_overLimit;
 }
 
@@ -47,6 +46,9 @@ void ArrivedNames::listingEnds(bool complete, std::size_t entries)
     if ((!m_keeping || !m_namesBased) && m_lastEntries && entries > *m_lastEntries + m_named)
         m_arrivals += entries - *m_lastEntries - m_named;
     m_namesBased = m_keeping;
+    // Counted by name since the last complete listing: a listing that failed after the bound
+    // dropped the names leaves its count to the next.
+    m_named = 0;
     m_lastEntries = entries;
     m_overLimit = entries > mostNames;
 }
@@ -56,6 +58,7 @@ void ArrivedNames::forget()
     m_names.clear();
     m_overLimit = false;
     m_namesBased = false;
+    m_named = 0;
     m_lastEntries.reset();
 }
 

@@ -75,7 +75,7 @@ private:
     std::size_t m_passed = 0;
     std::size_t m_countedFrom;
     std::size_t m_arrivals;
-    std::size_t m_named = 0;                  // arrivals this listing counted by name
+    std::size_t m_named = 0;                  // arrivals counted by name since the last complete listing
     std::optional<std::size_t> m_lastEntries; // of the last complete listing
     bool m_namesBased = false;                // the names of a complete listing are held
     bool m_keeping = false;                   // this listing keeps the names

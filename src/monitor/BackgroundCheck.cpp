@@ -227,11 +227,14 @@ void check(const std::shared_ptr<Shared>& shared, Lock& lock, platform::CallCanc
         }
     }
     const std::shared_ptr<Call> listing = callStarts(*shared, folder, cancel);
-    if (!shared->names || shared->namesFolder != folder) {
+    // By the folder as stored: the display tells folders apart by that spelling, and another
+    // spelling of the same folder starts its count anew there.
+    if (!shared->names || shared->namesFolder != shared->newest->stored) {
         shared->names = std::make_shared<ArrivedNames>(shared->arrivalsCounted);
-        shared->namesFolder = folder;
+        shared->namesFolder = shared->newest->stored;
     }
     const std::shared_ptr<ArrivedNames> names = shared->names;
+    const std::size_t countedBefore = names->arrivals();
     lock.unlock();
     shared->follower.listingStarts(folder);
     const Clock::time_point started = Clock::now();
@@ -253,6 +256,10 @@ void check(const std::shared_ptr<Shared>& shared, Lock& lock, platform::CallCanc
     // longer name, it is another folder's.
     if (shared->stopping || listing->cancelled || shared->newest->failure || shared->newest->folder != folder)
         return;
+    // The folder was set again while this listing ran (to another and back): only what it saw
+    // itself is news to the display, which has shown the other folder since.
+    if (listed && names != shared->names)
+        listed->arrivalsFrom = std::max(listed->arrivalsFrom, countedBefore);
     answer(shared, lock, listed, failure);
 }
 

@@ -42,6 +42,12 @@ public:
         addFile("/work/Kelvoran.ini", "[KansiDir]\r\nfullpath=" + folder + "\r\n" + more);
     }
 
+    void add(const std::string& file)
+    {
+        const std::lock_guard lock(m_mutex);
+        addFile(file, "1");
+    }
+
     platform::Listing listDirectory(const std::string& path, platform::EntryVisitor& visitor) const override
     {
         std::unique_lock lock(m_mutex);
@@ -230,16 +236,25 @@ private slots:
         check.request(1);
         const std::optional<CheckResult> healthy = results.waitFor(2);
         QVERIFY(healthy && healthy->status == Status::Arrival && !healthy->noAnswer);
+        // An arrival is counted; the same folder spelt another way counts anew.
+        system->add("/work/in/more.csv");
+        check.request(1);
+        const std::optional<CheckResult> more = results.waitFor(3);
+        QVERIFY(more && more->arrivals == more->arrivalsFrom + 1);
+        system->store("/work/in/");
+        check.request(1);
+        const std::optional<CheckResult> respelt = results.waitFor(4);
+        QVERIFY(respelt && respelt->arrivals == respelt->arrivalsFrom);
 
         // The dead share answers late: older than what was shown, so dropped.
         system->release("/work/dead");
         QTest::qWait(200);
-        QCOMPARE(results.size(), std::size_t{2});
+        QCOMPARE(results.size(), std::size_t{4});
 
         // Back to it, now answering: listed afresh.
         system->store("/work/dead");
         check.request(2);
-        const std::optional<CheckResult> back = results.waitFor(3);
+        const std::optional<CheckResult> back = results.waitFor(5);
         QVERIFY(back && back->status == Status::Watching && back->generation == 2U);
         QCOMPARE(system->waitUntil([&] { return system->listings["/work/dead"] == 2; }), true);
 
@@ -251,7 +266,7 @@ private slots:
         }
         system->store("/work/in");
         check.request(2);
-        QCOMPARE(system->waitUntil([&] { return system->listings["/work/in"] == 2; }), true);
+        QCOMPARE(system->waitUntil([&] { return system->listings["/work/in"] == 4; }), true);
         QCOMPARE(system->waitUntil([&] { return system->maxListingsAtOnce == 5; }), true);
         for (const char* dead : {"/work/dead2", "/work/dead3", "/work/dead4", "/work/dead5"})
             system->release(dead);

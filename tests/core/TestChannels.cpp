@@ -182,6 +182,20 @@ private slots:
         QCOMPARE(list({"x", "y"}), std::string());
         QCOMPARE(list({"x", "y", "z"}), std::string("z ほか 2 件"));
         QCOMPARE(names.arrivals(), arrivals + 2);
+        // A listing that names two, then passes the bound and fails: the next, counting only,
+        // does not count the two again.
+        many.resize(monitor::ArrivedNames::mostNames - 1);
+        list(many);
+        const std::size_t counted = names.arrivals();
+        names.listingStarts();
+        for (const char* entry : {"n1", "n2"})
+            names.visit(entry);
+        for (const std::string& entry : many)
+            names.visit(entry);
+        names.listingEnds(false, many.size() + 2);
+        many.insert(many.end(), {"n1", "n2"});
+        list(many);
+        QCOMPARE(names.arrivals(), counted + 2);
     }
 
     // A folder seen there that goes missing or stops answering is told once, under the popup
