@@ -400,11 +400,15 @@ std::string WinSystem::executablePath() const
 
 LocalTime WinSystem::localTime() const
 {
-    // Not the C library's localtime: msvcrt reads the zone once, GetLocalTime follows its changes.
+    // Not the C library's localtime: msvcrt reads the zone once; the system's active zone follows
+    // its changes.
+    // Both from one reading, so that the wall time and the minute never straddle a minute.
     FILETIME wall{};
     ::GetSystemTimeAsFileTime(&wall);
+    SYSTEMTIME utc{};
     SYSTEMTIME local{};
-    ::GetLocalTime(&local);
+    if (!::FileTimeToSystemTime(&wall, &utc) || !::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local))
+        ::GetLocalTime(&local);
     constexpr unsigned long long ticksPerSecond = 10000000;
     constexpr long long secondsFrom1601To1970 = 11644473600;
     LocalTime now;
