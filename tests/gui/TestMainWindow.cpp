@@ -476,6 +476,12 @@ private slots:
             click(dialog, "ok");
             QVERIFY(dialog.isVisible());
             QCOMPARE(child<QLabel>(dialog, "waitRefusal")->text(), app::toQString(texts::waitRefused));
+            type(dialog, "waitMinutes", "15");
+            click(dialog, "deadline");
+            for (int day = 0; day < 7; ++day)
+                child<QCheckBox>(dialog, qPrintable(QStringLiteral("day%1").arg(day)))->setChecked(false);
+            click(dialog, "ok");
+            QCOMPARE(dialog.focusWidget(), child<QWidget>(dialog, "day0"));
             QTest::keyClick(&dialog, Qt::Key_Escape);
         });
         QCOMPARE(readBytes("Kelvoran.ini"), before);
