@@ -287,7 +287,7 @@ void SettingsDialog::enableReminders()
 void SettingsDialog::browse()
 {
     // The start folder is asked for first, with the dialog answering meanwhile: a second press
-    // then waits for the first, and a dialog ended meanwhile opens no picker.
+    // meanwhile does nothing, and a dialog ended meanwhile opens no picker.
     if (m_browsing)
         return;
     m_browsing = true;
@@ -296,8 +296,8 @@ void SettingsDialog::browse()
     m_browsing = false;
     if (!isVisible())
         return;
-    // Qt's own dialog, not the desktop's, opened on the folder that answered so that it looks at
-    // no folder remembered from before; a share the user then browses into is Qt's to answer.
+    // Qt's own dialog, not the desktop's, opened on the folder that answered rather than on one
+    // Qt remembers; a share the user then browses into is Qt's to answer.
     QFileDialog picker(this, toQString(texts::soundPickerTitle), folder);
     picker.setOption(QFileDialog::DontUseNativeDialog);
     picker.setFileMode(QFileDialog::ExistingFile);
