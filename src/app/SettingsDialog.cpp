@@ -8,12 +8,19 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
+
+#include <atomic>
+#include <memory>
+#include <thread>
 
 namespace app {
 
@@ -55,6 +62,19 @@ std::array<QCheckBox*, 7> dayBoxes(QWidget* parent)
     return days;
 }
 
+// Spaces and tabs around a name are dropped, as the settings file's reader drops them; no more.
+QString blanksDropped(const QString& text)
+{
+    const auto blank = [](QChar c) { return c == u' ' || c == u'\t'; };
+    qsizetype first = 0;
+    qsizetype end = text.size();
+    while (first < end && blank(text[first]))
+        ++first;
+    while (end > first && blank(text[end - 1]))
+        --end;
+    return text.mid(first, end - first);
+}
+
 QLineEdit* lineEdit(const char* name, QWidget* parent)
 {
     auto* edit = new QLineEdit(parent);
@@ -66,8 +86,33 @@ QPushButton* button(std::string_view text, const char* name, QWidget* parent)
 {
     auto* pushed = new QPushButton(toQString(text), parent);
     pushed->setObjectName(QString::fromLatin1(name));
-    pushed->setAutoDefault(false);
     return pushed;
+}
+
+// The folder of `file` when it answers within a second as one that exists, else the home folder.
+// Asked on a thread of its own that owns all it uses, so that a share that stopped answering
+// leaves the window answering and the thread to finish whenever it can.
+QString startFolder(const QString& file)
+{
+    constexpr int unanswered = -1;
+    const auto answer = std::make_shared<std::atomic<int>>(unanswered);
+    const auto folder = std::make_shared<QString>();
+    std::thread([answer, folder, file] {
+        const QFileInfo info(QFileInfo(file).absolutePath());
+        *folder = info.absoluteFilePath();
+        answer->store(info.isDir() ? 1 : 0);
+    }).detach();
+    QEventLoop wait;
+    QTimer poll;
+    QElapsedTimer waited;
+    waited.start();
+    QObject::connect(&poll, &QTimer::timeout, &wait, [&] {
+        if (answer->load() != unanswered || waited.hasExpired(1000))
+            wait.quit();
+    });
+    poll.start(10);
+    wait.exec();
+    return answer->load() == 1 ? *folder : QDir::homePath();
 }
 
 } // namespace
@@ -93,12 +138,13 @@ SettingsDialog::SettingsDialog(Sound& sound, QWidget* parent)
     setFont(messageFont());
     // The label's access key focuses the field.
     m_soundFileLabel->setBuddy(m_soundFile);
-    // Enter is OK wherever the focus is, Esc (QDialog's own) Cancel.
+    // Enter is OK, except on another button, which it presses; Esc (QDialog's own) is Cancel.
     m_ok->setDefault(true);
 
     connect(m_browse, &QPushButton::clicked, this, &SettingsDialog::browse);
     // Whatever the sound switch says: the user wants to hear the file.
-    connect(m_play, &QPushButton::clicked, this, [this] { m_player.play(toBytes(m_soundFile->text().trimmed())); });
+    connect(m_play, &QPushButton::clicked, this,
+            [this] { m_player.play(toBytes(blanksDropped(m_soundFile->text()))); });
     connect(m_wait, &QCheckBox::toggled, this, &SettingsDialog::enableReminders);
     connect(m_deadline, &QCheckBox::toggled, this, &SettingsDialog::enableReminders);
     connect(m_ok, &QPushButton::clicked, this, &SettingsDialog::accept);
@@ -172,7 +218,11 @@ void SettingsDialog::accept()
             line = m_waitRefusal;
         line->setText(toQString(refusal.text));
     }
-    // The first refused field takes the focus, to be typed over.
+    // The first refused field takes the focus, to be typed over; no day chosen, the first day.
+    if (refused.front().text == texts::daysRefused) {
+        m_days.front()->setFocus(Qt::OtherFocusReason);
+        return;
+    }
     QLineEdit* const first = refused.front().field == setup::RefusedField::SoundFile     ? m_soundFile
                              : refused.front().field == setup::RefusedField::WaitMinutes ? m_waitMinutes
                                                                                          : m_deadlineTime;
@@ -236,14 +286,22 @@ void SettingsDialog::enableReminders()
 
 void SettingsDialog::browse()
 {
-    // Qt's own dialog, not the desktop's: it lists folders on a thread of its own, so a share
-    // that stops answering leaves the window answering.
-    QFileDialog picker(this, toQString(texts::soundPickerTitle));
+    // The start folder is asked for first, with the dialog answering meanwhile: a second press
+    // meanwhile does nothing, and a dialog ended meanwhile opens no picker.
+    if (m_browsing)
+        return;
+    m_browsing = true;
+    const QString current = blanksDropped(m_soundFile->text());
+    const QString folder = current.isEmpty() ? QDir::homePath() : startFolder(current);
+    m_browsing = false;
+    if (!isVisible())
+        return;
+    // Qt's own dialog, not the desktop's, opened on the folder that answered rather than on one
+    // Qt remembers; a share the user then browses into is Qt's to answer.
+    QFileDialog picker(this, toQString(texts::soundPickerTitle), folder);
     picker.setOption(QFileDialog::DontUseNativeDialog);
     picker.setFileMode(QFileDialog::ExistingFile);
     picker.setNameFilter(toQString(texts::soundPickerFilter) + QStringLiteral(" (*.wav *.ogg *.oga)"));
-    const QString current = m_soundFile->text().trimmed();
-    picker.setDirectory(current.isEmpty() ? QDir::homePath() : QFileInfo(current).absolutePath());
     m_picker = &picker;
     const bool chosen = picker.exec() == QDialog::Accepted && !picker.selectedFiles().isEmpty();
     m_picker = nullptr;

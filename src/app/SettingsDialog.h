@@ -43,6 +43,7 @@ private:
     Sound& m_player;
     setup::SettingsFields m_opened;
     QFileDialog* m_picker = nullptr;
+    bool m_browsing = false;
 
     QCheckBox* m_tray;
     QCheckBox* m_popup;

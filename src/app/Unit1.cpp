@@ -304,14 +304,18 @@ void TForm1::changeSettings()
             // the command then stores nothing.
             SettingsDialog dialog(*m_sound, this);
             QDialog* const outer = std::exchange(m_openBox, &dialog);
+            const auto restore = qScopeGuard([&] { m_openBox = outer; });
             // A check that read the switches before a store must not put the old ones back, also
             // when a later key's store failed after the first ones were written.
-            const auto restore = qScopeGuard([&] {
-                m_openBox = outer;
+            std::optional<setup::StoredSettings> stored;
+            try {
+                stored = setup::settingsCommand(m_commandSystem, *this, dialog);
+            } catch (...) {
                 ++m_generation;
-            });
-            if (const std::optional<setup::StoredSettings> stored =
-                    setup::settingsCommand(m_commandSystem, *this, dialog)) {
+                throw;
+            }
+            if (stored) {
+                ++m_generation;
                 m_trayIcon->showSwitch(settings::Switch::Popup, stored->switches.popup);
                 m_trayIcon->showSwitch(settings::Switch::Sound, stored->switches.sound);
                 m_trayIcon->showStartAtLogin(stored->startsAtLogin);

@@ -187,17 +187,18 @@ private slots:
         for (QWidget* part : parts) {
             auto* line = qobject_cast<QLabel*>(part);
             auto* pressed = qobject_cast<QAbstractButton*>(part);
+            if (line == nullptr && pressed == nullptr)
+                continue; // a field: its text is the user's
             const bool refusal = line != nullptr && line->text().isEmpty();
-            for (const auto text : {texts::soundFileRefused, texts::waitRefused, texts::daysRefused}) {
+            for (const auto text : {texts::soundFileRefused, texts::soundFileTooLong, texts::waitRefused,
+                                    texts::deadlineRefused, texts::daysRefused}) {
                 if (refusal)
                     line->setText(app::toQString(text));
-                QSize needed = part->fontMetrics().size(Qt::TextShowMnemonic, line      ? line->text()
-                                                                              : pressed ? pressed->text()
-                                                                                        : QString());
+                QSize needed = part->fontMetrics().size(Qt::TextShowMnemonic, line ? line->text() : pressed->text());
                 if (qobject_cast<QCheckBox*>(part) != nullptr)
                     needed.rwidth() += part->style()->pixelMetric(QStyle::PM_IndicatorWidth) +
                                        part->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
-                else if (line == nullptr)
+                else if (pressed != nullptr)
                     needed += QSize(8, 4);
                 QVERIFY2(needed.width() <= part->width() && needed.height() <= part->height(),
                          qPrintable(part->objectName()));
@@ -442,9 +443,11 @@ private slots:
         // Edits the dialog from its own loop once it is open (its parent hidden), as the user would.
         const auto edit = [&](const std::function<void(QDialog&)>& user) {
             QTimer poll;
+            bool ran = false;
             connect(&poll, &QTimer::timeout, this, [&] {
                 if (auto* dialog = qobject_cast<app::SettingsDialog*>(QApplication::activeModalWidget())) {
                     poll.stop();
+                    ran = true;
                     user(*dialog);
                     if (dialog->isVisible()) {
                         dialog->reject();
@@ -454,6 +457,7 @@ private slots:
             });
             poll.start(10);
             menu.at(4)->trigger();
+            QVERIFY(ran);
         };
         const auto click = [](QDialog& dialog, const char* name) { child<QAbstractButton>(dialog, name)->click(); };
         const auto type = [](QDialog& dialog, const char* name, const char* text) {
@@ -462,7 +466,8 @@ private slots:
         edit([&](QDialog& dialog) {
             click(dialog, "tray");
             type(dialog, "soundFile", "ding.wav");
-            click(dialog, "cancel");
+            QTest::keyClick(dialog.focusWidget(), Qt::Key_Backtab);
+            QTest::keyClick(dialog.focusWidget(), Qt::Key_Return);
         });
         QCOMPARE(readBytes("Kelvoran.ini"), before);
         edit([&](QDialog& dialog) {
@@ -471,6 +476,12 @@ private slots:
             click(dialog, "ok");
             QVERIFY(dialog.isVisible());
             QCOMPARE(child<QLabel>(dialog, "waitRefusal")->text(), app::toQString(texts::waitRefused));
+            type(dialog, "waitMinutes", "15");
+            click(dialog, "deadline");
+            for (int day = 0; day < 7; ++day)
+                child<QCheckBox>(dialog, qPrintable(QStringLiteral("day%1").arg(day)))->setChecked(false);
+            click(dialog, "ok");
+            QCOMPARE(dialog.focusWidget(), child<QWidget>(dialog, "day0"));
             QTest::keyClick(&dialog, Qt::Key_Escape);
         });
         QCOMPARE(readBytes("Kelvoran.ini"), before);
@@ -490,6 +501,8 @@ private slots:
         QVERIFY(menu.at(2)->isChecked());
         edit([&](QDialog& dialog) {
             click(dialog, "popup");
+            menu.at(1)->trigger(); // refused while the dialog runs: the mark stays as stored
+            QVERIFY(menu.at(1)->isChecked());
             form.close();
         });
         QCOMPARE(readBytes("Kelvoran.ini"), after);
