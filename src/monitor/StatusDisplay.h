@@ -33,6 +33,9 @@ public:
                   const Clock& clock);
     StatusDisplay(StatusView& view, std::string caption, std::string applicationTitle, ChannelView* channels,
                   std::shared_ptr<const platform::System> system);
+    // The clock may be one of its own, held by reference.
+    StatusDisplay(const StatusDisplay&) = delete;
+    StatusDisplay& operator=(const StatusDisplay&) = delete;
 
     // Shows a finished check or the no-answer notice. A check without a status takes the mark
     // off and leaves the texts as they were; a failure is thrown as the failure it was, for the

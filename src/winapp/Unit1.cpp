@@ -232,7 +232,7 @@ void TForm1::showNotice(const monitor::Notice& notice)
         return;
     const int picture = notice.kind == monitor::NoticeKind::Lost         ? KV_ICON_NO_FOLDER
                         : notice.kind == monitor::NoticeKind::NoAnswer   ? KV_ICON_NO_ANSWER
-                        : notice.kind == monitor::NoticeKind::NotArrived ? KV_ICON_WATCHING
+                        : notice.kind == monitor::NoticeKind::NotArrived ? KV_ICON_NOT_ARRIVED
                                                                          : KV_ICON_ARRIVAL;
     m_tray.showBalloon(picture, notice.title, notice.text);
 }

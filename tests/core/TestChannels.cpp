@@ -358,6 +358,8 @@ private slots:
         QCOMPARE(tell(20261223, 9 * 60 + 41, 1), std::string("-"));
         QCOMPARE(tell(20261224, 9 * 60 + 30, -1), std::string("-"));
         QCOMPARE(tell(20261224, 9 * 60 + 31, 0), std::string("（この時刻には確認できませんでした）"));
+        tell(20261224, 9 * 60 + 40, -1); // a silent folder keeps its own picture
+        QCOMPARE(channels.trayPicture, Picture::NoAnswer);
         // Counted by a listing whose answer was dropped: the next answer brings it.
         ++result.arrivals;
         QCOMPARE(tell(20261225, 9 * 60 + 30, 0), std::string("-"));
