@@ -700,18 +700,24 @@ TEST_CASE("the settings dialog from the menu: OK stores the changed keys only, C
               CHECK(windowText(dialog) == texts::settingsTitle);
               CHECK_FALSE(::IsWindowEnabled(::GetDlgItem(dialog, winapp::settingsIds::waitMinutes)));
               click(dialog, winapp::settingsIds::popup);
-              type(dialog, winapp::settingsIds::soundFile, "C:\\ding.wav");
+              // Typed: a double-byte character must reach the field as one.
+              for (const wchar_t typed : {L'\u8868', L'a'})
+                  ::PostMessageW(::GetDlgItem(dialog, winapp::settingsIds::soundFile), WM_CHAR, typed, 0);
               click(dialog, winapp::settingsIds::wait);
               CHECK(::IsWindowEnabled(::GetDlgItem(dialog, winapp::settingsIds::waitMinutes)));
               type(dialog, winapp::settingsIds::waitMinutes, "15");
               type(dialog, winapp::settingsIds::deadlineTime, "17:05");
               click(dialog, winapp::settingsIds::firstDay + 6);
-              click(dialog, IDOK);
+              // Enter through the dialog's own loop, for its default button.
+              ::PostMessageA(::GetDlgItem(dialog, winapp::settingsIds::waitMinutes), WM_KEYDOWN, VK_RETURN, 0);
           }) == settings.substr(0, settings.find("kigen=")) +
-                    "kigen=17:05\r\npopup=0\r\nsoundfile=C:\\ding.wav\r\ntaiki=15\r\nkigenyoubi=日月火水木金\r\n");
+                    "kigen=17:05\r\npopup=0\r\nsoundfile=表a\r\ntaiki=15\r\nkigenyoubi=日月火水木金\r\n");
     const std::string stored = fileText("Kelvoran.ini");
 
     CHECK(open([&](HWND dialog) {
+              // Brought forward from the icon, the dialog stays active, not the window it disabled.
+              form->raise();
+              CHECK(::GetForegroundWindow() == dialog);
               click(dialog, winapp::settingsIds::tray);
               click(dialog, IDCANCEL);
           }) == stored);
