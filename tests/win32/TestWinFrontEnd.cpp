@@ -715,14 +715,12 @@ TEST_CASE("the settings dialog from the menu: OK stores the changed keys only, C
     const std::string stored = fileText("Kelvoran.ini");
 
     CHECK(open([&](HWND dialog) {
-              // Brought forward from the icon, the dialog stays active, not the window it disabled.
-              form->raise();
-              CHECK(::GetForegroundWindow() == dialog);
               click(dialog, winapp::settingsIds::tray);
               click(dialog, IDCANCEL);
           }) == stored);
     // Minutes out of range: the dialog stays with its line, until Escape.
     bool stayed = false;
+    MSG quit{};
     CHECK(open([&](HWND dialog) {
               type(dialog, winapp::settingsIds::waitMinutes, "1441");
               click(dialog, IDOK);
@@ -731,6 +729,12 @@ TEST_CASE("the settings dialog from the menu: OK stores the changed keys only, C
               ::PostMessageA(::GetDlgItem(dialog, winapp::settingsIds::waitMinutes), WM_KEYDOWN, VK_ESCAPE, 0);
           }) == stored);
     CHECK(stayed);
+    // The tool closed while the sound file picker is open: the picker ends first, the window after.
+    CHECK(open([&](HWND dialog) {
+              ::PostMessageA(form->hwnd(), WM_CLOSE, 0, 0);
+              click(dialog, winapp::settingsIds::browse);
+          }) == stored);
+    CHECK(::PeekMessageA(&quit, form->hwnd(), WM_CLOSE, WM_CLOSE, PM_REMOVE));
     // The tool closed while the dialog is open.
     CHECK(open([&](HWND dialog) {
               click(dialog, winapp::settingsIds::tray);
@@ -739,7 +743,6 @@ TEST_CASE("the settings dialog from the menu: OK stores the changed keys only, C
     CHECK_FALSE(::IsWindow(form->hwnd()));
     form.reset();
     application.reset();
-    MSG quit{};
     ::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 
     winapp::Sound sound;
