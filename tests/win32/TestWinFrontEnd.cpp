@@ -734,7 +734,7 @@ TEST_CASE("the settings dialog from the menu: OK stores the changed keys only, C
               ::PostMessageA(form->hwnd(), WM_CLOSE, 0, 0);
               click(dialog, winapp::settingsIds::browse);
           }) == stored);
-    CHECK(::PeekMessageA(&quit, form->hwnd(), WM_CLOSE, WM_CLOSE, PM_REMOVE));
+    CHECK((::IsWindow(form->hwnd()) && ::PeekMessageA(&quit, form->hwnd(), WM_CLOSE, WM_CLOSE, PM_REMOVE)));
     // The tool closed while the dialog is open.
     CHECK(open([&](HWND dialog) {
               click(dialog, winapp::settingsIds::tray);
