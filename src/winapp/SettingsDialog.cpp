@@ -365,7 +365,8 @@ bool SettingsDialog::closePicker()
     m_closed = true;
     if (m_picker == nullptr)
         return false;
-    m_picker->Close(HRESULT_FROM_WIN32(ERROR_CANCELLED));
+    // ERROR_CANCELLED as an HRESULT; 7 is the facility of the system's error codes.
+    m_picker->Close(MAKE_HRESULT(SEVERITY_ERROR, 7, ERROR_CANCELLED));
     return true;
 }
 
