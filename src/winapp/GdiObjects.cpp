@@ -18,8 +18,12 @@ Font messageFont()
 {
     NONCLIENTMETRICSA metrics{};
     metrics.cbSize = sizeof metrics;
-    ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-    return Font(::CreateFontIndirectA(&metrics.lfMessageFont));
+    if (!::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+        throw std::runtime_error("SystemParametersInfoA failed for the message font");
+    const HFONT font = ::CreateFontIndirectA(&metrics.lfMessageFont);
+    if (font == nullptr)
+        throw std::runtime_error("CreateFontIndirectA failed for the message font");
+    return Font(font);
 }
 
 Icon loadSmallIcon(int resourceId)

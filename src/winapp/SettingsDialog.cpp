@@ -7,6 +7,7 @@
 #include <objbase.h>
 #include <shobjidl.h>
 
+#include <algorithm>
 #include <string_view>
 
 namespace winapp {
@@ -36,18 +37,19 @@ const std::array<Control, 17> controls{{
     {settingsIds::tray, "BUTTON", texts::settingsTray, checkBox | WS_GROUP, layout::dialog::tray},
     {settingsIds::popup, "BUTTON", texts::settingsPopup, checkBox, layout::dialog::popup},
     {settingsIds::sound, "BUTTON", texts::settingsSound, checkBox, layout::dialog::sound},
-    {settingsIds::soundFileLabel, "STATIC", texts::settingsSoundFile, label, layout::dialog::soundFileLabel},
+    {settingsIds::soundFileLabel, "STATIC", texts::settingsSoundFile, label | WS_GROUP, layout::dialog::soundFileLabel},
     {settingsIds::soundFile, "EDIT", {}, entry, layout::dialog::soundFile},
     {settingsIds::browse, "BUTTON", texts::settingsBrowse, BS_PUSHBUTTON | WS_TABSTOP, layout::dialog::browse},
     {settingsIds::play, "BUTTON", texts::settingsPlay, BS_PUSHBUTTON | WS_TABSTOP, layout::dialog::play},
     {settingsIds::soundFileRefusal, "STATIC", {}, line, layout::dialog::soundFileRefusal},
-    {settingsIds::startAtLogin, "BUTTON", texts::settingsStartAtLogin, checkBox, layout::dialog::startAtLogin},
-    {settingsIds::wait, "BUTTON", texts::settingsWait, checkBox, layout::dialog::wait},
+    {settingsIds::startAtLogin, "BUTTON", texts::settingsStartAtLogin, checkBox | WS_GROUP,
+     layout::dialog::startAtLogin},
+    {settingsIds::wait, "BUTTON", texts::settingsWait, checkBox | WS_GROUP, layout::dialog::wait},
     // Digits only; the check still refuses 0 and what is over a day.
     {settingsIds::waitMinutes, "EDIT", {}, entry | ES_NUMBER, layout::dialog::waitMinutes},
     {settingsIds::waitUnit, "STATIC", texts::settingsWaitUnit, line, layout::dialog::waitUnit},
     {settingsIds::waitRefusal, "STATIC", {}, line, layout::dialog::waitRefusal},
-    {settingsIds::deadline, "BUTTON", texts::settingsDeadline, checkBox, layout::dialog::deadline},
+    {settingsIds::deadline, "BUTTON", texts::settingsDeadline, checkBox | WS_GROUP, layout::dialog::deadline},
     {settingsIds::deadlineTime, "EDIT", {}, entry, layout::dialog::deadlineTime},
     {settingsIds::deadlineUnit, "STATIC", texts::settingsDeadlineUnit, line, layout::dialog::deadlineUnit},
     {settingsIds::deadlineRefusal, "STATIC", {}, line, layout::dialog::deadlineRefusal},
@@ -87,6 +89,15 @@ std::string windowText(HWND hwnd)
     return text;
 }
 
+// Blanks around the name dropped, as the store writes it.
+std::string blanksDropped(const std::string& text)
+{
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
 // The picker's texts are wide; the tool's are in the ANSI code page, as the A functions take them.
 std::wstring wide(std::string_view text)
 {
@@ -122,6 +133,7 @@ public:
             m_pointer->Release();
     }
     Interface* operator->() const { return m_pointer; }
+    [[nodiscard]] Interface* get() const { return m_pointer; }
     Interface** put() { return &m_pointer; }
     [[nodiscard]] void** putVoid() { return reinterpret_cast<void**>(&m_pointer); }
 
@@ -161,24 +173,33 @@ void SettingsDialog::build()
         // The days follow the time, before the reminder's refusal line.
         if (control.id == settingsIds::deadlineUnit) {
             for (std::size_t day = 0; day < texts::weekdays.size(); ++day)
-                place("BUTTON", texts::weekdays[day], checkBox, 0, settingsIds::firstDay + static_cast<int>(day),
-                      layout::dialog::days[day]);
+                place("BUTTON", texts::weekdays[day], day == 0 ? checkBox | WS_GROUP : checkBox, 0,
+                      settingsIds::firstDay + static_cast<int>(day), layout::dialog::days[day]);
         }
     }
-    place("BUTTON", texts::settingsOk, BS_DEFPUSHBUTTON | WS_TABSTOP, 0, IDOK, layout::dialog::ok);
+    place("BUTTON", texts::settingsOk, BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, IDOK, layout::dialog::ok);
     place("BUTTON", texts::settingsCancel, BS_PUSHBUTTON | WS_TABSTOP, 0, IDCANCEL, layout::dialog::cancel);
     ::SendMessageA(hwnd(), DM_SETDEFID, IDOK, 0);
     ::SendMessageA(item(settingsIds::waitMinutes), EM_LIMITTEXT, 4, 0);
     ::SendMessageA(item(settingsIds::deadlineTime), EM_LIMITTEXT, 5, 0);
 
-    // Centred on the screen, as the boxes are.
+    // Centred in the work area of the owner's monitor, and kept inside it: its top left stays
+    // reachable when the dialog is the larger.
     const layout::Rect client = scale(layout::dialog::client);
     RECT frame{0, 0, client.width, client.height};
     ::AdjustWindowRectEx(&frame, dialogStyle, FALSE, dialogExStyle);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
-    ::SetWindowPos(hwnd(), nullptr, (::GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                   (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!::GetMonitorInfoA(::MonitorFromWindow(m_owner, MONITOR_DEFAULTTOPRIMARY), &monitor))
+        ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &monitor.rcWork, 0);
+    const RECT& area = monitor.rcWork;
+    const auto within = [](LONG low, LONG high, int size) {
+        return std::max<int>(low, std::min<int>(high - size, (low + high - size) / 2));
+    };
+    ::SetWindowPos(hwnd(), nullptr, within(area.left, area.right, width), within(area.top, area.bottom, height), width,
+                   height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void SettingsDialog::show(const setup::SettingsFields& fields)
@@ -272,7 +293,11 @@ void SettingsDialog::browse()
             picker->SetFileTypes(1, &filter);
             ComPointer<IShellItem> picked;
             wchar_t* path = nullptr;
-            if (SUCCEEDED(picker->Show(hwnd())) && SUCCEEDED(picker->GetResult(picked.put())) &&
+            // Kept while it runs its own loop, so that the dialog's end closes it before any window goes.
+            m_picker = picker.get();
+            const HRESULT answered = picker->Show(hwnd());
+            m_picker = nullptr;
+            if (SUCCEEDED(answered) && !m_closed && SUCCEEDED(picker->GetResult(picked.put())) &&
                 SUCCEEDED(picked->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
                 if (const std::string chosenFile = narrow(path); !chosenFile.empty())
                     ::SetWindowTextA(item(settingsIds::soundFile), chosenFile.c_str());
@@ -292,7 +317,15 @@ std::optional<setup::SettingsFields> SettingsDialog::editSettings(const setup::S
     m_result.reset();
     m_closed = false;
     ModalScope modal;
-    build();
+    try {
+        build();
+    } catch (...) {
+        // The controls still use the font, which goes with this object: the window goes first.
+        modal.release();
+        if (::IsWindow(hwnd()))
+            ::DestroyWindow(hwnd());
+        throw;
+    }
     show(opened);
     ::ShowWindow(hwnd(), SW_SHOWNORMAL);
     ::SetForegroundWindow(hwnd());
@@ -300,10 +333,11 @@ std::optional<setup::SettingsFields> SettingsDialog::editSettings(const setup::S
     if (shown)
         shown(hwnd());
 
-    // The main window's ticks are dispatched here too, so the status goes on.
+    // The main window's ticks are dispatched here too, so the status goes on. Taken as Unicode,
+    // as in the main loop: a typed double-byte character then reaches a field as one WM_CHAR.
     MSG message{};
     while (!m_closed) {
-        const BOOL got = ::GetMessageA(&message, nullptr, 0, 0);
+        const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
         if (got == 0) {
             // The application is quitting: the outer loop must see the request too.
             ::PostQuitMessage(static_cast<int>(message.wParam));
@@ -312,10 +346,10 @@ std::optional<setup::SettingsFields> SettingsDialog::editSettings(const setup::S
         }
         if (got < 0)
             break;
-        if (::IsDialogMessageA(hwnd(), &message))
+        if (::IsDialogMessageW(hwnd(), &message))
             continue;
         ::TranslateMessage(&message);
-        ::DispatchMessageA(&message);
+        ::DispatchMessageW(&message);
     }
     // The other windows take input again before this one goes, or the activation would pass to
     // another program.
@@ -323,6 +357,17 @@ std::optional<setup::SettingsFields> SettingsDialog::editSettings(const setup::S
     if (::IsWindow(hwnd()))
         ::DestroyWindow(hwnd());
     return m_result;
+}
+
+bool SettingsDialog::closePicker()
+{
+    m_result.reset();
+    m_closed = true;
+    if (m_picker == nullptr)
+        return false;
+    // ERROR_CANCELLED as an HRESULT; 7 is the facility of the system's error codes.
+    m_picker->Close(MAKE_HRESULT(SEVERITY_ERROR, 7, ERROR_CANCELLED));
+    return true;
 }
 
 LRESULT SettingsDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -336,7 +381,7 @@ LRESULT SettingsDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
             accept();
             break;
         case IDCANCEL:
-            // Cancel, Escape, and the close button through the dialog manager.
+            // Cancel, and Escape through the dialog manager.
             m_closed = true;
             break;
         case settingsIds::browse:
@@ -344,7 +389,7 @@ LRESULT SettingsDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
             break;
         case settingsIds::play:
             // Once, whatever the sound switch says: the user wants to hear the file.
-            m_sound.play(windowText(item(settingsIds::soundFile)));
+            m_sound.play(blanksDropped(windowText(item(settingsIds::soundFile))));
             break;
         case settingsIds::wait:
         case settingsIds::deadline:
@@ -362,17 +407,16 @@ LRESULT SettingsDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return brush;
     }
     case WM_CLOSE:
-        // The close button comes as IDCANCEL; a close request from outside (taskkill, the end of
-        // the session) is no answer either.
-        m_result.reset();
-        m_closed = true;
+        // The close button (SC_CLOSE, made WM_CLOSE by the default procedure) and a close request
+        // from outside (taskkill, the end of the session): no answer.
+        closePicker();
         return 0;
     case WM_DESTROY:
         // Destroyed with its owner as the tool quits: no answer.
         if (!m_closed)
             m_result.reset();
         m_closed = true;
-        return 0;
+        return defaultProcedure(message, wParam, lParam);
     default:
         return defaultProcedure(message, wParam, lParam);
     }

@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+struct IFileDialog;
+
 namespace winapp {
 
 // The settings dialog's control identifiers, in the Tab order; OK and Cancel are IDOK and IDCANCEL,
@@ -46,6 +48,9 @@ public:
     SettingsDialog(HWND owner, const Sound& sound);
 
     [[nodiscard]] std::optional<setup::SettingsFields> editSettings(const setup::SettingsFields& opened) override;
+    // Ends the dialog with no answer. True when the sound file picker was open: it is told to
+    // close, and its windows go once its own loop has returned, not before.
+    bool closePicker();
 
     // The font of every control; tests give that of another screen resolution.
     std::function<Font()> font = &messageFont;
@@ -71,6 +76,8 @@ private:
     setup::SettingsFields m_opened;
     std::optional<setup::SettingsFields> m_result;
     bool m_closed = false;
+    // The shell's picker while it runs its own loop.
+    IFileDialog* m_picker = nullptr;
 };
 
 } // namespace winapp

@@ -460,7 +460,14 @@ void TForm1::showRestored()
     }
     runDisplayRoutineOnce();
     ::ShowWindow(hwnd(), SW_SHOW);
-    ::SetForegroundWindow(hwnd());
+    activate();
+}
+
+void TForm1::activate()
+{
+    // While a dialog or a box has the window disabled, that one comes forward: a disabled window
+    // must not be activated.
+    ::SetForegroundWindow(::IsWindowEnabled(hwnd()) ? hwnd() : ::GetLastActivePopup(hwnd()));
 }
 
 void TForm1::trayEvent(UINT event, WPARAM anchor)
@@ -495,7 +502,7 @@ void TForm1::bringForward()
     else if (!::IsWindowVisible(hwnd()))
         restoreFromApplication();
     else
-        ::SetForegroundWindow(hwnd());
+        activate();
 }
 
 void TForm1::showMenu(POINT at)
@@ -532,10 +539,20 @@ void TForm1::carryOut(MenuChoice choice)
         SettingsDialog dialog(hwnd(), m_sound);
         if (settingsDialogShown)
             dialog.shown = settingsDialogShown;
-        if (const std::optional<setup::StoredSettings> stored =
-                setup::settingsCommand(m_commandSystem, *this, dialog)) {
+        SettingsDialog* const outer = std::exchange(m_settingsDialog, &dialog);
+        // As for the switches: a check that read the file before a store must not win, also when
+        // a later key's store failed after the first ones were written.
+        std::optional<setup::StoredSettings> stored;
+        try {
+            stored = setup::settingsCommand(m_commandSystem, *this, dialog);
+        } catch (...) {
+            m_settingsDialog = outer;
+            ++m_generation;
+            throw;
+        }
+        m_settingsDialog = outer;
+        if (stored) {
             m_switches = stored->switches;
-            // As for the switches: a check that read the file before the store must not win.
             ++m_generation;
         }
         break;
@@ -546,6 +563,16 @@ void TForm1::carryOut(MenuChoice choice)
     case MenuChoice::None:
         break;
     }
+}
+
+void TForm1::closeAfterPicker()
+{
+    // The shell's file picker owns windows inside its own loop: it is closed, and this window goes
+    // once the loop has returned, from the request posted again.
+    if (m_settingsDialog != nullptr && m_settingsDialog->closePicker())
+        ::PostMessageA(hwnd(), WM_CLOSE, 0, 0);
+    else
+        ::DestroyWindow(hwnd());
 }
 
 bool TForm1::preTranslate(const MSG& message)
@@ -638,14 +665,14 @@ LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         break;
     case WM_CLOSE:
-        ::DestroyWindow(hwnd());
+        closeAfterPicker();
         return 0;
     case WM_ENDSESSION:
         // The session may end as soon as this returns: a settings store under way is let finish,
         // within the time Windows gives, and the command waiting for it starts no other.
         if (wParam != FALSE) {
             m_commandSystem.finishWrites(4000);
-            ::DestroyWindow(hwnd());
+            closeAfterPicker();
         }
         return 0;
     case WM_DESTROY:

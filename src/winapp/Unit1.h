@@ -22,6 +22,7 @@
 namespace winapp {
 
 class ApplicationWindow;
+class SettingsDialog;
 
 // The main window, owned by the application window: four labels, the change button, the entry
 // field and the one-second window timer. Its three handlers run the tool's logic (FormShow the
@@ -114,6 +115,8 @@ private:
     void sizeLabel(HWND label, HFONT font);
     void trayEvent(UINT event, WPARAM anchor);
     void bringForward();
+    void activate();
+    void closeAfterPicker();
     void showMenu(POINT at);
     void carryOut(MenuChoice choice);
 
@@ -130,6 +133,8 @@ private:
     bool m_changePosted = false;
     // Counts the stored settings: a check started before the last store is not shown.
     unsigned m_generation = 0;
+    // The settings dialog while it is open.
+    SettingsDialog* m_settingsDialog = nullptr;
     std::unique_ptr<monitor::BackgroundCheck> m_check;
     std::unique_ptr<monitor::StatusDisplay> m_display;
     TrayIcon m_tray;

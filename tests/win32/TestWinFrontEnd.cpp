@@ -700,15 +700,18 @@ TEST_CASE("the settings dialog from the menu: OK stores the changed keys only, C
               CHECK(windowText(dialog) == texts::settingsTitle);
               CHECK_FALSE(::IsWindowEnabled(::GetDlgItem(dialog, winapp::settingsIds::waitMinutes)));
               click(dialog, winapp::settingsIds::popup);
-              type(dialog, winapp::settingsIds::soundFile, "C:\\ding.wav");
+              // Typed: a double-byte character must reach the field as one.
+              for (const wchar_t typed : {L'\u8868', L'a'})
+                  ::PostMessageW(::GetDlgItem(dialog, winapp::settingsIds::soundFile), WM_CHAR, typed, 0);
               click(dialog, winapp::settingsIds::wait);
               CHECK(::IsWindowEnabled(::GetDlgItem(dialog, winapp::settingsIds::waitMinutes)));
               type(dialog, winapp::settingsIds::waitMinutes, "15");
               type(dialog, winapp::settingsIds::deadlineTime, "17:05");
               click(dialog, winapp::settingsIds::firstDay + 6);
-              click(dialog, IDOK);
+              // Enter through the dialog's own loop, for its default button.
+              ::PostMessageA(::GetDlgItem(dialog, winapp::settingsIds::waitMinutes), WM_KEYDOWN, VK_RETURN, 0);
           }) == settings.substr(0, settings.find("kigen=")) +
-                    "kigen=17:05\r\npopup=0\r\nsoundfile=C:\\ding.wav\r\ntaiki=15\r\nkigenyoubi=日月火水木金\r\n");
+                    "kigen=17:05\r\npopup=0\r\nsoundfile=表a\r\ntaiki=15\r\nkigenyoubi=日月火水木金\r\n");
     const std::string stored = fileText("Kelvoran.ini");
 
     CHECK(open([&](HWND dialog) {
@@ -717,6 +720,7 @@ TEST_CASE("the settings dialog from the menu: OK stores the changed keys only, C
           }) == stored);
     // Minutes out of range: the dialog stays with its line, until Escape.
     bool stayed = false;
+    MSG quit{};
     CHECK(open([&](HWND dialog) {
               type(dialog, winapp::settingsIds::waitMinutes, "1441");
               click(dialog, IDOK);
@@ -725,6 +729,12 @@ TEST_CASE("the settings dialog from the menu: OK stores the changed keys only, C
               ::PostMessageA(::GetDlgItem(dialog, winapp::settingsIds::waitMinutes), WM_KEYDOWN, VK_ESCAPE, 0);
           }) == stored);
     CHECK(stayed);
+    // The tool closed while the sound file picker is open: the picker ends first, the window after.
+    CHECK(open([&](HWND dialog) {
+              ::PostMessageA(form->hwnd(), WM_CLOSE, 0, 0);
+              click(dialog, winapp::settingsIds::browse);
+          }) == stored);
+    CHECK((::IsWindow(form->hwnd()) && ::PeekMessageA(&quit, form->hwnd(), WM_CLOSE, WM_CLOSE, PM_REMOVE)));
     // The tool closed while the dialog is open.
     CHECK(open([&](HWND dialog) {
               click(dialog, winapp::settingsIds::tray);
@@ -733,7 +743,6 @@ TEST_CASE("the settings dialog from the menu: OK stores the changed keys only, C
     CHECK_FALSE(::IsWindow(form->hwnd()));
     form.reset();
     application.reset();
-    MSG quit{};
     ::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 
     winapp::Sound sound;
