@@ -542,15 +542,21 @@ void TForm1::carryOut(MenuChoice choice)
         SettingsDialog* const outer = std::exchange(m_settingsDialog, &dialog);
         // As for the switches: a check that read the file before a store must not win, also when
         // a later key's store failed after the first ones were written.
+        // A close asked for while the file picker was open comes back once the picker is gone.
+        const auto ended = [&] {
+            m_settingsDialog = outer;
+            if (std::exchange(m_closeAfterPicker, false))
+                ::PostMessageA(hwnd(), WM_CLOSE, 0, 0);
+        };
         std::optional<setup::StoredSettings> stored;
         try {
             stored = setup::settingsCommand(m_commandSystem, *this, dialog);
         } catch (...) {
-            m_settingsDialog = outer;
+            ended();
             ++m_generation;
             throw;
         }
-        m_settingsDialog = outer;
+        ended();
         if (stored) {
             m_switches = stored->switches;
             ++m_generation;
@@ -568,10 +574,10 @@ void TForm1::carryOut(MenuChoice choice)
 void TForm1::closeAfterPicker()
 {
     // The shell's file picker owns windows inside its own loop: it is closed, and this window goes
-    // once the loop has returned, from the request posted again.
+    // once the loop has returned and the command has ended, from the request posted again then.
     if (m_settingsDialog != nullptr && m_settingsDialog->closePicker())
-        ::PostMessageA(hwnd(), WM_CLOSE, 0, 0);
-    else
+        m_closeAfterPicker = true;
+    else if (!m_closeAfterPicker)
         ::DestroyWindow(hwnd());
 }
 

@@ -135,6 +135,7 @@ private:
     unsigned m_generation = 0;
     // The settings dialog while it is open.
     SettingsDialog* m_settingsDialog = nullptr;
+    bool m_closeAfterPicker = false; // a close waits for the file picker to be gone
     std::unique_ptr<monitor::BackgroundCheck> m_check;
     std::unique_ptr<monitor::StatusDisplay> m_display;
     TrayIcon m_tray;
