@@ -260,6 +260,9 @@ void check(const std::shared_ptr<Shared>& shared, Lock& lock, platform::CallCanc
     // itself is news to the display, which has shown the other folder since.
     if (listed && names != shared->names)
         listed->arrivalsFrom = std::max(listed->arrivalsFrom, countedBefore);
+    // Stored in another spelling while it ran: the display starts that spelling's count here.
+    else if (listed && shared->namesFolder != shared->newest->stored)
+        listed->arrivalsFrom = listed->arrivals;
     answer(shared, lock, listed, failure);
 }
 

@@ -466,8 +466,10 @@ void TForm1::showRestored()
 void TForm1::activate()
 {
     // While a dialog or a box has the window disabled, that one comes forward: a disabled window
-    // must not be activated.
-    ::SetForegroundWindow(::IsWindowEnabled(hwnd()) ? hwnd() : ::GetLastActivePopup(hwnd()));
+    // must not be activated. Asked of the owner at the root, which every popup of the tool has
+    // (the failure box is the application window's own).
+    const HWND popup = ::GetLastActivePopup(m_application.hwnd());
+    ::SetForegroundWindow(::IsWindowEnabled(hwnd()) || popup == nullptr || !::IsWindowEnabled(popup) ? hwnd() : popup);
 }
 
 void TForm1::trayEvent(UINT event, WPARAM anchor)
