@@ -62,19 +62,6 @@ std::array<QCheckBox*, 7> dayBoxes(QWidget* parent)
     return days;
 }
 
-// Spaces and tabs around a name are dropped, as the settings file's reader drops them; no more.
-QString blanksDropped(const QString& text)
-{
-    const auto blank = [](QChar c) { return c == u' ' || c == u'\t'; };
-    qsizetype first = 0;
-    qsizetype end = text.size();
-    while (first < end && blank(text[first]))
-        ++first;
-    while (end > first && blank(text[end - 1]))
-        --end;
-    return text.mid(first, end - first);
-}
-
 QLineEdit* lineEdit(const char* name, QWidget* parent)
 {
     auto* edit = new QLineEdit(parent);
@@ -144,7 +131,7 @@ SettingsDialog::SettingsDialog(Sound& sound, QWidget* parent)
     connect(m_browse, &QPushButton::clicked, this, &SettingsDialog::browse);
     // Whatever the sound switch says: the user wants to hear the file.
     connect(m_play, &QPushButton::clicked, this,
-            [this] { m_player.play(toBytes(blanksDropped(m_soundFile->text()))); });
+            [this] { m_player.play(setup::soundFileOf(toBytes(m_soundFile->text()))); });
     connect(m_wait, &QCheckBox::toggled, this, &SettingsDialog::enableReminders);
     connect(m_deadline, &QCheckBox::toggled, this, &SettingsDialog::enableReminders);
     connect(m_ok, &QPushButton::clicked, this, &SettingsDialog::accept);
@@ -291,7 +278,7 @@ void SettingsDialog::browse()
     if (m_browsing)
         return;
     m_browsing = true;
-    const QString current = blanksDropped(m_soundFile->text());
+    const QString current = toQString(setup::soundFileOf(toBytes(m_soundFile->text())));
     const QString folder = current.isEmpty() ? QDir::homePath() : startFolder(current);
     m_browsing = false;
     if (!isVisible())

@@ -66,6 +66,11 @@ bool reminderChanged(bool on, const std::string& text, bool openedOn, const std:
 
 } // namespace
 
+std::string soundFileOf(std::string_view typed)
+{
+    return std::string(trimmed(typed));
+}
+
 SettingsFields settingsFields(const settings::ChannelSettings& switches, bool startsAtLogin)
 {
     SettingsFields fields;
@@ -139,7 +144,7 @@ std::optional<StoredSettings> settingsCommand(platform::System& system, SetupVie
     storeSwitch(settings::Switch::Sound, chosen->sound);
     if (chosen->soundFile != opened.soundFile) {
         store(texts::soundFileKey, storedFileName(chosen->soundFile));
-        stored.switches.soundFile = trimmed(chosen->soundFile);
+        stored.switches.soundFile = soundFileOf(chosen->soundFile);
     }
     if (reminderChanged(chosen->waitOn, chosen->waitMinutes, opened.waitOn, opened.waitMinutes)) {
         const unsigned minutes = chosen->waitOn ? *minutesOf(chosen->waitMinutes) : 0;

@@ -55,6 +55,10 @@ struct FieldRefusal
 // either (a hand-written taiki=2000 stays).
 [[nodiscard]] std::vector<FieldRefusal> checkFields(const SettingsFields& chosen, const SettingsFields& opened);
 
+// The file the sound file field names, as it is stored and played: blanks (spaces, tabs) around
+// it dropped, as the settings file's reader drops them.
+[[nodiscard]] std::string soundFileOf(std::string_view typed);
+
 // What the settings command needs of the front end's dialog.
 class SettingsDialogView
 {

@@ -4,17 +4,6 @@
 
 namespace winapp {
 
-namespace {
-
-std::string windowText(HWND hwnd)
-{
-    std::string text(static_cast<std::size_t>(::GetWindowTextLengthA(hwnd)) + 1, '\0');
-    text.resize(static_cast<std::size_t>(::GetWindowTextA(hwnd, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
-} // namespace
-
 void CommandWait::attach(HWND form, HWND button, HWND edit)
 {
     m_form = form;

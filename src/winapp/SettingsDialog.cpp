@@ -2,6 +2,7 @@
 
 #include "common/DialogLayout.h"
 #include "common/Texts.h"
+#include "platform/win32/WideText.h"
 #include "winapp/ModalScope.h"
 
 #include <objbase.h>
@@ -80,31 +81,6 @@ int refusedField(setup::RefusedField field)
         break;
     }
     return settingsIds::deadlineTime;
-}
-
-std::string windowText(HWND hwnd)
-{
-    std::string text(static_cast<std::size_t>(::GetWindowTextLengthA(hwnd)) + 1, '\0');
-    text.resize(static_cast<std::size_t>(::GetWindowTextA(hwnd, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
-// Blanks around the name dropped, as the store writes it.
-std::string blanksDropped(const std::string& text)
-{
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-// The picker's texts are wide; the tool's are in the ANSI code page, as the A functions take them.
-std::wstring wide(std::string_view text)
-{
-    std::wstring converted(text.size(), L'\0');
-    converted.resize(static_cast<std::size_t>(::MultiByteToWideChar(
-        CP_ACP, 0, text.data(), static_cast<int>(text.size()), converted.data(), static_cast<int>(converted.size()))));
-    return converted;
 }
 
 // Empty when the path holds a character the ANSI code page lacks: the A functions could not open it.
@@ -283,8 +259,8 @@ void SettingsDialog::browse()
         ComPointer<IFileOpenDialog> picker;
         if (SUCCEEDED(::CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileOpenDialog,
                                          picker.putVoid()))) {
-            const std::wstring title = wide(texts::soundPickerTitle);
-            const std::wstring filterName = wide(std::string(texts::soundPickerFilter) + " (*.wav)");
+            const std::wstring title = platform::win32::toWide(texts::soundPickerTitle);
+            const std::wstring filterName = platform::win32::toWide(std::string(texts::soundPickerFilter) + " (*.wav)");
             const COMDLG_FILTERSPEC filter{filterName.c_str(), L"*.wav"};
             FILEOPENDIALOGOPTIONS options = 0;
             picker->GetOptions(&options);
@@ -389,7 +365,7 @@ LRESULT SettingsDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
             break;
         case settingsIds::play:
             // Once, whatever the sound switch says: the user wants to hear the file.
-            m_sound.play(blanksDropped(windowText(item(settingsIds::soundFile))));
+            m_sound.play(setup::soundFileOf(windowText(item(settingsIds::soundFile))));
             break;
         case settingsIds::wait:
         case settingsIds::deadline:

@@ -64,13 +64,6 @@ bool keyDown(int key)
     return (::GetKeyState(key) & 0x8000) != 0;
 }
 
-std::string windowText(HWND hwnd)
-{
-    std::string text(static_cast<std::size_t>(::GetWindowTextLengthA(hwnd)) + 1, '\0');
-    text.resize(static_cast<std::size_t>(::GetWindowTextA(hwnd, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 int iconOf(monitor::Picture picture)
 {
     return picture == monitor::Picture::Arrival      ? KV_ICON_ARRIVAL

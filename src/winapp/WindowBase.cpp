@@ -101,4 +101,11 @@ void WindowBase::setIcon(int resourceId)
     }
 }
 
+std::string windowText(HWND hwnd)
+{
+    std::string text(static_cast<std::size_t>(::GetWindowTextLengthA(hwnd)) + 1, '\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextA(hwnd, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
 } // namespace winapp

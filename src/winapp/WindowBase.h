@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace winapp {
 
 // One C++ object per window: `this` travels in lpCreateParams, is kept in GWLP_USERDATA from
@@ -36,6 +38,9 @@ private:
     HWND m_hwnd = nullptr;
     bool m_dialogClass = false;
 };
+
+// A window's text, in the ANSI code page.
+[[nodiscard]] std::string windowText(HWND hwnd);
 
 // Creates a child control; throws std::runtime_error when the system refuses.
 HWND createControl(const char* className, const char* text, DWORD style, DWORD exStyle, HWND parent, int id);
