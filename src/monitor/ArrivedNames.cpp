@@ -8,7 +8,6 @@ namespace monitor {
 void ArrivedNames::listingStarts()
 {
     ++m_listing;
-    m_order = 0;
     m_passed = 0;
     m_keeping = !m_overLimit;
 }
@@ -31,7 +30,7 @@ void ArrivedNames::keep(std::string_view name)
             ++m_named;
         }
         // Back under the bound: what the gap let in is no news, and is never named.
-        m_names.emplace(std::string(name), Seen{m_namesBased || !m_lastEntries ? m_listing : 0, m_order++, m_listing});
+        m_names.emplace(std::string(name), Seen{m_namesBased || !m_lastEntries ? m_listing : 0, m_listing});
     }
 }
 
@@ -66,9 +65,10 @@ std::vector<std::string> ArrivedNames::newest(std::size_t count) const
 {
     using Entry = std::unordered_map<std::string, Seen>::value_type;
     std::vector<const Entry*> newest;
+    // A listing's order is the file system's (a hash order on most): names first seen by one
+    // listing go highest first, as a burst of numbered files was most likely written.
     const auto newer = [](const Entry* a, const Entry* b) {
-        return std::tuple(b->second.firstListing, a->second.order) <
-               std::tuple(a->second.firstListing, b->second.order);
+        return std::tie(b->second.firstListing, b->first) < std::tie(a->second.firstListing, a->first);
     };
     for (const Entry& entry : m_names) {
         if (entry.second.firstListing == 0)

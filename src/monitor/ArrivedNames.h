@@ -13,8 +13,8 @@ namespace monitor {
 
 // The names of one folder's entries, each with the listing that first saw it, so that a notice
 // can name what arrived, newest first. A listing gives no times without a call per entry, so
-// "newest" is the order the listings saw them come in; names first seen by the same listing keep
-// its order. Bounded: a listing that passes `mostNames` entries drops every name, and the next
+// "newest" is the order the listings saw them come in; of names first seen by the same listing,
+// the highest name first. Bounded: a listing that passes `mostNames` entries drops every name, and the next
 // listing only counts (a huge folder costs one test a name, as before); names are kept again from
 // the listing after one that finds the folder back under the bound, which names none of what it
 // finds, only what comes after (it counts what came since the counting-only listing by the
@@ -60,7 +60,6 @@ private:
     struct Seen
     {
         std::uint64_t firstListing = 0; // 0: there before the names were kept again
-        std::uint64_t order = 0;        // within the first listing
         std::uint64_t lastListing = 0;
     };
     struct Hash
@@ -71,7 +70,6 @@ private:
 
     std::unordered_map<std::string, Seen, Hash, std::equal_to<>> m_names;
     std::uint64_t m_listing = 0;
-    std::uint64_t m_order = 0;
     std::size_t m_passed = 0;
     std::size_t m_countedFrom;
     std::size_t m_arrivals;

@@ -11,7 +11,8 @@ namespace {
 
 // A new notification no sooner than this after the last: a folder that flaps (a writer renames
 // in, a reader takes out) must not leave a stack behind.
-constexpr std::int64_t leastNewNoticeGapMs = 60 * 1000;
+constexpr std::int64_t minuteMs = 60 * 1000;
+constexpr std::int64_t leastNewNoticeGapMs = minuteMs;
 
 // A notice of a lost folder, missing or not answering.
 bool lostKind(NoticeKind kind)
@@ -57,6 +58,12 @@ Notice Channels::notice(const Shown& shown, bool fresh) const
             shown.folder, fresh};
 }
 
+std::string waitingText(const Shown& shown, std::int64_t waitedMs)
+{
+    return shown.folder + "\n" + std::to_string(waitedMs / minuteMs) + std::string(texts::waitingMinutesAfter) +
+           std::to_string(shown.entries) + std::string(texts::waitingEntriesAfter) + namesLine(shown);
+}
+
 void Channels::shows(const Notice& notice, const Shown& shown)
 {
     m_view.showNotice(notice);
@@ -73,26 +80,104 @@ void Channels::withdraw()
     m_noticeShown = false;
 }
 
-bool Channels::raise(const Notice& notice, const Shown& shown, std::int64_t nowMs)
+bool Channels::stillSo(NoticeKind kind, const Shown& shown, bool lost) const
 {
-    std::erase_if(m_lastRaised, [&](const auto& last) { return nowMs - last.second >= leastNewNoticeGapMs; });
-    if (m_lastRaised.contains(shown.folder))
+    if (!shown.switches.popup)
         return false;
-    m_lastRaised.emplace(shown.folder, nowMs);
-    shows(notice, shown);
-    if (shown.switches.sound && !lostKind(notice.kind))
-        m_view.playSound(shown.switches.soundFile);
-    return true;
+    switch (kind) {
+    case NoticeKind::Lost:
+    case NoticeKind::NoAnswer:
+        return lost;
+    case NoticeKind::NotArrived:
+        return !shown.overdue.empty();
+    case NoticeKind::Arrival:
+    case NoticeKind::Waiting:
+        break;
+    }
+    return shown.status == Status::Arrival && !lost;
+}
+
+void Channels::queue(Notice notice, std::int64_t sinceMs)
+{
+    std::erase_if(m_pending, [&](const Queued& queued) {
+        return queued.notice.kind == notice.kind || (lostKind(queued.notice.kind) && lostKind(notice.kind));
+    });
+    const auto urgency = [](NoticeKind kind) { return lostKind(kind) ? 0 : kind == NoticeKind::Arrival ? 1 : 2; };
+    const auto before = std::find_if(m_pending.begin(), m_pending.end(), [&](const Queued& queued) {
+        return urgency(queued.notice.kind) > urgency(notice.kind);
+    });
+    m_pending.insert(before, Queued{std::move(notice), sinceMs});
+}
+
+void Channels::raiseQueued(const Shown& shown, std::int64_t nowMs)
+{
+    const auto expired = [&](const auto& last) { return nowMs - last.second >= leastNewNoticeGapMs; };
+    std::erase_if(m_lastRaised, expired);
+    std::erase_if(m_lastLostRaised, expired);
+    if (m_pending.empty() || (shown.marked && !lostKind(m_pending.front().notice.kind)) || m_view.windowActive())
+        return;
+    Queued next = m_pending.front();
+    if (next.notice.kind == NoticeKind::Waiting)
+        next.notice.text = waitingText(shown, nowMs - next.sinceMs);
+    const bool lost = lostKind(next.notice.kind);
+    if (!(lost ? m_lastLostRaised : m_lastRaised).contains(shown.folder)) {
+        m_lastRaised[shown.folder] = nowMs;
+        if (lost)
+            m_lastLostRaised[shown.folder] = nowMs;
+        next.notice.fresh = true;
+        shows(next.notice, shown);
+        if (shown.switches.sound && !lost)
+            m_view.playSound(shown.switches.soundFile);
+    } else if (!lost && m_noticeShown) {
+        // Too soon: the one still on screen is told the news in place, which is no new popup.
+        next.notice.fresh = false;
+        shows(next.notice, shown);
+    } else {
+        // What the one on screen says is no longer so; only the new popup waits.
+        if (lost && m_noticeShown && !lostKind(m_noticeKind))
+            withdraw();
+        return;
+    }
+    m_pending.erase(m_pending.begin());
 }
 
 void Channels::remind(const Reminder& reminder, const Shown& shown, std::int64_t nowMs)
 {
-    if (!shown.switches.popup || m_view.windowActive())
+    if (!shown.switches.popup)
         return;
-    Notice notice{reminder.title, reminder.text, shown.folder, true, reminder.kind};
-    if (!raise(notice, shown, nowMs) && m_noticeShown) {
-        notice.fresh = false;
-        shows(notice, shown);
+    queue({reminder.title, reminder.text, shown.folder, true, reminder.kind}, reminder.sinceMs);
+    raiseQueued(shown, nowMs);
+}
+
+void Channels::showTray(const Shown& shown)
+{
+    const bool full = shown.status == Status::Arrival;
+    if (!shown.switches.tray) {
+        if (m_tooltip)
+            m_view.hideTrayIcon();
+        m_tooltip.reset();
+        return;
+    }
+    std::string tooltip = full ? std::string(texts::statusArrival) + std::string(texts::entriesBefore) +
+                                     entriesSince(shown.entries) +
+                                     (shown.marked ? std::string(texts::noAnswerMark) : std::string())
+                               : shown.caption;
+    if (!shown.overdue.empty())
+        tooltip += "\n" + shown.overdue;
+    if (!shown.folder.empty())
+        tooltip += "\n" + shown.folder;
+    if (full)
+        tooltip += namesLine(shown);
+    // The delivery that did not come shows in the picture too, unless the folder is missing or
+    // does not answer: then nothing is known of what came.
+    const Picture picture =
+        !shown.overdue.empty() && (shown.picture == Picture::Watching || shown.picture == Picture::Arrival)
+            ? Picture::NotArrived
+            : shown.picture;
+    if (tooltip != m_tooltip || picture != m_trayPicture) {
+        m_view.showTrayIcon(picture, tooltip);
+        m_tooltip = std::move(tooltip);
+        m_trayPicture = picture;
     }
 }
 
@@ -101,89 +186,39 @@ void Channels::show(const Shown& shown, bool turnedFull, std::int64_t nowMs, con
     const bool full = shown.status == Status::Arrival;
     if (turnedFull)
         m_since = clock;
-
-    if (shown.switches.tray) {
-        std::string tooltip = full ? std::string(texts::statusArrival) + std::string(texts::entriesBefore) +
-                                         entriesSince(shown.entries) +
-                                         (shown.marked ? std::string(texts::noAnswerMark) : std::string())
-                                   : shown.caption;
-        if (!shown.overdue.empty())
-            tooltip += "\n" + shown.overdue;
-        if (!shown.folder.empty())
-            tooltip += "\n" + shown.folder;
-        if (full)
-            tooltip += namesLine(shown);
-        // The delivery that did not come shows in the picture too, unless the folder is missing or
-        // does not answer: then nothing is known of what came.
-        const Picture picture =
-            !shown.overdue.empty() && (shown.picture == Picture::Watching || shown.picture == Picture::Arrival)
-                ? Picture::NotArrived
-                : shown.picture;
-        if (tooltip != m_tooltip || picture != m_trayPicture) {
-            m_view.showTrayIcon(picture, tooltip);
-            m_tooltip = std::move(tooltip);
-            m_trayPicture = picture;
-        }
-    } else if (m_tooltip) {
-        m_view.hideTrayIcon();
-        m_tooltip.reset();
-    }
+    showTray(shown);
 
     // Lost: a folder seen there that is missing now, or does not answer.
     const bool lost =
         !shown.folder.empty() && shown.folder == m_presentFolder && (shown.status == Status::NoFolder || shown.marked);
     if (!shown.marked && shown.status && *shown.status != Status::NoFolder)
         m_presentFolder = shown.folder;
-    if (lost) {
-        m_raiseDue = false;
-        if (!shown.switches.popup) {
-            m_lostDue = false;
-            if (m_noticeShown)
-                withdraw();
-        } else if (m_view.windowActive()) {
-            m_lostDue = false;
-        } else if (!lostKind(m_noticeKind) || !m_noticeShown) {
-            const std::string_view title = shown.marked ? texts::folderNotAnswering : texts::statusNoFolder;
-            const NoticeKind kind = shown.marked ? NoticeKind::NoAnswer : NoticeKind::Lost;
-            m_lostDue = !raise({std::string(title), shown.folder, shown.folder, true, kind}, shown, nowMs);
-            // What the one on screen says is no longer so; only the new popup waits.
-            if (m_lostDue && m_noticeShown)
-                withdraw();
-        }
-        return;
-    }
-    m_lostDue = false;
-    if (m_noticeShown && lostKind(m_noticeKind)) {
-        // Back: what it holds is news again.
-        withdraw();
-        m_raiseDue = full && shown.switches.popup && !m_view.windowActive();
-    }
+    const bool away = shown.switches.popup && !m_view.windowActive();
 
-    // A raise that waits is news only while the folder stays full and the user away.
-    if (!full || !shown.switches.popup || m_view.windowActive())
-        m_raiseDue = false;
-    if (full && turnedFull && shown.switches.popup && !m_view.windowActive()) {
-        // Too soon: the one still on screen is told the news in place, which is no new popup.
-        if (!raise(notice(shown, true), shown, nowMs)) {
-            if (m_noticeShown)
-                shows(notice(shown, false), shown);
-            else
-                m_raiseDue = true;
-        }
-    } else if (m_raiseDue && !shown.marked) {
-        m_raiseDue = !raise(notice(shown, true), shown, nowMs);
-    } else if (m_noticeShown && m_noticeKind == NoticeKind::NotArrived) {
-        // Told until something arrives or the day ends.
-        if (shown.overdue.empty() || !shown.switches.popup)
-            withdraw();
-    } else if (full && m_noticeShown && shown.switches.popup &&
-               (shown.entries != m_noticeEntries || shown.names != m_noticeNames || shown.folder != m_noticeFolder)) {
-        shows(notice(shown, false), shown);
-    } else if (m_noticeShown && (!full || !shown.switches.popup)) {
-        // Emptied, gone, or no status at all: a folder just named has none yet, and the old
-        // folder's arrival is no news of it.
-        withdraw();
+    // What waits and is no longer so leaves the queue; an arrival or a lost folder the user sees
+    // in the window is no news.
+    std::erase_if(m_pending, [&](const Queued& queued) {
+        const NoticeKind kind = queued.notice.kind;
+        return !stillSo(kind, shown, lost) || queued.notice.folder != shown.folder ||
+               (m_view.windowActive() && (kind == NoticeKind::Arrival || lostKind(kind)));
+    });
+    // A folder back: what it holds is news again.
+    const bool back = m_noticeShown && lostKind(m_noticeKind) && !lost;
+    if (lost && away && (!m_noticeShown || !lostKind(m_noticeKind))) {
+        const std::string_view title = shown.marked ? texts::folderNotAnswering : texts::statusNoFolder;
+        queue({std::string(title), shown.folder, shown.folder, true,
+               shown.marked ? NoticeKind::NoAnswer : NoticeKind::Lost});
+    } else if (full && away && (turnedFull || back)) {
+        queue(notice(shown, true));
     }
+    raiseQueued(shown, nowMs);
+
+    // The one on screen that is no longer so goes; one of entries is told what they are now.
+    if (m_noticeShown && (!stillSo(m_noticeKind, shown, lost) || shown.folder != m_noticeFolder))
+        withdraw();
+    else if (m_noticeShown && (m_noticeKind == NoticeKind::Arrival || m_noticeKind == NoticeKind::Waiting) &&
+             (shown.entries != m_noticeEntries || shown.names != m_noticeNames))
+        shows(notice(shown, false), shown);
 }
 
 void tellFolderNotOpened(ChannelView& view, const std::string& folder, bool popup)

@@ -80,20 +80,34 @@ struct Reminder
 {
     NoticeKind kind = NoticeKind::Waiting;
     std::string title;
-    std::string text;
+    std::string text;         // as it came due; one of waiting is told anew when raised
+    std::int64_t sinceMs = 0; // waiting: when the folder was seen to turn full
 };
 
-// When each louder channel speaks. The icon follows what the window shows. The notification is
-// raised when the folder turns to holding entries while the user looks elsewhere (the moment the
-// window asks for attention), updated in place while it stays full, and withdrawn when it
-// empties. A folder raises at most one new notification a minute, whatever a server makes of a
-// notification shown again: a turn to full sooner than that raises nothing then, and one that
-// the folder still holds when the minute is up, the user still elsewhere, is raised then. The
-// sound goes with each new notification. A folder seen there that goes missing or stops
-// answering raises one notification too, under the same switch and minute (the one on screen
-// goes at once), withdrawn when it is back (one never seen there is the start's warning's
-// business). A reminder is a new notification as an arrival's is, with its sound; within the
-// folder's minute it updates the one on screen in place, or waits for the next.
+// The text of the reminder of entries that have waited `waitedMs`: the folder, how long, and
+// what it holds now.
+[[nodiscard]] std::string waitingText(const Shown& shown, std::int64_t waitedMs);
+
+// When each louder channel speaks. The icon follows what the window shows.
+//
+// The notification, one at a time on screen. What is to pop up waits in one queue, at most one
+// of each kind, raised first to last in order of urgency: a lost folder, an arrival, the
+// reminders. Invariants:
+// - A folder raises at most one new notification a minute, whatever a server makes of one
+//   shown again; a lost folder's is held back only by another lost folder's.
+// - Nothing pops up while the popup switch is off; an arrival or a lost folder while the user
+//   works in the window is not news and leaves the queue, a reminder waits for the user to look
+//   elsewhere.
+// - What waits pops up only while still so (the folder still full, lost, the delivery still
+//   missing, of the folder set now); what no longer is leaves the queue, and the one on screen
+//   that no longer is goes.
+// - Within its folder's minute, an arrival or reminder updates the one on screen in place
+//   (no popup, no sound), or waits for the minute's end when none is.
+// - The sound goes with each new popup but a lost folder's.
+// An arrival pops up when the folder turns to holding entries (the moment the window asks for
+// attention), is updated in place while it stays full, and withdrawn when it empties. A lost
+// folder (one seen there, now missing or not answering) pops up once, withdrawn when it is back
+// (one never seen there is the start's warning's business).
 class Channels
 {
 public:
@@ -104,23 +118,30 @@ public:
     // folder turned full was not seen.
     void show(const Shown& shown, bool turnedFull, std::int64_t nowMs, const std::string& clock);
 
-    // A reminder came due: its notification where notifications are wanted and the user looks
-    // elsewhere, with the sound (if on).
+    // A reminder came due: queued, and raised as soon as the rules allow.
     void remind(const Reminder& reminder, const Shown& shown, std::int64_t nowMs);
+
+    // A notification waits in the queue.
+    [[nodiscard]] bool pending() const { return !m_pending.empty(); }
 
 private:
     [[nodiscard]] std::string entriesSince(std::size_t entries) const;
     [[nodiscard]] Notice notice(const Shown& shown, bool fresh) const;
-    // Raises `notice` if the folder's last one is a minute old; false when it is not.
-    bool raise(const Notice& notice, const Shown& shown, std::int64_t nowMs);
+    void showTray(const Shown& shown);
+    // Whether `kind` is still so of what the window shows; `lost`: the folder set is lost.
+    [[nodiscard]] bool stillSo(NoticeKind kind, const Shown& shown, bool lost) const;
+    void queue(Notice notice, std::int64_t sinceMs = 0);
+    // Raises the first of the queue that may pop up now, or updates the one on screen with it.
+    void raiseQueued(const Shown& shown, std::int64_t nowMs);
     void shows(const Notice& notice, const Shown& shown);
     void withdraw();
 
-public:
-    // A notification waits for the end of its folder's minute.
-    [[nodiscard]] bool raiseDue() const { return m_raiseDue || m_lostDue; }
+    struct Queued
+    {
+        Notice notice;
+        std::int64_t sinceMs = 0; // of a waiting reminder
+    };
 
-private:
     ChannelView& m_view;
     std::optional<std::string> m_tooltip; // of the icon shown; none when no icon is
     Picture m_trayPicture = Picture::Watching;
@@ -129,12 +150,12 @@ private:
     std::size_t m_noticeEntries = 0;
     std::vector<std::string> m_noticeNames;
     std::string m_noticeFolder;
-    std::string m_presentFolder; // the folder last seen there and answering
-    bool m_lostDue = false;      // its loss waits for the end of its minute
-    // When each folder last raised one, kept for a minute.
+    std::string m_presentFolder;   // the folder last seen there and answering
+    std::vector<Queued> m_pending; // in order of urgency
+    // When each folder last raised one, and one of a lost folder, kept for a minute.
     std::map<std::string, std::int64_t> m_lastRaised;
-    bool m_raiseDue = false; // a turn to full waits for the end of its folder's minute
-    std::string m_since;     // the local time the folder turned full
+    std::map<std::string, std::int64_t> m_lastLostRaised;
+    std::string m_since; // the local time the folder turned full
 };
 
 // フォルダを開く failed for `folder`: told as a notification where the user wants notifications

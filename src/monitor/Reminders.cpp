@@ -26,6 +26,7 @@ Moment SystemClock::now() const
     moment.date = local.date;
     moment.weekday = local.weekday;
     moment.minuteOfDay = local.minuteOfDay;
+    moment.secondOfMinute = local.secondOfMinute;
     return moment;
 }
 
@@ -53,18 +54,14 @@ std::optional<Reminder> Reminders::due(const Shown& shown, const Moment& now)
     if (!m_start)
         m_start = now;
     std::optional<Reminder> reminder;
-    const unsigned wait = shown.switches.waitMinutes;
-    if (wait > 0 && m_fullSinceMs && !shown.marked && shown.status == Status::Arrival) {
-        const std::int64_t waited = now.monotonicMs - *m_fullSinceMs;
-        // From the last one: a wait changed meanwhile counts from there, and a tool held up past
-        // several gives one for them all.
-        if (now.monotonicMs - m_toldMs >= wait * minuteMs) {
-            m_toldMs = now.monotonicMs;
-            std::string text = shown.folder + "\n" + std::to_string(waited / minuteMs) +
-                               std::string(texts::waitingMinutesAfter) + std::to_string(shown.entries) +
-                               std::string(texts::waitingEntriesAfter) + namesLine(shown);
-            reminder = Reminder{NoticeKind::Waiting, std::string(texts::waitingTitle), std::move(text)};
-        }
+    const std::int64_t wait = shown.switches.waitMinutes;
+    // From the last one: a wait changed meanwhile counts from there, and a tool held up past
+    // several gives one for them all.
+    if (wait > 0 && m_fullSinceMs && !shown.marked && shown.status == Status::Arrival &&
+        now.monotonicMs - m_toldMs >= wait * minuteMs) {
+        m_toldMs = now.monotonicMs;
+        reminder = Reminder{NoticeKind::Waiting, std::string(texts::waitingTitle),
+                            waitingText(shown, now.monotonicMs - *m_fullSinceMs), *m_fullSinceMs};
     }
     if (!reminder)
         reminder = notArrived(shown, now);
@@ -74,41 +71,53 @@ std::optional<Reminder> Reminders::due(const Shown& shown, const Moment& now)
 
 std::optional<Reminder> Reminders::notArrived(const Shown& shown, const Moment& now)
 {
-    // A day before one seen is over, whatever the clock says now.
-    const bool setBack = now.date < m_newestDate;
-    m_newestDate = std::max(m_newestDate, now.date);
+    if (now.date < m_day)
+        return std::nullopt;
+    if (now.date > m_day) {
+        m_day = now.date;
+        m_dayState = DayState::Waiting;
+        m_unseen = false;
+    }
     const std::optional<int> deadline = shown.switches.deadline;
-    if (!deadline || setBack || shown.folder.empty() || now.date <= m_decidedDate ||
-        (shown.switches.deadlineDays & (1U << now.weekday)) == 0 || now.minuteOfDay < *deadline)
+    if (m_dayState == DayState::Decided || !deadline || shown.folder.empty() ||
+        (shown.switches.deadlineDays & (1U << now.weekday)) == 0 || now.secondOfDay() < *deadline * 60)
         return std::nullopt;
-    if (m_previous && (m_previous->date < now.date || m_previous->minuteOfDay < *deadline)) {
-        const std::int64_t monotonicGap = now.monotonicMs - m_previous->monotonicMs;
-        const std::int64_t wallGap = (now.wallSeconds - m_previous->wallSeconds) * 1000;
-        if ((monotonicGap >= minuteMs || wallGap - monotonicGap >= minuteMs) &&
-            (!m_unseen || m_unseen->date != now.date))
-            m_unseen = now;
-    }
-    // Not seen now, or not yet since: decided when a listing answers.
-    const bool unseenToday = m_unseen && m_unseen->date == now.date;
-    if (shown.marked || !shown.status || *shown.status == Status::NoFolder ||
-        (unseenToday && m_answeredMs <= m_unseen->monotonicMs &&
-         now.monotonicMs - m_unseen->monotonicMs < answerWaitMs)) {
-        if (!unseenToday)
-            m_unseen = now;
+    const bool seenNow = !shown.marked && shown.status && *shown.status != Status::NoFolder;
+    if (m_dayState == DayState::Waiting) {
+        // Passed since the last tick: watched only when the ticks went on across it with the
+        // clocks together (a sleep cannot be told from a clock set forward, or a window held up).
+        bool missed = false;
+        if (m_previous && (m_previous->date < now.date || m_previous->secondOfDay() < *deadline * 60)) {
+            const std::int64_t monotonicGap = now.monotonicMs - m_previous->monotonicMs;
+            const std::int64_t wallGap = (now.wallSeconds - m_previous->wallSeconds) * 1000;
+            missed = monotonicGap >= minuteMs || wallGap - monotonicGap >= minuteMs;
+        }
+        if (!missed && seenNow)
+            return decide(now, shown, *deadline);
+        m_dayState = DayState::Undecided;
+        m_undecidedMs = now.monotonicMs;
+        m_unseen = true;
         return std::nullopt;
     }
-    m_unseen.reset();
-    m_decidedDate = now.date;
-    // Started after the deadline: the tool cannot tell what came before.
-    if (m_arrivedDate >= now.date || (m_start->date == now.date && m_start->minuteOfDay > *deadline))
+    // What came while the tool could not look is seen by the next listing that answers.
+    if (!seenNow || (m_answeredMs <= m_undecidedMs && now.monotonicMs - m_undecidedMs < answerWaitMs))
+        return std::nullopt;
+    return decide(now, shown, *deadline);
+}
+
+std::optional<Reminder> Reminders::decide(const Moment& now, const Shown& shown, int deadline)
+{
+    m_dayState = DayState::Decided;
+    // Watched only from after the deadline: the tool cannot tell what came before.
+    if (m_arrivedDate >= now.date || (m_start->date == now.date && m_start->secondOfDay() > deadline * 60))
         return std::nullopt;
     m_overdueDate = now.date;
-    m_overdueDeadline = *deadline;
-    std::string text = shown.folder + "\n" + settings::timeOfDayText(*deadline) + std::string(texts::notArrivedAfter);
+    m_overdueDeadline = deadline;
+    std::string text = shown.folder + "\n" + settings::timeOfDayText(deadline) + std::string(texts::notArrivedAfter);
     if (m_start->date == now.date)
         text += std::string(texts::watchedSinceBefore) + settings::timeOfDayText(m_start->minuteOfDay) +
                 std::string(texts::watchedSinceAfter);
-    if (unseenToday)
+    if (m_unseen)
         text += "\n" + std::string(texts::notArrivedUnseen);
     return Reminder{NoticeKind::NotArrived, std::string(texts::notArrivedTitle), std::move(text)};
 }

@@ -94,6 +94,9 @@ void StatusDisplay::show(const CheckResult& result)
     // The moment the folder turned full was seen only when this display showed the same folder
     // there and empty before (not at the start, not just named, not back from missing).
     const bool sawItTurn = m_status && *m_status == Status::Watching && m_shown.folder == result.folder;
+    // A turn to arrival after another status of this folder is one, whatever the listings counted
+    // (back from missing, a listing holds nothing to compare with).
+    const bool shownBefore = m_status && m_shown.folder == result.folder;
     // Named by hand in the file: as when the tool stores it.
     if (!m_shown.folder.empty() && m_shown.folder != result.folder)
         m_reminders.folderChanged(m_storedAt.value_or(m_clock.now()));
@@ -126,7 +129,7 @@ void StatusDisplay::show(const CheckResult& result)
         result.folder == m_arrivalsFolder ? std::max(m_arrivalsSeen, result.arrivalsFrom) : result.arrivalsFrom;
     m_arrivalsSeen = result.arrivals;
     m_arrivalsFolder = result.folder;
-    tellChannels(turnedFull, sawItTurn, result.arrivals > before);
+    tellChannels(turnedFull, sawItTurn, result.arrivals > before || (turnedFull && shownBefore));
 }
 
 void StatusDisplay::showNoAnswer(const CheckResult& notice)
@@ -187,7 +190,7 @@ void StatusDisplay::tick()
         m_channels->remind(*reminder, m_shown, now.monotonicMs);
     }
     // The day's end takes the missed delivery off the icon.
-    if (m_channels->raiseDue() || m_reminders.overdueLine(now, m_shown) != m_shown.overdue)
+    if (m_channels->pending() || m_reminders.overdueLine(now, m_shown) != m_shown.overdue)
         tellChannels(false);
 }
 

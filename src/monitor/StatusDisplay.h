@@ -57,7 +57,7 @@ private:
     void unmark();
     void forgetStatus();
     // `sawItTurn`: this display showed the folder empty just before, so it turned full about now;
-    // `arrived`: the check counted an arrival in the folder since the status shown before.
+    // `arrived`: an arrival was shown (counted by the check, or a turn to arrival after another status).
     void tellChannels(bool turnedFull, bool sawItTurn = false, bool arrived = false);
 
     StatusView& m_view;

@@ -64,6 +64,7 @@ struct LocalTime
     int date = 0;              // year * 10000 + month * 100 + day
     int weekday = 0;           // 0 Sunday
     int minuteOfDay = 0;
+    int secondOfMinute = 0;
 };
 
 // Receives the names of a directory listing one at a time.

@@ -6,6 +6,7 @@
 #include "platform/posix/FolderClaim.h"
 #include "platform/posix/InotifyWatch.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -220,6 +221,8 @@ LocalTime PosixSystem::localTime() const
         now.date = (local.tm_year + 1900) * 10000 + (local.tm_mon + 1) * 100 + local.tm_mday;
         now.weekday = local.tm_wday;
         now.minuteOfDay = local.tm_hour * 60 + local.tm_min;
+        // A leap second reads as the minute's last.
+        now.secondOfMinute = std::min(local.tm_sec, 59);
     }
     return now;
 }

@@ -419,6 +419,7 @@ LocalTime WinSystem::localTime() const
     now.date = local.wYear * 10000 + local.wMonth * 100 + local.wDay;
     now.weekday = local.wDayOfWeek;
     now.minuteOfDay = local.wHour * 60 + local.wMinute;
+    now.secondOfMinute = local.wSecond;
     return now;
 }
 
