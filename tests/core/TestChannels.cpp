@@ -60,14 +60,16 @@ struct FakeClock : monitor::Clock
 {
     monitor::Moment moment;
     [[nodiscard]] monitor::Moment now() const override { return moment; }
-    // Local `date` (in December), `minute` of the day; the monotonic clock moves `monotonicMs`.
-    const monitor::Moment& at(int date, int minute, std::int64_t monotonicMs = 1000)
+    // Local `date` (in December), `minute` of the day and `second` of it; the monotonic clock
+    // moves `monotonicMs`.
+    const monitor::Moment& at(int date, int minute, std::int64_t monotonicMs = 1000, int second = 0)
     {
         moment.monotonicMs += monotonicMs;
-        moment.wallSeconds = (date % 100) * 86400LL + minute * 60LL;
+        moment.wallSeconds = (date % 100) * 86400LL + minute * 60LL + second;
         moment.date = date;
         moment.weekday = (date % 100 + 1) % 7; // 2026-12-06 is a Sunday
         moment.minuteOfDay = minute;
+        moment.secondOfMinute = second;
         return moment;
     }
 };
@@ -310,14 +312,15 @@ private slots:
         QCOMPARE(due(20261210, 11 * 60), std::string("-"));
         QCOMPARE(due(20261210, 11 * 60, 10000),
                  std::string("/in\n09:30 までに着信はありませんでした\n（この時刻には確認できませんでした）"));
-        QCOMPARE(due(20261212, 10 * 60), std::string("-"));
+        QCOMPARE(due(20261212, 9 * 60 + 29), std::string("-")); // a Saturday, not among the days
+        QCOMPARE(due(20261212, 9 * 60 + 30), std::string("-"));
         QCOMPARE(due(20261211, 10 * 60), std::string("-"));
         QCOMPARE(due(20261214, 10 * 60, 86400000), std::string("-"));
         QCOMPARE(due(20261214, 10 * 60, 10000),
                  std::string("/in\n09:30 までに着信はありませんでした\n（この時刻には確認できませんでした）"));
 
         monitor::Reminders late;
-        QVERIFY(!late.due(state, clock.at(20261215, 10 * 60)));
+        QVERIFY(!late.due(state, clock.at(20261215, 9 * 60 + 30, 1000, 40))); // after the deadline's second
         QVERIFY(!late.due(state, clock.at(20261215, 10 * 60 + 1)));
         QVERIFY(!late.due(state, clock.at(20261216, 9 * 60 + 30)));
         QVERIFY(late.due(state, clock.at(20261216, 9 * 60 + 30, 10000)));
@@ -364,6 +367,45 @@ private slots:
         // Counted by a listing whose answer was dropped: the next answer brings it.
         ++result.arrivals;
         QCOMPARE(tell(20261225, 9 * 60 + 30, 0), std::string("-"));
+        // Back from missing with an entry no listing could count: the arrival shown counts.
+        result.status = Status::NoFolder;
+        tell(20261228, 9 * 60 + 10, 0);
+        result.status = Status::Arrival;
+        tell(20261228, 9 * 60 + 11, 0);
+        QCOMPARE(tell(20261228, 9 * 60 + 30, 0), std::string("-"));
+        QCOMPARE(channels.trayPicture, Picture::Arrival);
+    }
+
+    // A reminder due within the folder's popup minute waits for its end, while still so; a lost
+    // folder is not held back by a reminder's popup.
+    void aReminderWaitsForItsMinute()
+    {
+        RecordingView window;
+        RecordingChannels channels;
+        FakeClock clock;
+        clock.at(20261208, 9 * 60 + 29);
+        monitor::CheckResult result = {Status::Watching, {}, "/in", 0, {}, {}};
+        result.channels.deadline = 9 * 60 + 30;
+        monitor::StatusDisplay display(window, "Kelvoran", "kelvoran", &channels, clock);
+        int seconds = 0; // since 09:29
+        const auto show = [&](std::optional<Status> status, int at) {
+            clock.at(20261208, 9 * 60 + 29 + at / 60, (at - seconds) * 1000, at % 60);
+            seconds = at;
+            result.status = status.value_or(Status::Watching);
+            result.noAnswer = !status;
+            display.show(result);
+            display.tick();
+            const auto notice = std::find_if(channels.calls.rbegin(), channels.calls.rend(),
+                                             [](const std::string& call) { return !call.starts_with("tray:"); });
+            return notice == channels.calls.rend() ? std::string() : notice->substr(0, 15);
+        };
+        show(Status::Watching, 0);
+        QCOMPARE(show(std::nullopt, 10), std::string("raise:監視フ"));
+        QCOMPARE(show(Status::Watching, 20), std::string("withdraw"));
+        QCOMPARE(show(Status::Watching, 60), std::string("withdraw"));
+        QCOMPARE(show(Status::Watching, 69), std::string("withdraw"));
+        QCOMPARE(show(Status::Watching, 70), std::string("raise:着信が"));
+        QCOMPARE(show(std::nullopt, 80), std::string("raise:監視フ"));
     }
 
     // The switches: defaults where keys are missing, hand-written values read, and a menu's
