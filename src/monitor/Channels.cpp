@@ -82,16 +82,15 @@ void Channels::withdraw()
 
 bool Channels::stillSo(NoticeKind kind, const Shown& shown, bool lost) const
 {
-    if (!shown.switches.popup)
-        return false;
     switch (kind) {
     case NoticeKind::Lost:
     case NoticeKind::NoAnswer:
         return lost;
     case NoticeKind::NotArrived:
         return !shown.overdue.empty();
+    case NoticeKind::Waiting: // a folder that does not answer may still hold them
+        return shown.status == Status::Arrival;
     case NoticeKind::Arrival:
-    case NoticeKind::Waiting:
         break;
     }
     return shown.status == Status::Arrival && !lost;
@@ -114,7 +113,8 @@ void Channels::raiseQueued(const Shown& shown, std::int64_t nowMs)
     const auto expired = [&](const auto& last) { return nowMs - last.second >= leastNewNoticeGapMs; };
     std::erase_if(m_lastRaised, expired);
     std::erase_if(m_lastLostRaised, expired);
-    if (m_pending.empty() || (shown.marked && !lostKind(m_pending.front().notice.kind)) || m_view.windowActive())
+    if (m_pending.empty() || !shown.current || !shown.switches.popup || m_view.windowActive() ||
+        (shown.marked && !lostKind(m_pending.front().notice.kind)))
         return;
     Queued next = m_pending.front();
     if (next.notice.kind == NoticeKind::Waiting)
@@ -143,8 +143,6 @@ void Channels::raiseQueued(const Shown& shown, std::int64_t nowMs)
 
 void Channels::remind(const Reminder& reminder, const Shown& shown, std::int64_t nowMs)
 {
-    if (!shown.switches.popup)
-        return;
     queue({reminder.title, reminder.text, shown.folder, true, reminder.kind}, reminder.sinceMs);
     raiseQueued(shown, nowMs);
 }
@@ -195,12 +193,12 @@ void Channels::show(const Shown& shown, bool turnedFull, std::int64_t nowMs, con
         m_presentFolder = shown.folder;
     const bool away = shown.switches.popup && !m_view.windowActive();
 
-    // What waits and is no longer so leaves the queue; an arrival or a lost folder the user sees
-    // in the window is no news.
+    // What waits and is no longer so leaves the queue, once the folder set has answered; an
+    // arrival or a lost folder that the user sees in the window, or wants no popup of, is no news.
     std::erase_if(m_pending, [&](const Queued& queued) {
         const NoticeKind kind = queued.notice.kind;
-        return !stillSo(kind, shown, lost) || queued.notice.folder != shown.folder ||
-               (m_view.windowActive() && (kind == NoticeKind::Arrival || lostKind(kind)));
+        return shown.current && (!stillSo(kind, shown, lost) || queued.notice.folder != shown.folder ||
+                                 ((kind == NoticeKind::Arrival || lostKind(kind)) && !away));
     });
     // A folder back: what it holds is news again.
     const bool back = m_noticeShown && lostKind(m_noticeKind) && !lost;
@@ -214,7 +212,8 @@ void Channels::show(const Shown& shown, bool turnedFull, std::int64_t nowMs, con
     raiseQueued(shown, nowMs);
 
     // The one on screen that is no longer so goes; one of entries is told what they are now.
-    if (m_noticeShown && (!stillSo(m_noticeKind, shown, lost) || shown.folder != m_noticeFolder))
+    if (m_noticeShown && (!shown.current || !shown.switches.popup || !stillSo(m_noticeKind, shown, lost) ||
+                          shown.folder != m_noticeFolder))
         withdraw();
     else if (m_noticeShown && (m_noticeKind == NoticeKind::Arrival || m_noticeKind == NoticeKind::Waiting) &&
              (shown.entries != m_noticeEntries || shown.names != m_noticeNames))

@@ -70,6 +70,7 @@ struct Shown
     std::vector<std::string> names; // the newest entries', newest first
     settings::ChannelSettings switches;
     std::string overdue; // the tooltip's line while a delivery has not come today
+    bool current = true; // `folder` is the one set now: not between a store and its first answer
 };
 
 // The names as a line of their own, put last: where a text is cut to fit, they are what goes.
@@ -95,12 +96,11 @@ struct Reminder
 // reminders. Invariants:
 // - A folder raises at most one new notification a minute, whatever a server makes of one
 //   shown again; a lost folder's is held back only by another lost folder's.
-// - Nothing pops up while the popup switch is off; an arrival or a lost folder while the user
-//   works in the window is not news and leaves the queue, a reminder waits for the user to look
-//   elsewhere.
+// - Nothing pops up while the popup switch is off or the user works in the window: an arrival or
+//   a lost folder is no news then and leaves the queue; a reminder waits.
 // - What waits pops up only while still so (the folder still full, lost, the delivery still
-//   missing, of the folder set now); what no longer is leaves the queue, and the one on screen
-//   that no longer is goes.
+//   missing) of the folder set now; between a store and the folder's first answer it waits, and
+//   what no longer is leaves the queue then. The one on screen that no longer is goes.
 // - Within its folder's minute, an arrival or reminder updates the one on screen in place
 //   (no popup, no sound), or waits for the minute's end when none is.
 // - The sound goes with each new popup but a lost folder's.
@@ -118,7 +118,7 @@ public:
     // folder turned full was not seen.
     void show(const Shown& shown, bool turnedFull, std::int64_t nowMs, const std::string& clock);
 
-    // A reminder came due: queued, and raised as soon as the rules allow.
+    // A reminder came due: queued, and raised as soon as the rules allow, while still so.
     void remind(const Reminder& reminder, const Shown& shown, std::int64_t nowMs);
 
     // A notification waits in the queue.

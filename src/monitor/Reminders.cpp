@@ -124,7 +124,9 @@ std::optional<Reminder> Reminders::decide(const Moment& now, const Shown& shown,
 
 std::string Reminders::overdueLine(const Moment& now, const Shown& shown) const
 {
-    if (!shown.switches.deadline || m_overdueDate != now.date || m_arrivedDate >= now.date)
+    // A clock set back before the deadline has it still to come.
+    if (!shown.switches.deadline || m_overdueDate != now.date || m_arrivedDate >= now.date ||
+        now.secondOfDay() < m_overdueDeadline * 60)
         return {};
     return settings::timeOfDayText(m_overdueDeadline) + std::string(texts::notArrivedTooltipAfter);
 }

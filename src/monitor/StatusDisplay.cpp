@@ -102,6 +102,7 @@ void StatusDisplay::show(const CheckResult& result)
         m_reminders.folderChanged(m_storedAt.value_or(m_clock.now()));
     m_storedAt.reset();
     m_shown.folder = result.folder;
+    m_shown.current = true;
     m_shown.entries = result.entries;
     m_shown.names = result.names;
     m_shown.switches = result.channels;
@@ -138,6 +139,8 @@ void StatusDisplay::showNoAnswer(const CheckResult& notice)
     // answered yet). A status found in another folder says nothing of this one: it goes, and the
     // mark follows the texts of the start, as before the first status.
     const bool elsewhere = !notice.folder.empty() && notice.folder != m_shown.folder;
+    if (!notice.folder.empty())
+        m_shown.current = true;
     if (elsewhere) {
         forgetStatus();
         m_reminders.folderChanged(m_storedAt.value_or(m_clock.now()));
@@ -169,6 +172,7 @@ void StatusDisplay::settingChanged()
     // when the answer names another folder (storing the same one again keeps the day's arrivals).
     m_storedAt = m_clock.now();
     m_shown.status.reset();
+    m_shown.current = false;
     m_shown.entries = 0;
     m_shown.names.clear();
 }

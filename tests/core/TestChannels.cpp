@@ -13,6 +13,11 @@
 
 #include <QTest>
 
+#include <functional>
+#include <map>
+#include <random>
+#include <set>
+
 using monitor::Picture;
 using monitor::Status;
 
@@ -30,6 +35,8 @@ public:
     void hideTrayIcon() override { calls.emplace_back("hide"); }
     void showNotice(const monitor::Notice& notice) override
     {
+        if (noticed)
+            noticed(notice);
         calls.push_back((notice.fresh ? "raise:" : "update:") +
                         (notice.kind == monitor::NoticeKind::Arrival ? "" : notice.title + "/") + notice.text);
     }
@@ -42,6 +49,7 @@ public:
     std::vector<std::string> calls;
     Picture trayPicture = Picture::Watching;
     bool active = false;
+    std::function<void(const monitor::Notice&)> noticed;
 };
 
 monitor::Shown shown(std::optional<Status> status, std::size_t entries, bool sound = false)
@@ -406,6 +414,183 @@ private slots:
         QCOMPARE(show(Status::Watching, 69), std::string("withdraw"));
         QCOMPARE(show(Status::Watching, 70), std::string("raise:着信が"));
         QCOMPARE(show(std::nullopt, 80), std::string("raise:監視フ"));
+    }
+
+    // Seeded random timelines around a deadline: arrivals, a folder that goes missing or stops
+    // answering, stores, sleeps and clock changes, the user looking or not. After every step:
+    // no "not arrived" on a day an arrival was shown, at most one a day and never before its
+    // time, each reminder raised within a tick of its due time and of the minute of the popup
+    // before, at most one popup a minute but a lost folder's, and nothing of a folder no longer set.
+    void aDayOfTimelinesKeepsTheLaws()
+    {
+        using monitor::NoticeKind;
+        for (unsigned seed = 1; seed <= 300; ++seed) {
+            std::mt19937 random(seed);
+            const auto chance = [&](int perMille) { return std::uniform_int_distribution(0, 999)(random) < perMille; };
+            const auto between = [&](int low, int high) { return std::uniform_int_distribution(low, high)(random); };
+            FakeClock clock;
+            std::int64_t ms = 1000000;
+            int wall = between(9 * 3600, 10 * 3600); // seconds since the first day's midnight
+            const auto setClock = [&] {
+                const int day = wall / 86400;
+                clock.moment = {ms, wall + 8 * 86400LL, 20261208 + day, (9 + day) % 7, wall % 86400 / 60, wall % 60};
+            };
+            setClock();
+            RecordingView window;
+            RecordingChannels channels;
+            monitor::StatusDisplay display(window, "Kelvoran", "kelvoran", &channels, clock);
+            monitor::CheckResult result = {Status::Watching, {}, "/in", 0, {}, {}};
+            result.channels.deadline = between(9 * 60 + 5, 10 * 60 + 20);
+            result.channels.deadlineDays = chance(200) ? 0b0111110 : settings::ChannelSettings::allDays;
+            const std::int64_t wait = between(0, 2) * 60000LL;
+            result.channels.waitMinutes = unsigned(wait / 60000);
+            bool exists = true;
+            bool hangs = false;
+            std::optional<Status> lastShown;
+            std::size_t arrivalsShown = 0;
+            std::set<int> arrivalDays, notArrivedDays, setBackDays;
+            monitor::Moment session = clock.moment; // watched since
+            int newestDate = 0;
+            std::int64_t steadySince = ms; // since when nothing but a popup's minute held a reminder
+            std::optional<std::int64_t> fullSince, waitingDue;
+            std::int64_t waitingTold = 0;
+            bool waitingKnown = true;
+            int unanswered = 0; // ticks until the check of a store answers
+            std::map<std::string, std::int64_t> lastPopup, lastLostPopup;
+            std::string broken;
+            channels.noticed = [&](const monitor::Notice& notice) {
+                if (notice.folder != result.folder)
+                    broken = "a notice of a folder no longer set";
+                if (notice.kind == NoticeKind::NotArrived) {
+                    if (!notArrivedDays.insert(clock.moment.date).second)
+                        broken = "a second 'not arrived' that day";
+                    if (arrivalDays.contains(clock.moment.date))
+                        broken = "'not arrived' on a day an arrival was shown";
+                    if (clock.moment.secondOfDay() < *result.channels.deadline * 60)
+                        broken = "'not arrived' before its time";
+                    if (session.date == clock.moment.date && session.secondOfDay() > *result.channels.deadline * 60)
+                        broken = "'not arrived' of time not watched";
+                }
+                if (notice.kind == NoticeKind::Waiting)
+                    waitingDue.reset();
+                if (!notice.fresh)
+                    return;
+                const bool lost = notice.kind == NoticeKind::Lost || notice.kind == NoticeKind::NoAnswer;
+                auto& last = lost ? lastLostPopup : lastPopup;
+                if (last.contains(notice.folder) && ms - last[notice.folder] < 60000)
+                    broken = "two popups within a minute";
+                lastPopup[notice.folder] = ms;
+                if (lost)
+                    lastLostPopup[notice.folder] = ms;
+            };
+            for (int step = 0; step < 1800 && broken.empty(); ++step) {
+                ms += 1000;
+                wall += 1;
+                bool held = channels.active || !result.channels.popup || hangs || !exists;
+                if (chance(3)) { // asleep, a clock set, or a window held up
+                    const int jump = between(-900, 1800);
+                    if (jump < 0)
+                        setBackDays.insert(clock.moment.date);
+                    wall = std::max(wall + jump, 1);
+                    ms += chance(500) ? std::max(jump, 0) * 1000LL : 0;
+                    held = true;
+                }
+                setClock();
+                newestDate = std::max(newestDate, clock.moment.date);
+                if (chance(30) && exists) {
+                    ++result.entries;
+                    ++result.arrivals;
+                }
+                if (chance(20))
+                    result.entries = 0;
+                if (chance(5) || (!exists && chance(20))) {
+                    exists = !exists;
+                    result.entries = exists ? std::size_t(between(0, 2)) : 0;
+                }
+                if (chance(5) || (hangs && chance(50)))
+                    hangs = !hangs;
+                if (chance(channels.active ? 30 : 2))
+                    channels.active = !channels.active;
+                if (chance(result.channels.popup ? 1 : 30))
+                    result.channels.popup = !result.channels.popup;
+                if (chance(3)) { // a store of this folder or of the other, its answer a few ticks later
+                    display.settingChanged();
+                    unanswered = between(0, 3);
+                    if (chance(500)) {
+                        result.folder = result.folder == "/in" ? "/B" : "/in";
+                        result.arrivalsFrom = arrivalsShown = result.arrivals;
+                        arrivalDays.clear();
+                        notArrivedDays.clear();
+                        session = clock.moment;
+                    } else {
+                        waitingKnown = false; // the same folder's run may go on, or start anew
+                    }
+                    lastShown.reset();
+                    fullSince.reset();
+                    waitingDue.reset();
+                    held = true;
+                }
+                held = held || channels.active || !result.channels.popup || hangs || !exists;
+                if (held)
+                    steadySince = ms;
+                const Status status = !exists              ? Status::NoFolder
+                                      : result.entries > 0 ? Status::Arrival
+                                                           : Status::Watching;
+                result.status = status;
+                result.noAnswer = hangs;
+                const bool answers = unanswered == 0;
+                if (answers && !hangs) {
+                    // A listing's count tells an arrival too, one emptied before it showed.
+                    if ((status == Status::Arrival && lastShown && *lastShown != Status::Arrival) ||
+                        result.arrivals > arrivalsShown)
+                        arrivalDays.insert(clock.moment.date);
+                    if (status != Status::Arrival) {
+                        fullSince.reset();
+                        waitingDue.reset();
+                        waitingKnown = true;
+                    } else if (!fullSince) {
+                        fullSince = waitingTold = ms;
+                    }
+                    lastShown = status;
+                    arrivalsShown = result.arrivals;
+                }
+                if (wait > 0 && waitingKnown && fullSince && !hangs && ms - waitingTold >= wait) {
+                    waitingTold = ms;
+                    waitingDue = waitingDue.value_or(ms);
+                }
+                if (answers)
+                    display.show(result);
+                else
+                    --unanswered;
+                display.tick();
+                if (!broken.empty())
+                    QFAIL(qPrintable(QStringLiteral("seed %1, %2 %3 s: %4")
+                                         .arg(seed)
+                                         .arg(clock.moment.date)
+                                         .arg(clock.moment.secondOfDay())
+                                         .arg(QString::fromStdString(broken))));
+                // Due and held by nothing but the minute of the popup before: raised by now.
+                const std::int64_t minuteOver =
+                    lastPopup.contains(result.folder) ? lastPopup[result.folder] + 60000 : std::int64_t{0};
+                const int deadline = *result.channels.deadline * 60;
+                const int past = clock.moment.secondOfDay() - deadline;
+                const monitor::Moment& now = clock.moment;
+                const bool watchedFromBefore = session.date < now.date || session.secondOfDay() <= deadline - 5;
+                if (past >= 0 && watchedFromBefore && now.date >= newestDate && !setBackDays.contains(now.date) &&
+                    !arrivalDays.contains(now.date) && !notArrivedDays.contains(now.date) &&
+                    (result.channels.deadlineDays & (1U << now.weekday)) != 0 &&
+                    ms - std::max({ms - past * std::int64_t{1000}, steadySince, minuteOver}) >= 2000)
+                    QFAIL(qPrintable(QStringLiteral("seed %1, %2 %3 s: 'not arrived' not raised")
+                                         .arg(seed)
+                                         .arg(now.date)
+                                         .arg(now.secondOfDay())));
+                if (waitingDue && ms - std::max({*waitingDue, steadySince, minuteOver}) >= 2000)
+                    QFAIL(qPrintable(QStringLiteral("seed %1, %2 %3 s: 'still there' not raised")
+                                         .arg(seed)
+                                         .arg(now.date)
+                                         .arg(now.secondOfDay())));
+            }
+        }
     }
 
     // The switches: defaults where keys are missing, hand-written values read, and a menu's
