@@ -128,8 +128,9 @@ void Channels::raiseQueued(const Shown& shown, std::int64_t nowMs)
         shows(next.notice, shown);
         if (shown.switches.sound && !lost)
             m_view.playSound(shown.switches.soundFile);
-    } else if (!lost && m_noticeShown) {
-        // Too soon: the one still on screen is told the news in place, which is no new popup.
+    } else if (!lost && m_noticeShown && !lostKind(m_noticeKind)) {
+        // Too soon: the one still on screen is told the news in place, which is no new popup. A
+        // lost folder's is not: it is withdrawn when the folder is back.
         next.notice.fresh = false;
         shows(next.notice, shown);
     } else {
