@@ -1,8 +1,10 @@
 #include "common/Failures.h"
 #include "monitor/ArrivalPoll.h"
 #include "platform/posix/AutostartEntry.h"
+#include "platform/posix/FolderClaim.h"
 #include "platform/posix/PosixSystem.h"
 #include "settings/SettingsFile.h"
+#include "support/HelperProcess.h"
 #include "support/WorkingDirectory.h"
 
 #include <QDir>
@@ -10,6 +12,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <cerrno>
@@ -134,26 +137,36 @@ private slots:
         QCOMPARE(monitor::pollStatus(system), std::optional<Status>(Status::NoFolder));
     }
 
-    // A folder and an executable whose names the desktop entry must quote and escape.
+    // A folder and an executable whose names the desktop entry must quote and escape, or cannot
+    // carry: the entry is read back by GLib's loader, as a desktop starts it at login.
     void oddFoldersStartAtLogin_data()
     {
         QTest::addColumn<std::string>("name");
+        QTest::addColumn<std::string>("toolName");
         QTest::addColumn<int>("error");
-        QTest::newRow("plain") << std::string("in") << 0;
-        QTest::newRow("quotes, blanks, percent") << std::string(" R&D \"$HOME\" 'q' 100% a\\b;`x` ") << 0;
-        QTest::newRow("not UTF-8") << std::string("in\xFF") << EILSEQ;
-        QTest::newRow("line break") << std::string("in\nout") << EILSEQ;
+        QTest::newRow("plain") << std::string("in") << std::string("kelvoran") << 0;
+        QTest::newRow("quotes, blanks, tabs, percent in the folder")
+            << std::string(" R&D \"$HOME\" 'q' 100%\ta\\b;`x` ") << std::string(" k\tv \"$x\" 'q' a\\b;`x` ") << 0;
+        QTest::newRow("percent in the executable")
+            << std::string("in") << std::string("100%") << platform::loginPathUnwritable;
+        QTest::newRow("not UTF-8") << std::string("in\xFF") << std::string("kelvoran") << platform::loginPathUnwritable;
+        QTest::newRow("line break") << std::string("in\nout") << std::string("kelvoran")
+                                    << platform::loginPathUnwritable;
     }
     void oddFoldersStartAtLogin()
     {
         QFETCH(std::string, name);
+        QFETCH(std::string, toolName);
         QFETCH(int, error);
         const WorkingDirectory work;
         qputenv("XDG_CONFIG_HOME", work.path("config").c_str());
         const std::string folder = work.path(name);
-        const std::string tool = folder + "/" + name;
-        // Bytes as they are: a QString would change what is not UTF-8.
-        QVERIFY(::mkdir(folder.c_str(), 0755) == 0 && ::close(::creat(tool.c_str(), 0755)) == 0);
+        const std::string tool = work.path(toolName);
+        // Bytes as they are: a QString would change what is not UTF-8. The tool tells where and
+        // how it was started.
+        QVERIFY(::mkdir(folder.c_str(), 0755) == 0);
+        writeBytes(tool, "#!/bin/sh\n{ pwd; printf '%s\\n' \"$@\"; } >" + work.path("started") + "\n");
+        QVERIFY(::chmod(tool.c_str(), 0755) == 0);
         QCOMPARE(platform::posix::setAutostartEntry(tool, folder, true), error);
         const QString autostart = QString::fromStdString(work.path("config/autostart/"));
         if (error != 0) {
@@ -168,6 +181,14 @@ private slots:
         validate.start(QStringLiteral("desktop-file-validate"), {QString::fromStdString(made.entry)});
         QVERIFY(validate.waitForFinished(10000));
         QVERIFY2(validate.exitCode() == 0 && validate.peek(1).isEmpty(), validate.readAll().constData());
+        if (!QStandardPaths::findExecutable(QStringLiteral("gio")).isEmpty()) {
+            QProcess launch;
+            launch.setProcessChannelMode(QProcess::MergedChannels);
+            launch.start(QStringLiteral("gio"), {QStringLiteral("launch"), QString::fromStdString(made.entry)});
+            QVERIFY(launch.waitForFinished(10000));
+            QVERIFY2(launch.exitCode() == 0, launch.readAll().constData());
+            QTRY_COMPARE(readBytes(work.path("started")), folder + "\n-iconic\n");
+        }
 
         // Another folder's entry takes the next name; one made by hand (the tool's own text
         // without its mark, through a link to the folder) counts, and stays when switched off.
@@ -181,6 +202,27 @@ private slots:
         QCOMPARE(platform::posix::setAutostartEntry(tool, folder, false), 0);
         QCOMPARE(QDir(autostart).entryList(QDir::Files),
                  QStringList({QStringLiteral("hand.desktop"), QStringLiteral("org.kelvoran.Kelvoran-2.desktop")}));
+    }
+
+    // Anyone may bind the name this user's claim of a folder takes: a socket another user holds
+    // there is no copy of the tool's, and the start goes on.
+    void anotherUsersSocketIsNoClaim()
+    {
+        if (::geteuid() != 0)
+            QSKIP("another user needs root");
+        const WorkingDirectory work;
+        struct stat folder
+        {};
+        QVERIFY(::stat(work.path().c_str(), &folder) == 0);
+        QProcess squatter;
+        startHelper(squatter,
+                    {QStringLiteral("squat"), QStringLiteral("0/%1-%2").arg(folder.st_dev).arg(folder.st_ino)}, true);
+        QVERIFY(squatter.waitForReadyRead(5000) && squatter.readLine() == "bound\n");
+        QVERIFY(platform::posix::claimFolder(work.path(), [] {}) != nullptr);
+        // It was asked: the name is the one a claim takes.
+        QVERIFY(squatter.waitForReadyRead(5000) && squatter.readLine() == "asked\n");
+        squatter.kill();
+        squatter.waitForFinished();
     }
 };
 
