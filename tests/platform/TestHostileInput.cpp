@@ -147,6 +147,7 @@ private slots:
         QTest::newRow("plain") << std::string("in") << std::string("kelvoran") << 0;
         QTest::newRow("quotes, blanks, tabs, percent in the folder")
             << std::string(" R&D \"$HOME\" 'q' 100%\ta\\b;`x` ") << std::string(" k\tv \"$x\" 'q' a\\b;`x` ") << 0;
+        QTest::newRow("only blanks and tabs") << std::string("in") << std::string(" kel\tvoran ") << 0;
         QTest::newRow("percent in the executable")
             << std::string("in") << std::string("100%") << platform::loginPathUnwritable;
         QTest::newRow("not UTF-8") << std::string("in\xFF") << std::string("kelvoran") << platform::loginPathUnwritable;
