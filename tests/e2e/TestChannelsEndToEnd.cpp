@@ -472,12 +472,13 @@ private slots:
         run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return")});
         QVERIFY(waitFor([&] { return !m_desktop.windows(pid, QStringLiteral("DIALOG")).isEmpty(); }, 5000));
         QVERIFY(QFile::remove(refuse));
-        // The box names the folder as it is, nothing added (Ctrl+C copies the box as text).
+        // The box names the folder as it is, and why (Ctrl+C copies the box as text).
         run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"),
                                         m_desktop.windows(pid, QStringLiteral("DIALOG")).front(), QStringLiteral("key"),
                                         QStringLiteral("ctrl+c")});
         const QStringList clipboard{QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")};
-        const QString named = QString::fromStdString("\n" + work.path("in") + "\n---");
+        const QString named = QString::fromStdString("\n" + work.path("in") +
+                                                     "\nファイルマネージャーがフォルダを開けませんでした。\n---");
         QVERIFY(waitFor([&] { return run(QStringLiteral("xclip"), clipboard).remove(u'\r').contains(named); }, 5000));
     }
 };
