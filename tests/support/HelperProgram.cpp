@@ -6,8 +6,6 @@
 //   kv_test_helper loop <value>...            store the values in turn, forever
 //   kv_test_helper churn <folder>             create and delete a file in the folder, forever
 //   kv_test_helper poll                       one tick; prints the status, or "none"
-//   kv_test_helper squat <uid>/<dev>-<inode>  listens under that claim name; prints "bound", then
-//                                             "asked" at each connection, answered as a holder
 #include "monitor/ArrivalPoll.h"
 #include "platform/System.h"
 #include "settings/SettingsFile.h"
@@ -19,8 +17,6 @@
 #include <fcntl.h>
 #include <string>
 #include <sys/resource.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -80,23 +76,6 @@ int main(int argc, char* argv[])
             ::unlink(file.c_str());
         }
     }
-    if (mode == "squat" && argc == 3) {
-        const std::string name = std::string("org.kelvoran.Kelvoran/") + argv[2];
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::memcpy(address.sun_path + 1, name.data(), name.size());
-        const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
-        const int listening = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        if (::bind(listening, reinterpret_cast<const sockaddr*>(&address), length) != 0 || ::listen(listening, 8) != 0)
-            return 2;
-        std::puts("bound");
-        for (std::fflush(stdout);; std::fflush(stdout)) {
-            const int peer = ::accept(listening, nullptr, nullptr);
-            std::puts("asked");
-            ::send(peer, "raised\n", 7, MSG_NOSIGNAL);
-            ::close(peer);
-        }
-    }
-    std::fputs("usage: kv_test_helper store|store-limited|loop|churn|poll|squat ...\n", stderr);
+    std::fputs("usage: kv_test_helper store|store-limited|loop|churn ...\n", stderr);
     return 2;
 }
