@@ -58,6 +58,14 @@ extern "C" void onEndSignal(int number)
     errno = saved;
 }
 
+constexpr int endingSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+void endAtOnceOnSignals()
+{
+    for (const int number : endingSignals)
+        std::signal(number, SIG_DFL);
+}
+
 // SIGTERM, SIGINT and SIGHUP end the tool as 終了 does, on the window's thread: the notification
 // withdrawn, the claim released, the last writes waited for. Only the first is handled so: a
 // second one ends a tool that the first found stuck at once.
@@ -74,6 +82,7 @@ public:
         m_notifier = std::make_unique<QSocketNotifier>(m_read, QSocketNotifier::Read);
         QObject::connect(m_notifier.get(), &QSocketNotifier::activated, &window, [this, &window] {
             m_notifier->setEnabled(false);
+            endAtOnceOnSignals();
             // Closed when hidden too, where its close would not end the loop by itself.
             if (window.close())
                 QCoreApplication::quit();
@@ -83,7 +92,7 @@ public:
         action.sa_handler = onEndSignal;
         action.sa_flags = SA_RESETHAND | SA_RESTART;
         sigemptyset(&action.sa_mask);
-        for (const int number : {SIGTERM, SIGINT, SIGHUP})
+        for (const int number : endingSignals)
             ::sigaction(number, &action, nullptr);
     }
     EndSignals(const EndSignals&) = delete;
@@ -92,8 +101,7 @@ public:
     {
         if (m_read < 0)
             return;
-        for (const int number : {SIGTERM, SIGINT, SIGHUP})
-            std::signal(number, SIG_DFL);
+        endAtOnceOnSignals();
         ::close(std::exchange(endSignalPipe, -1));
         ::close(m_read);
     }
