@@ -67,7 +67,17 @@ elseif(KELVORAN_BUILD_GUI)
     set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Kelvoran looks into one watched folder once a second and shows what it finds
 in its window caption and taskbar text: watching while the folder is empty,
 incoming as soon as anything has arrived, and a warning when the folder does
-not exist. The folder is set in the window and kept in Kelvoran.ini.")
+not exist. The folder is set in the window and kept in Kelvoran.ini.
+
+An icon in the notification area (the tray) shows the same; a desktop
+notification tells of an arrival, with a sound if wished, and reminds of data
+left waiting and of data that has not arrived by a set time. The tool can
+start itself at login, minimised.
+
+Kelvoran は監視フォルダを毎秒確認し、データの着信をウィンドウのタイトルと
+タスクバー、通知領域のアイコンに表示します。着信はデスクトップの通知と音で
+知らせ、残っているデータや期限までに届かないデータをリマインドします。
+ログイン時に最小化して起動することもできます。")
     # The libraries it links, worked out by dpkg-shlibdeps, and what it needs besides: Qt's X11
     # platform plugin and the window's fonts.
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

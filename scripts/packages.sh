@@ -5,8 +5,8 @@ KV_BUILD_PACKAGES="g++ cmake ninja-build qt6-base-dev libxcb1-dev pkg-config lib
 KV_DISPLAY_PACKAGES="xvfb xauth x11-utils xdotool xclip openbox imagemagick fonts-dejavu-core fonts-ipafont-mincho fonts-noto-cjk"
 # The louder channels' end-to-end test: a real tray (tint2's), a session bus of its own and a
 # notification server on it (python3-dbusmock's); dex, which starts the start at login's entry as
-# a session's autostart does.
-KV_CHANNEL_PACKAGES="tint2 dbus python3-dbusmock xdg-utils file dex"
+# a session's autostart does, and GLib's gio, whose loader reads it as GLib-based desktops do.
+KV_CHANNEL_PACKAGES="tint2 dbus python3-dbusmock xdg-utils file dex libglib2.0-bin"
 # The checks: formatting, the fuzz and sanitizer builds, the FUSE file system whose listing
 # hangs (its library to build it, fusermount3 to mount it), and the benchmarks' library (they
 # are compiled with the tests).

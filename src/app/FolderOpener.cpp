@@ -1,9 +1,14 @@
 #include "app/FolderOpener.h"
 
+#include "app/TextCodec.h"
+#include "common/Texts.h"
+
 #include <QFileInfo>
 #include <QProcess>
 #include <QTimer>
 
+#include <optional>
+#include <string>
 #include <utility>
 
 namespace app {
@@ -15,6 +20,21 @@ namespace {
 // answer).
 constexpr int openerWaitMs = 10000;
 constexpr qsizetype mostLive = 2;
+
+// Why xdg-open did not open the folder, by its exit status.
+std::string reasonFor(int exitCode)
+{
+    switch (exitCode) {
+    case 2:
+        return std::string(texts::openFolderNotFolder);
+    case 3:
+        return std::string(texts::openFolderNoHandler);
+    case 4:
+        return std::string(texts::openFolderHandlerFailed);
+    default:
+        return std::string(texts::openFolderOpenerFailed) + std::to_string(exitCode);
+    }
+}
 
 } // namespace
 
@@ -38,20 +58,23 @@ void FolderOpener::open(const QString& folder)
     process->setStandardInputFile(QProcess::nullDevice());
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setStandardErrorFile(QProcess::nullDevice());
-    const auto done = [this, process, folder](bool opened) {
+    const auto done = [this, process, folder](const std::optional<std::string>& failure) {
         if (m_running == process)
             m_running = nullptr;
         m_live.removeOne(process);
         process->deleteLater();
-        if (!opened)
-            emit failed(folder);
+        if (failure)
+            emit failed(folder, toQString(*failure));
     };
     connect(process, &QProcess::finished, this, [done](int exitCode, QProcess::ExitStatus status) {
-        done(status == QProcess::NormalExit && exitCode == 0);
+        if (status != QProcess::NormalExit)
+            done(std::string(texts::openFolderOpenerFailed) + std::to_string(exitCode));
+        else
+            done(exitCode == 0 ? std::nullopt : std::optional(reasonFor(exitCode)));
     });
     connect(process, &QProcess::errorOccurred, this, [done](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
-            done(false);
+            done(std::string(texts::openFolderNoOpener));
     });
     // The process's own, and to this object: it ends with either.
     auto* young = new QTimer(process);
@@ -61,8 +84,12 @@ void FolderOpener::open(const QString& folder)
             m_running = nullptr;
     });
     young->start(openerWaitMs);
-    // A relative folder is taken from the working directory, as the checks take it.
-    process->start(QStringLiteral("xdg-open"), {QFileInfo(folder).absoluteFilePath()});
+    // A relative folder is taken from the working directory, as the checks take it. The trailing
+    // separator lets only a folder answer to the name, never a file that took its place.
+    QString path = QFileInfo(folder).absoluteFilePath();
+    if (!path.endsWith(u'/'))
+        path += u'/';
+    process->start(QStringLiteral("xdg-open"), {path});
 }
 
 } // namespace app

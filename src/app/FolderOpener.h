@@ -28,7 +28,8 @@ public:
     void open(const QString& folder);
 
 signals:
-    void failed(const QString& folder);
+    // `reason` says why: no opener, no handler for folders, the handler failed, no such folder.
+    void failed(const QString& folder, const QString& reason);
 
 private:
     QProcess* m_running = nullptr; // started less than a while ago

@@ -102,9 +102,12 @@ TForm1::TForm1(std::shared_ptr<platform::System> system, std::string application
     connect(m_trayIcon, &TrayIcon::exitWanted, this, &QWidget::close);
     connect(m_notifications, &Notifications::windowWanted, this, &TForm1::bringToFront);
     connect(m_notifications, &Notifications::folderWanted, m_opener, &FolderOpener::open);
-    connect(m_opener, &FolderOpener::failed, this, [this](const QString& folder) {
+    connect(m_opener, &FolderOpener::failed, this, [this](const QString& folder, const QString& reason) {
+        // The reason under the folder, in the notice's text and in the box.
         if (!m_closing)
-            runGuarded([&] { monitor::tellFolderNotOpened(*this, toBytes(folder), m_trayIcon->popupOn()); });
+            runGuarded([&] {
+                monitor::tellFolderNotOpened(*this, toBytes(folder) + "\n" + toBytes(reason), m_trayIcon->popupOn());
+            });
     });
 
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);

@@ -1,14 +1,20 @@
 #include "app/Unit1.h"
 #include "common/ByteText.h"
+#include "common/Texts.h"
 #include "platform/System.h"
 #include "setup/CommandLine.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
+#include <memory>
 #include <mutex>
+#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -39,6 +45,70 @@ private:
     std::mutex m_mutex;
     app::TForm1* m_form = nullptr;
     bool m_waiting = false;
+};
+
+// The write end of the pipe that carries an ending signal to the window's thread.
+int endSignalPipe = -1;
+
+extern "C" void onEndSignal(int number)
+{
+    const int saved = errno;
+    const auto byte = static_cast<char>(number);
+    [[maybe_unused]] const ssize_t written = ::write(endSignalPipe, &byte, 1);
+    errno = saved;
+}
+
+constexpr int endingSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+void endAtOnceOnSignals()
+{
+    for (const int number : endingSignals)
+        std::signal(number, SIG_DFL);
+}
+
+// SIGTERM, SIGINT and SIGHUP end the tool as 終了 does, on the window's thread: the notification
+// withdrawn, the claim released, the last writes waited for. Only the first is handled so: a
+// second one ends a tool that the first found stuck at once.
+class EndSignals
+{
+public:
+    explicit EndSignals(QWidget& window)
+    {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
+            return; // they end the tool at once, as they always could
+        m_read = fds[0];
+        endSignalPipe = fds[1];
+        m_notifier = std::make_unique<QSocketNotifier>(m_read, QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, &window, [this, &window] {
+            m_notifier->setEnabled(false);
+            endAtOnceOnSignals();
+            // Closed when hidden too, where its close would not end the loop by itself.
+            if (window.close())
+                QCoreApplication::quit();
+        });
+        struct sigaction action
+        {};
+        action.sa_handler = onEndSignal;
+        action.sa_flags = SA_RESETHAND | SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        for (const int number : endingSignals)
+            ::sigaction(number, &action, nullptr);
+    }
+    EndSignals(const EndSignals&) = delete;
+    EndSignals& operator=(const EndSignals&) = delete;
+    ~EndSignals()
+    {
+        if (m_read < 0)
+            return;
+        endAtOnceOnSignals();
+        ::close(std::exchange(endSignalPipe, -1));
+        ::close(m_read);
+    }
+
+private:
+    int m_read = -1;
+    std::unique_ptr<QSocketNotifier> m_notifier;
 };
 
 // Where the desktop menu's launcher keeps the setting, and the manual.
@@ -86,8 +156,11 @@ int main(int argc, char* argv[])
     std::unique_ptr<platform::ToolClaim> claim;
     if (const platform::DirectoryName folder = system->currentDirectory(); folder.error == 0) {
         claim = system->claimSettingsFolder(folder.path, [&relay] { relay.raise(); });
+        // Said only to a terminal: started from a menu, nobody would read it.
         if (!claim)
-            return 0;
+            return ::isatty(STDERR_FILENO) == 1
+                       ? print(stderr, std::string(texts::secondStartRaised) + folder.path + "\n", 0)
+                       : 0;
     }
 
     // Qt sees no argument: its own options would change the window.
@@ -97,6 +170,7 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(app::applicationIcon());
 
     app::TForm1 form(system, title);
+    const EndSignals endSignals(form);
     app::showMainWindow(form, system->startupShowCommand());
     relay.attach(&form);
     const int exitCode = QApplication::exec();

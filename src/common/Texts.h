@@ -69,10 +69,21 @@ inline constexpr std::string_view noticeShowWindow = "表示";
 // フォルダを開く failed (no file manager, or the system refused): the notification's title, or the
 // failure box's text followed by the folder.
 inline constexpr std::string_view openFolderFailed = "フォルダを開けませんでした！\r\n\r\n";
+// Why, on the line under the folder: xdg-open is missing, it knows no program for folders, that
+// program failed, the folder is not there (a file may have taken its name); else xdg-open's exit
+// status follows the last text.
+inline constexpr std::string_view openFolderNoOpener = "フォルダを開くプログラム（xdg-open）がありません。";
+inline constexpr std::string_view openFolderNoHandler = "フォルダを開くファイルマネージャーが設定されていません。";
+inline constexpr std::string_view openFolderHandlerFailed = "ファイルマネージャーがフォルダを開けませんでした。";
+inline constexpr std::string_view openFolderNotFolder = "フォルダが見つかりません。";
+inline constexpr std::string_view openFolderOpenerFailed = "xdg-open が失敗しました。終了コード：";
 
 // ログイン時に起動 could not be turned over: followed by the system's reason, or (not own) by the
 // entry, made by hand, that starts the tool.
 inline constexpr std::string_view loginStartFailed = "ログイン時の起動を設定できませんでした！\r\n\r\n";
+inline constexpr std::string_view loginPathUnwritable =
+    "実行ファイルまたはフォルダのパスに、ログイン時の起動の登録に書けない文字（%、制御文字、UTF-8 "
+    "でない文字）が含まれています。";
 inline constexpr std::string_view loginStartNotOwn =
     "ログイン時の起動は Kelvoran "
     "が作成していない登録によるものです。\r\n解除するにはこの登録を削除して下さい：\r\n\r\n";
@@ -104,17 +115,31 @@ inline constexpr std::string_view daysRefused = "曜日を一つ以上選んで�
 inline constexpr std::string_view soundPickerTitle = "サウンドファイルの選択";
 inline constexpr std::string_view soundPickerFilter = "サウンドファイル";
 
+// A second start in a settings folder, on its terminal: followed by the folder.
+inline constexpr std::string_view secondStartRaised = "このフォルダで動いている Kelvoran を前面に表示しました：";
+
 // The command line's help, after "Usage: " and the program's name, and before the manual's place.
-inline constexpr std::string_view usageOptions = " [-iconic] [--help] [--version]\n";
+inline constexpr std::string_view usageOptions = " [-iconic] [-h | --help] [--version]\n";
 inline constexpr std::string_view usageBody =
     "Tells when data has arrived in a watched folder.\n"
     "\n"
     "  -iconic     start minimised: only the taskbar text shows the status\n"
-    "  --help      show this help and exit\n"
+    "  -h, --help  show this help and exit\n"
     "  --version   show the version and exit\n"
     "\n"
     "The watched folder is kept in Kelvoran.ini in the working directory (the folder the\n"
-    "tool is started in); the window sets it.\n";
+    "tool is started in); the window sets it. An icon in the notification area (the tray)\n"
+    "shows the status; its menu and the window's open the folder, turn the notification\n"
+    "and the sound on or off, start the tool at login, and open 設定… for the rest.\n"
+    "設定… writes these keys in the section [Tsuuchi] (a key left out means its default):\n"
+    "\n"
+    "  tray=1|0            the icon in the notification area (on)\n"
+    "  popup=1|0           a notification when data arrives (on)\n"
+    "  sound=1|0           a sound with each new notification (off)\n"
+    "  soundfile=FILE      the sound to play; empty: the system's sound\n"
+    "  taiki=MINUTES       remind while data waits this many minutes; 0 or empty: off\n"
+    "  kigen=HH:MM         remind when nothing has arrived by this time; empty: off\n"
+    "  kigenyoubi=DAYS     the days for kigen, of 日月火水木金土; empty: every day\n";
 
 // The main window.
 inline constexpr std::string_view windowCaption = "Kelvoran";

@@ -111,6 +111,10 @@ struct LoginStart
     std::string entry; // the entry's full path, when on
 };
 
+// setLoginStart's answer when a path (the executable's, the folder's) holds what the system's
+// start-up entry cannot carry; no error code of the system's.
+inline constexpr int loginPathUnwritable = -1;
+
 // Held while this process is the one tool of its settings folder; released when destroyed or
 // when the process ends, however it ends.
 class ToolClaim
@@ -184,7 +188,7 @@ public:
     [[nodiscard]] virtual LoginStart loginStart(const std::string& settingsFolder) const = 0;
 
     // Makes the tool's own login entry for `settingsFolder`, or removes it. Each folder has an
-    // entry of its own. Returns 0, or the system's error code when it failed.
+    // entry of its own. Returns 0, loginPathUnwritable, or the system's error code when it failed.
     virtual int setLoginStart(const std::string& settingsFolder, bool on) = 0;
 
     // Claims `settingsFolder`, known by its identity rather than its spelling, for this process.

@@ -15,7 +15,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
             ++argument;
         } else if (line.action != CommandLine::Action::Run) {
             continue;
-        } else if (*argument == "--help" || *argument == "-h") {
+        } else if (*argument == "--help" || *argument == "-h" || *argument == "/?") {
+            // "/?" as Windows programs take it; no path a start is given can read so.
             line.action = CommandLine::Action::Help;
         } else if (*argument == "--version") {
             line.action = CommandLine::Action::Version;

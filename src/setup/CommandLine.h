@@ -21,7 +21,7 @@ struct CommandLine
     std::string wrong;   // the argument not understood
 };
 
-// Reads the arguments that follow the program's name. The first of --help, --version or a wrong
+// Reads the arguments that follow the program's name. The first of --help (-h, /?), --version or a wrong
 // argument decides; -iconic may stand anywhere, and "-session <name>", which an X session manager
 // adds when it restores the tool, is let be.
 [[nodiscard]] CommandLine parseCommandLine(const std::vector<std::string>& arguments);

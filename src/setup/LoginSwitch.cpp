@@ -25,8 +25,9 @@ std::optional<bool> switchStartAtLogin(platform::System& system, SetupView& view
         return std::nullopt;
     }
     if (const int error = system.setLoginStart(folder.path, on); error != 0) {
-        view.showMessageBox(std::string(texts::loginStartFailed) + system.errorText(error), MessageKind::Error,
-                            buttons::ok);
+        const std::string why =
+            error == platform::loginPathUnwritable ? std::string(texts::loginPathUnwritable) : system.errorText(error);
+        view.showMessageBox(std::string(texts::loginStartFailed) + why, MessageKind::Error, buttons::ok);
         return std::nullopt;
     }
     return on;

@@ -715,15 +715,18 @@ private slots:
         QVERIFY(!setup::toggleStartAtLogin(system, window));
         system.loginStarts.clear();
         QVERIFY(!setup::toggleStartAtLogin(system, window));
+        system.loginStartError = platform::loginPathUnwritable;
+        QVERIFY(!setup::toggleStartAtLogin(system, window));
         system.workingDirectoryError = 2;
         QVERIFY(!setup::toggleStartAtLogin(system, window) && !setup::startsAtLogin(system));
-        QCOMPARE(window.boxes.size(), 3u);
+        QCOMPARE(window.boxes.size(), 4u);
+        QVERIFY(window.boxes[2].text.find("制御文字") != std::string::npos);
         QCOMPARE(window.boxes[0].text,
                  std::string("ログイン時の起動は Kelvoran が作成していない登録によるものです。\r\n"
                              "解除するにはこの登録を削除して下さい：\r\n\r\n"
                              "/home/u/.config/autostart/mine.desktop"));
         QCOMPARE(window.boxes[1].text, std::string("ログイン時の起動を設定できませんでした！\r\n\r\nerror 13"));
-        QCOMPARE(window.boxes[2].text, std::string("ログイン時の起動を設定できませんでした！\r\n\r\nerror 2"));
+        QCOMPARE(window.boxes[3].text, std::string("ログイン時の起動を設定できませんでした！\r\n\r\nerror 2"));
         QVERIFY(system.loginStarts.empty());
     }
 
@@ -738,6 +741,7 @@ private slots:
         QTest::newRow("iconic, restored")
             << QStringList{"-session", "1a2b", "-iconic"} << int(Action::Run) << true << 0;
         QTest::newRow("help after iconic") << QStringList{"-iconic", "--help"} << int(Action::Help) << true << 0;
+        QTest::newRow("help, as Windows asks") << QStringList{"/?"} << int(Action::Help) << false << 0;
         QTest::newRow("the first decides") << QStringList{"--version", "--bogus"} << int(Action::Version) << false << 0;
         QTest::newRow("unknown option") << QStringList{"--bogus", "--help"} << int(Action::Wrong) << false << 2;
         QTest::newRow("argument") << QStringList{"/srv/in"} << int(Action::Wrong) << false << 2;

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <functional>
 
 // The louder channels of the real executable on a virtual X server, on a session bus of the
@@ -304,11 +305,11 @@ private slots:
             QFile log(m_desktopFiles.filePath(QStringLiteral("opened.log")));
             return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
         };
-        QVERIFY(waitFor([&] { return opened() == folder + u'\n'; }, 5000));
+        QVERIFY(waitFor([&] { return opened() == folder + QStringLiteral("/\n"); }, 5000));
         // One that fails is told in a notification of its own.
         writeBytes(m_desktopFiles.filePath(QStringLiteral("refuse")).toStdString(), "");
         QCOMPARE(bus.call(invoke).type(), QDBusMessage::ReplyMessage);
-        const QString failed = QStringLiteral("0 \"kelvoran\" \"フォルダを開けませんでした！\" \"%1\"").arg(folder);
+        const QString failed = QStringLiteral("0 \"kelvoran\" \"フォルダを開けませんでした！\" \"%1\n").arg(folder);
         QVERIFY(waitFor([&] { return logged().contains(failed); }, 5000));
         QVERIFY(QFile::remove(m_desktopFiles.filePath(QStringLiteral("refuse"))));
 
@@ -370,6 +371,15 @@ private slots:
                      calls.contains(QStringLiteral("\"open\"")),
                  qPrintable(calls));
         QVERIFY2(calls.contains(QStringLiteral("CloseNotification 7\n")), qPrintable(calls));
+        // Ended by SIGTERM, as a session's end or a kill does: the same, and the folder free.
+        QVERIFY(QFile::remove(QStringLiteral("R&D/a&b.csv")));
+        startTool(work, "", "R&D");
+        workElsewhere();
+        writeBytes(work.path("R&D/c.csv"), "1");
+        QVERIFY(waitFor([&] { return logged().count(QStringLiteral("Notify")) == 2; }, 5000));
+        QVERIFY(::kill(static_cast<pid_t>(m_tool.processId()), SIGTERM) == 0);
+        QVERIFY(m_tool.waitForFinished(5000) && m_tool.exitCode() == 0);
+        QVERIFY2(logged().count(QStringLiteral("CloseNotification 7\n")) == 2, qPrintable(logged()));
     }
 
     // Entries left a minute (taiki=1) are told again, named; the folder lost is told, and
@@ -455,12 +465,13 @@ private slots:
         run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return")});
         QVERIFY(waitFor([&] { return !m_desktop.windows(pid, QStringLiteral("DIALOG")).isEmpty(); }, 5000));
         QVERIFY(QFile::remove(refuse));
-        // The box names the folder as it is, nothing added (Ctrl+C copies the box as text).
+        // The box names the folder as it is, and why (Ctrl+C copies the box as text).
         run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"),
                                         m_desktop.windows(pid, QStringLiteral("DIALOG")).front(), QStringLiteral("key"),
                                         QStringLiteral("ctrl+c")});
         const QStringList clipboard{QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")};
-        const QString named = QString::fromStdString("\n" + work.path("in") + "\n---");
+        const QString named = QString::fromStdString("\n" + work.path("in") +
+                                                     "\nファイルマネージャーがフォルダを開けませんでした。\n---");
         QVERIFY(waitFor([&] { return run(QStringLiteral("xclip"), clipboard).remove(u'\r').contains(named); }, 5000));
     }
 };

@@ -169,7 +169,7 @@ private slots:
         QTest::addColumn<QString>("printed");
         QTest::addColumn<QString>("errors");
         const QString tool = QStringLiteral(KV_EXECUTABLE);
-        QTest::newRow("help") << "--help" << 0 << "Usage: " + tool + " [-iconic] [--help] [--version]\n" << QString();
+        QTest::newRow("help") << "--help" << 0 << "Usage: " + tool + " [-iconic] [-h | --help]" << QString();
         QTest::newRow("version") << "--version" << 0 << QStringLiteral("Kelvoran 1.") << QString();
         QTest::newRow("unknown") << "--bogus" << 2 << QString()
                                  << tool + ": unknown option '--bogus'\nTry '" + tool + " --help'";
@@ -417,14 +417,18 @@ private slots:
         QVERIFY(taskbarTextBecomes(window, QStringLiteral("監視中・・・・")));
         QVERIFY(m_desktop.windows({QStringLiteral("--pid"), pid}, QStringLiteral("DIALOG")).isEmpty());
 
-        // Started again through another path to the same folder: the window comes up, and its
-        // first restore runs the display routine, which warns of the settings file now gone.
+        // Started again through another path to the same folder, on a terminal (script's), which it
+        // tells: the window comes up, and its first restore runs the display routine, which warns
+        // of the settings file now gone.
         QVERIFY(QFile::remove(QStringLiteral("Kelvoran.ini")));
         QVERIFY(QFile::link(QDir::currentPath(), QStringLiteral("in/same")));
         QProcess second;
-        startTool(second, QStringLiteral("in/same"));
+        second.setWorkingDirectory(QStringLiteral("in/same"));
+        second.start(QStringLiteral("script"),
+                     {QStringLiteral("-qec"), QStringLiteral(KV_EXECUTABLE), QStringLiteral("/dev/null")});
         QVERIFY(second.waitForFinished(3000));
         QCOMPARE(second.exitCode(), 0);
+        QVERIFY(QString::fromUtf8(second.readAll()).contains(QStringLiteral("Kelvoran を前面に表示しました")));
         QString box;
         QVERIFY(waitFor(
             [&] {

@@ -1,6 +1,7 @@
 #include "common/Failures.h"
 #include "monitor/ArrivalPoll.h"
 #include "platform/posix/AutostartEntry.h"
+#include "platform/posix/FolderClaim.h"
 #include "platform/posix/PosixSystem.h"
 #include "settings/SettingsFile.h"
 #include "support/WorkingDirectory.h"
@@ -134,15 +135,18 @@ private slots:
         QCOMPARE(monitor::pollStatus(system), std::optional<Status>(Status::NoFolder));
     }
 
-    // A folder and an executable whose names the desktop entry must quote and escape.
+    // A folder and an executable whose names the desktop entry must quote and escape, or cannot
+    // carry. GLib's loader starts the entry, as a desktop does at login.
     void oddFoldersStartAtLogin_data()
     {
         QTest::addColumn<std::string>("name");
         QTest::addColumn<int>("error");
         QTest::newRow("plain") << std::string("in") << 0;
-        QTest::newRow("quotes, blanks, percent") << std::string(" R&D \"$HOME\" 'q' 100% a\\b;`x` ") << 0;
-        QTest::newRow("not UTF-8") << std::string("in\xFF") << EILSEQ;
-        QTest::newRow("line break") << std::string("in\nout") << EILSEQ;
+        QTest::newRow("quotes, blanks, tabs") << std::string(" R&D \"$HOME\" 'q' \ta\\b;`x` ") << 0;
+        QTest::newRow("only blanks and tabs") << std::string(" kel\tvoran ") << 0;
+        QTest::newRow("percent") << std::string("100%") << platform::loginPathUnwritable;
+        QTest::newRow("not UTF-8") << std::string("in\xFF") << platform::loginPathUnwritable;
+        QTest::newRow("line break") << std::string("in\nout") << platform::loginPathUnwritable;
     }
     void oddFoldersStartAtLogin()
     {
@@ -152,8 +156,10 @@ private slots:
         qputenv("XDG_CONFIG_HOME", work.path("config").c_str());
         const std::string folder = work.path(name);
         const std::string tool = folder + "/" + name;
-        // Bytes as they are: a QString would change what is not UTF-8.
-        QVERIFY(::mkdir(folder.c_str(), 0755) == 0 && ::close(::creat(tool.c_str(), 0755)) == 0);
+        // Bytes as they are: a QString would change what is not UTF-8. The tool tells how it ran.
+        writeBytes(work.path("run"), "#!/bin/sh\n{ pwd; printf '%s\\n' \"$@\"; } >" + work.path("started") + "\n");
+        QVERIFY(::chmod(work.path("run").c_str(), 0755) == 0);
+        QVERIFY(::mkdir(folder.c_str(), 0755) == 0 && ::symlink(work.path("run").c_str(), tool.c_str()) == 0);
         QCOMPARE(platform::posix::setAutostartEntry(tool, folder, true), error);
         const QString autostart = QString::fromStdString(work.path("config/autostart/"));
         if (error != 0) {
@@ -168,6 +174,9 @@ private slots:
         validate.start(QStringLiteral("desktop-file-validate"), {QString::fromStdString(made.entry)});
         QVERIFY(validate.waitForFinished(10000));
         QVERIFY2(validate.exitCode() == 0 && validate.peek(1).isEmpty(), validate.readAll().constData());
+        const QStringList launch{QStringLiteral("launch"), QString::fromStdString(made.entry)};
+        QCOMPARE(QProcess::execute(QStringLiteral("gio"), launch), 0);
+        QTRY_COMPARE(readBytes(work.path("started")), folder + "\n-iconic\n");
 
         // Another folder's entry takes the next name; one made by hand (the tool's own text
         // without its mark, through a link to the folder) counts, and stays when switched off.
@@ -181,6 +190,23 @@ private slots:
         QCOMPARE(platform::posix::setAutostartEntry(tool, folder, false), 0);
         QCOMPARE(QDir(autostart).entryList(QDir::Files),
                  QStringList({QStringLiteral("hand.desktop"), QStringLiteral("org.kelvoran.Kelvoran-2.desktop")}));
+    }
+
+    // Anyone may bind the name of this user's claim of a folder: another user's socket there (as
+    // nobody) is no copy of the tool's, and the start goes on. It was asked: the name is the claim's.
+    void anotherUsersSocketIsNoClaim()
+    {
+        if (::geteuid() != 0)
+            QSKIP("another user needs root");
+        const WorkingDirectory work;
+        QProcess holder;
+        holder.start(QStringLiteral("python3"), {QStringLiteral("-c"), QStringLiteral(R"(import os, socket, sys
+f = os.stat(sys.argv[1]); os.setgid(65534); os.setuid(65534); s = socket.socket(socket.AF_UNIX)
+s.bind(b"\0org.kelvoran.Kelvoran/0/%d-%d" % (f.st_dev, f.st_ino)); s.listen(); print(flush=True); s.accept())"),
+                                                 QString::fromStdString(work.path())});
+        QVERIFY(holder.waitForReadyRead(5000));
+        QVERIFY(platform::posix::claimFolder(work.path(), [] {}) != nullptr);
+        QVERIFY(holder.waitForFinished(5000) && holder.exitCode() == 0);
     }
 };
 

@@ -50,12 +50,13 @@ bool sameFile(const std::string& one, const std::string& other)
            first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
-// Whether a desktop entry can carry `text`: UTF-8, and no control characters.
+// Whether a desktop entry can carry `text`: UTF-8, and no control characters but the tab, which
+// the string escapes write.
 bool writable(std::string_view text)
 {
     for (std::size_t i = 0; i < text.size();) {
         const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte < 0x20 || byte == 0x7F)
+        if ((byte < 0x20 && byte != '\t') || byte == 0x7F)
             return false;
         std::size_t length = 1;
         char32_t code = byte;
@@ -84,13 +85,16 @@ bool writable(std::string_view text)
     return true;
 }
 
-// A value of type string: backslashes escaped, and blanks at either end, which a reader trims.
+// A value of type string: backslashes and tabs escaped, and blanks at either end, which a reader
+// trims.
 std::string escapeString(std::string_view text)
 {
     std::string escaped;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\\')
             escaped += "\\\\";
+        else if (text[i] == '\t')
+            escaped += "\\t";
         else if (text[i] == ' ' && (i == 0 || i + 1 == text.size()))
             escaped += "\\s";
         else
@@ -113,8 +117,8 @@ std::string unescapeString(std::string_view text)
     return plain;
 }
 
-// One argument of Exec: quoted when it holds a character the rules reserve, and a literal
-// percent sign doubled. The value's own string escaping comes on top.
+// One argument of Exec: quoted when it holds a character the rules reserve. The value's own
+// string escaping comes on top. A percent sign never gets here (see autostartEntryText).
 std::string execArgument(std::string_view argument)
 {
     constexpr std::string_view reserved = " \t\n\"'\\><~|&;$*?#()`";
@@ -123,7 +127,7 @@ std::string execArgument(std::string_view argument)
     for (const char c : argument) {
         if (quote && (c == '"' || c == '`' || c == '$' || c == '\\'))
             quoted += '\\';
-        quoted += c == '%' ? std::string("%%") : std::string(1, c);
+        quoted += c;
     }
     return quote ? '"' + quoted + '"' : quoted;
 }
@@ -280,7 +284,9 @@ int makeFolders(const std::string& path)
 
 std::optional<std::string> autostartEntryText(const std::string& executable, const std::string& settingsFolder)
 {
-    if (!writable(executable) || !writable(settingsFolder))
+    // The rules write a literal percent sign in Exec as "%%", but GLib looks the program up before
+    // it undoes that (and dex never does): such an entry starts nothing, at login or from a menu.
+    if (!writable(executable) || !writable(settingsFolder) || executable.find('%') != std::string::npos)
         return std::nullopt;
     const std::string folder = escapeString(settingsFolder);
     return "[Desktop Entry]\n"
@@ -327,7 +333,7 @@ int setAutostartEntry(const std::string& executable, const std::string& settings
 
     const std::optional<std::string> text = autostartEntryText(executable, settingsFolder);
     if (!text)
-        return EILSEQ;
+        return loginPathUnwritable;
     // The folder's own entry is rewritten in place; else the first name nothing holds.
     const auto own = std::find_if(entries.begin(), entries.end(), [](const Entry& entry) { return entry.own; });
     std::string path = own != entries.end() ? own->path : std::string();

@@ -16,8 +16,9 @@ namespace platform::posix {
 [[nodiscard]] LoginStart autostartEntryFor(const std::string& executable, const std::string& settingsFolder);
 
 // Writes the tool's own entry for `settingsFolder` (rewriting the one it has, else under the first
-// free name), or removes the tool's own entries for it. 0, or the error code: EILSEQ for a path a
-// desktop entry cannot hold (not UTF-8, or with control characters).
+// free name), or removes the tool's own entries for it. 0, or the error code: loginPathUnwritable
+// for a path a desktop entry cannot hold (not UTF-8, control characters, a percent sign in the
+// executable's).
 [[nodiscard]] int setAutostartEntry(const std::string& executable, const std::string& settingsFolder, bool on);
 
 // The entry's text, nullopt when a path cannot be written in one.
