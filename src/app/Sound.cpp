@@ -43,27 +43,25 @@ bool readable(const std::string& file)
     return in.get() != std::ifstream::traits_type::eof();
 }
 
-// libcanberra's answer as the dialog tells it. Not found is said alike of the file, the theme's
-// sound and ALSA's device: a file that reads names the device.
+// libcanberra's answer as the dialog tells it, a file that cannot be read first, as on Windows.
+// Not found is said alike of the file, the theme's sound and ALSA's device: a file that reads, or
+// the theme's sound (which comes with libcanberra's package), names the device.
 std::optional<setup::PlayFailure> failureOf(int played, const std::string& file)
 {
-    switch (played) {
-    case CA_SUCCESS:
+    if (played == CA_SUCCESS)
         return std::nullopt;
+    if (!file.empty() && !readable(file))
+        return setup::PlayFailure::Unreadable;
+    switch (played) {
     case CA_ERROR_NODRIVER:
     case CA_ERROR_NOTAVAILABLE:
     case CA_ERROR_DISCONNECTED:
-        return setup::PlayFailure::NoDevice;
     case CA_ERROR_NOTFOUND:
-    case CA_ERROR_ACCESS:
-    case CA_ERROR_IO:
+        return setup::PlayFailure::NoDevice;
     case CA_ERROR_CORRUPT:
     case CA_ERROR_NOTSUPPORTED:
     case CA_ERROR_TOOBIG:
-        if (file.empty())
-            break;
-        return readable(file) && played == CA_ERROR_NOTFOUND ? setup::PlayFailure::NoDevice
-                                                             : setup::PlayFailure::Unreadable;
+        return file.empty() ? setup::PlayFailure::Other : setup::PlayFailure::Unreadable;
     default:
         break;
     }
