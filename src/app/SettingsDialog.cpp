@@ -41,7 +41,7 @@ QLabel* label(std::string_view text, const char* name, QWidget* parent)
     return shown;
 }
 
-// A refusal's line: empty until OK refuses its field, then in red so that it is seen.
+// A refusal's line: empty until OK refuses its field (or 再生 fails), then in red so that it is seen.
 QLabel* refusal(const char* name, QWidget* parent)
 {
     QLabel* line = label({}, name, parent);
@@ -119,7 +119,7 @@ SettingsDialog::SettingsDialog(Sound& sound, QWidget* parent)
       m_deadline(checkBox(texts::settingsDeadline, "deadline", this)), m_deadlineTime(lineEdit("deadlineTime", this)),
       m_deadlineUnit(label(texts::settingsDeadlineUnit, "deadlineUnit", this)), m_days(dayBoxes(this)),
       m_deadlineRefusal(refusal("deadlineRefusal", this)), m_ok(button(texts::settingsOk, "ok", this)),
-      m_cancel(button(texts::settingsCancel, "cancel", this))
+      m_cancel(button(texts::settingsCancel, "cancel", this)), m_playPoll(new QTimer(this))
 {
     setWindowTitle(toQString(texts::settingsTitle));
     setFont(messageFont());
@@ -129,11 +129,25 @@ SettingsDialog::SettingsDialog(Sound& sound, QWidget* parent)
     m_ok->setDefault(true);
 
     connect(m_browse, &QPushButton::clicked, this, &SettingsDialog::browse);
-    // Whatever the sound switch says: the user wants to hear the file.
-    connect(m_play, &QPushButton::clicked, this,
-            [this] { m_player.play(setup::soundFileOf(toBytes(m_soundFile->text()))); });
+    connect(m_play, &QPushButton::clicked, this, &SettingsDialog::play);
+    connect(m_playPoll, &QTimer::timeout, this, [this] {
+        if (!m_played->known())
+            return;
+        m_playPoll->stop();
+        if (const std::optional<setup::PlayFailure> failure = m_played->failure())
+            m_soundFileRefusal->setText(toQString(setup::playFailureText(*failure)));
+    });
     connect(m_wait, &QCheckBox::toggled, this, &SettingsDialog::enableReminders);
     connect(m_deadline, &QCheckBox::toggled, this, &SettingsDialog::enableReminders);
+    // A refusal's line goes as soon as its field is mended.
+    const auto editing = [this](setup::RefusedField field) { return [this, field] { edited(field); }; };
+    connect(m_soundFile, &QLineEdit::textChanged, this, editing(setup::RefusedField::SoundFile));
+    connect(m_wait, &QCheckBox::toggled, this, editing(setup::RefusedField::WaitMinutes));
+    connect(m_waitMinutes, &QLineEdit::textChanged, this, editing(setup::RefusedField::WaitMinutes));
+    connect(m_deadline, &QCheckBox::toggled, this, editing(setup::RefusedField::Deadline));
+    connect(m_deadlineTime, &QLineEdit::textChanged, this, editing(setup::RefusedField::Deadline));
+    for (QCheckBox* day : m_days)
+        connect(day, &QCheckBox::toggled, this, editing(setup::RefusedField::Deadline));
     connect(m_ok, &QPushButton::clicked, this, &SettingsDialog::accept);
     connect(m_cancel, &QPushButton::clicked, this, &SettingsDialog::reject);
 
@@ -197,14 +211,8 @@ void SettingsDialog::accept()
         QDialog::accept();
         return;
     }
-    for (const setup::FieldRefusal& refusal : refused) {
-        QLabel* line = m_deadlineRefusal;
-        if (refusal.field == setup::RefusedField::SoundFile)
-            line = m_soundFileRefusal;
-        else if (refusal.field == setup::RefusedField::WaitMinutes)
-            line = m_waitRefusal;
-        line->setText(toQString(refusal.text));
-    }
+    for (const setup::FieldRefusal& refusal : refused)
+        lineOf(refusal.field)->setText(toQString(refusal.text));
     // The first refused field takes the focus, to be typed over; no day chosen, the first day.
     if (refused.front().text == texts::daysRefused) {
         m_days.front()->setFocus(Qt::OtherFocusReason);
@@ -215,6 +223,43 @@ void SettingsDialog::accept()
                                                                                          : m_deadlineTime;
     first->setFocus(Qt::OtherFocusReason);
     first->selectAll();
+}
+
+bool SettingsDialog::abandon()
+{
+    done(QDialog::Rejected);
+    return false;
+}
+
+QLabel* SettingsDialog::lineOf(setup::RefusedField field) const
+{
+    switch (field) {
+    case setup::RefusedField::SoundFile:
+        return m_soundFileRefusal;
+    case setup::RefusedField::WaitMinutes:
+        return m_waitRefusal;
+    case setup::RefusedField::Deadline:
+        break;
+    }
+    return m_deadlineRefusal;
+}
+
+void SettingsDialog::edited(setup::RefusedField field)
+{
+    QLabel* const line = lineOf(field);
+    line->setText(toQString(setup::lineAfterEdit(field, toBytes(line->text()), fields(), m_opened)));
+    // What 再生 found no longer holds for another file.
+    if (field == setup::RefusedField::SoundFile)
+        m_playPoll->stop();
+}
+
+void SettingsDialog::play()
+{
+    // Whatever the sound switch says: the user wants to hear the file. What an earlier 再生 found
+    // goes; a refusal of the name stays.
+    edited(setup::RefusedField::SoundFile);
+    m_played = m_player.play(setup::soundFileOf(toBytes(m_soundFile->text())));
+    m_playPoll->start(50);
 }
 
 void SettingsDialog::done(int result)

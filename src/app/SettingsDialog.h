@@ -1,24 +1,26 @@
 #pragma once
 
+#include "app/Sound.h"
 #include "setup/SettingsDialog.h"
 
 #include <QDialog>
 
 #include <array>
+#include <memory>
 
 class QCheckBox;
 class QFileDialog;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTimer;
 
 namespace app {
 
-class Sound;
-
 // The modal settings dialog, placed from the design's table and scaled by the message font's
 // measured text height. OK keeps it open while any field is refused, each refusal on the line
-// beside its field. A reminder's field is enabled only while the reminder is on.
+// beside its field, which goes once the field holds an acceptable value. A reminder's field is
+// enabled only while the reminder is on. 再生 that plays nothing says why on the sound file's line.
 class SettingsDialog : public QDialog, public setup::SettingsDialogView
 {
     Q_OBJECT
@@ -29,6 +31,7 @@ public:
 
     [[nodiscard]] std::optional<setup::SettingsFields> editSettings(const setup::SettingsFields& opened) override;
 
+    bool abandon() override;
     void accept() override;
     // Ends the file picker too, when the dialog is ended from outside (the tool closing).
     void done(int result) override;
@@ -38,7 +41,10 @@ private:
     void showFields(const setup::SettingsFields& fields);
     [[nodiscard]] setup::SettingsFields fields() const;
     void enableReminders();
+    [[nodiscard]] QLabel* lineOf(setup::RefusedField field) const;
+    void edited(setup::RefusedField field);
     void browse();
+    void play();
 
     Sound& m_player;
     setup::SettingsFields m_opened;
@@ -65,6 +71,9 @@ private:
     QLabel* m_deadlineRefusal;
     QPushButton* m_ok;
     QPushButton* m_cancel;
+    // The outcome of the last 再生, asked for until it is known.
+    std::shared_ptr<const Sound::Outcome> m_played;
+    QTimer* m_playPoll;
 };
 
 } // namespace app

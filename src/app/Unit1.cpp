@@ -27,7 +27,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QTimer>
 
 #include <exception>
@@ -303,22 +302,10 @@ void TForm1::changeSettings()
 {
     m_commands.run([&] {
         runGuarded([&] {
-            // Parented to the window, shown or not, and ended as a box is when the tool closes:
-            // the command then stores nothing.
+            // Parented to the window, shown or not, and ended when the tool closes: the command
+            // then stores nothing.
             SettingsDialog dialog(*m_sound, this);
-            QDialog* const outer = std::exchange(m_openBox, &dialog);
-            const auto restore = qScopeGuard([&] { m_openBox = outer; });
-            // A check that read the switches before a store must not put the old ones back, also
-            // when a later key's store failed after the first ones were written.
-            std::optional<setup::StoredSettings> stored;
-            try {
-                stored = setup::settingsCommand(m_commandSystem, *this, dialog);
-            } catch (...) {
-                ++m_generation;
-                throw;
-            }
-            if (stored) {
-                ++m_generation;
+            if (const std::optional<setup::StoredSettings> stored = m_settings.run(m_commandSystem, *this, dialog)) {
                 m_trayIcon->showSwitch(settings::Switch::Popup, stored->switches.popup);
                 m_trayIcon->showSwitch(settings::Switch::Sound, stored->switches.sound);
                 m_trayIcon->showStartAtLogin(stored->startsAtLogin);
@@ -406,6 +393,8 @@ void TForm1::closeEvent(QCloseEvent* event)
     m_closing = true;
     if (m_openBox != nullptr)
         m_openBox->done(setup::results::cancel);
+    // The Qt dialog goes at once: nothing waits.
+    static_cast<void>(m_settings.close());
     // A notification left behind would tell of an arrival nobody watches any more.
     m_notifications->withdrawNow();
     QWidget::closeEvent(event);

@@ -7,6 +7,7 @@
 #include "platform/System.h"
 #include "settings/ChannelSettings.h"
 #include "setup/CommandGate.h"
+#include "setup/SettingsDialog.h"
 #include "setup/SetupView.h"
 #include "setup/WaitingSystem.h"
 
@@ -108,6 +109,7 @@ private:
     QDialog* m_openBox = nullptr;
     // Counts the stored settings: a check started before the last store is not shown.
     unsigned m_generation = 0;
+    setup::SettingsCommand m_settings{m_generation};
     std::unique_ptr<monitor::BackgroundCheck> m_check;
     TrayIcon* m_trayIcon;
     Notifications* m_notifications;

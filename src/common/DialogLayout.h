@@ -32,18 +32,19 @@ inline constexpr Rect waitRefusal{30, 212, 406, 13};
 inline constexpr Rect deadline{12, 233, 424, 17};
 inline constexpr Rect deadlineTime{30, 254, 56, 21};
 inline constexpr Rect deadlineUnit{92, 258, 344, 13};
+// One line for the time and the days, as both belong to the one reminder: under the time, as the
+// minutes' line is under the minutes, and over the days.
+inline constexpr Rect deadlineRefusal{30, 279, 406, 13};
 // The days' check boxes, Sunday first, in one row.
 inline constexpr std::array<Rect, 7> days{{
-    {30, 281, 46, 17},
-    {88, 281, 46, 17},
-    {146, 281, 46, 17},
-    {204, 281, 46, 17},
-    {262, 281, 46, 17},
-    {320, 281, 46, 17},
-    {378, 281, 46, 17},
+    {30, 296, 46, 17},
+    {88, 296, 46, 17},
+    {146, 296, 46, 17},
+    {204, 296, 46, 17},
+    {262, 296, 46, 17},
+    {320, 296, 46, 17},
+    {378, 296, 46, 17},
 }};
-// One line for the time and the days: both belong to the one reminder.
-inline constexpr Rect deadlineRefusal{30, 302, 406, 13};
 
 inline constexpr Rect ok{280, 323, 75, 23};
 inline constexpr Rect cancel{361, 323, 75, 23};

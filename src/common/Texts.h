@@ -108,8 +108,13 @@ inline constexpr std::string_view settingsCancel = "Cancel";
 inline constexpr std::string_view soundFileRefused = "ファイル名に使用できない文字が含まれています！";
 inline constexpr std::string_view soundFileTooLong = "ファイル名が長すぎます！";
 inline constexpr std::string_view waitRefused = "1 から 1440 までの分数を入力して下さい！";
-inline constexpr std::string_view deadlineRefused = "0:00 から 23:59 までの時刻を入力して下さい！";
+inline constexpr std::string_view deadlineRefused = "0:01 から 23:59 までの時刻を入力して下さい！";
 inline constexpr std::string_view daysRefused = "曜日を一つ以上選んで下さい！";
+// 再生 that played nothing, on the sound file's line: no sound device or server answered, the file
+// cannot be read (or is no sound the player reads), anything else.
+inline constexpr std::string_view playNoDevice = "再生できません：サウンドデバイスがありません！";
+inline constexpr std::string_view playUnreadable = "再生できません：ファイルを読み込めません！";
+inline constexpr std::string_view playFailed = "再生できません！";
 // The sound file picker: its title and its filter's name (each front end adds the patterns its
 // player reads).
 inline constexpr std::string_view soundPickerTitle = "サウンドファイルの選択";

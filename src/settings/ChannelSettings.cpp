@@ -82,7 +82,7 @@ std::optional<int> parseTimeOfDay(std::string_view value)
         return std::nullopt;
     const int hour = std::stoi(std::string(hours));
     const int minute = std::stoi(std::string(minutes));
-    if (hour > 23 || minute > 59)
+    if (hour > 23 || minute > 59 || hour + minute == 0)
         return std::nullopt;
     return hour * 60 + minute;
 }

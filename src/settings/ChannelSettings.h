@@ -32,7 +32,8 @@ struct ChannelSettings
 // value that does not read as one (taiki=abc, kigen=25:00, kigenyoubi=x) counts as missing.
 [[nodiscard]] ChannelSettings parseChannelSettings(std::string_view content, const ansi::CodePage& codePage);
 
-// "kigen": "9:30" or "09:30", as the minute of the day; nullopt for anything else.
+// "kigen": "9:30" or "09:30", as the minute of the day, 0:01 to 23:59; nullopt for anything else.
+// 0:00 is the day's own start: nothing can have arrived by then, so it would remind every day.
 [[nodiscard]] std::optional<int> parseTimeOfDay(std::string_view value);
 // The minute of the day as kigen is written: "09:30".
 [[nodiscard]] std::string timeOfDayText(int minute);

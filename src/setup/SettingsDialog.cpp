@@ -107,6 +107,31 @@ std::vector<FieldRefusal> checkFields(const SettingsFields& chosen, const Settin
     return refused;
 }
 
+std::string_view lineAfterEdit(RefusedField field, std::string_view shown, const SettingsFields& chosen,
+                               const SettingsFields& opened)
+{
+    if (shown.empty())
+        return {};
+    for (const FieldRefusal& refusal : checkFields(chosen, opened)) {
+        if (refusal.field == field)
+            return refusal.text;
+    }
+    return {};
+}
+
+std::string_view playFailureText(PlayFailure failure)
+{
+    switch (failure) {
+    case PlayFailure::NoDevice:
+        return texts::playNoDevice;
+    case PlayFailure::Unreadable:
+        return texts::playUnreadable;
+    case PlayFailure::Other:
+        break;
+    }
+    return texts::playFailed;
+}
+
 std::optional<StoredSettings> settingsCommand(platform::System& system, SetupView& view, SettingsDialogView& dialog)
 {
     const std::string path = settings::settingsPath(system);
@@ -166,6 +191,31 @@ std::optional<StoredSettings> settingsCommand(platform::System& system, SetupVie
         stored.switches.deadlineDays = chosen->deadlineDays;
     }
     return stored;
+}
+
+std::optional<StoredSettings> SettingsCommand::run(platform::System& system, SetupView& view,
+                                                   SettingsDialogView& dialog)
+{
+    SettingsDialogView* const outer = std::exchange(m_dialog, &dialog);
+    std::optional<StoredSettings> stored;
+    try {
+        stored = settingsCommand(system, view, dialog);
+    } catch (...) {
+        m_dialog = outer;
+        ++m_generation;
+        throw;
+    }
+    m_dialog = outer;
+    if (stored)
+        ++m_generation;
+    return stored;
+}
+
+bool SettingsCommand::close()
+{
+    if (m_dialog != nullptr && m_dialog->abandon())
+        m_closeWaits = true;
+    return m_closeWaits;
 }
 
 } // namespace setup

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace setup {
@@ -30,7 +31,7 @@ struct SettingsFields
 };
 
 // The fields a refusal's line stands beside. The time and the days of the "not arrived" reminder
-// share one.
+// share one, between the two.
 enum class RefusedField
 {
     SoundFile,
@@ -55,6 +56,23 @@ struct FieldRefusal
 // either (a hand-written taiki=2000 stays).
 [[nodiscard]] std::vector<FieldRefusal> checkFields(const SettingsFields& chosen, const SettingsFields& opened);
 
+// What the line of `field`, which shows `shown`, says once the user has changed one of its values:
+// it goes as soon as its field holds an acceptable value, or says what is refused now. An empty line
+// stays empty: lines come with OK.
+[[nodiscard]] std::string_view lineAfterEdit(RefusedField field, std::string_view shown, const SettingsFields& chosen,
+                                             const SettingsFields& opened);
+
+// Why 再生 played nothing, as the front end's player finds it.
+enum class PlayFailure
+{
+    NoDevice,
+    Unreadable,
+    Other,
+};
+
+// The sound file's line for `failure`.
+[[nodiscard]] std::string_view playFailureText(PlayFailure failure);
+
 // The file the sound file field names, as it is stored and played: blanks (spaces, tabs) around
 // it dropped, as the settings file's reader drops them.
 [[nodiscard]] std::string soundFileOf(std::string_view typed);
@@ -67,6 +85,9 @@ public:
     // Opens the modal dialog on `opened` and returns the fields as OK closed it, having kept it
     // open with their lines while checkFields refused any; nullopt for Cancel, Esc or closing.
     [[nodiscard]] virtual std::optional<SettingsFields> editSettings(const SettingsFields& opened) = 0;
+    // Ends the dialog with no answer, as the tool closes. True when it is gone only once a loop of
+    // its own (the file picker's) has returned, after this call.
+    virtual bool abandon() = 0;
 };
 
 // What the settings command has stored, for the menus' check marks.
@@ -83,5 +104,29 @@ struct StoredSettings
 // dialog was cancelled or left as it opened. Throws as storing the folder does; what was stored
 // before a failure stays stored.
 std::optional<StoredSettings> settingsCommand(platform::System& system, SetupView& view, SettingsDialogView& dialog);
+
+// The settings command as a window runs it, the same for both front ends. The window counts its
+// stores in `generation`, so that a check that read the file before cannot put the old values back;
+// it moves whenever a key may have been stored, also when a later key's store failed after the
+// first ones were written. The dialog under way is kept for the window's close.
+class SettingsCommand
+{
+public:
+    explicit SettingsCommand(unsigned& generation) : m_generation(generation) {}
+
+    // Runs settingsCommand on `dialog`; throws as it does.
+    std::optional<StoredSettings> run(platform::System& system, SetupView& view, SettingsDialogView& dialog);
+    // Ends the dialog under way, if any, with no answer. True while the window must not go yet: the
+    // dialog's own loop is still to return, or an earlier close waits for that already. The window
+    // then asks again once closeWaits() says so.
+    bool close();
+    // Whether a close waited for the command's end; true once, after run has returned.
+    [[nodiscard]] bool closeWaits() { return std::exchange(m_closeWaits, false); }
+
+private:
+    unsigned& m_generation;
+    SettingsDialogView* m_dialog = nullptr;
+    bool m_closeWaits = false;
+};
 
 } // namespace setup

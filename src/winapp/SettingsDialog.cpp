@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <string_view>
+#include <utility>
 
 namespace winapp {
 
@@ -236,8 +237,9 @@ void SettingsDialog::accept()
 {
     const setup::SettingsFields fields = chosen();
     const std::vector<setup::FieldRefusal> refused = setup::checkFields(fields, m_opened);
-    for (const int id : {settingsIds::soundFileRefusal, settingsIds::waitRefusal, settingsIds::deadlineRefusal})
-        ::SetWindowTextA(item(id), "");
+    for (const auto field :
+         {setup::RefusedField::SoundFile, setup::RefusedField::WaitMinutes, setup::RefusedField::Deadline})
+        ::SetWindowTextA(item(refusalLine(field)), "");
     for (const setup::FieldRefusal& refusal : refused)
         ::SetWindowTextA(item(refusalLine(refusal.field)), std::string(refusal.text).c_str());
     if (!refused.empty()) {
@@ -285,6 +287,20 @@ void SettingsDialog::browse()
     }
     if (SUCCEEDED(initialised))
         ::CoUninitialize();
+}
+
+void SettingsDialog::edited(setup::RefusedField field)
+{
+    const HWND line = item(refusalLine(field));
+    if (line == nullptr)
+        return;
+    const std::string was = windowText(line);
+    const std::string_view now = setup::lineAfterEdit(field, was, chosen(), m_opened);
+    if (now != was)
+        ::SetWindowTextA(line, std::string(now).c_str());
+    // What 再生 finds no longer holds for another file.
+    if (field == setup::RefusedField::SoundFile)
+        m_playing = false;
 }
 
 std::optional<setup::SettingsFields> SettingsDialog::editSettings(const setup::SettingsFields& opened)
@@ -335,7 +351,7 @@ std::optional<setup::SettingsFields> SettingsDialog::editSettings(const setup::S
     return m_result;
 }
 
-bool SettingsDialog::closePicker()
+bool SettingsDialog::abandon()
 {
     m_result.reset();
     m_closed = true;
@@ -350,8 +366,19 @@ LRESULT SettingsDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_COMMAND:
+        // A refusal's line goes as soon as its field is mended.
+        if (HIWORD(wParam) == EN_CHANGE) {
+            if (LOWORD(wParam) == settingsIds::soundFile)
+                edited(setup::RefusedField::SoundFile);
+            else
+                edited(LOWORD(wParam) == settingsIds::waitMinutes ? setup::RefusedField::WaitMinutes
+                                                                  : setup::RefusedField::Deadline);
+            return 0;
+        }
         if (HIWORD(wParam) != BN_CLICKED)
             return 0;
+        if (LOWORD(wParam) >= settingsIds::firstDay && LOWORD(wParam) < settingsIds::firstDay + 7)
+            edited(setup::RefusedField::Deadline);
         switch (LOWORD(wParam)) {
         case IDOK:
             accept();
@@ -364,16 +391,28 @@ LRESULT SettingsDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
             browse();
             break;
         case settingsIds::play:
-            // Once, whatever the sound switch says: the user wants to hear the file.
-            m_sound.play(setup::soundFileOf(windowText(item(settingsIds::soundFile))));
+            // Once, whatever the sound switch says: the user wants to hear the file. What an earlier
+            // 再生 found goes; a refusal of the name stays.
+            edited(setup::RefusedField::SoundFile);
+            m_sound.play(setup::soundFileOf(windowText(item(settingsIds::soundFile))), hwnd());
+            m_playing = true;
             break;
         case settingsIds::wait:
+            enableReminders();
+            edited(setup::RefusedField::WaitMinutes);
+            break;
         case settingsIds::deadline:
             enableReminders();
+            edited(setup::RefusedField::Deadline);
             break;
         default:
             break;
         }
+        return 0;
+    case Sound::playedMessage:
+        if (std::exchange(m_playing, false) && wParam != 0)
+            ::SetWindowTextA(item(settingsIds::soundFileRefusal),
+                             std::string(setup::playFailureText(static_cast<setup::PlayFailure>(wParam - 1))).c_str());
         return 0;
     case WM_CTLCOLORSTATIC: {
         const LRESULT brush = defaultProcedure(message, wParam, lParam);
@@ -385,7 +424,7 @@ LRESULT SettingsDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CLOSE:
         // The close button (SC_CLOSE, made WM_CLOSE by the default procedure) and a close request
         // from outside (taskkill, the end of the session): no answer.
-        closePicker();
+        abandon();
         return 0;
     case WM_DESTROY:
         // Destroyed with its owner as the tool quits: no answer.

@@ -41,7 +41,8 @@ inline constexpr int deadlineRefusal = 123;
 // code from the layout table and scaled by the message font's measured text height, as the main
 // window is by its own font. Its loop hands keys to the dialog manager: Tab, access keys, Enter
 // for OK, Escape for Cancel. OK closes it only once checkFields refuses nothing; meanwhile each
-// refusal shows beside its field.
+// refusal shows beside its field, until the field is mended. 再生 that plays nothing says why on
+// the sound file's line.
 class SettingsDialog : public WindowBase, public setup::SettingsDialogView
 {
 public:
@@ -50,7 +51,7 @@ public:
     [[nodiscard]] std::optional<setup::SettingsFields> editSettings(const setup::SettingsFields& opened) override;
     // Ends the dialog with no answer. True when the sound file picker was open: it is told to
     // close, and its windows go once its own loop has returned, not before.
-    bool closePicker();
+    bool abandon() override;
 
     // The font of every control; tests give that of another screen resolution.
     std::function<Font()> font = &messageFont;
@@ -65,6 +66,7 @@ private:
     void show(const setup::SettingsFields& fields);
     [[nodiscard]] setup::SettingsFields chosen() const;
     void enableReminders();
+    void edited(setup::RefusedField field);
     void accept();
     void browse();
     [[nodiscard]] HWND item(int id) const { return ::GetDlgItem(hwnd(), id); }
@@ -76,6 +78,8 @@ private:
     setup::SettingsFields m_opened;
     std::optional<setup::SettingsFields> m_result;
     bool m_closed = false;
+    // A 再生 asked for, whose outcome is still to be told.
+    bool m_playing = false;
     // The shell's picker while it runs its own loop.
     IFileDialog* m_picker = nullptr;
 };

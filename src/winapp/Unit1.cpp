@@ -534,28 +534,21 @@ void TForm1::carryOut(MenuChoice choice)
         SettingsDialog dialog(hwnd(), m_sound);
         if (settingsDialogShown)
             dialog.shown = settingsDialogShown;
-        SettingsDialog* const outer = std::exchange(m_settingsDialog, &dialog);
-        // As for the switches: a check that read the file before a store must not win, also when
-        // a later key's store failed after the first ones were written.
         // A close asked for while the file picker was open comes back once the picker is gone.
         const auto ended = [&] {
-            m_settingsDialog = outer;
-            if (std::exchange(m_closeAfterPicker, false))
+            if (m_settings.closeWaits())
                 ::PostMessageA(hwnd(), WM_CLOSE, 0, 0);
         };
         std::optional<setup::StoredSettings> stored;
         try {
-            stored = setup::settingsCommand(m_commandSystem, *this, dialog);
+            stored = m_settings.run(m_commandSystem, *this, dialog);
         } catch (...) {
             ended();
-            ++m_generation;
             throw;
         }
         ended();
-        if (stored) {
+        if (stored)
             m_switches = stored->switches;
-            ++m_generation;
-        }
         break;
     }
     case MenuChoice::Exit:
@@ -570,9 +563,7 @@ void TForm1::closeAfterPicker()
 {
     // The shell's file picker owns windows inside its own loop: it is closed, and this window goes
     // once the loop has returned and the command has ended, from the request posted again then.
-    if (m_settingsDialog != nullptr && m_settingsDialog->closePicker())
-        m_closeAfterPicker = true;
-    else if (!m_closeAfterPicker)
+    if (!m_settings.close())
         ::DestroyWindow(hwnd());
 }
 

@@ -6,6 +6,7 @@
 #include "monitor/StatusView.h"
 #include "platform/System.h"
 #include "setup/CommandGate.h"
+#include "setup/SettingsDialog.h"
 #include "setup/SetupView.h"
 #include "setup/WaitingSystem.h"
 #include "winapp/ChannelMenu.h"
@@ -133,9 +134,8 @@ private:
     bool m_changePosted = false;
     // Counts the stored settings: a check started before the last store is not shown.
     unsigned m_generation = 0;
-    // The settings dialog while it is open.
-    SettingsDialog* m_settingsDialog = nullptr;
-    bool m_closeAfterPicker = false; // a close waits for the file picker to be gone
+    // The settings command, with its dialog while it is open.
+    setup::SettingsCommand m_settings{m_generation};
     std::unique_ptr<monitor::BackgroundCheck> m_check;
     std::unique_ptr<monitor::StatusDisplay> m_display;
     TrayIcon m_tray;

@@ -605,8 +605,11 @@ private slots:
             utf8);
         QVERIFY(!read.tray && !read.popup && read.sound && read.soundFile == "/a b.oga");
         QVERIFY(read.waitMinutes == 15 && read.deadline == 9 * 60 + 5 && read.deadlineDays == 0b100010);
-        QVERIFY(settings::parseChannelSettings("[Tsuuchi]\r\ntaiki=abc\r\nkigen=25:00\r\nkigenyoubi=月x\r\n", utf8) ==
-                settings::ChannelSettings());
+        for (const std::string kigen : {"25:00", "0:00"}) {
+            QVERIFY(
+                settings::parseChannelSettings("[Tsuuchi]\r\ntaiki=abc\r\nkigen=" + kigen + "\r\nkigenyoubi=月x\r\n",
+                                               utf8) == settings::ChannelSettings());
+        }
 
         MemorySystem system(ansi::PathStyle::posix(), utf8, "/work");
         RecordingView window;
@@ -636,6 +639,7 @@ private slots:
                 opened = fields;
                 return edit ? std::optional(edit(fields)) : std::nullopt;
             }
+            bool abandon() override { return false; }
             std::function<setup::SettingsFields(setup::SettingsFields)> edit;
             setup::SettingsFields opened;
         } dialog;
@@ -658,6 +662,9 @@ private slots:
         QCOMPARE(refused.size(), 3u);
         QVERIFY(refused[0].field == R::SoundFile && refused[1].field == R::WaitMinutes &&
                 refused[2].field == R::Deadline);
+        chosen.waitMinutes = "00";
+        chosen.deadline = "0:00";
+        QVERIFY(setup::checkFields(chosen, dialog.opened) == refused);
         chosen.deadline = " 7:05 ";
         chosen.deadlineDays = 0;
         const setup::FieldRefusal noDay{R::Deadline, texts::daysRefused};

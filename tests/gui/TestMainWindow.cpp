@@ -31,6 +31,8 @@
 #include <condition_variable>
 #include <mutex>
 
+#include <unistd.h>
+
 using app::AccessKeyLabel;
 using app::TForm1;
 
@@ -190,8 +192,9 @@ private slots:
             if (line == nullptr && pressed == nullptr)
                 continue; // a field: its text is the user's
             const bool refusal = line != nullptr && line->text().isEmpty();
-            for (const auto text : {texts::soundFileRefused, texts::soundFileTooLong, texts::waitRefused,
-                                    texts::deadlineRefused, texts::daysRefused}) {
+            for (const auto text :
+                 {texts::soundFileRefused, texts::soundFileTooLong, texts::waitRefused, texts::deadlineRefused,
+                  texts::daysRefused, texts::playNoDevice, texts::playUnreadable}) {
                 if (refusal)
                     line->setText(app::toQString(text));
                 QSize needed = part->fontMetrics().size(Qt::TextShowMnemonic, line ? line->text() : pressed->text());
@@ -477,11 +480,30 @@ private slots:
             QVERIFY(dialog.isVisible());
             QCOMPARE(child<QLabel>(dialog, "waitRefusal")->text(), app::toQString(texts::waitRefused));
             type(dialog, "waitMinutes", "15");
+            QVERIFY(child<QLabel>(dialog, "waitRefusal")->text().isEmpty());
             click(dialog, "deadline");
             for (int day = 0; day < 7; ++day)
                 child<QCheckBox>(dialog, qPrintable(QStringLiteral("day%1").arg(day)))->setChecked(false);
             click(dialog, "ok");
             QCOMPARE(dialog.focusWidget(), child<QWidget>(dialog, "day0"));
+            // The reminder's line stands between its time and its days.
+            const QRect line = child<QLabel>(dialog, "deadlineRefusal")->geometry();
+            QVERIFY(line.top() > child<QWidget>(dialog, "deadlineTime")->geometry().bottom() &&
+                    line.bottom() < child<QWidget>(dialog, "day0")->geometry().top());
+            // 再生 says why it played nothing, and nothing of ALSA's reaches the terminal.
+            type(dialog, "soundFile", "/nowhere/ding.wav");
+            click(dialog, "play");
+            QTRY_COMPARE(child<QLabel>(dialog, "soundFileRefusal")->text(), app::toQString(texts::playUnreadable));
+            type(dialog, "soundFile", "");
+            const int terminal = ::dup(2);
+            QFile said(QString::fromStdString(work.path("stderr")));
+            QVERIFY(said.open(QIODevice::ReadWrite) && ::dup2(said.handle(), 2) == 2);
+            click(dialog, "play");
+            const QLabel* const fileLine = child<QLabel>(dialog, "soundFileRefusal");
+            static_cast<void>(QTest::qWaitFor([&] { return said.size() > 0 || !fileLine->text().isEmpty(); }, 2000));
+            ::dup2(terminal, 2);
+            ::close(terminal);
+            QVERIFY2(said.size() == 0, said.readAll().constData());
             QTest::keyClick(&dialog, Qt::Key_Escape);
         });
         QCOMPARE(readBytes("Kelvoran.ini"), before);

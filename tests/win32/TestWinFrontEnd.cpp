@@ -657,7 +657,8 @@ void checkLayout(HWND dialog, int dpi)
         } else if (_stricmp(kind, "Button") == 0) {
             room = ((::GetWindowLongPtrA(child, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX ? 17 : 8) * dpi / 96;
         } else if (id == winapp::settingsIds::soundFileRefusal) {
-            shown = {std::string(texts::soundFileRefused)};
+            shown = {std::string(texts::soundFileRefused), std::string(texts::playNoDevice),
+                     std::string(texts::playUnreadable)};
         } else if (id == winapp::settingsIds::waitRefusal) {
             shown = {std::string(texts::waitRefused)};
         } else if (id == winapp::settingsIds::deadlineRefusal) {
@@ -707,25 +708,37 @@ TEST_CASE("the settings dialog from the menu: OK stores the changed keys only, C
               CHECK(::IsWindowEnabled(::GetDlgItem(dialog, winapp::settingsIds::waitMinutes)));
               type(dialog, winapp::settingsIds::waitMinutes, "15");
               type(dialog, winapp::settingsIds::deadlineTime, "17:05");
-              click(dialog, winapp::settingsIds::firstDay + 6);
+              click(dialog, winapp::settingsIds::firstDay + 1);
               // Enter through the dialog's own loop, for its default button.
               ::PostMessageA(::GetDlgItem(dialog, winapp::settingsIds::waitMinutes), WM_KEYDOWN, VK_RETURN, 0);
           }) == settings.substr(0, settings.find("kigen=")) +
-                    "kigen=17:05\r\npopup=0\r\nsoundfile=表a\r\ntaiki=15\r\nkigenyoubi=日月火水木金\r\n");
+                    "kigen=17:05\r\npopup=0\r\nsoundfile=表a\r\ntaiki=15\r\nkigenyoubi=日火水木金土\r\n");
     const std::string stored = fileText("Kelvoran.ini");
 
     CHECK(open([&](HWND dialog) {
               click(dialog, winapp::settingsIds::tray);
               click(dialog, IDCANCEL);
           }) == stored);
-    // Minutes out of range: the dialog stays with its line, until Escape.
+    // Minutes out of range: the dialog stays with its line until the minutes are mended, and
+    // until Escape. 再生 of a file that cannot be read says so on the file's line.
     bool stayed = false;
     MSG quit{};
+    form->sound().playSound = [](const char*, HMODULE, DWORD) { return TRUE; };
     CHECK(open([&](HWND dialog) {
+              const auto line = [&](int id) { return windowText(::GetDlgItem(dialog, id)); };
               type(dialog, winapp::settingsIds::waitMinutes, "1441");
               click(dialog, IDOK);
-              stayed = ::IsWindowVisible(dialog) &&
-                       windowText(::GetDlgItem(dialog, winapp::settingsIds::waitRefusal)) == texts::waitRefused;
+              stayed = ::IsWindowVisible(dialog) && line(winapp::settingsIds::waitRefusal) == texts::waitRefused;
+              type(dialog, winapp::settingsIds::waitMinutes, "15");
+              CHECK(line(winapp::settingsIds::waitRefusal).empty());
+              type(dialog, winapp::settingsIds::soundFile, "C:\\nowhere\\ding.wav");
+              click(dialog, winapp::settingsIds::play);
+              for (int waited = 0; waited < 5000 && line(winapp::settingsIds::soundFileRefusal).empty(); waited += 10) {
+                  for (MSG message{}; ::PeekMessageA(&message, dialog, 0, 0, PM_REMOVE);)
+                      ::DispatchMessageA(&message);
+                  ::Sleep(10);
+              }
+              CHECK(line(winapp::settingsIds::soundFileRefusal) == texts::playUnreadable);
               ::PostMessageA(::GetDlgItem(dialog, winapp::settingsIds::waitMinutes), WM_KEYDOWN, VK_ESCAPE, 0);
           }) == stored);
     CHECK(stayed);
