@@ -3,6 +3,7 @@
 #include "app/Fonts.h"
 #include "app/Sound.h"
 #include "app/TextCodec.h"
+#include "common/BoundedCall.h"
 #include "common/DialogLayout.h"
 #include "common/Texts.h"
 
@@ -17,10 +18,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
-
-#include <atomic>
-#include <memory>
-#include <thread>
 
 namespace app {
 
@@ -81,25 +78,22 @@ QPushButton* button(std::string_view text, const char* name, QWidget* parent)
 // leaves the window answering and the thread to finish whenever it can.
 QString startFolder(const QString& file)
 {
-    constexpr int unanswered = -1;
-    const auto answer = std::make_shared<std::atomic<int>>(unanswered);
-    const auto folder = std::make_shared<QString>();
-    std::thread([answer, folder, file] {
+    const ansi::BoundedCall<QString> folder([file] {
         const QFileInfo info(QFileInfo(file).absolutePath());
-        *folder = info.absoluteFilePath();
-        answer->store(info.isDir() ? 1 : 0);
-    }).detach();
+        return info.isDir() ? info.absoluteFilePath() : QString();
+    });
     QEventLoop wait;
     QTimer poll;
     QElapsedTimer waited;
     waited.start();
     QObject::connect(&poll, &QTimer::timeout, &wait, [&] {
-        if (answer->load() != unanswered || waited.hasExpired(1000))
+        if (folder.answer() || waited.hasExpired(1000))
             wait.quit();
     });
     poll.start(10);
     wait.exec();
-    return answer->load() == 1 ? *folder : QDir::homePath();
+    const QString answered = folder.answer().value_or(QString());
+    return answered.isEmpty() ? QDir::homePath() : answered;
 }
 
 } // namespace

@@ -14,6 +14,20 @@
 #include <utility>
 #include <vector>
 
+// Invariants, each kept under `signal->mutex`:
+// - At most one settings read (`reading`) and at most one listing of a folder (`calls`) at once;
+//   a check that finds its folder listed marks that listing `again` instead of starting another.
+// - Every answer is built from `newest`, the newest read; an answer whose listing was cancelled,
+//   or whose folder `newest` no longer names, is never delivered.
+// - A file-system call is made only with the lock released, by a checking thread; the
+//   coordinator and the owner never make one, so nothing that holds the lock can hang.
+// - `lastDelivered` is what the owner last got (a failure is always delivered anew); the
+//   no-answer notice goes once per `unansweredSince`, cleared by the next answer.
+// - The arrivals count of `names` never goes back, and a new folder's starts at
+//   `arrivalsCounted`, the highest count any listing ended with.
+// - `threads` counts the checking threads alive; one idle thread at most waits for work, the
+//   others end when they find it there.
+
 namespace monitor {
 
 namespace {

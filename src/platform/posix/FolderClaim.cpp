@@ -1,13 +1,12 @@
 #include "platform/posix/FolderClaim.h"
 
+#include "common/BoundedCall.h"
 #include "platform/posix/FileDescriptor.h"
 
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <cstring>
-#include <mutex>
 #include <optional>
 #include <poll.h>
 #include <string_view>
@@ -31,33 +30,14 @@ constexpr std::string_view raisedAnswer = "raised\n";
 
 std::optional<FolderIdentity> identityOf(const std::string& folder)
 {
-    struct Answer
-    {
-        std::mutex mutex;
-        std::condition_variable ready;
-        bool done = false;
-        std::optional<FolderIdentity> identity;
-    };
-    const auto answer = std::make_shared<Answer>();
-    try {
-        // Left to end by itself when it hangs; the answer is shared with it.
-        std::thread([answer, folder] {
-            struct stat info
-            {};
-            std::optional<FolderIdentity> identity;
-            if (::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-                identity = FolderIdentity{info.st_dev, info.st_ino};
-            const std::lock_guard lock(answer->mutex);
-            answer->identity = identity;
-            answer->done = true;
-            answer->ready.notify_all();
-        }).detach();
-    } catch (const std::system_error&) {
+    const ansi::BoundedCall<std::optional<FolderIdentity>> identity([folder]() -> std::optional<FolderIdentity> {
+        struct stat info
+        {};
+        if (::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+            return FolderIdentity{info.st_dev, info.st_ino};
         return std::nullopt;
-    }
-    std::unique_lock lock(answer->mutex);
-    answer->ready.wait_for(lock, identityWait, [&] { return answer->done; });
-    return answer->identity;
+    });
+    return identity.waitFor(identityWait).value_or(std::nullopt);
 }
 
 struct SocketName
