@@ -134,6 +134,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
         winapp::ApplicationWindow application(title, ::LoadIconA(instance, MAKEINTRESOURCEA(KV_ICON_APPLICATION)));
         winapp::TForm1 form(system, application);
         raised = &form;
+        // The session's end may cut the process off before the loop below ends.
+        form.sessionEnding = [&raised, &claim] {
+            raised = nullptr;
+            claim.reset();
+        };
         form.showFirst(system->startupShowCommand());
         if (raiseWaiting)
             form.raise();
