@@ -660,9 +660,15 @@ LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         closeAfterPicker();
         return 0;
     case WM_ENDSESSION:
-        // The session may end as soon as this returns: a settings store under way is let finish,
-        // within the time Windows gives, and the command waiting for it starts no other.
+        // The process may be cut off as soon as this returns: the tool ends here as 終了 ends it.
+        // The icon and its balloon go first and no tick brings them back, the claim is let go, a
+        // settings store under way is let finish within the time Windows gives, and the command
+        // waiting for it starts no other.
         if (wParam != FALSE) {
+            ::KillTimer(hwnd(), timer1Id);
+            m_tray.remove();
+            if (sessionEnding)
+                sessionEnding();
             m_commandSystem.finishWrites(4000);
             closeAfterPicker();
         }

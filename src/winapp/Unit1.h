@@ -92,6 +92,10 @@ public:
     std::function<MenuChoice(HWND, POINT, const settings::ChannelSettings&, bool startsAtLogin)> chooseFromMenu =
         &trackChannelMenu;
 
+    // Called as the session ends (logging off, shutting down), before the process may be cut off:
+    // what only the process's end would let go of goes here.
+    std::function<void()> sessionEnding;
+
     // Called with the settings dialog once it is up; tests drive it here.
     std::function<void(HWND)> settingsDialogShown;
 

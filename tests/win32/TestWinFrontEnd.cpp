@@ -330,6 +330,8 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     std::atomic<int> openings = 0;
     form.folderOpener().shellExecute = [&](SHELLEXECUTEINFOA* execute) {
         CHECK((execute->fMask & SEE_MASK_FLAG_NO_UI) != 0);
+        // Only a folder answers to a path that ends in a separator.
+        CHECK(std::string(execute->lpFile) == folder + "\\");
         ++openings;
         return ::WaitForSingleObject(release, 5000) == WAIT_OBJECT_0 ? FALSE : TRUE;
     };
@@ -368,6 +370,14 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     CHECK(told == 1);
     form.trayIcon().notify = recorded;
     ::CloseHandle(release);
+    // After one that opened, the next opens too.
+    openings = 0;
+    form.folderOpener().shellExecute = [&](SHELLEXECUTEINFOA*) { return ++openings, TRUE; };
+    for (int waited = 0; waited < 5000 && openings < 2; waited += 10) {
+        form.folderOpener().open(folder);
+        ::Sleep(10);
+    }
+    CHECK(openings >= 2);
     // Each menu item turns its own key over, and only that one.
     bool checked = true;
     const auto choose = [&](winapp::MenuChoice choice) {
@@ -382,6 +392,22 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     CHECK(choose(winapp::MenuChoice::Sound) ==
           "[KansiDir]\r\nfullpath=" + folder + "2\r\n[Tsuuchi]\r\nsound=0\r\ntray=0\r\n");
     CHECK(choose(winapp::MenuChoice::Popup).ends_with("[Tsuuchi]\r\nsound=0\r\ntray=0\r\npopup=0\r\n"));
+    // A check that read the file before a switch was stored must not put the old value back.
+    form.Timer1Timer();
+    MSG stale{};
+    for (int waited = 0; waited < 5000 && !::PeekMessageA(&stale, form.hwnd(), WM_APP + 1, WM_APP + 1, PM_REMOVE);
+         waited += 10)
+        ::Sleep(10);
+    REQUIRE(stale.message == WM_APP + 1);
+    choose(winapp::MenuChoice::Sound);
+    ::DispatchMessageA(&stale);
+    bool soundOn = false;
+    form.chooseFromMenu = [&](HWND, POINT, const settings::ChannelSettings& switches, bool) {
+        soundOn = switches.sound;
+        return winapp::MenuChoice::None;
+    };
+    ::SendMessageA(form.hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(form.hwnd()), MAKELPARAM(-1, -1));
+    CHECK(soundOn);
     // ログイン時に起動: checked as the Startup folder stands when the menu opens, turned over when chosen.
     choose(winapp::MenuChoice::StartAtLogin);
     CHECK_FALSE(checked);
@@ -390,11 +416,17 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     CHECK(checked);
     CHECK_FALSE(system->loginStart(work).on);
 
-    // Closing the window takes the icon away.
+    // The session's end ends the tool as 終了 does: the icon goes, the claim is let go, the window
+    // closes, before the process may be cut off.
     calls.clear();
-    ::SendMessageA(form.hwnd(), WM_CLOSE, 0, 0);
-    REQUIRE(calls.size() == 1);
+    int ended = 0;
+    form.sessionEnding = [&ended] { ++ended; };
+    CHECK(::SendMessageA(form.hwnd(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF) == TRUE);
+    ::SendMessageA(form.hwnd(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    REQUIRE(!calls.empty());
     CHECK(calls[0].message == NIM_DELETE);
+    CHECK(ended == 1);
+    CHECK_FALSE(::IsWindow(form.hwnd()));
     MSG quit{};
     ::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
     ::RemoveDirectoryA("in2");
