@@ -240,7 +240,7 @@ private slots:
                                             [](const std::string& call) { return call.starts_with("tray:"); }),
                              channels.calls.end());
         const std::vector<std::string> calls{
-            "raise:指定したフォルダは存在しません！//in", "withdraw",         "raise:/in\n1 件",
+            "raise:指定したフォルダは存在しません！//in", "withdraw", "raise:/in\n1 件",
             "raise:監視フォルダが応答しません！//in",     "withdraw",
         };
         QCOMPARE(channels.calls, calls);
