@@ -81,9 +81,10 @@ std::string pickerStartFolder(const std::shared_ptr<platform::System>& system, c
     const ansi::BoundedCall<bool> isFolder(
         [system, folder] { return system->entryKind(folder) == platform::EntryKind::Directory; });
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    if (!isFolder.answer())
-        static_cast<void>(loop.runUntil(
-            [&] { return isFolder.answer().has_value() || std::chrono::steady_clock::now() >= deadline; }));
+    // A window closed meanwhile opens no picker.
+    if (!isFolder.answer() &&
+        !loop.runUntil([&] { return isFolder.answer().has_value() || std::chrono::steady_clock::now() >= deadline; }))
+        throw CommandAbandoned();
     return isFolder.answer().value_or(false) ? folder : std::string();
 }
 

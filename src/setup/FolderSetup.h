@@ -20,6 +20,7 @@ void changeCommand(platform::System& system, SetupView& view);
 // Where the folder picker opens: `folder` when it answers within a second as a folder, else
 // empty (the picker's own start). Asked on a thread of its own that owns all it uses, `loop`
 // keeping the window answering meanwhile, so that a share that stopped answering costs a second.
+// Throws CommandAbandoned when the window closed meanwhile.
 [[nodiscard]] std::string pickerStartFolder(const std::shared_ptr<platform::System>& system, const std::string& folder,
                                             WindowLoop& loop);
 
