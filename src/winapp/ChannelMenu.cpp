@@ -42,6 +42,7 @@ MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSetting
     append(menu.get(), MF_STRING | (startsAtLogin ? MF_CHECKED : MF_UNCHECKED), MenuChoice::StartAtLogin,
            texts::menuStartAtLogin);
     append(menu.get(), MF_STRING, MenuChoice::Settings, texts::menuSettings);
+    append(menu.get(), MF_STRING, MenuChoice::PickFolder, texts::menuPickFolder);
     if (!::AppendMenuA(menu.get(), MF_SEPARATOR, 0, nullptr))
         throw std::runtime_error("AppendMenuA failed");
     append(menu.get(), MF_STRING, MenuChoice::Exit, texts::menuExit);
@@ -62,6 +63,7 @@ MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSetting
     case MenuChoice::StartAtLogin:
     case MenuChoice::Settings:
     case MenuChoice::Exit:
+    case MenuChoice::PickFolder:
         return static_cast<MenuChoice>(chosen);
     case MenuChoice::None:
         break;

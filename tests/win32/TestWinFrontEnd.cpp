@@ -415,6 +415,28 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     choose(winapp::MenuChoice::StartAtLogin);
     CHECK(checked);
     CHECK_FALSE(system->loginStart(work).on);
+    // 監視フォルダの選択… opens in the folder set; Cancel changes nothing, a folder picked is stored
+    // the button's way, its box answered.
+    std::vector<std::string> starts;
+    std::string picked;
+    form.chooseFolder = [&](HWND, const std::string& start) {
+        starts.push_back(start);
+        return picked;
+    };
+    const std::string stored = "[KansiDir]\r\nfullpath=" + folder;
+    const std::string unpicked = choose(winapp::MenuChoice::PickFolder);
+    CHECK(unpicked.starts_with(stored + "2\r\n"));
+    picked = folder;
+    const UINT_PTR yes = ::SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) {
+        if (const HWND box = ::FindWindowA("KelvoranMessageBox", nullptr); box != nullptr)
+            ::PostMessageA(box, WM_KEYDOWN, 'Y', 0);
+    });
+    choose(winapp::MenuChoice::PickFolder);
+    while (::PeekMessageA(&result, form.hwnd(), WM_APP + 4, WM_APP + 4, PM_REMOVE))
+        ::DispatchMessageA(&result);
+    ::KillTimer(nullptr, yes);
+    CHECK(choose(winapp::MenuChoice::None) == stored + unpicked.substr(stored.size() + 1));
+    CHECK(starts == std::vector<std::string>(2, folder + "2"));
 
     // The session's end ends the tool as 終了 does: the icon goes, the claim is let go, the window
     // closes, before the process may be cut off.
