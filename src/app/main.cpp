@@ -10,8 +10,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstddef>
 #include <cstdio>
 #include <fcntl.h>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <unistd.h>
@@ -48,22 +50,33 @@ private:
 };
 
 // The write end of the pipe that carries an ending signal to the window's thread.
-int endSignalPipe = -1;
+volatile std::sig_atomic_t endSignalPipe = -1;
+
+constexpr int endingSignals[] = {SIGTERM, SIGINT, SIGHUP};
+// Which of them the tool handles; set before any handler is.
+bool endingHandled[std::size(endingSignals)] = {};
+
+// Only async-signal-safe calls here and in what it calls.
+void endAtOnceOnSignals()
+{
+    struct sigaction action
+    {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    for (std::size_t i = 0; i < std::size(endingSignals); ++i) {
+        if (endingHandled[i])
+            ::sigaction(endingSignals[i], &action, nullptr);
+    }
+}
 
 extern "C" void onEndSignal(int number)
 {
     const int saved = errno;
+    // Whichever comes next ends a tool that this one found stuck at once.
+    endAtOnceOnSignals();
     const auto byte = static_cast<char>(number);
     [[maybe_unused]] const ssize_t written = ::write(endSignalPipe, &byte, 1);
     errno = saved;
-}
-
-constexpr int endingSignals[] = {SIGTERM, SIGINT, SIGHUP};
-
-void endAtOnceOnSignals()
-{
-    for (const int number : endingSignals)
-        std::signal(number, SIG_DFL);
 }
 
 // SIGTERM, SIGINT and SIGHUP end the tool as 終了 does, on the window's thread: the notification
@@ -82,6 +95,7 @@ public:
         m_notifier = std::make_unique<QSocketNotifier>(m_read, QSocketNotifier::Read);
         QObject::connect(m_notifier.get(), &QSocketNotifier::activated, &window, [this, &window] {
             m_notifier->setEnabled(false);
+            m_received = true;
             endAtOnceOnSignals();
             // Closed when hidden too, where its close would not end the loop by itself.
             if (window.close())
@@ -92,8 +106,17 @@ public:
         action.sa_handler = onEndSignal;
         action.sa_flags = SA_RESETHAND | SA_RESTART;
         sigemptyset(&action.sa_mask);
-        for (const int number : endingSignals)
-            ::sigaction(number, &action, nullptr);
+        // One ignored by whoever started the tool (nohup, a background job) stays ignored.
+        for (std::size_t i = 0; i < std::size(endingSignals); ++i) {
+            struct sigaction inherited
+            {};
+            endingHandled[i] =
+                ::sigaction(endingSignals[i], nullptr, &inherited) == 0 && inherited.sa_handler != SIG_IGN;
+        }
+        for (std::size_t i = 0; i < std::size(endingSignals); ++i) {
+            if (endingHandled[i])
+                ::sigaction(endingSignals[i], &action, nullptr);
+        }
     }
     EndSignals(const EndSignals&) = delete;
     EndSignals& operator=(const EndSignals&) = delete;
@@ -102,12 +125,18 @@ public:
         if (m_read < 0)
             return;
         endAtOnceOnSignals();
-        ::close(std::exchange(endSignalPipe, -1));
+        const int pipeEnd = endSignalPipe;
+        endSignalPipe = -1;
+        ::close(pipeEnd);
         ::close(m_read);
     }
 
+    // One came: before the event loop runs (in the start's box), quitting it is too early.
+    [[nodiscard]] bool received() const { return m_received; }
+
 private:
     int m_read = -1;
+    bool m_received = false;
     std::unique_ptr<QSocketNotifier> m_notifier;
 };
 
@@ -173,7 +202,7 @@ int main(int argc, char* argv[])
     const EndSignals endSignals(form);
     app::showMainWindow(form, system->startupShowCommand());
     relay.attach(&form);
-    const int exitCode = QApplication::exec();
+    const int exitCode = endSignals.received() ? 0 : QApplication::exec();
     // The folder is free again before the window's last writes are waited for: a start meanwhile
     // runs, rather than asking a window that goes to come up. No ask reaches the window after this.
     claim.reset();

@@ -1,9 +1,51 @@
 #include "monitor/ArrivedNames.h"
 
 #include <algorithm>
-#include <tuple>
+#include <string_view>
 
 namespace monitor {
+
+namespace {
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Whether `a` sorts before `b` with each run of digits taken as its number ("伝票_9" before
+// "伝票_10"); bytes otherwise. No lead or trail byte of code page 932 or UTF-8 is an ASCII digit.
+bool numberedBefore(std::string_view a, std::string_view b)
+{
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (isDigit(a[i]) && isDigit(b[j])) {
+            const std::size_t aStart = i;
+            const std::size_t bStart = j;
+            while (i < a.size() && isDigit(a[i]))
+                ++i;
+            while (j < b.size() && isDigit(b[j]))
+                ++j;
+            std::string_view aNumber = a.substr(aStart, i - aStart);
+            std::string_view bNumber = b.substr(bStart, j - bStart);
+            aNumber.remove_prefix(std::min(aNumber.find_first_not_of('0'), aNumber.size()));
+            bNumber.remove_prefix(std::min(bNumber.find_first_not_of('0'), bNumber.size()));
+            if (aNumber.size() != bNumber.size())
+                return aNumber.size() < bNumber.size();
+            if (aNumber != bNumber)
+                return aNumber < bNumber;
+            continue;
+        }
+        if (a[i] != b[j])
+            return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
+        ++i;
+        ++j;
+    }
+    // Equal as numbers (伝票_01, 伝票_1): the bytes decide, so that the order is total.
+    return i == a.size() && j == b.size() ? a < b : i == a.size();
+}
+
+} // namespace
 
 void ArrivedNames::listingStarts()
 {
@@ -68,7 +110,9 @@ std::vector<std::string> ArrivedNames::newest(std::size_t count) const
     // A listing's order is the file system's (a hash order on most): names first seen by one
     // listing go highest first, as a burst of numbered files was most likely written.
     const auto newer = [](const Entry* a, const Entry* b) {
-        return std::tie(b->second.firstListing, b->first) < std::tie(a->second.firstListing, a->first);
+        if (a->second.firstListing != b->second.firstListing)
+            return a->second.firstListing > b->second.firstListing;
+        return numberedBefore(b->first, a->first);
     };
     for (const Entry& entry : m_names) {
         if (entry.second.firstListing == 0)

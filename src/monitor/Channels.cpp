@@ -113,8 +113,9 @@ void Channels::raiseQueued(const Shown& shown, std::int64_t nowMs)
     const auto expired = [&](const auto& last) { return nowMs - last.second >= leastNewNoticeGapMs; };
     std::erase_if(m_lastRaised, expired);
     std::erase_if(m_lastLostRaised, expired);
+    // A lost folder's notice on screen is the most urgent word: nothing else covers it.
     if (m_pending.empty() || !shown.current || !shown.switches.popup || m_view.windowActive() ||
-        (shown.marked && !lostKind(m_pending.front().notice.kind)))
+        (!lostKind(m_pending.front().notice.kind) && (shown.marked || (m_noticeShown && lostKind(m_noticeKind)))))
         return;
     Queued next = m_pending.front();
     if (next.notice.kind == NoticeKind::Waiting)
@@ -201,13 +202,11 @@ void Channels::show(const Shown& shown, bool turnedFull, std::int64_t nowMs, con
         return shown.current && (!stillSo(kind, shown, lost) || queued.notice.folder != shown.folder ||
                                  ((kind == NoticeKind::Arrival || lostKind(kind)) && !away));
     });
-    // A folder back: what it holds is news again.
-    const bool back = m_noticeShown && lostKind(m_noticeKind) && !lost;
     if (lost && away && (!m_noticeShown || !lostKind(m_noticeKind))) {
         const std::string_view title = shown.marked ? texts::folderNotAnswering : texts::statusNoFolder;
         queue({std::string(title), shown.folder, shown.folder, true,
                shown.marked ? NoticeKind::NoAnswer : NoticeKind::Lost});
-    } else if (full && away && (turnedFull || back)) {
+    } else if (full && away && turnedFull) {
         queue(notice(shown, true));
     }
     raiseQueued(shown, nowMs);

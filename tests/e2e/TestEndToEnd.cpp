@@ -204,6 +204,16 @@ private slots:
         QCOMPARE(property(window, "_NET_WM_NAME"), QStringLiteral("Kelvoran"));
         QCOMPARE(property(window, "_NET_WM_ICON_NAME"), QStringLiteral("kelvoran"));
         QCOMPARE(property(window, "WM_ICON_NAME"), QStringLiteral("kelvoran"));
+        // SIGTERM ends it as 終了 does, also while the start's warning is open.
+        QVERIFY(QFile::remove(QStringLiteral("Kelvoran.ini")));
+        for (bool box : {false, true}) {
+            if (box) {
+                startTool();
+                QCOMPARE(waitForBox(), QStringLiteral("Warning"));
+            }
+            m_tool.terminate();
+            QVERIFY(m_tool.waitForFinished(5000) && m_tool.exitCode() == 0);
+        }
     }
 
     void statusFollowsTheFolder()
