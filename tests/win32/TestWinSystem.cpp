@@ -464,7 +464,8 @@ TEST_CASE("a watch keeps its folder from check to check; asked to remove the fol
     ::CloseHandle(reported);
 
     // A question about the held folder that hangs (a dead share) leaves the notices' thread free.
-    const HANDLE answered = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    const platform::win32::FileHandle event(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    const HANDLE answered = event.get();
     auto hanging = platform::win32::ChangeWatch::create(
         work.path() + "\\in", [] {}, std::make_shared<platform::win32::DeviceNotices>(),
         [answered](HANDLE) { return ::WaitForSingleObject(answered, 3000) == WAIT_TIMEOUT; });
@@ -474,7 +475,6 @@ TEST_CASE("a watch keeps its folder from check to check; asked to remove the fol
     CHECK((hanging->askToRemoveDevice() == TRUE && ::GetTickCount() - before < 1000));
     ::SetEvent(answered);
     listing.join();
-    ::CloseHandle(answered);
 }
 
 TEST_CASE("a listing that lists nothing is cancelled, so hung checks do not pile up")
@@ -606,9 +606,8 @@ TEST_CASE("one tool per settings folder: the same folder spelled otherwise is re
     int raised = 0;
     auto claim = system->claimSettingsFolder(work.path(), [&raised] { ++raised; });
     REQUIRE(claim);
-    // Each later start as a thread of its own (a thread that holds a mutex may take it again), the
-    // holders answering meanwhile; `sameUser` answers for the holder's process, as under Wine every
-    // process runs as one user.
+    // Each later start on a thread of its own (a mutex's holder may take it again), the holders
+    // answering meanwhile; `sameUser` answers for the holder's process (Wine runs all as one user).
     const auto startsElsewhere = [&](const std::string& folder, bool sameUser = true) {
         std::atomic<bool> done = false;
         bool granted = false;
@@ -656,9 +655,6 @@ TEST_CASE("one tool per settings folder: the same folder spelled otherwise is re
     CHECK(*named == nullptr);
     *named = ::FindWindowExW(HWND_MESSAGE, nullptr, L"KelvoranClaim", nullptr);
     CHECK((!startsElsewhere(work.path() + "\\another") && raised == 1));
-    ::UnmapViewOfFile(named);
-    ::CloseHandle(squatted);
-    ::LocalFree(foreign);
 }
 
 int main(int argc, char** argv)
