@@ -417,6 +417,7 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
             ::PostMessageA(box, WM_KEYDOWN, 'Y', 0);
     });
     choose(winapp::MenuChoice::PickFolder);
+    MSG result{};
     while (::PeekMessageA(&result, form.hwnd(), WM_APP + 4, WM_APP + 4, PM_REMOVE))
         ::DispatchMessageA(&result);
     ::KillTimer(nullptr, yes);
