@@ -461,7 +461,8 @@ private slots:
             result.channels.waitMinutes = unsigned(wait / 60000);
             bool exists = true;
             bool hangs = false;
-            std::optional<Status> lastShown;
+            bool shownBefore = false; // since the start or the last store
+            Status lastShown = Status::Watching;
             std::size_t arrivalsShown = 0;
             std::set<int> arrivalDays, notArrivedDays, setBackDays;
             monitor::Moment session = clock.moment; // watched since
@@ -544,7 +545,7 @@ private slots:
                     } else {
                         waitingKnown = false; // the same folder's run may go on, or start anew
                     }
-                    lastShown.reset();
+                    shownBefore = false;
                     fullSince.reset();
                     waitingDue.reset();
                     held = true;
@@ -561,7 +562,7 @@ private slots:
                 const bool answers = unanswered == 0;
                 if (answers && !hangs) {
                     // A listing's count tells an arrival too, one emptied before it showed.
-                    if ((status == Status::Arrival && lastShown && *lastShown != Status::Arrival) ||
+                    if ((status == Status::Arrival && shownBefore && lastShown != Status::Arrival) ||
                         result.arrivals > arrivalsShown)
                         arrivalDays.insert(clock.moment.date);
                     if (status != Status::Arrival) {
@@ -572,6 +573,7 @@ private slots:
                         fullSince = waitingTold = ms;
                     }
                     lastShown = status;
+                    shownBefore = true;
                     arrivalsShown = result.arrivals;
                 }
                 if (wait > 0 && waitingKnown && fullSince && !hangs && ms - waitingTold >= wait) {
