@@ -72,7 +72,7 @@ void endAtOnceOnSignals()
 class EndSignals
 {
 public:
-    explicit EndSignals(QWidget& window)
+    explicit EndSignals(app::TForm1& window)
     {
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
@@ -84,7 +84,7 @@ public:
             m_notifier->setEnabled(false);
             endAtOnceOnSignals();
             // Closed when hidden too, where its close would not end the loop by itself.
-            if (window.close())
+            if (window.endTool())
                 QCoreApplication::quit();
         });
         struct sigaction action

@@ -184,9 +184,9 @@ struct NotifyCall
 
 TEST_CASE("the channels: the notification-area icon follows the status, an arrival elsewhere raises a balloon "
           "with its sound, emptying withdraws it, a new taskbar gets the icon again, the overlay waits for the "
-          "button and follows the picture")
+          "button and follows the picture; closed to the tray it notifies on, until the icon goes")
 {
-    const std::string work = enterWorkFolder("[Tsuuchi]\r\nsound=1\r\n");
+    const std::string work = enterWorkFolder("[Tsuuchi]\r\nsound=1\r\nclosetotray=1\r\n");
     const std::string folder = work + "\\in";
     const std::shared_ptr<platform::System> system = platform::createSystem({});
     winapp::ApplicationWindow application("kelvoran", nullptr);
@@ -246,6 +246,15 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     CHECK(overlays.empty());
     ::SendMessageA(application.hwnd(), ::RegisterWindowMessageA("TaskbarButtonCreated"), 0, 0);
     CHECK(overlays == std::vector{std::pair{KV_ICON_WATCHING, std::string(texts::statusWatching)}});
+    // closetotray=1 with the icon there: a close hides both windows, said once.
+    ::ShowWindow(application.hwnd(), SW_SHOWNOACTIVATE);
+    ::ShowWindow(form.hwnd(), SW_SHOWNOACTIVATE);
+    ::SendMessageA(form.hwnd(), WM_CLOSE, 0, 0);
+    ::SendMessageA(form.hwnd(), WM_CLOSE, 0, 0);
+    CHECK((::IsWindow(form.hwnd()) && !::IsWindowVisible(form.hwnd()) && !::IsWindowVisible(application.hwnd())));
+    REQUIRE(balloons().size() == 1);
+    CHECK(std::string(balloons()[0].data.szInfo) == texts::closedToTray);
+    calls.clear();
 
     // The windows are not shown: the user is looking elsewhere.
     std::ofstream("in\\data.csv") << "1";
@@ -390,6 +399,11 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     CHECK(checked);
     CHECK_FALSE(system->loginStart(work).on);
 
+    // The icon gone (tray=0), the windows came back; closetotray gone, a close ends the tool.
+    MSG restored{};
+    while (::PeekMessageA(&restored, form.hwnd(), WM_APP + 2, WM_APP + 2, PM_REMOVE))
+        ::DispatchMessageA(&restored);
+    CHECK((::IsWindowVisible(form.hwnd()) && ::IsWindowVisible(application.hwnd())));
     // Closing the window takes the icon away.
     calls.clear();
     ::SendMessageA(form.hwnd(), WM_CLOSE, 0, 0);
