@@ -625,23 +625,12 @@ private slots:
         QCOMPARE(setup::toggleSwitch(system, window, settings::Switch::Sound), std::optional(false));
         QCOMPARE(system.content("/work/Kelvoran.ini"), file + "[Tsuuchi]\r\nsound=0\r\n");
 
-        // The close hides only with the switch, an icon shown and a tray to show it, never as the
-        // tool ends; told at the first hide alone.
-        using A = setup::CloseAction;
-        struct Row
-        {
-            setup::CloseRule::Situation now;
-            A action;
-        };
+        // The close: closetotray, icon shown, tray there, the tool ending; End, Hide, hide and Tell once.
         setup::CloseRule rule;
-        for (const Row& row : std::initializer_list<Row>{{{false, true, true, false}, A::End},
-                                                         {{true, false, true, false}, A::End},
-                                                         {{true, true, false, false}, A::End},
-                                                         {{true, true, true, true}, A::End},
-                                                         {{true, true, true, false}, A::HideAndTell},
-                                                         {{true, true, true, false}, A::Hide},
-                                                         {{true, true, true, true}, A::End}})
-            QVERIFY(rule.close(row.now) == row.action);
+        for (const std::string_view row : {"0110E", "1010E", "1100E", "1111E", "1110T", "1110H"}) {
+            const auto on = [&](std::size_t at) { return row[at] == '1'; };
+            QCOMPARE("EHT"[static_cast<int>(rule.close({on(0), on(1), on(2), on(3)}))], row[4]);
+        }
     }
 
     // 設定…: refusals only of values changed, then exactly the changed keys stored in the

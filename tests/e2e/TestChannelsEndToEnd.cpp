@@ -241,11 +241,8 @@ private slots:
         // icon switched off brings the window back.
         writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path("in") + "\r\n[Tsuuchi]\r\nclosetotray=1\r\n");
         QTest::qWait(1500);
-        const auto shown = [&] {
-            return m_desktop
-                .windows({QStringLiteral("--pid"), QString::number(m_tool.processId())}, QStringLiteral("NORMAL"))
-                .contains(window);
-        };
+        const QStringList pid{QStringLiteral("--pid"), QString::number(m_tool.processId())};
+        const auto shown = [&] { return m_desktop.windows(pid, QStringLiteral("NORMAL")).contains(window); };
         run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window,
                                         QStringLiteral("key"), QStringLiteral("alt+F4")});
         QVERIFY(waitFor([&] { return !shown(); }, 3000));
