@@ -22,7 +22,8 @@ if(WIN32)
 
     set(CPACK_GENERATOR ZIP)
     set(CPACK_PACKAGE_FILE_NAME kelvoran-${PROJECT_VERSION}-windows-x64)
-    set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+    # Unpacked, the zip makes a folder of its own (named as the zip), not two loose files.
+    set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 elseif(KELVORAN_BUILD_GUI)
     install(TARGETS kelvoran RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 

@@ -22,6 +22,8 @@ TrayIcon::TrayIcon(QWidget& window)
     connect(m_openFolder, &QAction::triggered, this, [this] { emit folderWanted(m_folder); });
     connect(m_menu, &QMenu::aboutToShow, this, &TrayIcon::menuOpening);
     connect(m_menu->addAction(toQString(texts::menuSettings)), &QAction::triggered, this, &TrayIcon::settingsWanted);
+    connect(m_menu->addAction(toQString(texts::menuPickFolder)), &QAction::triggered, this,
+            &TrayIcon::folderPickWanted);
     m_menu->addSeparator();
     connect(m_menu->addAction(toQString(texts::menuExit)), &QAction::triggered, this, &TrayIcon::exitWanted);
 

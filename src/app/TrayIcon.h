@@ -36,6 +36,8 @@ public:
     void showStartAtLogin(bool on);
 
     [[nodiscard]] QMenu& menu() const { return *m_menu; }
+    // The folder as the last check read it; empty before one has.
+    [[nodiscard]] const QString& folder() const { return m_folder; }
     // The notification switch as the menu shows it, which is as stored.
     [[nodiscard]] bool popupOn() const;
     // The icon is asked for; Qt keeps it while no tray (XEmbed or StatusNotifierItem host) shows it.
@@ -49,6 +51,7 @@ signals:
     void switchWanted(settings::Switch which);
     void startAtLoginWanted();
     void settingsWanted();
+    void folderPickWanted();
     // The menu is about to open: the start at login is read anew, as it lives outside the tool.
     void menuOpening();
     void exitWanted();

@@ -22,8 +22,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QEvent>
 #include <QEventLoop>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QMenu>
@@ -98,6 +100,8 @@ TForm1::TForm1(std::shared_ptr<platform::System> system, std::string application
     connect(m_trayIcon, &TrayIcon::switchWanted, this, &TForm1::toggleSwitch);
     connect(m_trayIcon, &TrayIcon::startAtLoginWanted, this, &TForm1::toggleStartAtLogin);
     connect(m_trayIcon, &TrayIcon::settingsWanted, this, &TForm1::changeSettings);
+    connect(m_trayIcon, &TrayIcon::folderPickWanted, this, &TForm1::chooseWatchedFolder);
+    pickFolder = [this](const QString& start) { return askForFolder(start); };
     connect(m_trayIcon, &TrayIcon::menuOpening, this, &TForm1::readStartAtLogin);
     connect(m_trayIcon, &TrayIcon::exitWanted, this, [this] {
         // Hidden in the tray, its close would not end the loop by itself.
@@ -326,6 +330,40 @@ void TForm1::changeSettings()
             }
         });
     });
+}
+
+void TForm1::chooseWatchedFolder()
+{
+    // Not while a command or a box is under way; the picker holds the gate while it is open, and
+    // the change command runs once it has let go, as from the button.
+    if (m_openBox != nullptr)
+        return;
+    bool picked = false;
+    m_commands.run([&] {
+        runGuarded([&] {
+            const std::string start = setup::pickerStartFolder(m_system, toBytes(m_trayIcon->folder()), *this);
+            const QString chosen = m_closing ? QString() : pickFolder(toQString(start));
+            if (chosen.isEmpty() || m_closing)
+                return;
+            Edit1->setText(chosen);
+            picked = true;
+        });
+    });
+    if (picked)
+        Button1Click();
+}
+
+QString TForm1::askForFolder(const QString& start)
+{
+    // What QFileDialog::getExistingDirectory shows (the desktop's own picker where it offers one),
+    // kept as a box of the window's so that the tool's closing ends it.
+    QFileDialog picker(this, toQString(texts::folderPickerTitle), start.isEmpty() ? QDir::homePath() : start);
+    picker.setFileMode(QFileDialog::Directory);
+    picker.setOption(QFileDialog::ShowDirsOnly);
+    QDialog* const outer = std::exchange(m_openBox, &picker);
+    const bool chosen = picker.exec() == QDialog::Accepted && !picker.selectedFiles().isEmpty();
+    m_openBox = outer;
+    return chosen ? QDir::toNativeSeparators(picker.selectedFiles().front()) : QString();
 }
 
 void TForm1::contextMenuEvent(QContextMenuEvent* event)

@@ -86,6 +86,10 @@ public:
     // closetotray says. True when it went.
     bool endTool();
 
+    // The folder the user picks, starting in `start` (empty: the picker's own start), or empty
+    // when cancelled; tests pick here.
+    std::function<QString(const QString& start)> pickFolder;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -102,6 +106,8 @@ private:
     void readStartAtLogin();
     void toggleStartAtLogin();
     void changeSettings();
+    void chooseWatchedFolder();
+    [[nodiscard]] QString askForFolder(const QString& start);
 
     std::shared_ptr<platform::System> m_system;
     // What the commands use: the same system, its calls waited for with the window answering.

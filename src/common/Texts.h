@@ -65,6 +65,9 @@ inline constexpr std::string_view menuPopup = "通知を表示する";
 inline constexpr std::string_view menuSound = "音を鳴らす";
 inline constexpr std::string_view menuStartAtLogin = "ログイン時に起動";
 inline constexpr std::string_view menuSettings = "設定…";
+// Picks the watched folder in the system's folder picker, which has the title without the "…".
+inline constexpr std::string_view menuPickFolder = "監視フォルダの選択…";
+inline constexpr std::string_view folderPickerTitle = "監視フォルダの選択";
 inline constexpr std::string_view menuExit = "終了";
 // The arrival notification's button that shows the main window (beside menuOpenFolder's).
 inline constexpr std::string_view noticeShowWindow = "表示";
@@ -166,6 +169,12 @@ inline constexpr std::string_view noFolderGiven = "監視フォルダを指定�
 inline constexpr std::string_view invalidCharacters = "入力されたフォルダ名に使用できない文字が含まれています！";
 inline constexpr std::string_view createQuestion = "入力されたフォルダは存在しません！\r\n作成しますか？";
 inline constexpr std::string_view creationFailed = "フォルダの作成に失敗しました！\r\n\r\n";
+// A name that cannot be made, whatever the answer: followed by the name and, under it, why.
+inline constexpr std::string_view cannotCreate = "入力されたフォルダは作成できません！\r\n\r\n";
+inline constexpr std::string_view cannotCreateTypedHome =
+    "「~」はホームフォルダではなく、入力どおりの名前として扱われます。\r\nフルパスで入力して下さい。";
+inline constexpr std::string_view cannotCreateRelative =
+    "相対パスは、最初のフォルダが作業フォルダにあるときだけ作成できます。\r\nフルパスで入力して下さい。";
 inline constexpr std::string_view created = "フォルダを新たに作成しました！\r\n\r\n";
 inline constexpr std::string_view storedBefore = "監視フォルダとして\r\n\r\n  ";
 inline constexpr std::string_view storedAfter = "\r\n\r\nをKelvoran.iniにセットしました！";

@@ -1,5 +1,6 @@
 #include "setup/FolderSetup.h"
 
+#include "common/BoundedCall.h"
 #include "common/ByteText.h"
 #include "common/Texts.h"
 #include "settings/SettingsFile.h"
@@ -45,6 +46,14 @@ void changeCommand(platform::System& system, SetupView& view)
     }
 
     if (!isDirectory(system, entry)) {
+        // A name no answer could make is not offered for creation: the box says why.
+        if (const ChainRefusal refusal = chainRefusal(system, entry); refusal != ChainRefusal::None) {
+            const std::string_view why =
+                refusal == ChainRefusal::TypedHome ? texts::cannotCreateTypedHome : texts::cannotCreateRelative;
+            view.showMessageBox(std::string(texts::cannotCreate) + entry + "\r\n\r\n" + std::string(why),
+                                MessageKind::Warning, buttons::yes);
+            return;
+        }
         // Yes and closing the box by its title bar both go on; only No ends here.
         if (view.showMessageBox(std::string(texts::createQuestion), MessageKind::Warning, buttons::yes | buttons::no) ==
             results::no)
@@ -62,6 +71,21 @@ void changeCommand(platform::System& system, SetupView& view)
     view.setFolderLabel(entry);
     view.showMessageBox(std::string(texts::storedBefore) + entry + std::string(texts::storedAfter),
                         MessageKind::Information, buttons::yes);
+}
+
+std::string pickerStartFolder(const std::shared_ptr<platform::System>& system, const std::string& folder,
+                              WindowLoop& loop)
+{
+    if (folder.empty())
+        return {};
+    const ansi::BoundedCall<bool> isFolder(
+        [system, folder] { return system->entryKind(folder) == platform::EntryKind::Directory; });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    // A window closed meanwhile opens no picker.
+    if (!isFolder.answer() &&
+        !loop.runUntil([&] { return isFolder.answer().has_value() || std::chrono::steady_clock::now() >= deadline; }))
+        throw CommandAbandoned();
+    return isFolder.answer().value_or(false) ? folder : std::string();
 }
 
 } // namespace setup

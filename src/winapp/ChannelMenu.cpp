@@ -1,9 +1,9 @@
 #include "winapp/ChannelMenu.h"
 
 #include "common/Texts.h"
+#include "platform/win32/ComScope.h"
 #include "winapp/GdiObjects.h"
 
-#include <objbase.h>
 #include <shellapi.h>
 
 #include <stdexcept>
@@ -19,6 +19,16 @@ void append(HMENU menu, UINT flags, MenuChoice choice, std::string_view text)
         throw std::runtime_error("AppendMenuA failed");
 }
 
+// The folder with a separator at its end, so that only a folder can answer to it: a file that took
+// the folder's name is never opened. The last character is found in the ANSI code page, where a
+// trail byte 0x5C is no separator.
+std::string asFolder(const std::string& folder)
+{
+    const char* const end = folder.c_str() + folder.size();
+    const char* const last = ::CharPrevA(folder.c_str(), end);
+    return folder.empty() || (last + 1 == end && (*last == '\\' || *last == '/')) ? folder : folder + '\\';
+}
+
 } // namespace
 
 MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSettings& switches, bool startsAtLogin)
@@ -32,6 +42,7 @@ MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSetting
     append(menu.get(), MF_STRING | (startsAtLogin ? MF_CHECKED : MF_UNCHECKED), MenuChoice::StartAtLogin,
            texts::menuStartAtLogin);
     append(menu.get(), MF_STRING, MenuChoice::Settings, texts::menuSettings);
+    append(menu.get(), MF_STRING, MenuChoice::PickFolder, texts::menuPickFolder);
     if (!::AppendMenuA(menu.get(), MF_SEPARATOR, 0, nullptr))
         throw std::runtime_error("AppendMenuA failed");
     append(menu.get(), MF_STRING, MenuChoice::Exit, texts::menuExit);
@@ -52,6 +63,7 @@ MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSetting
     case MenuChoice::StartAtLogin:
     case MenuChoice::Settings:
     case MenuChoice::Exit:
+    case MenuChoice::PickFolder:
         return static_cast<MenuChoice>(chosen);
     case MenuChoice::None:
         break;
@@ -68,17 +80,19 @@ void FolderOpener::open(const std::string& folder) const
     // no box of its own (SEE_MASK_FLAG_NO_UI): the window tells the failure its own way.
     try {
         std::thread([opening = m_opening, shellExecute = shellExecute, window = m_window.hwnd(),
-                     message = m_failedMessage, folder] {
-            const HRESULT initialised = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-            SHELLEXECUTEINFOA execute{};
-            execute.cbSize = sizeof execute;
-            execute.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
-            execute.lpVerb = "open";
-            execute.lpFile = folder.c_str();
-            execute.nShow = SW_SHOWNORMAL;
-            const bool opened = shellExecute(&execute) != FALSE;
-            if (SUCCEEDED(initialised))
-                ::CoUninitialize();
+                     message = m_failedMessage, folder, path = asFolder(folder)] {
+            bool opened = false;
+            {
+                const platform::win32::ComScope com;
+                SHELLEXECUTEINFOA execute{};
+                execute.cbSize = sizeof execute;
+                execute.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+                execute.lpVerb = "open";
+                execute.lpFile = path.c_str();
+                execute.nShow = SW_SHOWNORMAL;
+                opened = shellExecute(&execute) != FALSE;
+            }
+            // Free for the next opening, whether this one opened or not.
             *opening = false;
             if (opened)
                 return;

@@ -15,7 +15,7 @@
 namespace winapp {
 
 // The menu of the notification-area icon and of the main window: open the folder, the three
-// switches with their check marks, the settings dialog, and end the tool.
+// switches with their check marks, the settings dialog, pick the folder, and end the tool.
 enum class MenuChoice
 {
     None,
@@ -25,6 +25,7 @@ enum class MenuChoice
     StartAtLogin,
     Settings,
     Exit,
+    PickFolder,
 };
 
 // Shows the menu at the screen point `at` for `owner`, which is brought to the foreground first

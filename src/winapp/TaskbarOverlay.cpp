@@ -73,14 +73,4 @@ void TaskbarOverlay::setThroughTaskbar(HWND button, int resourceId, const std::s
     m_taskbar->SetOverlayIcon(button, icon.get(), wide(description).c_str());
 }
 
-ComApartment::ComApartment()
-    : m_initialised(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)))
-{}
-
-ComApartment::~ComApartment()
-{
-    if (m_initialised)
-        ::CoUninitialize();
-}
-
 } // namespace winapp

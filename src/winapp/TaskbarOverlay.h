@@ -43,18 +43,4 @@ private:
     std::string m_description;
 };
 
-// The window thread's COM apartment (single-threaded, as the shell's objects want it), from the
-// start of the program to its end.
-class ComApartment
-{
-public:
-    ComApartment();
-    ~ComApartment();
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    bool m_initialised;
-};
-
 } // namespace winapp

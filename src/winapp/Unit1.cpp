@@ -110,6 +110,7 @@ TForm1::TForm1(std::shared_ptr<platform::System> system, ApplicationWindow& appl
         createControl("BUTTON", std::string(texts::button1).c_str(), BS_PUSHBUTTON | WS_TABSTOP, 0, hwnd(), button1Id);
     Edit1 = createControl("EDIT", "", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, hwnd(), edit1Id);
     m_commandWait.attach(hwnd(), Button1, Edit1);
+    chooseFolder = [this](HWND owner, const std::string& start) { return m_folderPicker.pick(owner, start); };
     layOut();
     // Let through even when the tool runs elevated and Explorer does not.
     if (taskbarCreatedMessage() != 0)
@@ -513,6 +514,9 @@ void TForm1::showMenu(POINT at)
     // Startup folder is read as the menu opens, through the waiting system like every disk call.
     if (!m_changePosted)
         runCommand([&] { carryOut(chooseFromMenu(hwnd(), at, m_switches, setup::startsAtLogin(m_commandSystem))); });
+    // The picked folder goes the button's way, now that the menu's command has let the gate go.
+    if (std::exchange(m_folderPicked, false))
+        Button1Click();
 }
 
 void TForm1::carryOut(MenuChoice choice)
@@ -558,6 +562,20 @@ void TForm1::carryOut(MenuChoice choice)
             m_switches = stored->switches;
         break;
     }
+    case MenuChoice::PickFolder: {
+        // Started in the folder now set when it answers as one; the shell wants a full path.
+        const std::string start = setup::pickerStartFolder(m_system, m_folder, m_commandWait);
+        const std::string chosen = chooseFolder(hwnd(), start.empty() ? start : m_system->fullPathName(start));
+        // A close asked for while the picker was open comes back once the picker is gone.
+        if (m_closeAfterFolderPicker) {
+            m_closeAfterFolderPicker = false;
+            ::PostMessageA(hwnd(), WM_CLOSE, 0, 0);
+        } else if (!chosen.empty() && ::IsWindow(hwnd())) {
+            ::SetWindowTextA(Edit1, chosen.c_str());
+            m_folderPicked = true;
+        }
+        break;
+    }
     case MenuChoice::Exit:
         m_ending = true;
         ::PostMessageA(hwnd(), WM_CLOSE, 0, 0);
@@ -571,7 +589,9 @@ void TForm1::closeAfterPicker()
 {
     // The shell's file picker owns windows inside its own loop: it is closed, and this window goes
     // once the loop has returned and the command has ended, from the request posted again then.
-    if (!m_settings.close())
+    if (m_folderPicker.close())
+        m_closeAfterFolderPicker = true;
+    else if (!m_settings.close())
         ::DestroyWindow(hwnd());
 }
 
@@ -689,10 +709,16 @@ LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         closeAsked();
         return 0;
     case WM_ENDSESSION:
-        // The session may end as soon as this returns: a settings store under way is let finish,
-        // within the time Windows gives, and the command waiting for it starts no other.
+        // The process may be cut off as soon as this returns: the tool ends here as 終了 ends it.
+        // The icon and its balloon go first and no tick brings them back, the claim is let go, a
+        // settings store under way is let finish within the time Windows gives, and the command
+        // waiting for it starts no other.
         if (wParam != FALSE) {
             m_ending = true;
+            ::KillTimer(hwnd(), timer1Id);
+            m_tray.remove();
+            if (sessionEnding)
+                sessionEnding();
             m_commandSystem.finishWrites(4000);
             closeAfterPicker();
         }

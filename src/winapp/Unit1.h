@@ -12,6 +12,7 @@
 #include "setup/WaitingSystem.h"
 #include "winapp/ChannelMenu.h"
 #include "winapp/CommandWait.h"
+#include "winapp/FolderPicker.h"
 #include "winapp/GdiObjects.h"
 #include "winapp/Sound.h"
 #include "winapp/TrayIcon.h"
@@ -93,6 +94,14 @@ public:
     std::function<MenuChoice(HWND, POINT, const settings::ChannelSettings&, bool startsAtLogin)> chooseFromMenu =
         &trackChannelMenu;
 
+    // Called as the session ends (logging off, shutting down), before the process may be cut off:
+    // what only the process's end would let go of goes here.
+    std::function<void()> sessionEnding;
+
+    // The folder the user picks, starting in `start` (empty: the picker's own start), or empty
+    // when cancelled; tests pick here.
+    std::function<std::string(HWND owner, const std::string& start)> chooseFolder;
+
     // Called with the settings dialog once it is up; tests drive it here.
     std::function<void(HWND)> settingsDialogShown;
 
@@ -144,6 +153,10 @@ private:
     TrayIcon m_tray;
     Sound m_sound;
     FolderOpener m_opener;
+    FolderPicker m_folderPicker;
+    // A folder was picked: the change command follows once the menu's command has ended.
+    bool m_folderPicked = false;
+    bool m_closeAfterFolderPicker = false;
     // As the last check read them, for the menu.
     std::string m_folder;
     settings::ChannelSettings m_switches;

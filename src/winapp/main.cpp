@@ -1,10 +1,10 @@
 #include "common/ByteText.h"
 #include "platform/System.h"
+#include "platform/win32/ComScope.h"
 #include "platform/win32/WideText.h"
 #include "setup/CommandLine.h"
 #include "winapp/ApplicationWindow.h"
 #include "winapp/Resources.h"
-#include "winapp/TaskbarOverlay.h"
 #include "winapp/Unit1.h"
 
 #include <windows.h>
@@ -107,7 +107,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
 
         // Before any window, and ended after them: the taskbar's overlay and opening the folder
         // use the shell's COM objects.
-        const winapp::ComApartment apartment;
+        const platform::win32::ComScope apartment;
         // Shared with the checks and calls still under way when the tool ends: one that hangs on
         // a folder that stopped answering ends with the process, never on a freed system.
         const std::shared_ptr<platform::System> system = platform::createSystem({}, line.iconic);
@@ -134,6 +134,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
         winapp::ApplicationWindow application(title, ::LoadIconA(instance, MAKEINTRESOURCEA(KV_ICON_APPLICATION)));
         winapp::TForm1 form(system, application);
         raised = &form;
+        // The session's end may cut the process off before the loop below ends.
+        form.sessionEnding = [&raised, &claim] {
+            raised = nullptr;
+            claim.reset();
+        };
         form.showFirst(system->startupShowCommand());
         if (raiseWaiting)
             form.raise();

@@ -139,12 +139,29 @@ private slots:
         QTest::newRow("missing drive") << std::string("Q:\\in")
                                        << QStringList{box(MessageKind::Warning, yesNo, createQuestion),
                                                       box(MessageKind::Error, yes, creationFailed + "Q:\\in")};
+        // Names no answer could make are not offered, and the box says why.
+        const std::string cannot = "入力されたフォルダは作成できません！\r\n\r\n";
+        const std::string fullPath = "\r\nフルパスで入力して下さい。";
+        const std::string typedHome = "「~」はホームフォルダではなく、入力どおりの名前として扱われます。" + fullPath;
+        const std::string relative = "相対パスは、最初のフォルダが作業フォルダにあるときだけ作成できます。" + fullPath;
+        QTest::newRow("~ start") << std::string("~\\受信")
+                                 << QStringList{box(MessageKind::Warning, yes, cannot + "~\\受信\r\n\r\n" + typedHome)};
+        for (const std::string name : {"incoming", "ab", "nothere\\in"})
+            QTest::newRow(name.c_str()) << name
+                                        << QStringList{
+                                               box(MessageKind::Warning, yes, cannot + name + "\r\n\r\n" + relative)};
+        QTest::newRow("relative, first folder there")
+            << std::string("data\\in")
+            << QStringList{box(MessageKind::Warning, yesNo, createQuestion),
+                           box(MessageKind::Confirmation, yes, created + "data\\in"),
+                           box(MessageKind::Information, yes, stored("data\\in"))};
     }
     void boxesOfEveryOutcome()
     {
         QFETCH(std::string, entry);
         QFETCH(QStringList, expected);
         windows->failingFolders.insert("Q:\\in");
+        windows->addFolder("C:\\work\\data");
         view.entry = entry;
         setup::changeCommand(*windows, view);
         QCOMPARE(boxes(view), expected);

@@ -106,14 +106,14 @@ private:
         return {};
     }
 
-    // Opens the window's context menu and chooses ログイン時に起動, the third item from the end.
+    // Opens the window's context menu and chooses ログイン時に起動, the fourth item from the end.
     void chooseStartAtLogin(const QString& window)
     {
         run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window,
                                         QStringLiteral("key"), QStringLiteral("Menu")});
         QTest::qWait(500);
         run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Up"), QStringLiteral("Up"),
-                                        QStringLiteral("Up"), QStringLiteral("Return")});
+                                        QStringLiteral("Up"), QStringLiteral("Up"), QStringLiteral("Return")});
     }
 
     // Starts the tool with the empty folder "in" of the working directory stored, and hands back

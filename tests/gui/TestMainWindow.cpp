@@ -361,7 +361,7 @@ private slots:
     {
         const auto system = std::make_shared<platform::PosixSystem>("kelvoran");
         const WorkingDirectory work;
-        writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=\r\n");
+        writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path() + "\r\n");
         TForm1 form(system, "kelvoran");
         BoxAnswerer answerer(&form);
         form.show();
@@ -377,6 +377,25 @@ private slots:
         QTest::keyClick(edit, Qt::Key_Escape);
         QTest::qWait(50);
         QCOMPARE(answerer.seen.size(), 1);
+        // 監視フォルダの選択… opens in the folder set; Cancel changes nothing, a folder picked is
+        // stored the button's way.
+        const QList<QAction*> menu = form.findChild<QMenu*>(QStringLiteral("ChannelMenu"))->actions();
+        QCOMPARE(menu.at(5)->text(), QStringLiteral("監視フォルダの選択…"));
+        QTRY_VERIFY(menu.at(0)->isEnabled()); // the check has read the folder
+        QStringList starts;
+        QString picked;
+        form.pickFolder = [&](const QString& start) {
+            starts << start;
+            return picked;
+        };
+        menu.at(5)->trigger();
+        QVERIFY(QDir().mkdir(QStringLiteral("in")));
+        picked = QString::fromStdString(work.path("in"));
+        menu.at(5)->trigger();
+        QTRY_COMPARE(answerer.seen.size(), 2);
+        QVERIFY(answerer.seen[1].text.contains(picked));
+        QCOMPARE(readBytes("Kelvoran.ini"), "[KansiDir]\r\nfullpath=" + work.path("in") + "\r\n");
+        QCOMPARE(starts, QStringList(2, QString::fromStdString(work.path())));
     }
 
     void failedStoreReachesTheFailureBox()

@@ -339,6 +339,8 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     std::atomic<int> openings = 0;
     form.folderOpener().shellExecute = [&](SHELLEXECUTEINFOA* execute) {
         CHECK((execute->fMask & SEE_MASK_FLAG_NO_UI) != 0);
+        // Only a folder answers to a path that ends in a separator.
+        CHECK(std::string(execute->lpFile) == folder + "\\");
         ++openings;
         return ::WaitForSingleObject(release, 5000) == WAIT_OBJECT_0 ? FALSE : TRUE;
     };
@@ -377,6 +379,14 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     CHECK(told == 1);
     form.trayIcon().notify = recorded;
     ::CloseHandle(release);
+    // After one that opened, the next opens too.
+    openings = 0;
+    form.folderOpener().shellExecute = [&](SHELLEXECUTEINFOA*) { return ++openings, TRUE; };
+    for (int waited = 0; waited < 5000 && openings < 2; waited += 10) {
+        form.folderOpener().open(folder);
+        ::Sleep(10);
+    }
+    CHECK(openings >= 2);
     // Each menu item turns its own key over, and only that one.
     bool checked = true;
     const auto choose = [&](winapp::MenuChoice choice) {
@@ -391,6 +401,22 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     CHECK(choose(winapp::MenuChoice::Sound) ==
           "[KansiDir]\r\nfullpath=" + folder + "2\r\n[Tsuuchi]\r\nsound=0\r\ntray=0\r\n");
     CHECK(choose(winapp::MenuChoice::Popup).ends_with("[Tsuuchi]\r\nsound=0\r\ntray=0\r\npopup=0\r\n"));
+    // A check that read the file before a switch was stored must not put the old value back.
+    form.Timer1Timer();
+    MSG stale{};
+    for (int waited = 0; waited < 5000 && !::PeekMessageA(&stale, form.hwnd(), WM_APP + 1, WM_APP + 1, PM_REMOVE);
+         waited += 10)
+        ::Sleep(10);
+    REQUIRE(stale.message == WM_APP + 1);
+    choose(winapp::MenuChoice::Sound);
+    ::DispatchMessageA(&stale);
+    bool soundOn = false;
+    form.chooseFromMenu = [&](HWND, POINT, const settings::ChannelSettings& switches, bool) {
+        soundOn = switches.sound;
+        return winapp::MenuChoice::None;
+    };
+    ::SendMessageA(form.hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(form.hwnd()), MAKELPARAM(-1, -1));
+    CHECK(soundOn);
     // ログイン時に起動: checked as the Startup folder stands when the menu opens, turned over when chosen.
     choose(winapp::MenuChoice::StartAtLogin);
     CHECK_FALSE(checked);
@@ -398,17 +424,45 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     choose(winapp::MenuChoice::StartAtLogin);
     CHECK(checked);
     CHECK_FALSE(system->loginStart(work).on);
+    // 監視フォルダの選択… opens in the folder set; Cancel changes nothing, a folder picked is stored
+    // the button's way, its box answered.
+    std::vector<std::string> starts;
+    std::string picked;
+    form.chooseFolder = [&](HWND, const std::string& start) {
+        starts.push_back(start);
+        return picked;
+    };
+    const std::string stored = "[KansiDir]\r\nfullpath=" + folder;
+    const std::string unpicked = choose(winapp::MenuChoice::PickFolder);
+    CHECK(unpicked.starts_with(stored + "2\r\n"));
+    picked = folder;
+    const UINT_PTR yes = ::SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) {
+        if (const HWND box = ::FindWindowA("KelvoranMessageBox", nullptr); box != nullptr)
+            ::PostMessageA(box, WM_KEYDOWN, 'Y', 0);
+    });
+    choose(winapp::MenuChoice::PickFolder);
+    while (::PeekMessageA(&result, form.hwnd(), WM_APP + 4, WM_APP + 4, PM_REMOVE))
+        ::DispatchMessageA(&result);
+    ::KillTimer(nullptr, yes);
+    CHECK(choose(winapp::MenuChoice::None) == stored + unpicked.substr(stored.size() + 1));
+    CHECK(starts == std::vector<std::string>(2, folder + "2"));
 
-    // The icon gone (tray=0), the windows came back; closetotray gone, a close ends the tool.
+    // The icon gone (tray=0), the windows came back.
     MSG restored{};
     while (::PeekMessageA(&restored, form.hwnd(), WM_APP + 2, WM_APP + 2, PM_REMOVE))
         ::DispatchMessageA(&restored);
     CHECK((::IsWindowVisible(form.hwnd()) && ::IsWindowVisible(application.hwnd())));
-    // Closing the window takes the icon away.
+    // The session's end ends the tool as 終了 does: the icon goes, the claim is let go, the window
+    // closes, before the process may be cut off.
     calls.clear();
-    ::SendMessageA(form.hwnd(), WM_CLOSE, 0, 0);
-    REQUIRE(calls.size() == 1);
+    int ended = 0;
+    form.sessionEnding = [&ended] { ++ended; };
+    CHECK(::SendMessageA(form.hwnd(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF) == TRUE);
+    ::SendMessageA(form.hwnd(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    REQUIRE(!calls.empty());
     CHECK(calls[0].message == NIM_DELETE);
+    CHECK(ended == 1);
+    CHECK_FALSE(::IsWindow(form.hwnd()));
     MSG quit{};
     ::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
     ::RemoveDirectoryA("in2");

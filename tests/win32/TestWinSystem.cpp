@@ -7,12 +7,14 @@
 #include "monitor/BackgroundCheck.h"
 #include "platform/System.h"
 #include "platform/win32/ChangeWatch.h"
+#include "platform/win32/ToolClaim.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/WinSystem.h"
 #include "settings/SettingsFile.h"
 
 #include <windows.h>
 
+#include <sddl.h>
 #include <shobjidl.h>
 
 #include <algorithm>
@@ -460,6 +462,29 @@ TEST_CASE("a watch keeps its folder from check to check; asked to remove the fol
     again.reset();
     CHECK(nobodyHolds("in"));
     ::CloseHandle(reported);
+
+    // A question about the held folder that hangs (a share that stopped answering) keeps the
+    // notices' thread free: the drive's removal is answered meanwhile.
+    const HANDLE asked = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    const HANDLE answered = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    auto hanging = platform::win32::ChangeWatch::create(
+        work.path() + "\\in", [] {}, std::make_shared<platform::win32::DeviceNotices>(),
+        [&](HANDLE) {
+            ::SetEvent(asked);
+            return ::WaitForSingleObject(answered, 3000) != WAIT_OBJECT_0;
+        });
+    REQUIRE(hanging != nullptr);
+    std::thread listing([&] { hanging->listingStarts(); });
+    REQUIRE(::WaitForSingleObject(asked, 5000) == WAIT_OBJECT_0);
+    const DWORD before = ::GetTickCount();
+    CHECK(hanging->askToRemoveDevice() == TRUE);
+    CHECK(::GetTickCount() - before < 1000);
+    ::SetEvent(answered);
+    listing.join();
+    hanging.reset();
+    CHECK(nobodyHolds("in"));
+    ::CloseHandle(asked);
+    ::CloseHandle(answered);
 }
 
 TEST_CASE("a listing that lists nothing is cancelled, so hung checks do not pile up")
@@ -623,6 +648,56 @@ TEST_CASE("one tool per settings folder: the same folder spelled otherwise is re
     std::thread([&] { orphan = system->claimSettingsFolder(work.path(), [] {}); }).join();
     REQUIRE(orphan);
     CHECK(grantedElsewhere(work.path()));
+
+    // Not this user's: a holder whose process runs as another user is not raised (Wine runs every
+    // process as one user: through the seam), and a mapping another account made first is not
+    // written to, nor is the window it names raised.
+    static int decoyRaised = 0;
+    const HWND decoy = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ::SetWindowLongPtrW(decoy, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(+[](HWND, UINT, WPARAM, LPARAM) -> LRESULT {
+                            return ++decoyRaised;
+                        }));
+    const std::wstring name = platform::win32::claimName(work.path() + "\\another");
+    PSECURITY_DESCRIPTOR foreign = nullptr;
+    REQUIRE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"O:S-1-5-21-1-2-3-1001D:(A;;GA;;;WD)",
+                                                                   SDDL_REVISION_1, &foreign, nullptr));
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, foreign, FALSE};
+    const HANDLE squatted =
+        ::CreateFileMappingW(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE, 0, 8, (name + L"-window").c_str());
+    ::LocalFree(foreign);
+    REQUIRE(squatted != nullptr);
+    auto* const named = static_cast<LONG64*>(::MapViewOfFile(squatted, FILE_MAP_WRITE, 0, 0, 8));
+    REQUIRE(named != nullptr);
+    const auto holder = platform::win32::claimFolder(work.path() + "\\another", [&raised] { ++raised; });
+    REQUIRE(holder);
+    CHECK(*named == 0);
+    *named = static_cast<LONG64>(reinterpret_cast<INT_PTR>(decoy));
+    // A later start on a thread of its own, the holders' windows answering meanwhile.
+    const auto startsElsewhere = [&](const std::string& folder, bool sameUser) {
+        std::atomic<bool> done = false;
+        std::thread start([&] {
+            later = platform::win32::claimFolder(
+                folder, [] {}, [sameUser](DWORD) { return sameUser; });
+            done = true;
+        });
+        while (!done) {
+            while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+                ::DispatchMessageW(&message);
+            ::Sleep(10);
+        }
+        start.join();
+        return later != nullptr;
+    };
+    CHECK_FALSE(startsElsewhere(work.path() + "\\another", true));
+    CHECK(decoyRaised == 0);
+    ::UnmapViewOfFile(named);
+    ::CloseHandle(squatted);
+    raised = 0;
+    claim = system->claimSettingsFolder(work.path(), [&raised] { ++raised; });
+    REQUIRE(claim);
+    CHECK_FALSE(startsElsewhere(work.path(), false));
+    CHECK(raised == 0);
+    ::DestroyWindow(decoy);
 }
 
 int main(int argc, char** argv)

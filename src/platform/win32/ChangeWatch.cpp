@@ -59,13 +59,25 @@ ChangeWatch::~ChangeWatch()
 
 void ChangeWatch::listingStarts()
 {
+    // The folder is asked through a copy of its handle, outside the lock: on a share that stopped
+    // answering the question may hang, and the device notices' thread, which serves every watch,
+    // must still be able to let go of the folder meanwhile.
+    FileHandle asked;
     {
         const std::lock_guard lock(m_mutex);
         disarmLocked();
         m_ended = true;
-        if (!m_folder.valid() || !m_going(m_folder.get()))
+        if (!m_folder.valid())
             return;
+        HANDLE copy = nullptr;
+        if (::DuplicateHandle(::GetCurrentProcess(), m_folder.get(), ::GetCurrentProcess(), &copy, 0, FALSE,
+                              DUPLICATE_SAME_ACCESS))
+            asked = FileHandle(copy);
     }
+    // A handle that cannot be copied cannot be asked either.
+    if (asked.valid() && !m_going(asked.get()))
+        return;
+    asked.reset();
     // Deleted while held: let go before the listing, which then finds the folder gone.
     stop();
 }

@@ -1,5 +1,6 @@
 #include "platform/win32/StartupShortcut.h"
 
+#include "platform/win32/ComScope.h"
 #include "platform/win32/FileIdentity.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/WinHandle.h"
@@ -32,25 +33,6 @@ struct ComRelease
     void operator()(IUnknown* object) const { object->Release(); }
 };
 template <typename Interface> using ComPtr = std::unique_ptr<Interface, ComRelease>;
-
-// COM for one call on the calling thread. It is undone only when this call did it: on a thread
-// where COM already runs in the other model, the call goes on in that model.
-class ComForCall
-{
-public:
-    ComForCall() : m_result(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
-    ~ComForCall()
-    {
-        if (m_result == S_OK || m_result == S_FALSE)
-            ::CoUninitialize();
-    }
-    ComForCall(const ComForCall&) = delete;
-    ComForCall& operator=(const ComForCall&) = delete;
-    [[nodiscard]] HRESULT failure() const { return m_result == RPC_E_CHANGED_MODE ? S_OK : m_result; }
-
-private:
-    HRESULT m_result;
-};
 
 // A failed HRESULT as the error code the system's texts know.
 int errorOf(HRESULT result)
@@ -320,7 +302,7 @@ std::wstring freeName(const std::wstring& startup, DWORD& error)
 
 LoginStart startupShortcut(const std::string& settingsFolder)
 {
-    const ComForCall com;
+    const ComScope com;
     HRESULT result = com.failure();
     const std::wstring startup = SUCCEEDED(result) ? startupFolder(result, false) : L"";
     if (startup.empty())
@@ -336,7 +318,7 @@ LoginStart startupShortcut(const std::string& settingsFolder)
 
 int setStartupShortcut(const std::string& settingsFolder, bool on)
 {
-    const ComForCall com;
+    const ComScope com;
     HRESULT result = com.failure();
     if (FAILED(result))
         return errorOf(result);

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
 #include <sddl.h>
 
 #include <cstdio>
@@ -38,24 +39,52 @@ struct Published
     volatile LONG64 window;
 };
 
-// The user's SID as text, in the names: a copy of another account in the same session (or one
-// that squats a name) is not this user's tool. Empty when the process cannot tell.
-std::wstring userText()
+// The user `process` runs as (a TOKEN_USER); empty when it cannot be read.
+std::vector<unsigned char> userOf(HANDLE process)
 {
     HANDLE token = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
+    if (!::OpenProcessToken(process, TOKEN_QUERY, &token))
         return {};
     const FileHandle owned(token);
     DWORD size = 0;
     ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
     std::vector<unsigned char> user(size);
+    if (size == 0 || !::GetTokenInformation(token, TokenUser, user.data(), size, &size))
+        return {};
+    return user;
+}
+
+// This process's user's SID; null when the process cannot tell.
+PSID thisUser()
+{
+    static std::vector<unsigned char> user = userOf(::GetCurrentProcess());
+    return user.empty() ? nullptr : reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+}
+
+// The user's SID as text, in the names: a copy of another account in the same session (or one
+// that squats a name) is not this user's tool. Empty when the process cannot tell.
+std::wstring userText()
+{
     LPWSTR text = nullptr;
-    if (size == 0 || !::GetTokenInformation(token, TokenUser, user.data(), size, &size) ||
-        !::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &text))
+    if (thisUser() == nullptr || !::ConvertSidToStringSidW(thisUser(), &text))
         return {};
     std::wstring sid = text;
     ::LocalFree(text);
     return sid;
+}
+
+// Whether this user owns the kernel object `object`: a name in the session may have been made
+// first by another account, whose mapping could name any window.
+bool ownedByThisUser(HANDLE object)
+{
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                          &descriptor) != ERROR_SUCCESS)
+        return false;
+    const bool own = owner != nullptr && thisUser() != nullptr && ::EqualSid(owner, thisUser()) != FALSE;
+    ::LocalFree(descriptor);
+    return own;
 }
 
 std::wstring hex(unsigned long long value)
@@ -131,8 +160,23 @@ public:
             return;
         // Let through even when this copy runs elevated and the later start does not.
         ::ChangeWindowMessageFilterEx(m_window, raiseMessage(), MSGFLT_ALLOW, nullptr);
-        m_mapping = FileHandle(
-            ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(Published), name.c_str()));
+        // This user alone may open it, and owns it (an elevated copy would make the
+        // administrators its owner by default).
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        const std::wstring user = userText();
+        if (user.empty() ||
+            !::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                (L"O:" + user + L"D:P(A;;GA;;;" + user + L")").c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+            return;
+        SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+        m_mapping = FileHandle(::CreateFileMappingW(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE, 0,
+                                                    sizeof(Published), name.c_str()));
+        const bool existed = ::GetLastError() == ERROR_ALREADY_EXISTS;
+        ::LocalFree(descriptor);
+        // One that is there already is this user's only when a copy that let go still holds it;
+        // another account's names no window of ours.
+        if (m_mapping.valid() && existed && !ownedByThisUser(m_mapping.get()))
+            m_mapping.reset();
         if (!m_mapping.valid())
             return;
         m_published =
@@ -150,12 +194,13 @@ private:
 };
 
 // The holder's window, once published; null while there is none yet, or, with `refused` set,
-// when the mapping is another account's.
+// when the mapping is another account's. One another account made that this user may open
+// publishes nothing.
 HWND publishedWindow(const std::wstring& name, bool& refused)
 {
-    const FileHandle mapping(::OpenFileMappingW(FILE_MAP_READ, FALSE, name.c_str()));
+    const FileHandle mapping(::OpenFileMappingW(FILE_MAP_READ | READ_CONTROL, FALSE, name.c_str()));
     refused = !mapping.valid() && ::GetLastError() == ERROR_ACCESS_DENIED;
-    if (!mapping.valid())
+    if (!mapping.valid() || !ownedByThisUser(mapping.get()))
         return nullptr;
     auto* published = static_cast<Published*>(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, sizeof(Published)));
     if (published == nullptr)
@@ -167,7 +212,17 @@ HWND publishedWindow(const std::wstring& name, bool& refused)
 
 } // namespace
 
-std::unique_ptr<ToolClaim> claimFolder(const std::string& settingsFolder, std::function<void()> raise)
+bool runsAsThisUser(DWORD process)
+{
+    const FileHandle handle(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process));
+    if (!handle.valid())
+        return false;
+    std::vector<unsigned char> user = userOf(handle.get());
+    return !user.empty() && thisUser() != nullptr &&
+           ::EqualSid(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, thisUser()) != FALSE;
+}
+
+std::wstring claimName(const std::string& settingsFolder)
 {
     // Naming the folder opens it, which on a share that stopped answering could hang: on a
     // thread of its own, waited for a while. The thread keeps what it writes alive.
@@ -178,23 +233,28 @@ std::unique_ptr<ToolClaim> claimFolder(const std::string& settingsFolder, std::f
     };
     const auto naming = std::make_shared<Naming>();
     if (!naming->done.valid())
-        return std::make_unique<ToolClaim>();
+        return {};
     try {
         std::thread([naming, folder = toWide(settingsFolder)] {
             naming->key = folderKey(folder);
             ::SetEvent(naming->done.get());
         }).detach();
     } catch (const std::system_error&) {
-        return std::make_unique<ToolClaim>();
+        return {};
     }
     if (::WaitForSingleObject(naming->done.get(), identityWait) != WAIT_OBJECT_0 || naming->key.empty())
-        return std::make_unique<ToolClaim>();
+        return {};
     const std::wstring user = userText();
-    if (user.empty())
-        return std::make_unique<ToolClaim>();
+    return user.empty() ? std::wstring() : namePrefix + user + L'-' + naming->key;
+}
 
+std::unique_ptr<ToolClaim> claimFolder(const std::string& settingsFolder, std::function<void()> raise,
+                                       const std::function<bool(DWORD process)>& sameUser)
+{
+    const std::wstring name = claimName(settingsFolder);
+    if (name.empty())
+        return std::make_unique<ToolClaim>();
     // Another account that made the name first refuses it (ERROR_ACCESS_DENIED): no guard then.
-    const std::wstring name = namePrefix + user + L'-' + naming->key;
     FileHandle mutex(::CreateMutexW(nullptr, FALSE, name.c_str()));
     if (!mutex.valid())
         return std::make_unique<ToolClaim>();
@@ -214,12 +274,15 @@ std::unique_ptr<ToolClaim> claimFolder(const std::string& settingsFolder, std::f
             return std::make_unique<ToolClaim>();
         // The holder may not have published its window yet, or be letting go just now.
         bool refused = false;
-        const HWND holder = publishedWindow(windowName, refused);
+        HWND holder = publishedWindow(windowName, refused);
         if (refused)
             return std::make_unique<ToolClaim>();
+        DWORD process = 0;
+        // The foreground goes to this user's copy alone, never to a window another account's
+        // process put in a mapping this user may read.
+        if (holder != nullptr && (::GetWindowThreadProcessId(holder, &process) == 0 || !sameUser(process)))
+            holder = nullptr;
         if (holder != nullptr) {
-            DWORD process = 0;
-            ::GetWindowThreadProcessId(holder, &process);
             // The holder brings its window to the foreground, which Windows grants it only so.
             ::AllowSetForegroundWindow(process);
             DWORD_PTR answer = 0;
