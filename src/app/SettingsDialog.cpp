@@ -108,6 +108,7 @@ SettingsDialog::SettingsDialog(Sound& sound, QWidget* parent)
       m_soundFile(lineEdit("soundFile", this)), m_browse(button(texts::settingsBrowse, "browse", this)),
       m_play(button(texts::settingsPlay, "play", this)), m_soundFileRefusal(refusal("soundFileRefusal", this)),
       m_startAtLogin(checkBox(texts::settingsStartAtLogin, "startAtLogin", this)),
+      m_closeToTray(checkBox(texts::settingsCloseToTray, "closeToTray", this)),
       m_wait(checkBox(texts::settingsWait, "wait", this)), m_waitMinutes(lineEdit("waitMinutes", this)),
       m_waitUnit(label(texts::settingsWaitUnit, "waitUnit", this)), m_waitRefusal(refusal("waitRefusal", this)),
       m_deadline(checkBox(texts::settingsDeadline, "deadline", this)), m_deadlineTime(lineEdit("deadlineTime", this)),
@@ -168,6 +169,7 @@ void SettingsDialog::layOut()
     place(m_play, table::play);
     place(m_soundFileRefusal, table::soundFileRefusal);
     place(m_startAtLogin, table::startAtLogin);
+    place(m_closeToTray, table::closeToTray);
     place(m_wait, table::wait);
     place(m_waitMinutes, table::waitMinutes);
     place(m_waitUnit, table::waitUnit);
@@ -270,6 +272,7 @@ void SettingsDialog::showFields(const setup::SettingsFields& fields)
     m_sound->setChecked(fields.sound);
     m_soundFile->setText(toQString(fields.soundFile));
     m_startAtLogin->setChecked(fields.startAtLogin);
+    m_closeToTray->setChecked(fields.closeToTray);
     m_wait->setChecked(fields.waitOn);
     m_waitMinutes->setText(toQString(fields.waitMinutes));
     m_deadline->setChecked(fields.deadlineOn);
@@ -287,6 +290,7 @@ setup::SettingsFields SettingsDialog::fields() const
     fields.sound = m_sound->isChecked();
     fields.soundFile = toBytes(m_soundFile->text());
     fields.startAtLogin = m_startAtLogin->isChecked();
+    fields.closeToTray = m_closeToTray->isChecked();
     fields.waitOn = m_wait->isChecked();
     fields.waitMinutes = toBytes(m_waitMinutes->text());
     fields.deadlineOn = m_deadline->isChecked();

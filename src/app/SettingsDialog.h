@@ -60,6 +60,7 @@ private:
     QPushButton* m_play;
     QLabel* m_soundFileRefusal;
     QCheckBox* m_startAtLogin;
+    QCheckBox* m_closeToTray;
     QCheckBox* m_wait;
     QLineEdit* m_waitMinutes;
     QLabel* m_waitUnit;

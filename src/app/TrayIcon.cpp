@@ -72,6 +72,11 @@ bool TrayIcon::popupOn() const
     return m_popup->isChecked();
 }
 
+bool TrayIcon::shown() const
+{
+    return m_icon->isVisible();
+}
+
 void TrayIcon::showStartAtLogin(bool on)
 {
     m_startAtLogin->setChecked(on);

@@ -4,13 +4,13 @@
 
 #include <QObject>
 #include <QString>
+#include <QSystemTrayIcon>
 
 #include <functional>
 
 class QAction;
 class QIcon;
 class QMenu;
-class QSystemTrayIcon;
 class QWidget;
 
 namespace app {
@@ -40,6 +40,10 @@ public:
     [[nodiscard]] const QString& folder() const { return m_folder; }
     // The notification switch as the menu shows it, which is as stored.
     [[nodiscard]] bool popupOn() const;
+    // The icon is asked for; Qt keeps it while no tray (XEmbed or StatusNotifierItem host) shows it.
+    [[nodiscard]] bool shown() const;
+    // Whether a tray is there; tests answer here.
+    std::function<bool()> trayAvailable = &QSystemTrayIcon::isSystemTrayAvailable;
 
 signals:
     void windowWanted();

@@ -19,6 +19,7 @@
 #include "setup/LoginSwitch.h"
 #include "setup/SettingsDialog.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDir>
@@ -102,7 +103,15 @@ TForm1::TForm1(std::shared_ptr<platform::System> system, std::string application
     connect(m_trayIcon, &TrayIcon::folderPickWanted, this, &TForm1::chooseWatchedFolder);
     pickFolder = [this](const QString& start) { return askForFolder(start); };
     connect(m_trayIcon, &TrayIcon::menuOpening, this, &TForm1::readStartAtLogin);
-    connect(m_trayIcon, &TrayIcon::exitWanted, this, &QWidget::close);
+    connect(m_trayIcon, &TrayIcon::exitWanted, this, [this] {
+        // Hidden in the tray, its close would not end the loop by itself.
+        const bool hidden = isHidden();
+        if (endTool() && hidden)
+            QCoreApplication::quit();
+    });
+    // The session's end closes the window, or quits: either ends the tool.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { m_ending = true; });
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { m_ending = true; });
     connect(m_notifications, &Notifications::windowWanted, this, &TForm1::bringToFront);
     connect(m_notifications, &Notifications::folderWanted, m_opener, &FolderOpener::open);
     connect(m_opener, &FolderOpener::failed, this, [this](const QString& folder, const QString& reason) {
@@ -227,6 +236,9 @@ void TForm1::showTrayIcon(monitor::Picture picture, const std::string& tooltip)
 void TForm1::hideTrayIcon()
 {
     m_trayIcon->hide();
+    // Hidden behind the icon, nothing but a second start would bring the window back.
+    if (m_inTray && !m_closing)
+        bringToFront();
 }
 
 void TForm1::showNotice(const monitor::Notice& notice)
@@ -264,6 +276,7 @@ void TForm1::showErrorBox(const std::string& text)
 
 void TForm1::bringToFront()
 {
+    m_inTray = false;
     // Restored if minimised, kept maximised if it was.
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
@@ -310,6 +323,7 @@ void TForm1::changeSettings()
             // then stores nothing.
             SettingsDialog dialog(*m_sound, this);
             if (const std::optional<setup::StoredSettings> stored = m_settings.run(m_commandSystem, *this, dialog)) {
+                m_closeToTray = stored->switches.closeToTray;
                 m_trayIcon->showSwitch(settings::Switch::Popup, stored->switches.popup);
                 m_trayIcon->showSwitch(settings::Switch::Sound, stored->switches.sound);
                 m_trayIcon->showStartAtLogin(stored->startsAtLogin);
@@ -398,8 +412,10 @@ void TForm1::checkDone(const monitor::CheckResult& result)
         return;
     // The menu's switches and the folder it opens are those of the newest settings read (a
     // notice names none when no read has answered yet).
-    if (!current->failure && !(current->noAnswer && current->folder.empty()))
+    if (!current->failure && !(current->noAnswer && current->folder.empty())) {
         m_trayIcon->showSettings(current->channels, toQString(current->folder));
+        m_closeToTray = current->channels.closeToTray;
+    }
     runGuarded([&] { m_display.show(*current); });
 }
 
@@ -424,8 +440,25 @@ bool TForm1::runUntil(const std::function<bool()>& finished)
     return !m_closing && finished();
 }
 
+bool TForm1::endTool()
+{
+    m_ending = true;
+    return close();
+}
+
 void TForm1::closeEvent(QCloseEvent* event)
 {
+    const setup::CloseAction action =
+        m_closeRule.close({m_closeToTray, m_trayIcon->shown(), m_trayIcon->trayAvailable(), m_ending || m_closing});
+    if (action != setup::CloseAction::End) {
+        // The window and its taskbar button go; the watch goes on, and the icon brings it back.
+        event->ignore();
+        hide();
+        m_inTray = true;
+        if (action == setup::CloseAction::HideAndTell)
+            m_notifications->tell(toQString(m_applicationTitle), toQString(texts::closedToTray), [] {});
+        return;
+    }
     // Closing ends the tool at once, also while a command waits for the disk or on a box (as
     // when the session ends): the command gives up.
     m_closing = true;

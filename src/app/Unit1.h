@@ -6,6 +6,7 @@
 #include "monitor/StatusView.h"
 #include "platform/System.h"
 #include "settings/ChannelSettings.h"
+#include "setup/ChannelSwitch.h"
 #include "setup/CommandGate.h"
 #include "setup/SettingsDialog.h"
 #include "setup/SetupView.h"
@@ -73,6 +74,7 @@ public:
     [[nodiscard]] const std::string& caption() const { return m_caption; }
     [[nodiscard]] const std::string& applicationTitle() const { return m_applicationTitle; }
     [[nodiscard]] const Sound& sound() const { return *m_sound; }
+    [[nodiscard]] TrayIcon& trayIcon() { return *m_trayIcon; }
 
     void FormShow();
     void Button1Click();
@@ -80,6 +82,9 @@ public:
 
     // Restored if minimised and activated, as a click on its taskbar button or tray icon does.
     void bringToFront();
+    // Ends the tool, as 終了, a signal or the session's end does: the window is closed, whatever
+    // closetotray says. True when it went.
+    bool endTool();
 
     // The folder the user picks, starting in `start` (empty: the picker's own start), or empty
     // when cancelled; tests pick here.
@@ -112,6 +117,12 @@ private:
     bool m_displayRoutineRan = false;
     setup::CommandGate m_commands;
     bool m_closing = false;
+    // The tool is to end: the session ends, or 終了 or a signal asked.
+    bool m_ending = false;
+    // closetotray as the last check or store read it, and the close's rule for this run.
+    bool m_closeToTray = false;
+    setup::CloseRule m_closeRule;
+    bool m_inTray = false; // hidden by a close, behind the icon
     QDialog* m_openBox = nullptr;
     // Counts the stored settings: a check started before the last store is not shown.
     unsigned m_generation = 0;

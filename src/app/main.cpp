@@ -85,7 +85,7 @@ extern "C" void onEndSignal(int number)
 class EndSignals
 {
 public:
-    explicit EndSignals(QWidget& window)
+    explicit EndSignals(app::TForm1& window)
     {
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
@@ -98,7 +98,7 @@ public:
             m_received = true;
             endAtOnceOnSignals();
             // Closed when hidden too, where its close would not end the loop by itself.
-            if (window.close())
+            if (window.endTool())
                 QCoreApplication::quit();
         });
         struct sigaction action

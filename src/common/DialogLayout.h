@@ -11,7 +11,7 @@
 namespace layout::dialog {
 
 // The client area; the window manager or the system adds the frame.
-inline constexpr Rect client{0, 0, 448, 356};
+inline constexpr Rect client{0, 0, 448, 379};
 
 inline constexpr Rect tray{12, 12, 424, 17};
 inline constexpr Rect popup{12, 35, 424, 17};
@@ -23,30 +23,31 @@ inline constexpr Rect play{360, 96, 76, 23};
 inline constexpr Rect soundFileRefusal{30, 122, 406, 13};
 
 inline constexpr Rect startAtLogin{12, 141, 424, 17};
+inline constexpr Rect closeToTray{12, 164, 424, 17};
 
-inline constexpr Rect wait{12, 166, 424, 17};
-inline constexpr Rect waitMinutes{30, 187, 56, 21};
-inline constexpr Rect waitUnit{92, 191, 344, 13};
-inline constexpr Rect waitRefusal{30, 212, 406, 13};
+inline constexpr Rect wait{12, 189, 424, 17};
+inline constexpr Rect waitMinutes{30, 210, 56, 21};
+inline constexpr Rect waitUnit{92, 214, 344, 13};
+inline constexpr Rect waitRefusal{30, 235, 406, 13};
 
-inline constexpr Rect deadline{12, 233, 424, 17};
-inline constexpr Rect deadlineTime{30, 254, 56, 21};
-inline constexpr Rect deadlineUnit{92, 258, 344, 13};
+inline constexpr Rect deadline{12, 256, 424, 17};
+inline constexpr Rect deadlineTime{30, 277, 56, 21};
+inline constexpr Rect deadlineUnit{92, 281, 344, 13};
 // One line for the time and the days, as both belong to the one reminder: under the time, as the
 // minutes' line is under the minutes, and over the days.
-inline constexpr Rect deadlineRefusal{30, 279, 406, 13};
+inline constexpr Rect deadlineRefusal{30, 302, 406, 13};
 // The days' check boxes, Sunday first, in one row.
 inline constexpr std::array<Rect, 7> days{{
-    {30, 296, 46, 17},
-    {88, 296, 46, 17},
-    {146, 296, 46, 17},
-    {204, 296, 46, 17},
-    {262, 296, 46, 17},
-    {320, 296, 46, 17},
-    {378, 296, 46, 17},
+    {30, 319, 46, 17},
+    {88, 319, 46, 17},
+    {146, 319, 46, 17},
+    {204, 319, 46, 17},
+    {262, 319, 46, 17},
+    {320, 319, 46, 17},
+    {378, 319, 46, 17},
 }};
 
-inline constexpr Rect ok{280, 323, 75, 23};
-inline constexpr Rect cancel{361, 323, 75, 23};
+inline constexpr Rect ok{280, 346, 75, 23};
+inline constexpr Rect cancel{361, 346, 75, 23};
 
 } // namespace layout::dialog

@@ -20,6 +20,8 @@ inline constexpr std::string_view soundFileKey = "soundfile";
 inline constexpr std::string_view waitKey = "taiki";
 inline constexpr std::string_view deadlineKey = "kigen";
 inline constexpr std::string_view deadlineDaysKey = "kigenyoubi";
+// Closing the window hides it in the notification area rather than ending the tool.
+inline constexpr std::string_view closeToTrayKey = "closetotray";
 // kigenyoubi's day names, Sunday first.
 inline constexpr std::array<std::string_view, 7> weekdays{"日", "月", "火", "水", "木", "金", "土"};
 
@@ -106,6 +108,7 @@ inline constexpr std::string_view settingsWait = "着信したデータが残っ
 inline constexpr std::string_view settingsWaitUnit = "分ごと（1 から 1440）";
 inline constexpr std::string_view settingsDeadline = "着信がなければ知らせる(&D)";
 inline constexpr std::string_view settingsDeadlineUnit = "までに（例 9:30）";
+inline constexpr std::string_view settingsCloseToTray = "閉じるボタンで通知領域に格納する(&C)";
 inline constexpr std::string_view settingsOk = "OK";
 inline constexpr std::string_view settingsCancel = "Cancel";
 inline constexpr std::string_view soundFileRefused = "ファイル名に使用できない文字が含まれています！";
@@ -122,6 +125,9 @@ inline constexpr std::string_view playFailed = "再生できません！";
 // player reads).
 inline constexpr std::string_view soundPickerTitle = "サウンドファイルの選択";
 inline constexpr std::string_view soundPickerFilter = "サウンドファイル";
+
+// The notification of the first close that hid the window in the notification area.
+inline constexpr std::string_view closedToTray = "通知領域で監視を続けます";
 
 // A second start in a settings folder, on its terminal: followed by the folder.
 inline constexpr std::string_view secondStartRaised = "このフォルダで動いている Kelvoran を前面に表示しました：";
@@ -147,7 +153,8 @@ inline constexpr std::string_view usageBody =
     "  soundfile=FILE      the sound to play; empty: the system's sound\n"
     "  taiki=MINUTES       remind while data waits this many minutes; 0 or empty: off\n"
     "  kigen=HH:MM         remind when nothing has arrived by this time; empty: off\n"
-    "  kigenyoubi=DAYS     the days for kigen, of 日月火水木金土; empty: every day\n";
+    "  kigenyoubi=DAYS     the days for kigen, of 日月火水木金土; empty: every day\n"
+    "  closetotray=1|0     closing the window hides it in the tray, if the icon is shown (off)\n";
 
 // The main window.
 inline constexpr std::string_view windowCaption = "Kelvoran";

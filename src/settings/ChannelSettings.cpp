@@ -63,6 +63,8 @@ std::string_view keyOf(Switch which)
         return texts::trayKey;
     case Switch::Popup:
         return texts::popupKey;
+    case Switch::CloseToTray:
+        return texts::closeToTrayKey;
     case Switch::Sound:
         break;
     }
@@ -111,6 +113,7 @@ ChannelSettings parseChannelSettings(std::string_view content, const ansi::CodeP
     read.tray = readSwitch(content, texts::trayKey, defaults.tray, codePage);
     read.popup = readSwitch(content, texts::popupKey, defaults.popup, codePage);
     read.sound = readSwitch(content, texts::soundKey, defaults.sound, codePage);
+    read.closeToTray = readSwitch(content, texts::closeToTrayKey, defaults.closeToTray, codePage);
     read.soundFile = readIniValue(content, texts::channelSection, texts::soundFileKey, codePage);
     read.waitMinutes = readMinutes(readIniValue(content, texts::channelSection, texts::waitKey, codePage));
     read.deadline = parseTimeOfDay(readIniValue(content, texts::channelSection, texts::deadlineKey, codePage));
@@ -125,6 +128,8 @@ bool& switchIn(ChannelSettings& switches, Switch which)
         return switches.tray;
     case Switch::Popup:
         return switches.popup;
+    case Switch::CloseToTray:
+        return switches.closeToTray;
     case Switch::Sound:
         break;
     }

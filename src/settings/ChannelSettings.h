@@ -18,6 +18,8 @@ struct ChannelSettings
     bool popup = true;
     bool sound = false;
     std::string soundFile; // empty: the system's notification sound
+    // Closing the window hides it where the icon is, rather than ending the tool.
+    bool closeToTray = false;
     // The reminders: minutes an arrival may wait before one (0: none); the minute of the day
     // by which something should have arrived, on the days of `deadlineDays` (bit 0 Sunday).
     unsigned waitMinutes = 0;
@@ -40,12 +42,13 @@ struct ChannelSettings
 // The days of `days` (bit 0 Sunday) as kigenyoubi is written: "月火水木金".
 [[nodiscard]] std::string dayNames(unsigned days);
 
-// The switches the user can turn from the menus.
+// The switches the user can turn from the menus or the settings dialog.
 enum class Switch
 {
     Tray,
     Popup,
     Sound,
+    CloseToTray,
 };
 
 // The field of `switches` that `which` names.

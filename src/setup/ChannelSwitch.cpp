@@ -3,6 +3,8 @@
 #include "common/Texts.h"
 #include "settings/SettingsFile.h"
 
+#include <utility>
+
 namespace setup {
 
 std::optional<bool> toggleSwitch(platform::System& system, SetupView& view, settings::Switch which)
@@ -17,6 +19,13 @@ std::optional<bool> toggleSwitch(platform::System& system, SetupView& view, sett
     const bool on = settings::switchIn(now, which);
     settings::storeSwitch(system, path, which, !on);
     return !on;
+}
+
+CloseAction CloseRule::close(const Situation& now)
+{
+    if (now.ending || !now.closeToTray || !now.iconShown || !now.trayPresent)
+        return CloseAction::End;
+    return std::exchange(m_told, true) ? CloseAction::Hide : CloseAction::HideAndTell;
 }
 
 } // namespace setup

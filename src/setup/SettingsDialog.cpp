@@ -84,6 +84,7 @@ SettingsFields settingsFields(const settings::ChannelSettings& switches, bool st
     fields.deadlineOn = switches.deadline.has_value();
     fields.deadline = settings::timeOfDayText(switches.deadline.value_or(defaultDeadline));
     fields.deadlineDays = switches.deadlineDays;
+    fields.closeToTray = switches.closeToTray;
     return fields;
 }
 
@@ -167,6 +168,7 @@ std::optional<StoredSettings> settingsCommand(platform::System& system, SetupVie
     storeSwitch(settings::Switch::Tray, chosen->tray);
     storeSwitch(settings::Switch::Popup, chosen->popup);
     storeSwitch(settings::Switch::Sound, chosen->sound);
+    storeSwitch(settings::Switch::CloseToTray, chosen->closeToTray);
     if (chosen->soundFile != opened.soundFile) {
         store(texts::soundFileKey, storedFileName(chosen->soundFile));
         stored.switches.soundFile = soundFileOf(chosen->soundFile);

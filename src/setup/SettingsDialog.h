@@ -27,6 +27,7 @@ struct SettingsFields
     bool deadlineOn = false;
     std::string deadline;
     unsigned deadlineDays = settings::ChannelSettings::allDays; // bit 0 Sunday
+    bool closeToTray = false;
     friend bool operator==(const SettingsFields&, const SettingsFields&) = default;
 };
 

@@ -36,7 +36,7 @@ struct Control
 };
 
 // Created in this order, which is the Tab order.
-const std::array<Control, 17> controls{{
+const std::array<Control, 18> controls{{
     {settingsIds::tray, "BUTTON", texts::settingsTray, checkBox | WS_GROUP, layout::dialog::tray},
     {settingsIds::popup, "BUTTON", texts::settingsPopup, checkBox, layout::dialog::popup},
     {settingsIds::sound, "BUTTON", texts::settingsSound, checkBox, layout::dialog::sound},
@@ -47,6 +47,7 @@ const std::array<Control, 17> controls{{
     {settingsIds::soundFileRefusal, "STATIC", {}, line, layout::dialog::soundFileRefusal},
     {settingsIds::startAtLogin, "BUTTON", texts::settingsStartAtLogin, checkBox | WS_GROUP,
      layout::dialog::startAtLogin},
+    {settingsIds::closeToTray, "BUTTON", texts::settingsCloseToTray, checkBox, layout::dialog::closeToTray},
     {settingsIds::wait, "BUTTON", texts::settingsWait, checkBox | WS_GROUP, layout::dialog::wait},
     // Digits only; the check still refuses 0 and what is over a day.
     {settingsIds::waitMinutes, "EDIT", {}, entry | ES_NUMBER, layout::dialog::waitMinutes},
@@ -156,6 +157,7 @@ void SettingsDialog::show(const setup::SettingsFields& fields)
     check(settingsIds::sound, fields.sound);
     ::SetWindowTextA(item(settingsIds::soundFile), fields.soundFile.c_str());
     check(settingsIds::startAtLogin, fields.startAtLogin);
+    check(settingsIds::closeToTray, fields.closeToTray);
     check(settingsIds::wait, fields.waitOn);
     ::SetWindowTextA(item(settingsIds::waitMinutes), fields.waitMinutes.c_str());
     check(settingsIds::deadline, fields.deadlineOn);
@@ -178,6 +180,7 @@ setup::SettingsFields SettingsDialog::chosen() const
     fields.sound = checked(settingsIds::sound);
     fields.soundFile = windowText(item(settingsIds::soundFile));
     fields.startAtLogin = checked(settingsIds::startAtLogin);
+    fields.closeToTray = checked(settingsIds::closeToTray);
     fields.waitOn = checked(settingsIds::wait);
     fields.waitMinutes = windowText(item(settingsIds::waitMinutes));
     fields.deadlineOn = checked(settingsIds::deadline);

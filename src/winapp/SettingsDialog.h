@@ -35,6 +35,7 @@ inline constexpr int deadlineTime = 114;
 inline constexpr int deadlineUnit = 115;
 inline constexpr int firstDay = 116; // Sunday; the other six follow
 inline constexpr int deadlineRefusal = 123;
+inline constexpr int closeToTray = 124; // after startAtLogin in the Tab order
 } // namespace settingsIds
 
 // The modal settings dialog, a window of a class copied from the system's dialog class, made in

@@ -42,6 +42,10 @@ public:
     // The window goes: the icon goes with it.
     void remove();
 
+    // The tray switch asks for the icon, and the shell holds it.
+    [[nodiscard]] bool wanted() const { return m_wanted; }
+    [[nodiscard]] bool added() const { return m_added; }
+
     // The call that reaches the shell; tests record it here.
     std::function<BOOL(DWORD, NOTIFYICONDATAA*)> notify = &::Shell_NotifyIconA;
 

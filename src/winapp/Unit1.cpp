@@ -216,6 +216,9 @@ void TForm1::showTrayIcon(monitor::Picture picture, const std::string& tooltip)
 void TForm1::hideTrayIcon()
 {
     m_tray.hide();
+    // Hidden behind the icon, nothing but a second start would bring the window back.
+    if (m_inTray)
+        bringForward();
 }
 
 void TForm1::showNotice(const monitor::Notice& notice)
@@ -453,6 +456,10 @@ void TForm1::showRestored()
         return;
     }
     runDisplayRoutineOnce();
+    // Back from the notification area: the taskbar button first, as at the start.
+    if (std::exchange(m_inTray, false))
+        ::SetWindowPos(m_application.hwnd(), nullptr, 0, 0, 0, 0,
+                       SWP_SHOWWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     ::ShowWindow(hwnd(), SW_SHOW);
     activate();
 }
@@ -570,6 +577,7 @@ void TForm1::carryOut(MenuChoice choice)
         break;
     }
     case MenuChoice::Exit:
+        m_ending = true;
         ::PostMessageA(hwnd(), WM_CLOSE, 0, 0);
         break;
     case MenuChoice::None:
@@ -585,6 +593,24 @@ void TForm1::closeAfterPicker()
         m_closeAfterFolderPicker = true;
     else if (!m_settings.close())
         ::DestroyWindow(hwnd());
+}
+
+void TForm1::closeAsked()
+{
+    const setup::CloseAction action =
+        m_closeRule.close({m_switches.closeToTray, m_tray.wanted(), m_tray.added(), m_ending});
+    if (action == setup::CloseAction::End) {
+        // Ending from here on: the close posted again after the file picker ends it too.
+        m_ending = true;
+        closeAfterPicker();
+        return;
+    }
+    // The window and its taskbar button go; the watch goes on, and the icon brings it back.
+    m_inTray = true;
+    ::ShowWindow(hwnd(), SW_HIDE);
+    ::ShowWindow(m_application.hwnd(), SW_HIDE);
+    if (action == setup::CloseAction::HideAndTell)
+        m_tray.showBalloon(KV_ICON_WATCHING, m_application.title(), std::string(texts::closedToTray), true);
 }
 
 bool TForm1::preTranslate(const MSG& message)
@@ -604,6 +630,9 @@ LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == taskbarCreatedMessage() && message != 0) {
         m_tray.taskbarCreated();
+        // An icon the new taskbar did not take can bring nothing back.
+        if (m_inTray && !m_tray.added())
+            bringForward();
         return 0;
     }
     switch (message) {
@@ -677,7 +706,7 @@ LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         break;
     case WM_CLOSE:
-        closeAfterPicker();
+        closeAsked();
         return 0;
     case WM_ENDSESSION:
         // The process may be cut off as soon as this returns: the tool ends here as 終了 ends it.
@@ -685,6 +714,7 @@ LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         // settings store under way is let finish within the time Windows gives, and the command
         // waiting for it starts no other.
         if (wParam != FALSE) {
+            m_ending = true;
             ::KillTimer(hwnd(), timer1Id);
             m_tray.remove();
             if (sessionEnding)

@@ -5,6 +5,7 @@
 #include "monitor/StatusDisplay.h"
 #include "monitor/StatusView.h"
 #include "platform/System.h"
+#include "setup/ChannelSwitch.h"
 #include "setup/CommandGate.h"
 #include "setup/SettingsDialog.h"
 #include "setup/SetupView.h"
@@ -127,6 +128,8 @@ private:
     void bringForward();
     void activate();
     void closeAfterPicker();
+    // The window's close: to the notification area where the user wants it and the icon is there.
+    void closeAsked();
     void showMenu(POINT at);
     void carryOut(MenuChoice choice);
 
@@ -157,6 +160,9 @@ private:
     // As the last check read them, for the menu.
     std::string m_folder;
     settings::ChannelSettings m_switches;
+    setup::CloseRule m_closeRule;
+    bool m_ending = false; // 終了, or a close that ends the tool, was asked for
+    bool m_inTray = false; // hidden by a close, behind the icon
 
     Font m_windowFont;
     Font m_label1Font;

@@ -617,9 +617,9 @@ private slots:
         QVERIFY(settings::parseChannelSettings("[KansiDir]\r\nfullpath=/in\r\n", utf8) == settings::ChannelSettings());
         const settings::ChannelSettings read = settings::parseChannelSettings(
             "[tsuuchi]\r\nTRAY = off\r\npopup=No\r\nsound=1\r\nsoundfile=/a b.oga\r\ntaiki=15\r\nkigen=9:05\r\n"
-            "kigenyoubi=月金\r\n",
+            "kigenyoubi=月金\r\nclosetotray=Yes\r\n",
             utf8);
-        QVERIFY(!read.tray && !read.popup && read.sound && read.soundFile == "/a b.oga");
+        QVERIFY(!read.tray && !read.popup && read.sound && read.soundFile == "/a b.oga" && read.closeToTray);
         QVERIFY(read.waitMinutes == 15 && read.deadline == 9 * 60 + 5 && read.deadlineDays == 0b100010);
         for (const std::string kigen : {"25:00", "0:00"}) {
             QVERIFY(
@@ -640,6 +640,13 @@ private slots:
         QCOMPARE(system.content("/work/Kelvoran.ini"), file + "[Tsuuchi]\r\nsound=1\r\n");
         QCOMPARE(setup::toggleSwitch(system, window, settings::Switch::Sound), std::optional(false));
         QCOMPARE(system.content("/work/Kelvoran.ini"), file + "[Tsuuchi]\r\nsound=0\r\n");
+
+        // The close: closetotray, icon shown, tray there, the tool ending; End, Hide, hide and Tell once.
+        setup::CloseRule rule;
+        for (const std::string_view row : {"0110E", "1010E", "1100E", "1111E", "1110T", "1110H"}) {
+            const auto on = [&](std::size_t at) { return row[at] == '1'; };
+            QCOMPARE("EHT"[static_cast<int>(rule.close({on(0), on(1), on(2), on(3)}))], row[4]);
+        }
     }
 
     // 設定…: refusals only of values changed, then exactly the changed keys stored in the
@@ -706,20 +713,22 @@ private slots:
             fields.deadlineOn = true;
             fields.deadline = "7:05";
             fields.deadlineDays = 0b0111110;
+            fields.closeToTray = true;
             return fields;
         };
         const std::optional<setup::StoredSettings> stored = setup::settingsCommand(system, window, dialog);
         QCOMPARE(system.content("/work/Kelvoran.ini"),
                  std::string("[KansiDir]\r\nfullpath=/in\r\n[Tsuuchi]\r\ntaiki=15\r\nsound=0\r\nsoundfile=\" x\"\r\n"
-                             "tray=0\r\nkigen=07:05\r\nkigenyoubi=月火水木金\r\n"));
+                             "tray=0\r\nclosetotray=1\r\nkigen=07:05\r\nkigenyoubi=月火水木金\r\n"));
         QVERIFY(stored && !stored->switches.tray && stored->switches.deadline == 7 * 60 + 5 && stored->startsAtLogin);
         dialog.edit = [](setup::SettingsFields fields) {
             fields.soundFile = " 'q' ";
             return fields;
         };
         QVERIFY(setup::settingsCommand(system, window, dialog) && window.boxes.size() == 1);
-        QVERIFY(system.content("/work/Kelvoran.ini")
-                    .ends_with("soundfile=\"'q'\"\r\ntray=0\r\nkigen=07:05\r\nkigenyoubi=月火水木金\r\n"));
+        QVERIFY(
+            system.content("/work/Kelvoran.ini")
+                .ends_with("soundfile=\"'q'\"\r\ntray=0\r\nclosetotray=1\r\nkigen=07:05\r\nkigenyoubi=月火水木金\r\n"));
     }
 
     // ログイン時に起動: turned over in the working directory's own entry; an entry made by hand is

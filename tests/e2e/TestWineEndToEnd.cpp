@@ -514,7 +514,7 @@ private slots:
             },
             10000));
         const double scale = size(dialog).section(u'x', 0, 0).toDouble() / 448;
-        for (const auto& [x, y] : {std::pair{20, 241}, std::pair{36, 304}, std::pair{384, 304}, std::pair{317, 334}})
+        for (const auto& [x, y] : {std::pair{20, 264}, std::pair{36, 327}, std::pair{384, 327}, std::pair{317, 357}})
             m_desktop.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), dialog,
                                QString::number(qRound(x * scale)), QString::number(qRound(y * scale)),
                                QStringLiteral("click"), QStringLiteral("1")});

@@ -3,6 +3,7 @@
 #include "app/SettingsDialog.h"
 #include "app/Sound.h"
 #include "app/TextCodec.h"
+#include "app/TrayIcon.h"
 #include "app/Unit1.h"
 #include "common/Texts.h"
 #include "platform/posix/PosixSystem.h"
@@ -598,14 +599,15 @@ private slots:
 
     // An arrival while another window is active asks libcanberra for one sound with the sound
     // switched on and none with it off; a second arrival within the minute brings no second one.
-    void soundGoesWithANewNoticeOnlyWhenSwitchedOn()
+    void soundGoesWithANewNoticeOnlyWhenSwitchedOnAlsoClosedToTheTray()
     {
         const WorkingDirectory work;
         QVERIFY(QDir().mkdir(QStringLiteral("in")));
         for (const bool on : {true, false}) {
-            writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path("in") +
-                                           "\r\n[Tsuuchi]\r\nsound=" + (on ? "1" : "0") + "\r\n");
+            writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path("in") + "\r\n[Tsuuchi]\r\nsound=" +
+                                           (on ? "1" : "0") + "\r\nclosetotray=" + (on ? "1" : "0") + "\r\n");
             TForm1 form(std::make_shared<platform::PosixSystem>("kelvoran"), "kelvoran");
+            form.trayIcon().trayAvailable = [] { return true; };
             BoxAnswerer answerer(&form);
             form.show();
             QWidget elsewhere;
@@ -613,6 +615,8 @@ private slots:
             QApplication::setActiveWindow(&elsewhere);
             QTRY_COMPARE(form.windowTitle(), QStringLiteral("監視中・・・・"));
             QVERIFY(!form.isActiveWindow());
+            // Closed to the tray, it watches and sounds on.
+            QVERIFY(!on || (!form.close() && form.isHidden()));
             for (int arrival = 0; arrival < 2; ++arrival) {
                 writeBytes("in/data.csv", "1");
                 QTRY_COMPARE(form.windowTitle(), QStringLiteral("着信！"));
@@ -620,6 +624,11 @@ private slots:
                 QTRY_COMPARE(form.windowTitle(), QStringLiteral("監視中・・・・"));
             }
             QCOMPARE(form.sound().asked(), on ? 1 : 0);
+            // Without the switch, or with no tray left, the close ends the tool.
+            form.bringToFront();
+            if (on)
+                form.trayIcon().trayAvailable = [] { return false; };
+            QVERIFY(form.isVisible() && form.close());
         }
     }
 

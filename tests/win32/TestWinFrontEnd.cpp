@@ -190,9 +190,9 @@ struct NotifyCall
 
 TEST_CASE("the channels: the notification-area icon follows the status, an arrival elsewhere raises a balloon "
           "with its sound, emptying withdraws it, a new taskbar gets the icon again, the overlay waits for the "
-          "button and follows the picture")
+          "button and follows the picture; closed to the tray it notifies on, until the icon goes")
 {
-    const std::string work = enterWorkFolder("[Tsuuchi]\r\nsound=1\r\n");
+    const std::string work = enterWorkFolder("[Tsuuchi]\r\nsound=1\r\nclosetotray=1\r\n");
     const std::string folder = work + "\\in";
     const std::shared_ptr<platform::System> system = platform::createSystem({});
     winapp::ApplicationWindow application("kelvoran", nullptr);
@@ -252,6 +252,15 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     CHECK(overlays.empty());
     ::SendMessageA(application.hwnd(), ::RegisterWindowMessageA("TaskbarButtonCreated"), 0, 0);
     CHECK(overlays == std::vector{std::pair{KV_ICON_WATCHING, std::string(texts::statusWatching)}});
+    // closetotray=1 with the icon there: a close hides both windows, said once.
+    ::ShowWindow(application.hwnd(), SW_SHOWNOACTIVATE);
+    ::ShowWindow(form.hwnd(), SW_SHOWNOACTIVATE);
+    ::SendMessageA(form.hwnd(), WM_CLOSE, 0, 0);
+    ::SendMessageA(form.hwnd(), WM_CLOSE, 0, 0);
+    CHECK((::IsWindow(form.hwnd()) && !::IsWindowVisible(form.hwnd()) && !::IsWindowVisible(application.hwnd())));
+    REQUIRE(balloons().size() == 1);
+    CHECK(std::string(balloons()[0].data.szInfo) == texts::closedToTray);
+    calls.clear();
 
     // The windows are not shown: the user is looking elsewhere.
     std::ofstream("in\\data.csv") << "1";
@@ -424,6 +433,11 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     CHECK(choose(winapp::MenuChoice::None) == stored + unpicked.substr(stored.size() + 1));
     CHECK(starts == std::vector<std::string>(2, folder + "2"));
 
+    // The icon gone (tray=0), the windows came back.
+    MSG restored{};
+    while (::PeekMessageA(&restored, form.hwnd(), WM_APP + 2, WM_APP + 2, PM_REMOVE))
+        ::DispatchMessageA(&restored);
+    CHECK((::IsWindowVisible(form.hwnd()) && ::IsWindowVisible(application.hwnd())));
     // The session's end ends the tool as 終了 does: the icon goes, the claim is let go, the window
     // closes, before the process may be cut off.
     calls.clear();
@@ -709,7 +723,7 @@ void checkLayout(HWND dialog, int dpi)
             CHECK(extent.cy <= rect.bottom - rect.top);
         }
     }
-    CHECK(placed.size() == 26);
+    CHECK(placed.size() == 27);
 }
 
 } // namespace
