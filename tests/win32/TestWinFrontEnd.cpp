@@ -417,8 +417,8 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
             ::PostMessageA(box, WM_KEYDOWN, 'Y', 0);
     });
     choose(winapp::MenuChoice::PickFolder);
-    while (::PeekMessageA(&result, form.hwnd(), WM_APP + 4, WM_APP + 4, PM_REMOVE))
-        ::DispatchMessageA(&result);
+    while (::PeekMessageA(&stale, form.hwnd(), WM_APP + 4, WM_APP + 4, PM_REMOVE))
+        ::DispatchMessageA(&stale);
     ::KillTimer(nullptr, yes);
     CHECK(choose(winapp::MenuChoice::None) == stored + unpicked.substr(stored.size() + 1));
     CHECK(starts == std::vector<std::string>(2, folder + "2"));
