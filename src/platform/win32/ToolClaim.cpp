@@ -87,6 +87,19 @@ bool ownedByThisUser(HANDLE object)
     return own;
 }
 
+// This user alone may open an object made with it, and owns it (an elevated copy would make the
+// administrators its owner by default). Null when the process cannot tell its user.
+std::unique_ptr<void, decltype(&::LocalFree)> ownerOnly()
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const std::wstring user = userText();
+    if (user.empty() ||
+        !::ConvertStringSecurityDescriptorToSecurityDescriptorW((L"O:" + user + L"D:P(A;;GA;;;" + user + L")").c_str(),
+                                                                SDDL_REVISION_1, &descriptor, nullptr))
+        descriptor = nullptr;
+    return {descriptor, &::LocalFree};
+}
+
 std::wstring hex(unsigned long long value)
 {
     wchar_t text[17] = {};
@@ -160,19 +173,13 @@ public:
             return;
         // Let through even when this copy runs elevated and the later start does not.
         ::ChangeWindowMessageFilterEx(m_window, raiseMessage(), MSGFLT_ALLOW, nullptr);
-        // This user alone may open it, and owns it (an elevated copy would make the
-        // administrators its owner by default).
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        const std::wstring user = userText();
-        if (user.empty() ||
-            !::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                (L"O:" + user + L"D:P(A;;GA;;;" + user + L")").c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+        const auto descriptor = ownerOnly();
+        if (!descriptor)
             return;
-        SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+        SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
         m_mapping = FileHandle(::CreateFileMappingW(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE, 0,
                                                     sizeof(Published), name.c_str()));
         const bool existed = ::GetLastError() == ERROR_ALREADY_EXISTS;
-        ::LocalFree(descriptor);
         // One that is there already is this user's only when a copy that let go still holds it;
         // another account's names no window of ours.
         if (m_mapping.valid() && existed && !ownedByThisUser(m_mapping.get()))
@@ -194,13 +201,13 @@ private:
 };
 
 // The holder's window, once published; null while there is none yet, or, with `refused` set,
-// when the mapping is another account's. One another account made that this user may open
-// publishes nothing.
+// when the mapping is another account's (one this user may not open, or may open but does not
+// own): that publishes nothing.
 HWND publishedWindow(const std::wstring& name, bool& refused)
 {
     const FileHandle mapping(::OpenFileMappingW(FILE_MAP_READ | READ_CONTROL, FALSE, name.c_str()));
-    refused = !mapping.valid() && ::GetLastError() == ERROR_ACCESS_DENIED;
-    if (!mapping.valid() || !ownedByThisUser(mapping.get()))
+    refused = mapping.valid() ? !ownedByThisUser(mapping.get()) : ::GetLastError() == ERROR_ACCESS_DENIED;
+    if (!mapping.valid() || refused)
         return nullptr;
     auto* published = static_cast<Published*>(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, sizeof(Published)));
     if (published == nullptr)
@@ -254,9 +261,12 @@ std::unique_ptr<ToolClaim> claimFolder(const std::string& settingsFolder, std::f
     const std::wstring name = claimName(settingsFolder);
     if (name.empty())
         return std::make_unique<ToolClaim>();
-    // Another account that made the name first refuses it (ERROR_ACCESS_DENIED): no guard then.
-    FileHandle mutex(::CreateMutexW(nullptr, FALSE, name.c_str()));
-    if (!mutex.valid())
+    // A name another account made first is no claim of this user's: it refuses it
+    // (ERROR_ACCESS_DENIED), or lets it open what it owns. No guard then; the start goes on.
+    const auto descriptor = ownerOnly();
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
+    FileHandle mutex(::CreateMutexW(descriptor ? &attributes : nullptr, FALSE, name.c_str()));
+    if (!mutex.valid() || (::GetLastError() == ERROR_ALREADY_EXISTS && !ownedByThisUser(mutex.get())))
         return std::make_unique<ToolClaim>();
     const std::wstring windowName = name + L"-window";
     const auto hold = [&] {
