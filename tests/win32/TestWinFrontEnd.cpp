@@ -424,11 +424,24 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     CHECK(starts == std::vector<std::string>(2, folder + "2"));
 
     // The session's end ends the tool as 終了 does: the icon goes, the claim is let go, the window
-    // closes, before the process may be cut off.
+    // closes, before the process may be cut off; a picker left open keeps it, but no check runs.
     calls.clear();
     int ended = 0;
     form.sessionEnding = [&ended] { ++ended; };
-    ::SendMessageA(form.hwnd(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    form.settingsDialogShown = [&](HWND dialog) {
+        ::PostMessageA(form.hwnd(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+        ::SendMessageA(::GetDlgItem(dialog, winapp::settingsIds::browse), BM_CLICK, 0, 0);
+    };
+    choose(winapp::MenuChoice::Settings);
+    ::Sleep(3000); // a check under way answers, and is dropped
+    while (::PeekMessageA(&stale, form.hwnd(), WM_APP + 1, WM_APP + 1, PM_REMOVE))
+        ::DispatchMessageA(&stale);
+    CHECK((::IsWindow(form.hwnd()) && ended == 1));
+    form.Timer1Timer();
+    ::Sleep(3000);
+    CHECK_FALSE(::PeekMessageA(&stale, form.hwnd(), WM_APP + 1, WM_APP + 1, PM_REMOVE));
+    while (::PeekMessageA(&stale, form.hwnd(), 0, 0, PM_REMOVE))
+        ::DispatchMessageA(&stale);
     REQUIRE(!calls.empty());
     CHECK((calls[0].message == NIM_DELETE && ended == 1 && !::IsWindow(form.hwnd())));
     MSG quit{};
