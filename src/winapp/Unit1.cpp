@@ -644,8 +644,12 @@ LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         runChangeCommand();
         return 0;
     case folderNotOpenedMessage: {
+        // Why, on a line after the folder, when the system says.
         const std::unique_ptr<std::string> folder(reinterpret_cast<std::string*>(lParam));
-        runGuarded([&] { monitor::tellFolderNotOpened(*this, *folder, m_switches.popup); });
+        const std::string reason = wParam == 0 ? std::string() : m_system->errorText(static_cast<int>(wParam));
+        runGuarded([&] {
+            monitor::tellFolderNotOpened(*this, reason.empty() ? *folder : *folder + "\r\n" + reason, m_switches.popup);
+        });
         return 0;
     }
     case WM_TIMER:

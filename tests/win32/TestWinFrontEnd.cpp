@@ -331,10 +331,11 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     std::atomic<int> openings = 0;
     form.folderOpener().shellExecute = [&](SHELLEXECUTEINFOA* execute) {
         CHECK((execute->fMask & SEE_MASK_FLAG_NO_UI) != 0);
-        // Only a folder answers to a path that ends in a separator.
-        CHECK(std::string(execute->lpFile) == folder + "\\");
+        // Only a folder answers to the explore verb.
+        CHECK((std::string(execute->lpFile) == folder + "\\" && std::string(execute->lpVerb) == "explore"));
         ++openings;
-        return ::WaitForSingleObject(release, 5000) == WAIT_OBJECT_0 ? FALSE : TRUE;
+        return ::WaitForSingleObject(release, 5000) == WAIT_OBJECT_0 ? (::SetLastError(ERROR_NO_ASSOCIATION), FALSE)
+                                                                     : TRUE;
     };
     calls.clear();
     form.folderOpener().open(folder);
@@ -344,11 +345,12 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     CHECK(openings == 1);
     REQUIRE(balloons().size() == 1);
     CHECK(std::string(balloons()[0].data.szInfoTitle) == "フォルダを開けませんでした！");
-    CHECK(std::string(balloons()[0].data.szInfo) == folder);
+    const std::string why = folder + "\r\n" + system->errorText(ERROR_NO_ASSOCIATION);
+    CHECK((std::string(balloons()[0].data.szInfo) == why && why.size() > folder.size() + 2));
     // With no taskbar to take the balloon, the box tells: its text is looked for, and it is answered.
     static std::string expected;
     static int told = -1;
-    expected = std::string(texts::openFolderFailed) + folder;
+    expected = std::string(texts::openFolderFailed) + why;
     const auto recorded = form.trayIcon().notify;
     form.trayIcon().notify = [](DWORD, NOTIFYICONDATAA*) { return FALSE; };
     const UINT_PTR answer = ::SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) {
