@@ -463,12 +463,13 @@ TEST_CASE("a watch keeps its folder from check to check; asked to remove the fol
     CHECK(nobodyHolds("in"));
     ::CloseHandle(reported);
 
-    // A question about the held folder that hangs (a dead share) leaves the notices' thread free.
+    // A question about a held folder on a share that hangs leaves the notices' thread free.
     const platform::win32::FileHandle event(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
     const HANDLE answered = event.get();
     auto hanging = platform::win32::ChangeWatch::create(
         work.path() + "\\in", [] {}, std::make_shared<platform::win32::DeviceNotices>(),
-        [answered](HANDLE) { return ::WaitForSingleObject(answered, 3000) == WAIT_TIMEOUT; });
+        [answered](HANDLE) { return ::WaitForSingleObject(answered, 3000) == WAIT_TIMEOUT; },
+        [](const std::string&) { return true; });
     std::thread listing([&] { hanging->listingStarts(); });
     ::Sleep(300);
     const DWORD before = ::GetTickCount();
