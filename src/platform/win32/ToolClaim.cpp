@@ -1,5 +1,6 @@
 #include "platform/win32/ToolClaim.h"
 
+#include "common/BoundedCall.h"
 #include "platform/win32/FileIdentity.h"
 #include "platform/win32/WideText.h"
 
@@ -10,8 +11,6 @@
 
 #include <cstdio>
 #include <memory>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 namespace platform::win32 {
@@ -232,27 +231,13 @@ bool runsAsThisUser(DWORD process)
 std::wstring claimName(const std::string& settingsFolder)
 {
     // Naming the folder opens it, which on a share that stopped answering could hang: on a
-    // thread of its own, waited for a while. The thread keeps what it writes alive.
-    struct Naming
-    {
-        FileHandle done{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-        std::wstring key;
-    };
-    const auto naming = std::make_shared<Naming>();
-    if (!naming->done.valid())
-        return {};
-    try {
-        std::thread([naming, folder = toWide(settingsFolder)] {
-            naming->key = folderKey(folder);
-            ::SetEvent(naming->done.get());
-        }).detach();
-    } catch (const std::system_error&) {
-        return {};
-    }
-    if (::WaitForSingleObject(naming->done.get(), identityWait) != WAIT_OBJECT_0 || naming->key.empty())
+    // thread of its own, waited for a while.
+    const ansi::BoundedCall<std::wstring> naming([folder = toWide(settingsFolder)] { return folderKey(folder); });
+    const std::optional<std::wstring> key = naming.waitFor(std::chrono::milliseconds(identityWait));
+    if (!key || key->empty())
         return {};
     const std::wstring user = userText();
-    return user.empty() ? std::wstring() : namePrefix + user + L'-' + naming->key;
+    return user.empty() ? std::wstring() : namePrefix + user + L'-' + *key;
 }
 
 std::unique_ptr<ToolClaim> claimFolder(const std::string& settingsFolder, std::function<void()> raise,
