@@ -19,8 +19,8 @@ void append(HMENU menu, UINT flags, MenuChoice choice, std::string_view text)
         throw std::runtime_error("AppendMenuA failed");
 }
 
-// The folder with a separator at its end, so that only a folder can answer to it: a file that took
-// the folder's name is never opened. The last character is found in the ANSI code page, where a
+// The folder with a separator at its end, for the explore verb, which only a folder answers: a
+// file that took the folder's name is never opened. The last character is found in the ANSI code page, where a
 // trail byte 0x5C is no separator.
 std::string asFolder(const std::string& folder)
 {
@@ -82,22 +82,24 @@ void FolderOpener::open(const std::string& folder) const
         std::thread([opening = m_opening, shellExecute = shellExecute, window = m_window.hwnd(),
                      message = m_failedMessage, folder, path = asFolder(folder)] {
             bool opened = false;
+            DWORD error = 0;
             {
                 const platform::win32::ComScope com;
                 SHELLEXECUTEINFOA execute{};
                 execute.cbSize = sizeof execute;
                 execute.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
-                execute.lpVerb = "open";
+                execute.lpVerb = "explore";
                 execute.lpFile = path.c_str();
                 execute.nShow = SW_SHOWNORMAL;
                 opened = shellExecute(&execute) != FALSE;
+                error = opened ? 0 : ::GetLastError();
             }
             // Free for the next opening, whether this one opened or not.
             *opening = false;
             if (opened)
                 return;
             auto failed = std::make_unique<std::string>(folder);
-            if (::PostMessageA(window, message, 0, reinterpret_cast<LPARAM>(failed.get())))
+            if (::PostMessageA(window, message, error, reinterpret_cast<LPARAM>(failed.get())))
                 static_cast<void>(failed.release());
         }).detach();
     } catch (const std::exception&) {

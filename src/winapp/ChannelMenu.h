@@ -39,7 +39,7 @@ enum class MenuChoice
 // a share that does not answer may wait for minutes: each opening runs on a thread of its own, one
 // at a time (a request while one is on its way is left out), so that they never pile up. When the
 // shell cannot open the folder, `failedMessage` is posted to the window with the folder (a heap
-// std::string the window takes over) in lParam.
+// std::string the window takes over) in lParam and the system's error in wParam.
 class FolderOpener
 {
 public:

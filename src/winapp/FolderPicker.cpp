@@ -1,6 +1,7 @@
 #include "winapp/FolderPicker.h"
 
 #include "common/Texts.h"
+#include "platform/win32/ComScope.h"
 #include "platform/win32/WideText.h"
 #include "winapp/ComPointer.h"
 
@@ -12,7 +13,7 @@ std::string FolderPicker::pick(HWND owner, const std::string& start)
 {
     std::string chosen;
     m_closed = false;
-    const HRESULT initialised = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const platform::win32::ComScope com;
     {
         ComPointer<IFileOpenDialog> picker;
         if (SUCCEEDED(::CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileOpenDialog,
@@ -41,8 +42,6 @@ std::string FolderPicker::pick(HWND owner, const std::string& start)
             }
         }
     }
-    if (SUCCEEDED(initialised))
-        ::CoUninitialize();
     return chosen;
 }
 

@@ -2,6 +2,7 @@
 
 #include "common/DialogLayout.h"
 #include "common/Texts.h"
+#include "platform/win32/ComScope.h"
 #include "platform/win32/WideText.h"
 #include "winapp/ComPointer.h"
 #include "winapp/ModalScope.h"
@@ -226,7 +227,7 @@ void SettingsDialog::browse()
 {
     // The shell's own picker through COM (ole32), which the tool links already; the common dialog
     // library would be one more DLL. It keeps the working directory, which holds the settings.
-    const HRESULT initialised = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const platform::win32::ComScope com;
     {
         ComPointer<IFileOpenDialog> picker;
         if (SUCCEEDED(::CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileOpenDialog,
@@ -255,8 +256,6 @@ void SettingsDialog::browse()
             }
         }
     }
-    if (SUCCEEDED(initialised))
-        ::CoUninitialize();
 }
 
 void SettingsDialog::edited(setup::RefusedField field)

@@ -371,13 +371,18 @@ void TForm1::Timer1Timer()
 {
     // The settings read and the listing run off this thread, so that a folder that stops
     // answering never freezes the window; the status keeps its last text meanwhile.
+    if (m_sessionEnded)
+        return;
     m_check->request(m_generation);
     m_display->tick();
 }
 
 void TForm1::checkDone(const monitor::CheckResult& result)
 {
-    // A check started before the last store may have read the old setting.
+    // A check started before the last store may have read the old setting. None is shown once
+    // the session ends: a modal left open keeps the window a while, and the icon is gone.
+    if (m_sessionEnded)
+        return;
     const std::optional<monitor::CheckResult> current = monitor::currentOnly(result, m_generation);
     if (!current)
         return;
@@ -668,8 +673,12 @@ LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         runChangeCommand();
         return 0;
     case folderNotOpenedMessage: {
+        // Why, on a line after the folder, when the system says.
         const std::unique_ptr<std::string> folder(reinterpret_cast<std::string*>(lParam));
-        runGuarded([&] { monitor::tellFolderNotOpened(*this, *folder, m_switches.popup); });
+        const std::string reason = wParam == 0 ? std::string() : m_system->errorText(static_cast<int>(wParam));
+        runGuarded([&] {
+            monitor::tellFolderNotOpened(*this, reason.empty() ? *folder : *folder + "\r\n" + reason, m_switches.popup);
+        });
         return 0;
     }
     case WM_TIMER:
@@ -710,11 +719,12 @@ LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_ENDSESSION:
         // The process may be cut off as soon as this returns: the tool ends here as 終了 ends it.
-        // The icon and its balloon go first and no tick brings them back, the claim is let go, a
+        // The icon and its balloon go first and no tick or check brings them back, the claim is let go, a
         // settings store under way is let finish within the time Windows gives, and the command
         // waiting for it starts no other.
         if (wParam != FALSE) {
             m_ending = true;
+            m_sessionEnded = true;
             ::KillTimer(hwnd(), timer1Id);
             m_tray.remove();
             if (sessionEnding)

@@ -157,6 +157,8 @@ private:
     // A folder was picked: the change command follows once the menu's command has ended.
     bool m_folderPicked = false;
     bool m_closeAfterFolderPicker = false;
+    // The session ends: no check runs or shows any more, though a modal may keep the window.
+    bool m_sessionEnded = false;
     // As the last check read them, for the menu.
     std::string m_folder;
     settings::ChannelSettings m_switches;

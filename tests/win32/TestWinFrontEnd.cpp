@@ -340,10 +340,11 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     std::atomic<int> openings = 0;
     form.folderOpener().shellExecute = [&](SHELLEXECUTEINFOA* execute) {
         CHECK((execute->fMask & SEE_MASK_FLAG_NO_UI) != 0);
-        // Only a folder answers to a path that ends in a separator.
-        CHECK(std::string(execute->lpFile) == folder + "\\");
+        // Only a folder answers to the explore verb.
+        CHECK((std::string(execute->lpFile) == folder + "\\" && std::string(execute->lpVerb) == "explore"));
         ++openings;
-        return ::WaitForSingleObject(release, 5000) == WAIT_OBJECT_0 ? FALSE : TRUE;
+        return ::WaitForSingleObject(release, 5000) == WAIT_OBJECT_0 ? (::SetLastError(ERROR_NO_ASSOCIATION), FALSE)
+                                                                     : TRUE;
     };
     calls.clear();
     form.folderOpener().open(folder);
@@ -353,11 +354,12 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     CHECK(openings == 1);
     REQUIRE(balloons().size() == 1);
     CHECK(std::string(balloons()[0].data.szInfoTitle) == "フォルダを開けませんでした！");
-    CHECK(std::string(balloons()[0].data.szInfo) == folder);
+    const std::string why = folder + "\r\n" + system->errorText(ERROR_NO_ASSOCIATION);
+    CHECK((std::string(balloons()[0].data.szInfo) == why && why.size() > folder.size() + 2));
     // With no taskbar to take the balloon, the box tells: its text is looked for, and it is answered.
     static std::string expected;
     static int told = -1;
-    expected = std::string(texts::openFolderFailed) + folder;
+    expected = std::string(texts::openFolderFailed) + why;
     const auto recorded = form.trayIcon().notify;
     form.trayIcon().notify = [](DWORD, NOTIFYICONDATAA*) { return FALSE; };
     const UINT_PTR answer = ::SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) {
@@ -439,11 +441,24 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
         ::DispatchMessageA(&restored);
     CHECK((::IsWindowVisible(form.hwnd()) && ::IsWindowVisible(application.hwnd())));
     // The session's end ends the tool as 終了 does: the icon goes, the claim is let go, the window
-    // closes, before the process may be cut off.
+    // closes, before the process may be cut off; a picker left open keeps it, but no check runs.
     calls.clear();
     int ended = 0;
     form.sessionEnding = [&ended] { ++ended; };
-    ::SendMessageA(form.hwnd(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    form.settingsDialogShown = [&](HWND dialog) {
+        ::PostMessageA(form.hwnd(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+        ::SendMessageA(::GetDlgItem(dialog, winapp::settingsIds::browse), BM_CLICK, 0, 0);
+    };
+    choose(winapp::MenuChoice::Settings);
+    ::Sleep(3000); // a check under way answers, and is dropped
+    while (::PeekMessageA(&stale, form.hwnd(), WM_APP + 1, WM_APP + 1, PM_REMOVE))
+        ::DispatchMessageA(&stale);
+    CHECK((::IsWindow(form.hwnd()) && ended == 1));
+    form.Timer1Timer();
+    ::Sleep(3000);
+    CHECK_FALSE(::PeekMessageA(&stale, form.hwnd(), WM_APP + 1, WM_APP + 1, PM_REMOVE));
+    while (::PeekMessageA(&stale, form.hwnd(), 0, 0, PM_REMOVE))
+        ::DispatchMessageA(&stale);
     REQUIRE(!calls.empty());
     CHECK((calls[0].message == NIM_DELETE && ended == 1 && !::IsWindow(form.hwnd())));
     MSG quit{};

@@ -463,12 +463,13 @@ TEST_CASE("a watch keeps its folder from check to check; asked to remove the fol
     CHECK(nobodyHolds("in"));
     ::CloseHandle(reported);
 
-    // A question about the held folder that hangs (a dead share) leaves the notices' thread free.
+    // A question about a held folder on a share that hangs leaves the notices' thread free.
     const platform::win32::FileHandle event(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
     const HANDLE answered = event.get();
     auto hanging = platform::win32::ChangeWatch::create(
         work.path() + "\\in", [] {}, std::make_shared<platform::win32::DeviceNotices>(),
-        [answered](HANDLE) { return ::WaitForSingleObject(answered, 3000) == WAIT_TIMEOUT; });
+        [answered](HANDLE) { return ::WaitForSingleObject(answered, 3000) == WAIT_TIMEOUT; },
+        [](const std::string&) { return true; });
     std::thread listing([&] { hanging->listingStarts(); });
     ::Sleep(300);
     const DWORD before = ::GetTickCount();
@@ -598,7 +599,8 @@ TEST_CASE("start at login: a shortcut per settings folder that reads back throug
 }
 
 TEST_CASE("one tool per settings folder: the same folder spelled otherwise is refused and raises the holder; "
-          "another folder, a released claim and one whose holder died are free; another user's window is not raised")
+          "another folder, a released claim and one whose holder died are free; another user's window is not raised, "
+          "nor its names a claim")
 {
     const WorkFolder work;
     REQUIRE(::CreateDirectoryA("another", nullptr));
@@ -641,7 +643,7 @@ TEST_CASE("one tool per settings folder: the same folder spelled otherwise is re
     CHECK(startsElsewhere(work.path()));
 
     // Not raised: a holder whose process runs as another user, or the window named in a mapping
-    // that another account made first, which the holder leaves unwritten.
+    // that another account made first, which the holder leaves unwritten (and which is no claim).
     claim = system->claimSettingsFolder(work.path(), [&raised] { ++raised; });
     CHECK((!startsElsewhere(work.path(), false) && raised == 1));
     PSECURITY_DESCRIPTOR foreign = nullptr;
@@ -654,7 +656,11 @@ TEST_CASE("one tool per settings folder: the same folder spelled otherwise is re
     const auto holder = system->claimSettingsFolder(work.path() + "\\another", [&raised] { ++raised; });
     CHECK(*named == nullptr);
     *named = ::FindWindowExW(HWND_MESSAGE, nullptr, L"KelvoranClaim", nullptr);
-    CHECK((!startsElsewhere(work.path() + "\\another") && raised == 1));
+    CHECK((startsElsewhere(work.path() + "\\another") && raised == 1));
+    // A mutex another account made first and holds is no claim of this user's: the start goes on.
+    REQUIRE(::CreateDirectoryA("third", nullptr));
+    REQUIRE(::CreateMutexW(&attributes, TRUE, platform::win32::claimName(work.path() + "\\third").c_str()));
+    CHECK(startsElsewhere(work.path() + "\\third"));
 }
 
 int main(int argc, char** argv)

@@ -13,8 +13,15 @@ bool ChangeWatch::deletePending(HANDLE folder)
     return information.DeletePending != FALSE;
 }
 
+bool ChangeWatch::onShare(const std::string& path)
+{
+    char root[MAX_PATH] = {};
+    return !::GetVolumePathNameA(path.c_str(), root, MAX_PATH) || ::GetDriveTypeA(root) == DRIVE_REMOTE;
+}
+
 std::unique_ptr<ChangeWatch> ChangeWatch::create(const std::string& path, std::function<void()> changed,
-                                                 std::shared_ptr<DeviceNotices> notices, FolderGoing going)
+                                                 std::shared_ptr<DeviceNotices> notices, FolderGoing going,
+                                                 bool (*remote)(const std::string&))
 {
     // The handle the device notices know the folder by: the notification's own handle is no
     // file handle. Shared with everyone, so that it never keeps a file or the folder itself from
@@ -29,6 +36,7 @@ std::unique_ptr<ChangeWatch> ChangeWatch::create(const std::string& path, std::f
         return nullptr;
     std::unique_ptr<ChangeWatch> watch(new ChangeWatch(path, std::move(folder), std::move(stop), std::move(changed),
                                                        std::move(notices), std::move(going)));
+    watch->m_remote = remote(path);
     bool armed = false;
     {
         const std::lock_guard lock(watch->m_mutex);
@@ -59,10 +67,12 @@ ChangeWatch::~ChangeWatch()
 
 void ChangeWatch::listingStarts()
 {
-    // The folder is asked through a copy of its handle, outside the lock: on a share that stopped
-    // answering the question may hang, and the device notices' thread, which serves every watch,
-    // must still be able to let go of the folder meanwhile.
+    // A local drive answers at once: asked under the lock, so that no copy of the handle holds
+    // the drive when the device notices' thread lets go for a removal. On a share that stopped
+    // answering the question may hang, and that thread, which serves every watch, must still be
+    // able to let go meanwhile: asked through a copy, outside the lock.
     FileHandle asked;
+    bool going = true; // a handle that cannot be copied cannot be asked either
     {
         const std::lock_guard lock(m_mutex);
         disarmLocked();
@@ -70,14 +80,17 @@ void ChangeWatch::listingStarts()
         if (!m_folder.valid())
             return;
         HANDLE copy = nullptr;
-        if (::DuplicateHandle(::GetCurrentProcess(), m_folder.get(), ::GetCurrentProcess(), &copy, 0, FALSE,
-                              DUPLICATE_SAME_ACCESS))
+        if (!m_remote)
+            going = m_going(m_folder.get());
+        else if (::DuplicateHandle(::GetCurrentProcess(), m_folder.get(), ::GetCurrentProcess(), &copy, 0, FALSE,
+                                   DUPLICATE_SAME_ACCESS))
             asked = FileHandle(copy);
     }
-    // A handle that cannot be copied cannot be asked either.
-    if (asked.valid() && !m_going(asked.get()))
-        return;
+    if (asked.valid())
+        going = m_going(asked.get());
     asked.reset();
+    if (!going)
+        return;
     // Deleted while held: let go before the listing, which then finds the folder gone.
     stop();
 }

@@ -35,11 +35,14 @@ public:
     using FolderGoing = std::function<bool(HANDLE folder)>;
     // FileStandardInfo's DeletePending for the handle.
     [[nodiscard]] static bool deletePending(HANDLE folder);
+    // Whether `path` is on a network drive, whose questions may hang; one that cannot be told is.
+    [[nodiscard]] static bool onShare(const std::string& path);
 
     // Null when the folder cannot be watched. Without a device notice the watch still watches.
     [[nodiscard]] static std::unique_ptr<ChangeWatch> create(const std::string& path, std::function<void()> changed,
                                                              std::shared_ptr<DeviceNotices> notices,
-                                                             FolderGoing going = &deletePending);
+                                                             FolderGoing going = &deletePending,
+                                                             bool (*remote)(const std::string&) = &onShare);
     ~ChangeWatch() override;
     ChangeWatch(const ChangeWatch&) = delete;
     ChangeWatch& operator=(const ChangeWatch&) = delete;
@@ -74,6 +77,7 @@ private:
     const std::shared_ptr<DeviceNotices> m_notices;
     const FolderGoing m_going;
     std::atomic<bool> m_ended{false};
+    bool m_remote = true;
     // Guards the folder and the thread against the notices' thread letting go.
     std::mutex m_mutex;
     FileHandle m_folder; // invalid once let go

@@ -1,5 +1,6 @@
 #include "platform/win32/ToolClaim.h"
 
+#include "common/BoundedCall.h"
 #include "platform/win32/FileIdentity.h"
 #include "platform/win32/WideText.h"
 
@@ -10,8 +11,6 @@
 
 #include <cstdio>
 #include <memory>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 namespace platform::win32 {
@@ -87,6 +86,19 @@ bool ownedByThisUser(HANDLE object)
     return own;
 }
 
+// This user alone may open an object made with it, and owns it (an elevated copy would make the
+// administrators its owner by default). Null when the process cannot tell its user.
+std::unique_ptr<void, decltype(&::LocalFree)> ownerOnly()
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const std::wstring user = userText();
+    if (user.empty() ||
+        !::ConvertStringSecurityDescriptorToSecurityDescriptorW((L"O:" + user + L"D:P(A;;GA;;;" + user + L")").c_str(),
+                                                                SDDL_REVISION_1, &descriptor, nullptr))
+        descriptor = nullptr;
+    return {descriptor, &::LocalFree};
+}
+
 std::wstring hex(unsigned long long value)
 {
     wchar_t text[17] = {};
@@ -160,19 +172,13 @@ public:
             return;
         // Let through even when this copy runs elevated and the later start does not.
         ::ChangeWindowMessageFilterEx(m_window, raiseMessage(), MSGFLT_ALLOW, nullptr);
-        // This user alone may open it, and owns it (an elevated copy would make the
-        // administrators its owner by default).
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        const std::wstring user = userText();
-        if (user.empty() ||
-            !::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                (L"O:" + user + L"D:P(A;;GA;;;" + user + L")").c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+        const auto descriptor = ownerOnly();
+        if (!descriptor)
             return;
-        SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+        SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
         m_mapping = FileHandle(::CreateFileMappingW(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE, 0,
                                                     sizeof(Published), name.c_str()));
         const bool existed = ::GetLastError() == ERROR_ALREADY_EXISTS;
-        ::LocalFree(descriptor);
         // One that is there already is this user's only when a copy that let go still holds it;
         // another account's names no window of ours.
         if (m_mapping.valid() && existed && !ownedByThisUser(m_mapping.get()))
@@ -194,13 +200,13 @@ private:
 };
 
 // The holder's window, once published; null while there is none yet, or, with `refused` set,
-// when the mapping is another account's. One another account made that this user may open
-// publishes nothing.
+// when the mapping is another account's (one this user may not open, or may open but does not
+// own): that publishes nothing.
 HWND publishedWindow(const std::wstring& name, bool& refused)
 {
     const FileHandle mapping(::OpenFileMappingW(FILE_MAP_READ | READ_CONTROL, FALSE, name.c_str()));
-    refused = !mapping.valid() && ::GetLastError() == ERROR_ACCESS_DENIED;
-    if (!mapping.valid() || !ownedByThisUser(mapping.get()))
+    refused = mapping.valid() ? !ownedByThisUser(mapping.get()) : ::GetLastError() == ERROR_ACCESS_DENIED;
+    if (!mapping.valid() || refused)
         return nullptr;
     auto* published = static_cast<Published*>(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, sizeof(Published)));
     if (published == nullptr)
@@ -225,27 +231,13 @@ bool runsAsThisUser(DWORD process)
 std::wstring claimName(const std::string& settingsFolder)
 {
     // Naming the folder opens it, which on a share that stopped answering could hang: on a
-    // thread of its own, waited for a while. The thread keeps what it writes alive.
-    struct Naming
-    {
-        FileHandle done{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-        std::wstring key;
-    };
-    const auto naming = std::make_shared<Naming>();
-    if (!naming->done.valid())
-        return {};
-    try {
-        std::thread([naming, folder = toWide(settingsFolder)] {
-            naming->key = folderKey(folder);
-            ::SetEvent(naming->done.get());
-        }).detach();
-    } catch (const std::system_error&) {
-        return {};
-    }
-    if (::WaitForSingleObject(naming->done.get(), identityWait) != WAIT_OBJECT_0 || naming->key.empty())
+    // thread of its own, waited for a while.
+    const ansi::BoundedCall<std::wstring> naming([folder = toWide(settingsFolder)] { return folderKey(folder); });
+    const std::optional<std::wstring> key = naming.waitFor(std::chrono::milliseconds(identityWait));
+    if (!key || key->empty())
         return {};
     const std::wstring user = userText();
-    return user.empty() ? std::wstring() : namePrefix + user + L'-' + naming->key;
+    return user.empty() ? std::wstring() : namePrefix + user + L'-' + *key;
 }
 
 std::unique_ptr<ToolClaim> claimFolder(const std::string& settingsFolder, std::function<void()> raise,
@@ -254,9 +246,12 @@ std::unique_ptr<ToolClaim> claimFolder(const std::string& settingsFolder, std::f
     const std::wstring name = claimName(settingsFolder);
     if (name.empty())
         return std::make_unique<ToolClaim>();
-    // Another account that made the name first refuses it (ERROR_ACCESS_DENIED): no guard then.
-    FileHandle mutex(::CreateMutexW(nullptr, FALSE, name.c_str()));
-    if (!mutex.valid())
+    // A name another account made first is no claim of this user's: it refuses it
+    // (ERROR_ACCESS_DENIED), or lets it open what it owns. No guard then; the start goes on.
+    const auto descriptor = ownerOnly();
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
+    FileHandle mutex(::CreateMutexW(descriptor ? &attributes : nullptr, FALSE, name.c_str()));
+    if (!mutex.valid() || (::GetLastError() == ERROR_ALREADY_EXISTS && !ownedByThisUser(mutex.get())))
         return std::make_unique<ToolClaim>();
     const std::wstring windowName = name + L"-window";
     const auto hold = [&] {
