@@ -24,6 +24,14 @@ TrayIcon::TrayIcon(QWidget& window)
     connect(m_menu->addAction(toQString(texts::menuSettings)), &QAction::triggered, this, &TrayIcon::settingsWanted);
     connect(m_menu->addAction(toQString(texts::menuPickFolder)), &QAction::triggered, this,
             &TrayIcon::folderPickWanted);
+    QMenu* const pause = m_menu->addMenu(toQString(texts::menuPause));
+    connect(pause->addAction(toQString(texts::menuPauseHour)), &QAction::triggered, this,
+            [this] { emit pauseWanted(monitor::PauseLength::Hour); });
+    connect(pause->addAction(toQString(texts::menuPauseToDayEnd)), &QAction::triggered, this,
+            [this] { emit pauseWanted(monitor::PauseLength::ToDayEnd); });
+    m_resume = pause->addAction(toQString(texts::menuResume));
+    m_resume->setEnabled(false);
+    connect(m_resume, &QAction::triggered, this, &TrayIcon::resumeWanted);
     m_menu->addSeparator();
     connect(m_menu->addAction(toQString(texts::menuExit)), &QAction::triggered, this, &TrayIcon::exitWanted);
 
@@ -80,6 +88,11 @@ bool TrayIcon::shown() const
 void TrayIcon::showStartAtLogin(bool on)
 {
     m_startAtLogin->setChecked(on);
+}
+
+void TrayIcon::showPaused(bool paused)
+{
+    m_resume->setEnabled(paused);
 }
 
 void TrayIcon::showSwitch(settings::Switch which, bool on)

@@ -23,7 +23,9 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStyle>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -624,6 +626,14 @@ private slots:
                 QTRY_COMPARE(form.windowTitle(), QStringLiteral("監視中・・・・"));
             }
             QCOMPARE(form.sound().asked(), on ? 1 : 0);
+            // 一時停止 → 1 時間: the tooltip's second line says until when, and 再開 is offered.
+            QMenu* const pause = form.trayIcon().menu().actions().at(6)->menu();
+            QVERIFY(pause != nullptr && pause->title() == QStringLiteral("一時停止"));
+            pause->actions().at(0)->trigger();
+            emit form.trayIcon().menu().aboutToShow();
+            QVERIFY(pause->actions().at(2)->isEnabled());
+            QVERIFY(form.findChild<QSystemTrayIcon*>()->toolTip().contains(
+                QRegularExpression(QStringLiteral("^監視中・・・・\n一時停止中（\\d\\d:\\d\\d まで）\n"))));
             // Without the switch, or with no tray left, the close ends the tool.
             form.bringToFront();
             if (on)
