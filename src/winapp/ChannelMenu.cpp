@@ -31,7 +31,8 @@ std::string asFolder(const std::string& folder)
 
 } // namespace
 
-MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSettings& switches, bool startsAtLogin)
+MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSettings& switches, bool startsAtLogin,
+                            bool paused)
 {
     const Menu menu(::CreatePopupMenu());
     if (menu.get() == nullptr)
@@ -43,6 +44,19 @@ MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSetting
            texts::menuStartAtLogin);
     append(menu.get(), MF_STRING, MenuChoice::Settings, texts::menuSettings);
     append(menu.get(), MF_STRING, MenuChoice::PickFolder, texts::menuPickFolder);
+    {
+        // Owned by the menu once appended, and destroyed with it.
+        Menu pause(::CreatePopupMenu());
+        if (pause.get() == nullptr)
+            throw std::runtime_error("CreatePopupMenu failed");
+        append(pause.get(), MF_STRING, MenuChoice::PauseHour, texts::menuPauseHour);
+        append(pause.get(), MF_STRING, MenuChoice::PauseToDayEnd, texts::menuPauseToDayEnd);
+        append(pause.get(), MF_STRING | (paused ? MF_ENABLED : MF_GRAYED), MenuChoice::Resume, texts::menuResume);
+        if (!::AppendMenuA(menu.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(pause.get()),
+                           std::string(texts::menuPause).c_str()))
+            throw std::runtime_error("AppendMenuA failed");
+        pause.release();
+    }
     if (!::AppendMenuA(menu.get(), MF_SEPARATOR, 0, nullptr))
         throw std::runtime_error("AppendMenuA failed");
     append(menu.get(), MF_STRING, MenuChoice::Exit, texts::menuExit);
@@ -64,6 +78,9 @@ MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSetting
     case MenuChoice::Settings:
     case MenuChoice::Exit:
     case MenuChoice::PickFolder:
+    case MenuChoice::PauseHour:
+    case MenuChoice::PauseToDayEnd:
+    case MenuChoice::Resume:
         return static_cast<MenuChoice>(chosen);
     case MenuChoice::None:
         break;

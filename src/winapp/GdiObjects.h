@@ -106,6 +106,8 @@ public:
     }
 
     [[nodiscard]] HMENU get() const { return m_menu; }
+    // Given up to another menu, which destroys it with itself.
+    void release() { m_menu = nullptr; }
 
 private:
     HMENU m_menu;
@@ -114,6 +116,10 @@ private:
 // The module's icon `resourceId` at the system's small-icon size (16 px at 96 DPI), as a copy of
 // its own; throws std::runtime_error when it cannot be loaded.
 [[nodiscard]] Icon loadSmallIcon(int resourceId);
+
+// A copy of `icon` with the mark of a paused tool (two bars on a white disc) in its lower right
+// corner; throws std::runtime_error when it cannot be made.
+[[nodiscard]] Icon withPauseMark(HICON icon);
 
 // A font of `face` whose characters are `height` pixels high.
 [[nodiscard]] Font createFont(const char* face, int height, BYTE charset);

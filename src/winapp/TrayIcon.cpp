@@ -3,6 +3,7 @@
 #include "common/ByteText.h"
 
 #include <cstring>
+#include <utility>
 
 // Windows 7 and later; the MinGW headers give it only for NTDDI_VERSION >= NTDDI_WIN7. The value
 // is the documented one.
@@ -49,12 +50,14 @@ NOTIFYICONDATAA TrayIcon::data(UINT flags) const
     return data;
 }
 
-void TrayIcon::setIcon(int resourceId)
+void TrayIcon::setIcon(int resourceId, bool paused)
 {
-    if (resourceId == m_resourceId)
+    if (resourceId == m_resourceId && paused == m_paused)
         return;
-    m_icon = loadSmallIcon(resourceId);
+    Icon icon = loadSmallIcon(resourceId);
+    m_icon = paused ? withPauseMark(icon.get()) : std::move(icon);
     m_resourceId = resourceId;
+    m_paused = paused;
 }
 
 void TrayIcon::add()
@@ -80,9 +83,9 @@ void TrayIcon::modify(UINT flags)
     notify(NIM_MODIFY, &modified);
 }
 
-void TrayIcon::show(int resourceId, const std::string& tooltip)
+void TrayIcon::show(int resourceId, const std::string& tooltip, bool paused)
 {
-    setIcon(resourceId);
+    setIcon(resourceId, paused);
     m_tooltip = tooltip;
     m_wanted = true;
     if (m_added)

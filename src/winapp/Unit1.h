@@ -56,7 +56,7 @@ public:
     int showMessageBox(const std::string& text, setup::MessageKind kind, unsigned buttonSet) override;
     void folderStored() override;
 
-    void showTrayIcon(monitor::Picture picture, const std::string& tooltip) override;
+    void showTrayIcon(monitor::Picture picture, bool paused, const std::string& tooltip) override;
     void hideTrayIcon() override;
     void showNotice(const monitor::Notice& notice) override;
     void withdrawNotice() override;
@@ -91,8 +91,8 @@ public:
     void raise() { bringForward(); }
 
     // Shows the switches' menu and returns the choice; tests choose here.
-    std::function<MenuChoice(HWND, POINT, const settings::ChannelSettings&, bool startsAtLogin)> chooseFromMenu =
-        &trackChannelMenu;
+    std::function<MenuChoice(HWND, POINT, const settings::ChannelSettings&, bool startsAtLogin, bool paused)>
+        chooseFromMenu = &trackChannelMenu;
 
     // Called as the session ends (logging off, shutting down), before the process may be cut off:
     // what only the process's end would let go of goes here.
