@@ -452,7 +452,8 @@ private slots:
             for (const int at : {60, 90, 3599})
                 show(arrives && at > 60 ? Status::Arrival : Status::Watching, at);
             QVERIFY(toldSince(from).empty() && window.attentionAsked == attention && channels.trayPaused);
-            show(arrives ? Status::Arrival : Status::Watching, 3600);
+            for (const int at : {3600, 3601})
+                show(arrives ? Status::Arrival : Status::Watching, at);
             QCOMPARE(toldSince(from), std::string(arrives ? "raise:/in\n1 件;sound:;" : "raise:着信が;sound:;"));
             QVERIFY(window.attentionAsked == attention + int(arrives) && !channels.trayPaused && !display.paused());
         }
