@@ -449,7 +449,7 @@ private slots:
             QCOMPARE(channels.calls.back(), std::string("tray:監視中・・・・\n一時停止中（10:29 まで）\n/in"));
             const std::size_t from = channels.calls.size();
             const int attention = window.attentionAsked;
-            for (const int at : {60, 90, 3599})
+            for (const int at : {30, 60, 90, 3599})
                 show(arrives && at > 60 ? Status::Arrival : Status::Watching, at);
             QVERIFY(toldSince(from).empty() && window.attentionAsked == attention && channels.trayPaused);
             for (const int at : {3600, 3601})
