@@ -186,8 +186,8 @@ void TForm1::showPicture(monitor::Picture picture)
 void TForm1::askForAttention()
 {
     // Only when the user is looking elsewhere; the window manager shows it until the window is
-    // activated.
-    if (!isActiveWindow())
+    // activated. A window hidden in the tray has nothing to mark: the notice and the icon tell.
+    if (!isActiveWindow() && !m_inTray)
         demandAttention(*this);
 }
 
