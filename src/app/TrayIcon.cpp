@@ -15,8 +15,11 @@ TrayIcon::TrayIcon(QWidget& window)
       m_openFolder(m_menu->addAction(toQString(texts::menuOpenFolder))),
       m_popup(checkAction(toQString(texts::menuPopup), [this] { emit switchWanted(settings::Switch::Popup); })),
       m_sound(checkAction(toQString(texts::menuSound), [this] { emit switchWanted(settings::Switch::Sound); })),
-      m_startAtLogin(checkAction(toQString(texts::menuStartAtLogin), [this] { emit startAtLoginWanted(); }))
+      m_startAtLogin(checkAction(toQString(texts::menuStartAtLogin), [this] { emit startAtLoginWanted(); })),
+      m_showWindow(new QAction(toQString(texts::menuShowWindow), m_menu)), m_showWindowSeparator(new QAction(m_menu))
 {
+    m_showWindowSeparator->setSeparator(true);
+    connect(m_showWindow, &QAction::triggered, this, &TrayIcon::windowWanted);
     m_menu->setObjectName(QStringLiteral("ChannelMenu"));
     m_openFolder->setEnabled(false);
     connect(m_openFolder, &QAction::triggered, this, [this] { emit folderWanted(m_folder); });
@@ -57,6 +60,15 @@ void TrayIcon::show(const QIcon& icon, const QString& tooltip)
 void TrayIcon::hide()
 {
     m_icon->hide();
+}
+
+void TrayIcon::showWindowHidden(bool hidden)
+{
+    // In the menu only while hidden: it is the window's context menu too.
+    m_menu->removeAction(m_showWindow);
+    m_menu->removeAction(m_showWindowSeparator);
+    if (hidden)
+        m_menu->insertActions(m_menu->actions().value(0), {m_showWindow, m_showWindowSeparator});
 }
 
 void TrayIcon::showSettings(const settings::ChannelSettings& switches, const QString& folder)

@@ -34,6 +34,8 @@ public:
     void showSwitch(settings::Switch which, bool on);
     // Whether the system starts the tool at login, as last read or set.
     void showStartAtLogin(bool on);
+    // The window is hidden behind the icon: the menu offers it back.
+    void showWindowHidden(bool hidden);
 
     [[nodiscard]] QMenu& menu() const { return *m_menu; }
     // The folder as the last check read it; empty before one has.
@@ -65,6 +67,8 @@ private:
     QAction* m_popup;
     QAction* m_sound;
     QAction* m_startAtLogin;
+    QAction* m_showWindow;
+    QAction* m_showWindowSeparator;
     QString m_folder;
 };
 

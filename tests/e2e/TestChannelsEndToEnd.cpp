@@ -518,7 +518,9 @@ private slots:
         QTest::qWait(1500);
         closeWindow();
         QVERIFY(m_tool.waitForFinished(5000));
+        // Told once, and taken back with the tool.
         QCOMPARE(logged().count(QStringLiteral("通知領域で監視を続けます")), 1);
+        QVERIFY2(logged().contains(QStringLiteral("CloseNotification 1\n")), qPrintable(logged()));
     }
 };
 

@@ -624,11 +624,23 @@ private slots:
                 QTRY_COMPARE(form.windowTitle(), QStringLiteral("監視中・・・・"));
             }
             QCOMPARE(form.sound().asked(), on ? 1 : 0);
-            // Without the switch, or with no tray left, the close ends the tool.
-            form.bringToFront();
-            if (on)
-                form.trayIcon().trayAvailable = [] { return false; };
-            QVERIFY(form.isVisible() && form.close());
+            // Hidden, the menu offers the window back, and a tray that goes brings it back by
+            // itself. A quit (the session's end) ends the tool hidden in the tray; without the
+            // switch, the close does.
+            const auto offered = [&] {
+                return form.trayIcon().menu().actions().front()->text() == QStringLiteral("ウィンドウを表示");
+            };
+            QCOMPARE(offered(), on);
+            form.trayIcon().trayAvailable = [] { return false; };
+            QTRY_VERIFY(form.isVisible());
+            QVERIFY(!offered());
+            if (on) {
+                form.trayIcon().trayAvailable = [] { return true; };
+                QVERIFY(!form.close());
+                QEvent quit(QEvent::Quit);
+                static_cast<QObject&>(form).eventFilter(qApp, &quit);
+            }
+            QVERIFY(form.close());
         }
     }
 
