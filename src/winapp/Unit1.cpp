@@ -264,8 +264,8 @@ bool TForm1::windowActive() const
 
 void TForm1::askForAttention()
 {
-    // Only when the user is looking elsewhere.
-    if (::GetForegroundWindow() != hwnd())
+    // Only when the user is looking elsewhere; a window hidden in the tray has no button to flash.
+    if (::GetForegroundWindow() != hwnd() && !m_inTray)
         flashTaskbarButton(m_application.hwnd());
 }
 
@@ -675,6 +675,9 @@ LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case folderNotOpenedMessage: {
         // Why, on a line after the folder, when the system says.
         const std::unique_ptr<std::string> folder(reinterpret_cast<std::string*>(lParam));
+        // After the session's end the icon is gone, and a balloon would bring it back.
+        if (m_sessionEnded)
+            return 0;
         const std::string reason = wParam == 0 ? std::string() : m_system->errorText(static_cast<int>(wParam));
         runGuarded([&] {
             monitor::tellFolderNotOpened(*this, reason.empty() ? *folder : *folder + "\r\n" + reason, m_switches.popup);

@@ -202,6 +202,8 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
         calls.push_back({message, *data});
         return TRUE;
     };
+    int flashes = 0;
+    form.flashTaskbarButton = [&](HWND) { ++flashes; };
     // The sound is played on a thread of its own: the window's thread must not wait for it.
     std::mutex soundLock;
     std::vector<std::pair<std::string, DWORD>> sounds;
@@ -262,9 +264,10 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     CHECK(std::string(balloons()[0].data.szInfo) == texts::closedToTray);
     calls.clear();
 
-    // The windows are not shown: the user is looking elsewhere.
+    // The windows are not shown: the user is looking elsewhere. Hidden, no button flashes.
     std::ofstream("in\\data.csv") << "1";
     REQUIRE(showsStatus(form, application, texts::statusArrival));
+    CHECK(flashes == 0);
     REQUIRE(balloons().size() == 1);
     const NOTIFYICONDATAA balloon = balloons()[0].data;
     CHECK(balloon.dwInfoFlags == (NIIF_INFO | NIIF_RESPECT_QUIET_TIME | NIIF_NOSOUND));
