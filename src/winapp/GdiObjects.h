@@ -111,15 +111,15 @@ private:
     HMENU m_menu;
 };
 
-// The module's icon `resourceId` at the system's small-icon size (16 px at 96 DPI), as a copy of
+// The module's icon `resourceId` at the small-icon size for `dpi` (16 px at 96 DPI), as a copy of
 // its own; throws std::runtime_error when it cannot be loaded.
-[[nodiscard]] Icon loadSmallIcon(int resourceId);
+[[nodiscard]] Icon loadSmallIcon(int resourceId, int dpi);
 
 // A font of `face` whose characters are `height` pixels high.
 [[nodiscard]] Font createFont(const char* face, int height, BYTE charset);
 
-// The system's font for boxes and dialogs (lfMessageFont), at the screen's resolution.
-[[nodiscard]] Font messageFont();
+// The system's font for boxes and dialogs (lfMessageFont), at the resolution `dpi`.
+[[nodiscard]] Font messageFont(int dpi);
 
 // The size `text` takes on one line in `font`, "&" marks taken as access keys.
 [[nodiscard]] SIZE singleLineExtent(HWND hwnd, HFONT font, const std::string& text);

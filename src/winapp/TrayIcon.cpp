@@ -49,12 +49,21 @@ NOTIFYICONDATAA TrayIcon::data(UINT flags) const
     return data;
 }
 
-void TrayIcon::setIcon(int resourceId)
+bool TrayIcon::setIcon(int resourceId)
 {
-    if (resourceId == m_resourceId)
-        return;
-    m_icon = loadSmallIcon(resourceId);
+    const int resolution = taskbarDpi();
+    if (resourceId == m_resourceId && resolution == m_dpi)
+        return false;
+    m_icon = loadSmallIcon(resourceId, resolution);
     m_resourceId = resourceId;
+    m_dpi = resolution;
+    return true;
+}
+
+void TrayIcon::resolutionChanged()
+{
+    if (m_resourceId != 0 && setIcon(m_resourceId) && m_added)
+        modify(NIF_ICON);
 }
 
 void TrayIcon::add()
@@ -149,6 +158,9 @@ void TrayIcon::taskbarCreated()
     m_added = false;
     m_balloon = false;
     m_passing = false;
+    // Made again after a change of its resolution, too.
+    if (m_resourceId != 0)
+        setIcon(m_resourceId);
     if (m_wanted)
         add();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/FormLayout.h"
 #include "monitor/BackgroundCheck.h"
 #include "monitor/Channels.h"
 #include "monitor/StatusDisplay.h"
@@ -122,7 +123,10 @@ private:
     void checkDone(const monitor::CheckResult& result);
     void runDisplayRoutineOnce();
     void showRestored();
-    void layOut();
+    // The controls' fonts and places at `dpi`; the window's size around them.
+    [[nodiscard]] layout::Scale scaleAt(int dpi) const;
+    [[nodiscard]] static SIZE frameSize(const layout::Scale& scale, int dpi);
+    SIZE layOut(int dpi);
     void sizeLabel(HWND label, HFONT font);
     void trayEvent(UINT event, WPARAM anchor);
     void bringForward();

@@ -8,6 +8,7 @@
 #include "platform/win32/WinSystem.h"
 #include "winapp/ApplicationWindow.h"
 #include "winapp/FailureBox.h"
+#include "winapp/MessageBox.h"
 #include "winapp/Resources.h"
 #include "winapp/SettingsDialog.h"
 #include "winapp/TrayIcon.h"
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -301,11 +303,20 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     CHECK(overlays.back() == std::pair{KV_ICON_WATCHING, std::string(texts::statusWatching)});
     CHECK(soundsPlayed(2).size() == 2);
 
-    // Explorer restarted: the icon is added again, as it was.
+    // Explorer restarted, its taskbar now at 144 dpi: the icon is added again, as it was, at the
+    // small-icon size for 144 dpi.
     calls.clear();
+    form.trayIcon().taskbarDpi = [] { return 144; };
     ::SendMessageA(form.hwnd(), ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     REQUIRE(calls.size() == 2);
     CHECK(calls[0].message == NIM_ADD);
+    ICONINFO picture{};
+    REQUIRE(::GetIconInfo(calls[0].data.hIcon, &picture));
+    BITMAP bitmap{};
+    ::GetObjectA(picture.hbmColor, sizeof bitmap, &bitmap);
+    CHECK(bitmap.bmWidth == 24);
+    ::DeleteObject(picture.hbmColor);
+    ::DeleteObject(picture.hbmMask);
     CHECK(std::string(calls[0].data.szTip) == std::string(texts::statusWatching) + "\n" + folder);
     CHECK(calls[1].message == NIM_SETVERSION);
 
@@ -697,9 +708,10 @@ SIZE extentIn(HWND control, std::string text)
     return extent;
 }
 
-// Every control inside the client area, none over another, and each text whole in its control at
-// `dpi`: a check box's beside its box, a button's within its frame, a refusal line's longest text.
-void checkLayout(HWND dialog, int dpi)
+// `controls` controls, every one inside the client area, none over another, and each text whole in
+// its control at `dpi`: a check box's beside its box, a button's within its frame, a refusal line's
+// longest text.
+void checkLayout(HWND dialog, int dpi, std::size_t controls)
 {
     RECT client{};
     ::GetClientRect(dialog, &client);
@@ -741,13 +753,37 @@ void checkLayout(HWND dialog, int dpi)
             CHECK(extent.cy <= rect.bottom - rect.top);
         }
     }
-    CHECK(placed.size() == 27);
+    CHECK(placed.size() == controls);
+}
+
+// The window laid out at 96 dpi, then again as it moves to monitors of 144 and 120 dpi: at the size
+// it asks for, where the system suggests, its texts in fonts made for the resolution.
+void checkLayoutAcrossResolutions(HWND window, std::size_t controls)
+{
+    checkLayout(window, 96, controls);
+    const int textHeight = extentIn(::GetWindow(::GetWindow(window, GW_CHILD), GW_HWNDLAST), "M").cy;
+    for (const int dpi : {144, 120}) {
+        CAPTURE(dpi);
+        SIZE size{};
+        CHECK(::SendMessageA(window, 0x02E4 /* WM_GETDPISCALEDSIZE */, dpi, reinterpret_cast<LPARAM>(&size)) == TRUE);
+        RECT suggested{};
+        ::GetWindowRect(window, &suggested);
+        suggested = {suggested.left + 8, suggested.top + 8, suggested.left + 8 + size.cx, suggested.top + 8 + size.cy};
+        ::SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        RECT placed{};
+        ::GetWindowRect(window, &placed);
+        CHECK(::EqualRect(&placed, &suggested));
+        CHECK(std::abs(extentIn(::GetWindow(::GetWindow(window, GW_CHILD), GW_HWNDLAST), "M").cy -
+                       textHeight * dpi / 96) <= 3);
+        checkLayout(window, dpi, controls);
+    }
 }
 
 } // namespace
 
 TEST_CASE("the settings dialog from the menu: OK stores the changed keys only, Cancel, a refused value and the "
-          "tool's closing store nothing; it fits its texts at 96, 120 and 144 dpi")
+          "tool's closing store nothing; it, the main window and the box fit their texts at 96 dpi and again "
+          "as they move to monitors of 144 and 120 dpi")
 {
     const std::string work = enterWorkFolder("[Tsuuchi]\r\n; kept as it is\r\nsound=1\r\nkigen=9:30\r\n");
     const std::string settings = fileText("Kelvoran.ini");
@@ -828,23 +864,22 @@ TEST_CASE("the settings dialog from the menu: OK stores the changed keys only, C
     ::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 
     winapp::Sound sound;
-    const int systemDpi = ::GetDeviceCaps(winapp::WindowDC(nullptr).get(), LOGPIXELSY);
-    for (const int dpi : {96, 120, 144}) {
-        CAPTURE(dpi);
-        winapp::SettingsDialog dialog(nullptr, sound);
-        // The message font as the system gives it at that resolution.
-        dialog.font = [dpi, systemDpi] {
-            NONCLIENTMETRICSA metrics{};
-            metrics.cbSize = sizeof metrics;
-            ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-            metrics.lfMessageFont.lfHeight = ::MulDiv(metrics.lfMessageFont.lfHeight, dpi, systemDpi);
-            return winapp::Font(::CreateFontIndirectA(&metrics.lfMessageFont));
-        };
-        dialog.shown = [&](HWND window) {
-            checkLayout(window, dpi);
-            ::PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-        };
-        CHECK_FALSE(dialog.editSettings(setup::settingsFields({}, false)));
-    }
+    winapp::SettingsDialog dialog(nullptr, sound);
+    dialog.shown = [&](HWND window) {
+        checkLayoutAcrossResolutions(window, 27);
+        ::PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    };
+    CHECK_FALSE(dialog.editSettings(setup::settingsFields({}, false)));
+    application = std::make_unique<winapp::ApplicationWindow>("kelvoran", nullptr);
+    form = std::make_unique<winapp::TForm1>(system, *application);
+    checkLayoutAcrossResolutions(form->hwnd(), 6);
+    winapp::MessageBoxWindow box(std::string(texts::statusNoFolder), setup::MessageKind::Warning,
+                                 setup::buttons::yes | setup::buttons::no, "kelvoran");
+    box.run(form->hwnd(), [&] {
+        checkLayoutAcrossResolutions(box.hwnd(), 4);
+        ::PostMessageA(box.hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    });
+    form.reset();
+    application.reset();
     leaveWorkFolder(work);
 }
