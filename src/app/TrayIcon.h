@@ -1,5 +1,6 @@
 #pragma once
 
+#include "monitor/TodaysArrivals.h"
 #include "settings/ChannelSettings.h"
 
 #include <QObject>
@@ -34,6 +35,8 @@ public:
     void showSwitch(settings::Switch which, bool on);
     // Whether the system starts the tool at login, as last read or set.
     void showStartAtLogin(bool on);
+    // The day's arrivals in `folder` (as stored), newest first, for the menu about to open.
+    void showTodaysArrivals(const std::vector<monitor::TodaysArrival>& arrivals, const QString& folder);
 
     [[nodiscard]] QMenu& menu() const { return *m_menu; }
     // The folder as the last check read it; empty before one has.
@@ -52,6 +55,8 @@ signals:
     void startAtLoginWanted();
     void settingsWanted();
     void folderPickWanted();
+    // An arrival of the day, to be shown selected in its folder.
+    void entryWanted(const QString& folder, const QString& name);
     // The menu is about to open: the start at login is read anew, as it lives outside the tool.
     void menuOpening();
     void exitWanted();
@@ -65,6 +70,7 @@ private:
     QAction* m_popup;
     QAction* m_sound;
     QAction* m_startAtLogin;
+    QMenu* m_today;
     QString m_folder;
 };
 
