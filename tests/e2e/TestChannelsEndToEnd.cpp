@@ -76,9 +76,9 @@ private:
             10000);
     }
 
-    static QString logged()
+    static QString logged(const QString& path = QStringLiteral("calls.log"))
     {
-        QFile log(QStringLiteral("calls.log"));
+        QFile log(path);
         return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
     }
 
@@ -248,13 +248,9 @@ private slots:
                                             QStringLiteral("Right"), QStringLiteral("Return")});
         };
         const QString folder = QString::fromStdString(work.path("in"));
-        const auto logOf = [](const QString& path) {
-            QFile log(path);
-            return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
-        };
         const QString opened = m_desktopFiles.filePath(QStringLiteral("opened.log"));
         chooseArrival();
-        QVERIFY(waitFor([&] { return logOf(opened).contains(folder + QStringLiteral("/\n")); }, 5000));
+        QVERIFY(waitFor([&] { return logged(opened).contains(folder + QStringLiteral("/\n")); }, 5000));
         startHelper(QStringLiteral("/usr/bin/python3"),
                     {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("org.freedesktop.FileManager1"),
                      QStringLiteral("/org/freedesktop/FileManager1"), QStringLiteral("org.freedesktop.FileManager1"),
@@ -271,9 +267,9 @@ private slots:
         QFile::remove(opened);
         chooseArrival();
         const QString shown = QStringLiteral("ShowItems [\"file://%1/a&b.csv\"] \"\"").arg(folder);
-        QVERIFY2(waitFor([&] { return logOf(QStringLiteral("files.log")).contains(shown); }, 5000),
-                 qPrintable(logOf(QStringLiteral("files.log"))));
-        QVERIFY(logOf(opened).isEmpty());
+        QVERIFY2(waitFor([&] { return logged(QStringLiteral("files.log")).contains(shown); }, 5000),
+                 qPrintable(logged(QStringLiteral("files.log"))));
+        QVERIFY(logged(opened).isEmpty());
 
         writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path("in") + "\r\n[Tsuuchi]\r\ntray=off\r\n");
         QVERIFY(waitFor([&] { return toolWindowInside(panel).isEmpty(); }, 5000));
