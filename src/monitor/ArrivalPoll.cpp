@@ -1,9 +1,8 @@
 #include "monitor/ArrivalPoll.h"
 
-#include "monitor/TodaysArrivals.h"
-
 #include "common/ByteText.h"
 #include "common/Texts.h"
+#include "monitor/TodaysArrivals.h"
 #include "settings/Ini.h"
 #include "settings/SettingsFile.h"
 
