@@ -27,6 +27,7 @@ TrayIcon::TrayIcon(QWidget& window)
     connect(m_menu->addAction(toQString(texts::menuSettings)), &QAction::triggered, this, &TrayIcon::settingsWanted);
     connect(m_menu->addAction(toQString(texts::menuPickFolder)), &QAction::triggered, this,
             &TrayIcon::folderPickWanted);
+    m_today = m_menu->addMenu(toQString(texts::menuToday));
     m_menu->addSeparator();
     connect(m_menu->addAction(toQString(texts::menuExit)), &QAction::triggered, this, &TrayIcon::exitWanted);
 
@@ -92,6 +93,17 @@ bool TrayIcon::shown() const
 void TrayIcon::showStartAtLogin(bool on)
 {
     m_startAtLogin->setChecked(on);
+}
+
+void TrayIcon::showTodaysArrivals(const std::vector<monitor::TodaysArrival>& arrivals, const QString& folder)
+{
+    m_today->clear();
+    if (arrivals.empty())
+        m_today->addAction(toQString(texts::todayNone))->setEnabled(false);
+    for (const monitor::TodaysArrival& arrival : arrivals) {
+        connect(m_today->addAction(toQString(monitor::menuText(arrival))), &QAction::triggered, this,
+                [this, folder, name = toQString(arrival.name)] { emit entryWanted(folder, name); });
+    }
 }
 
 void TrayIcon::showSwitch(settings::Switch which, bool on)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "monitor/TodaysArrivals.h"
 #include "settings/ChannelSettings.h"
 
 #include <QObject>
@@ -36,6 +37,8 @@ public:
     void showStartAtLogin(bool on);
     // The window is hidden behind the icon: the menu offers it back.
     void showWindowHidden(bool hidden);
+    // The day's arrivals in `folder` (as stored), newest first, for the menu about to open.
+    void showTodaysArrivals(const std::vector<monitor::TodaysArrival>& arrivals, const QString& folder);
 
     [[nodiscard]] QMenu& menu() const { return *m_menu; }
     // The folder as the last check read it; empty before one has.
@@ -54,6 +57,8 @@ signals:
     void startAtLoginWanted();
     void settingsWanted();
     void folderPickWanted();
+    // An arrival of the day, to be shown selected in its folder.
+    void entryWanted(const QString& folder, const QString& name);
     // The menu is about to open: the start at login is read anew, as it lives outside the tool.
     void menuOpening();
     void exitWanted();
@@ -69,6 +74,7 @@ private:
     QAction* m_startAtLogin;
     QAction* m_showWindow;
     QAction* m_showWindowSeparator;
+    QMenu* m_today;
     QString m_folder;
 };
 

@@ -103,6 +103,10 @@ TForm1::TForm1(std::shared_ptr<platform::System> system, std::string application
     connect(m_trayIcon, &TrayIcon::folderPickWanted, this, &TForm1::chooseWatchedFolder);
     pickFolder = [this](const QString& start) { return askForFolder(start); };
     connect(m_trayIcon, &TrayIcon::menuOpening, this, &TForm1::readStartAtLogin);
+    connect(m_trayIcon, &TrayIcon::menuOpening, this, [this] {
+        m_trayIcon->showTodaysArrivals(m_display.todaysArrivals(), toQString(m_display.todaysFolder()));
+    });
+    connect(m_trayIcon, &TrayIcon::entryWanted, m_opener, &FolderOpener::showEntry);
     connect(m_trayIcon, &TrayIcon::exitWanted, this, [this] {
         // Hidden in the tray, its close would not end the loop by itself.
         const bool hidden = isHidden();

@@ -4,6 +4,7 @@
 #include "monitor/Channels.h"
 #include "monitor/Reminders.h"
 #include "monitor/StatusView.h"
+#include "monitor/TodaysArrivals.h"
 
 #include <memory>
 #include <optional>
@@ -51,6 +52,10 @@ public:
     // reminder due is told, and one of entries waiting asks for attention again.
     void tick();
 
+    // The arrivals seen today in the folder now set, newest first; and that folder, as stored.
+    [[nodiscard]] const std::vector<TodaysArrival>& todaysArrivals() { return m_today.list(m_clock.now()); }
+    [[nodiscard]] const std::string& todaysFolder() const { return m_today.folder(); }
+
 private:
     void showNoAnswer(const CheckResult& notice);
     void showPicture(Picture picture);
@@ -80,6 +85,7 @@ private:
     // The check's count of arrivals in the last status shown, and its folder.
     std::size_t m_arrivalsSeen = 0;
     std::string m_arrivalsFolder;
+    TodaysArrivals m_today;
 };
 
 } // namespace monitor

@@ -106,6 +106,8 @@ public:
     }
 
     [[nodiscard]] HMENU get() const { return m_menu; }
+    // Handed to the menu it was appended to, which destroys it with itself.
+    HMENU release() { return std::exchange(m_menu, nullptr); }
 
 private:
     HMENU m_menu;

@@ -523,8 +523,12 @@ void TForm1::showMenu(POINT at)
 {
     // One command at a time: while the change command waits, the menu does not open. The
     // Startup folder is read as the menu opens, through the waiting system like every disk call.
+    m_menuArrivals = m_display->todaysArrivals();
+    m_menuArrivalsFolder = m_display->todaysFolder();
     if (!m_changePosted)
-        runCommand([&] { carryOut(chooseFromMenu(hwnd(), at, m_switches, setup::startsAtLogin(m_commandSystem))); });
+        runCommand([&] {
+            carryOut(chooseFromMenu(hwnd(), at, m_switches, setup::startsAtLogin(m_commandSystem), m_menuArrivals));
+        });
     // The picked folder goes the button's way, now that the menu's command has let the gate go.
     if (std::exchange(m_folderPicked, false))
         Button1Click();
@@ -532,6 +536,10 @@ void TForm1::showMenu(POINT at)
 
 void TForm1::carryOut(MenuChoice choice)
 {
+    if (const std::optional<std::size_t> index = todaysArrivalIndex(choice); index && *index < m_menuArrivals.size()) {
+        m_opener.showEntry(m_menuArrivalsFolder, m_menuArrivals[*index].name);
+        return;
+    }
     switch (choice) {
     case MenuChoice::OpenFolder:
         // A folder that is not there is what the window already says.
@@ -592,6 +600,7 @@ void TForm1::carryOut(MenuChoice choice)
         ::PostMessageA(hwnd(), WM_CLOSE, 0, 0);
         break;
     case MenuChoice::None:
+    case MenuChoice::TodaysArrival:
         break;
     }
 }

@@ -92,8 +92,9 @@ public:
     void raise() { bringForward(); }
 
     // Shows the switches' menu and returns the choice; tests choose here.
-    std::function<MenuChoice(HWND, POINT, const settings::ChannelSettings&, bool startsAtLogin)> chooseFromMenu =
-        &trackChannelMenu;
+    std::function<MenuChoice(HWND, POINT, const settings::ChannelSettings&, bool startsAtLogin,
+                             const std::vector<monitor::TodaysArrival>& today)>
+        chooseFromMenu = &trackChannelMenu;
 
     // Called as the session ends (logging off, shutting down), before the process may be cut off:
     // what only the process's end would let go of goes here.
@@ -166,6 +167,9 @@ private:
     // As the last check read them, for the menu.
     std::string m_folder;
     settings::ChannelSettings m_switches;
+    // The day's arrivals and their folder as the menu listed them.
+    std::vector<monitor::TodaysArrival> m_menuArrivals;
+    std::string m_menuArrivalsFolder;
     setup::CloseRule m_closeRule;
     bool m_ending = false; // 終了, or a close that ends the tool, was asked for
     bool m_inTray = false; // hidden by a close, behind the icon

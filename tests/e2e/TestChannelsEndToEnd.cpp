@@ -76,9 +76,9 @@ private:
             10000);
     }
 
-    static QString logged()
+    static QString logged(const QString& path = QStringLiteral("calls.log"))
     {
-        QFile log(QStringLiteral("calls.log"));
+        QFile log(path);
         return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
     }
 
@@ -242,6 +242,40 @@ private slots:
         run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Down"),
                                         QStringLiteral("Down"), QStringLiteral("Return")});
         QVERIFY(waitFor([] { return readBytes("Kelvoran.ini").ends_with("[Tsuuchi]\r\nsound=1\r\n"); }, 3000));
+
+        // 本日の着信, the item above 終了, lists what came; its entry is shown selected by the
+        // file manager on the bus, or its folder opened where none is there.
+        writeBytes(work.path("in/a&b.csv"), "1");
+        QVERIFY(waitFor([&] { return caption() == QStringLiteral("着信！"); }, 3000));
+        const auto chooseArrival = [&] {
+            clickIcon("3");
+            QTest::qWait(500);
+            run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Up"), QStringLiteral("Up"),
+                                            QStringLiteral("Right"), QStringLiteral("Return")});
+        };
+        const QString folder = QString::fromStdString(work.path("in"));
+        const QString opened = m_desktopFiles.filePath(QStringLiteral("opened.log"));
+        chooseArrival();
+        QVERIFY(waitFor([&] { return logged(opened).contains(folder + QStringLiteral("/\n")); }, 5000));
+        startHelper(QStringLiteral("/usr/bin/python3"),
+                    {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("org.freedesktop.FileManager1"),
+                     QStringLiteral("/org/freedesktop/FileManager1"), QStringLiteral("org.freedesktop.FileManager1"),
+                     QStringLiteral("-l"), QStringLiteral("files.log")});
+        QDBusConnection bus = QDBusConnection::connectToBus(m_busAddress, QStringLiteral("test"));
+        QVERIFY(waitFor(
+            [&] { return bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.FileManager1")); },
+            10000));
+        QDBusMessage add = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+            QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("AddMethod"));
+        add << QString() << QStringLiteral("ShowItems") << QStringLiteral("ass") << QString() << QString();
+        QCOMPARE(bus.call(add).type(), QDBusMessage::ReplyMessage);
+        QFile::remove(opened);
+        chooseArrival();
+        const QString shown = QStringLiteral("ShowItems [\"file://%1/a&b.csv\"] \"\"").arg(folder);
+        QVERIFY2(waitFor([&] { return logged(QStringLiteral("files.log")).contains(shown); }, 5000),
+                 qPrintable(logged(QStringLiteral("files.log"))));
+        QVERIFY(logged(opened).isEmpty());
 
         writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path("in") + "\r\n[Tsuuchi]\r\ntray=off\r\n");
         QVERIFY(waitFor([&] { return toolWindowInside(panel).isEmpty(); }, 5000));

@@ -8,6 +8,7 @@
 #include "platform/win32/WinSystem.h"
 #include "winapp/ApplicationWindow.h"
 #include "winapp/FailureBox.h"
+#include "winapp/GdiObjects.h"
 #include "winapp/MessageBox.h"
 #include "winapp/Resources.h"
 #include "winapp/SettingsDialog.h"
@@ -19,6 +20,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
@@ -393,12 +395,28 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     form.folderOpener().shellExecute = [&](SHELLEXECUTEINFOA*) { return ++openings, TRUE; };
     dispatchUntil(form.hwnd(), WM_APP + 5, [&] { return form.folderOpener().open(folder), openings >= 2; });
     CHECK(openings >= 2);
+    // 本日の着信: each entry "HH:MM  name", & doubled, or one greyed line; an entry chosen is shown
+    // selected by its path, its folder opened where the shell cannot.
+    const winapp::Menu menu(::CreatePopupMenu());
+    winapp::appendTodaysArrivals(menu.get(), {{"10:01", "a&b"}});
+    winapp::appendTodaysArrivals(menu.get(), {});
+    std::array<char, 64> item{};
+    ::GetMenuStringA(::GetSubMenu(menu.get(), 0), 0, item.data(), item.size(), MF_BYPOSITION);
+    CHECK(std::string(item.data()) == "10:01  a&&b");
+    CHECK((::GetMenuState(::GetSubMenu(menu.get(), 1), 0, MF_BYPOSITION) & MF_GRAYED) != 0);
+    std::atomic<int> fellBack = 0;
+    std::string selected; // before the fall back counts
+    form.folderOpener().showSelected = [&](const std::string& path) { return selected = path, E_FAIL; };
+    form.folderOpener().shellExecute = [&](SHELLEXECUTEINFOA*) { return ++fellBack, TRUE; };
+    dispatchUntil(form.hwnd(), WM_APP + 5,
+                  [&] { return form.folderOpener().showEntry(folder, "伝票.csv"), fellBack >= 1; });
+    CHECK((selected == folder + "\\伝票.csv" && fellBack == 1));
     // Each menu item turns its own key over, and only that one.
     bool checked = true;
     bool soundOn = false;
     const auto choose = [&](winapp::MenuChoice choice) {
         form.chooseFromMenu = [choice, &checked, &soundOn](HWND, POINT, const settings::ChannelSettings& switches,
-                                                           bool startsAtLogin) {
+                                                           bool startsAtLogin, const auto&) {
             checked = startsAtLogin;
             soundOn = switches.sound;
             return choice;
@@ -790,7 +808,7 @@ TEST_CASE("the settings dialog from the menu: OK stores the changed keys only, C
     const std::shared_ptr<platform::System> system = platform::createSystem({});
     auto application = std::make_unique<winapp::ApplicationWindow>("kelvoran", nullptr);
     auto form = std::make_unique<winapp::TForm1>(system, *application);
-    form->chooseFromMenu = [](HWND, POINT, const settings::ChannelSettings&, bool) {
+    form->chooseFromMenu = [](HWND, POINT, const settings::ChannelSettings&, bool, const auto&) {
         return winapp::MenuChoice::Settings;
     };
     const auto open = [&](std::function<void(HWND)> drive) {
