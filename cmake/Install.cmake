@@ -80,9 +80,10 @@ Kelvoran は監視フォルダを毎秒確認し、データの着信をウィ�
 知らせ、残っているデータや期限までに届かないデータをリマインドします。
 ログイン時に最小化して起動することもできます。")
     # The libraries it links, worked out by dpkg-shlibdeps, and what it needs besides: Qt's X11
-    # platform plugin and the window's fonts.
+    # platform plugin, the window's fonts and Qt's translations (its file pickers in Japanese).
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-dejavu-core, fonts-ipafont-mincho, fonts-noto-cjk")
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS
+        "qt6-qpa-plugins, fonts-dejavu-core, fonts-ipafont-mincho, fonts-noto-cjk, qt6-translations-l10n")
     # The arrival sound's theme and the opener of フォルダを開く; without them that channel is quiet.
     set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "sound-theme-freedesktop, xdg-utils")
 endif()

@@ -3,9 +3,14 @@
 #include "app/TextCodec.h"
 #include "common/Texts.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTimer>
+#include <QUrl>
 
 #include <optional>
 #include <string>
@@ -90,6 +95,22 @@ void FolderOpener::open(const QString& folder)
     if (!path.endsWith(u'/'))
         path += u'/';
     process->start(QStringLiteral("xdg-open"), {path});
+}
+
+void FolderOpener::showEntry(const QString& folder, const QString& name)
+{
+    // Asked without waiting: the file manager may take its time on a share that does not answer.
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    const QString path = QDir(QFileInfo(folder).absoluteFilePath()).filePath(name);
+    call << QStringList{QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)} << QString();
+    auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, folder](QDBusPendingCallWatcher* finished) {
+        finished->deleteLater();
+        if (finished->isError())
+            open(folder);
+    });
 }
 
 } // namespace app

@@ -26,6 +26,9 @@ public:
     FolderOpener& operator=(const FolderOpener&) = delete;
 
     void open(const QString& folder);
+    // Shows the entry `name` selected in `folder` through the desktop's file manager
+    // (org.freedesktop.FileManager1 on the session bus), or opens the folder where none answers.
+    void showEntry(const QString& folder, const QString& name);
 
 signals:
     // `reason` says why: no opener, no handler for folders, the handler failed, no such folder.

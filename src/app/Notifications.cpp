@@ -146,7 +146,8 @@ void Notifications::notify(const Notice& notice)
     });
 }
 
-void Notifications::tell(const QString& title, const QString& body, const std::function<void()>& unheard)
+void Notifications::tell(const QString& title, const QString& body, const std::function<void()>& unheard,
+                         bool whileRunning)
 {
     if (m_ended)
         return;
@@ -154,10 +155,13 @@ void Notifications::tell(const QString& title, const QString& body, const std::f
         unheard();
         return;
     }
-    sendLater<uint>(notifyCall(title, body, 0, {}, false), this, [unheard](const QDBusPendingReply<uint>& reply) {
-        if (reply.isError())
-            unheard();
-    });
+    sendLater<uint>(notifyCall(title, body, 0, {}, false), this,
+                    [this, unheard, whileRunning](const QDBusPendingReply<uint>& reply) {
+                        if (reply.isError())
+                            unheard();
+                        else if (whileRunning)
+                            m_toldId = reply.value();
+                    });
 }
 
 std::optional<QDBusMessage> Notifications::takeClose()
@@ -192,6 +196,11 @@ void Notifications::withdrawNow()
     }
     if (const std::optional<QDBusMessage> message = takeClose())
         QDBusConnection::sessionBus().call(*message, QDBus::Block, 500);
+    if (m_connected && m_toldId != 0) {
+        QDBusMessage message = call(QStringLiteral("CloseNotification"));
+        message << m_toldId;
+        QDBusConnection::sessionBus().call(message, QDBus::Block, 500);
+    }
 }
 
 void Notifications::answered(std::optional<uint> id)

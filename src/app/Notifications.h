@@ -30,8 +30,10 @@ public:
     void show(const QString& title, const QString& body, const QString& folder, bool fresh, bool arrival = true);
     void withdraw();
     // A notification of its own, beside the arrival's, with no buttons; `unheard` is called
-    // instead when no server takes it.
-    void tell(const QString& title, const QString& body, const std::function<void()>& unheard);
+    // instead when no server takes it. `whileRunning`: it speaks of the running tool, and goes
+    // with it.
+    void tell(const QString& title, const QString& body, const std::function<void()>& unheard,
+              bool whileRunning = false);
     // As the tool ends: the notification shown, or the one the server is numbering, is closed,
     // waiting a moment at most for the bus; nothing is shown after.
     void withdrawNow();
@@ -77,6 +79,7 @@ private:
     bool m_actions = false;
     bool m_markup = false;
     uint m_id = 0;           // the last notification the server numbered
+    uint m_toldId = 0;       // the last one told that speaks of the running tool
     bool m_onScreen = false; // on screen or in the server's history: not yet closed
     bool m_open = false;     // on screen as far as the server told: not closed nor expired
     QString m_folder;

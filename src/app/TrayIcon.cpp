@@ -15,8 +15,11 @@ TrayIcon::TrayIcon(QWidget& window)
       m_openFolder(m_menu->addAction(toQString(texts::menuOpenFolder))),
       m_popup(checkAction(toQString(texts::menuPopup), [this] { emit switchWanted(settings::Switch::Popup); })),
       m_sound(checkAction(toQString(texts::menuSound), [this] { emit switchWanted(settings::Switch::Sound); })),
-      m_startAtLogin(checkAction(toQString(texts::menuStartAtLogin), [this] { emit startAtLoginWanted(); }))
+      m_startAtLogin(checkAction(toQString(texts::menuStartAtLogin), [this] { emit startAtLoginWanted(); })),
+      m_showWindow(new QAction(toQString(texts::menuShowWindow), m_menu)), m_showWindowSeparator(new QAction(m_menu))
 {
+    m_showWindowSeparator->setSeparator(true);
+    connect(m_showWindow, &QAction::triggered, this, &TrayIcon::windowWanted);
     m_menu->setObjectName(QStringLiteral("ChannelMenu"));
     m_openFolder->setEnabled(false);
     connect(m_openFolder, &QAction::triggered, this, [this] { emit folderWanted(m_folder); });
@@ -24,6 +27,7 @@ TrayIcon::TrayIcon(QWidget& window)
     connect(m_menu->addAction(toQString(texts::menuSettings)), &QAction::triggered, this, &TrayIcon::settingsWanted);
     connect(m_menu->addAction(toQString(texts::menuPickFolder)), &QAction::triggered, this,
             &TrayIcon::folderPickWanted);
+    m_today = m_menu->addMenu(toQString(texts::menuToday));
     QMenu* const pause = m_menu->addMenu(toQString(texts::menuPause));
     connect(pause->addAction(toQString(texts::menuPauseHour)), &QAction::triggered, this,
             [this] { emit pauseWanted(monitor::PauseLength::Hour); });
@@ -67,6 +71,15 @@ void TrayIcon::hide()
     m_icon->hide();
 }
 
+void TrayIcon::showWindowHidden(bool hidden)
+{
+    // In the menu only while hidden: it is the window's context menu too.
+    m_menu->removeAction(m_showWindow);
+    m_menu->removeAction(m_showWindowSeparator);
+    if (hidden)
+        m_menu->insertActions(m_menu->actions().value(0), {m_showWindow, m_showWindowSeparator});
+}
+
 void TrayIcon::showSettings(const settings::ChannelSettings& switches, const QString& folder)
 {
     m_popup->setChecked(switches.popup);
@@ -88,6 +101,17 @@ bool TrayIcon::shown() const
 void TrayIcon::showStartAtLogin(bool on)
 {
     m_startAtLogin->setChecked(on);
+}
+
+void TrayIcon::showTodaysArrivals(const std::vector<monitor::TodaysArrival>& arrivals, const QString& folder)
+{
+    m_today->clear();
+    if (arrivals.empty())
+        m_today->addAction(toQString(texts::todayNone))->setEnabled(false);
+    for (const monitor::TodaysArrival& arrival : arrivals) {
+        connect(m_today->addAction(toQString(monitor::menuText(arrival))), &QAction::triggered, this,
+                [this, folder, name = toQString(arrival.name)] { emit entryWanted(folder, name); });
+    }
 }
 
 void TrayIcon::showPaused(bool paused)

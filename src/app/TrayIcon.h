@@ -1,6 +1,7 @@
 #pragma once
 
 #include "monitor/StatusDisplay.h"
+#include "monitor/TodaysArrivals.h"
 #include "settings/ChannelSettings.h"
 
 #include <QObject>
@@ -37,6 +38,10 @@ public:
     void showStartAtLogin(bool on);
     // 再開 is offered only while the tool is paused.
     void showPaused(bool paused);
+    // The window is hidden behind the icon: the menu offers it back.
+    void showWindowHidden(bool hidden);
+    // The day's arrivals in `folder` (as stored), newest first, for the menu about to open.
+    void showTodaysArrivals(const std::vector<monitor::TodaysArrival>& arrivals, const QString& folder);
 
     [[nodiscard]] QMenu& menu() const { return *m_menu; }
     // The folder as the last check read it; empty before one has.
@@ -57,6 +62,8 @@ signals:
     void folderPickWanted();
     void pauseWanted(monitor::PauseLength length);
     void resumeWanted();
+    // An arrival of the day, to be shown selected in its folder.
+    void entryWanted(const QString& folder, const QString& name);
     // The menu is about to open: the start at login is read anew, as it lives outside the tool.
     void menuOpening();
     void exitWanted();
@@ -71,6 +78,9 @@ private:
     QAction* m_sound;
     QAction* m_startAtLogin;
     QAction* m_resume = nullptr;
+    QAction* m_showWindow;
+    QAction* m_showWindowSeparator;
+    QMenu* m_today;
     QString m_folder;
 };
 

@@ -110,15 +110,18 @@ TForm1::TForm1(std::shared_ptr<platform::System> system, std::string application
     connect(m_trayIcon, &TrayIcon::pauseWanted, this,
             [this](monitor::PauseLength length) { runGuarded([&] { m_display.pause(length); }); });
     connect(m_trayIcon, &TrayIcon::resumeWanted, this, [this] { runGuarded([&] { m_display.resume(); }); });
+    connect(m_trayIcon, &TrayIcon::menuOpening, this, [this] {
+        m_trayIcon->showTodaysArrivals(m_display.todaysArrivals(), toQString(m_display.todaysFolder()));
+    });
+    connect(m_trayIcon, &TrayIcon::entryWanted, m_opener, &FolderOpener::showEntry);
     connect(m_trayIcon, &TrayIcon::exitWanted, this, [this] {
         // Hidden in the tray, its close would not end the loop by itself.
         const bool hidden = isHidden();
         if (endTool() && hidden)
             QCoreApplication::quit();
     });
-    // The session's end closes the window, or quits: either ends the tool.
-    connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { m_ending = true; });
-    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { m_ending = true; });
+    // The session's end quits (a session manager's "die" reaches Qt as a quit): see eventFilter.
+    qApp->installEventFilter(this);
     connect(m_notifications, &Notifications::windowWanted, this, &TForm1::bringToFront);
     connect(m_notifications, &Notifications::folderWanted, m_opener, &FolderOpener::open);
     connect(m_opener, &FolderOpener::failed, this, [this](const QString& folder, const QString& reason) {
@@ -193,8 +196,8 @@ void TForm1::showPicture(monitor::Picture picture)
 void TForm1::askForAttention()
 {
     // Only when the user is looking elsewhere; the window manager shows it until the window is
-    // activated.
-    if (!isActiveWindow())
+    // activated. A window hidden in the tray has nothing to mark: the notice and the icon tell.
+    if (!isActiveWindow() && !m_inTray)
         demandAttention(*this);
 }
 
@@ -284,6 +287,7 @@ void TForm1::showErrorBox(const std::string& text)
 void TForm1::bringToFront()
 {
     m_inTray = false;
+    m_trayIcon->showWindowHidden(false);
     // Restored if minimised, kept maximised if it was.
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
@@ -409,6 +413,9 @@ void TForm1::Timer1Timer()
     // answering never freezes the window; the status keeps its last text meanwhile.
     m_check->request(m_generation);
     m_display.tick();
+    // A tray that went away (its panel ended) would leave nothing to bring the window back.
+    if (m_inTray && !m_trayIcon->trayAvailable())
+        bringToFront();
 }
 
 void TForm1::checkDone(const monitor::CheckResult& result)
@@ -453,6 +460,18 @@ bool TForm1::endTool()
     return close();
 }
 
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    // A quit ends the tool whatever closetotray says; Qt closes only the windows shown, so a
+    // window hidden in the tray is closed here, which withdraws what it showed.
+    if (watched == qApp && event->type() == QEvent::Quit) {
+        m_ending = true;
+        if (isHidden() && !m_closing)
+            close();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void TForm1::closeEvent(QCloseEvent* event)
 {
     const setup::CloseAction action =
@@ -462,8 +481,10 @@ void TForm1::closeEvent(QCloseEvent* event)
         event->ignore();
         hide();
         m_inTray = true;
+        m_trayIcon->showWindowHidden(true);
         if (action == setup::CloseAction::HideAndTell)
-            m_notifications->tell(toQString(m_applicationTitle), toQString(texts::closedToTray), [] {});
+            m_notifications->tell(
+                toQString(m_applicationTitle), toQString(texts::closedToTray), [] {}, true);
         return;
     }
     // Closing ends the tool at once, also while a command waits for the disk or on a box (as

@@ -1,3 +1,4 @@
+#include "app/QtTranslations.h"
 #include "app/Unit1.h"
 #include "common/ByteText.h"
 #include "common/Texts.h"
@@ -197,6 +198,7 @@ int main(int argc, char* argv[])
     char* qtArgv[] = {argv[0], nullptr};
     QApplication application(qtArgc, qtArgv);
     QApplication::setWindowIcon(app::applicationIcon());
+    const std::unique_ptr<QTranslator> qtTranslations = app::installQtTranslations();
 
     app::TForm1 form(system, title);
     const EndSignals endSignals(form);

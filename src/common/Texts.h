@@ -77,7 +77,14 @@ inline constexpr std::string_view menuSettings = "設定…";
 // Picks the watched folder in the system's folder picker, which has the title without the "…".
 inline constexpr std::string_view menuPickFolder = "監視フォルダの選択…";
 inline constexpr std::string_view folderPickerTitle = "監視フォルダの選択";
+// Over the tray menu while the window is hidden in the tray: trays whose click opens the menu
+// have no other way back.
+inline constexpr std::string_view menuShowWindow = "ウィンドウを表示";
 inline constexpr std::string_view menuExit = "終了";
+// The submenu of the day's arrivals: each "14:32  name", or the one greyed line when none came.
+inline constexpr std::string_view menuToday = "本日の着信";
+inline constexpr std::string_view todayTimeSeparator = "  ";
+inline constexpr std::string_view todayNone = "（まだありません）";
 // The arrival notification's button that shows the main window (beside menuOpenFolder's).
 inline constexpr std::string_view noticeShowWindow = "表示";
 // フォルダを開く failed (no file manager, or the system refused): the notification's title, or the

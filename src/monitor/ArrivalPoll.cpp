@@ -2,8 +2,11 @@
 
 #include "common/ByteText.h"
 #include "common/Texts.h"
+#include "monitor/TodaysArrivals.h"
 #include "settings/Ini.h"
 #include "settings/SettingsFile.h"
+
+#include <algorithm>
 
 namespace monitor {
 
@@ -69,7 +72,8 @@ Listed listFolder(const platform::System& system, const std::string& folder, std
         if (listing == platform::Listing::NotADirectory)
             names->forget();
         names->listingEnds(listing == platform::Listing::Listed, count.entries());
-        listed.newest = names->newest(ArrivedNames::namesTold);
+        // As many as the day's list keeps: the notice tells the first of them.
+        listed.newest = names->newest(std::max(ArrivedNames::namesTold, TodaysArrivals::most));
         listed.arrivals = names->arrivals();
         listed.arrivalsFrom = names->countedFrom();
     }

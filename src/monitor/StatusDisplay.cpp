@@ -107,8 +107,10 @@ void StatusDisplay::show(const CheckResult& result)
     m_shown.folder = result.folder;
     m_shown.current = true;
     m_shown.entries = result.entries;
-    m_shown.names = result.names;
+    m_shown.names.assign(result.names.begin(),
+                         result.names.begin() + std::min(result.names.size(), ArrivedNames::namesTold));
     m_shown.switches = result.channels;
+    m_today.watch(result.folder);
     const Status status = *result.status;
     m_marked = false;
     showStatus(status, m_view);
@@ -136,6 +138,11 @@ void StatusDisplay::show(const CheckResult& result)
         result.folder == m_arrivalsFolder ? std::max(m_arrivalsSeen, result.arrivalsFrom) : result.arrivalsFrom;
     m_arrivalsSeen = result.arrivals;
     m_arrivalsFolder = result.folder;
+    // The newest names are the arrivals counted since, as far as the check named them.
+    if (result.arrivals > before)
+        m_today.arrived(
+            {result.names.begin(), result.names.begin() + std::min(result.names.size(), result.arrivals - before)},
+            m_clock.now());
     tellChannels(turnedFull, sawItTurn, result.arrivals > before || (turnedFull && shownBefore));
 }
 
@@ -155,6 +162,7 @@ void StatusDisplay::showNoAnswer(const CheckResult& notice)
         m_shown.entries = 0;
         m_shown.names.clear();
         m_shown.switches = notice.channels;
+        m_today.watch(notice.folder);
         m_view.showFolder(notice.folder);
     } else if (m_marked) {
         return;

@@ -4,6 +4,7 @@
 #include "monitor/Channels.h"
 #include "monitor/Reminders.h"
 #include "monitor/StatusView.h"
+#include "monitor/TodaysArrivals.h"
 
 #include <memory>
 #include <optional>
@@ -65,6 +66,9 @@ public:
     void pause(PauseLength length);
     void resume();
     [[nodiscard]] bool paused() const { return m_pause.has_value(); }
+    // The arrivals seen today in the folder now set, newest first; and that folder, as stored.
+    [[nodiscard]] const std::vector<TodaysArrival>& todaysArrivals() { return m_today.list(m_clock.now()); }
+    [[nodiscard]] const std::string& todaysFolder() const { return m_today.folder(); }
 
 private:
     void showNoAnswer(const CheckResult& notice);
@@ -103,6 +107,7 @@ private:
     // The check's count of arrivals in the last status shown, and its folder.
     std::size_t m_arrivalsSeen = 0;
     std::string m_arrivalsFolder;
+    TodaysArrivals m_today;
 };
 
 } // namespace monitor

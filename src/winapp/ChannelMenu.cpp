@@ -5,6 +5,7 @@
 #include "winapp/GdiObjects.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <stdexcept>
 #include <thread>
@@ -31,8 +32,33 @@ std::string asFolder(const std::string& folder)
 
 } // namespace
 
+std::optional<std::size_t> todaysArrivalIndex(MenuChoice choice)
+{
+    const auto index = static_cast<std::size_t>(choice) - static_cast<std::size_t>(MenuChoice::TodaysArrival);
+    if (choice < MenuChoice::TodaysArrival || index >= monitor::TodaysArrivals::most)
+        return std::nullopt;
+    return index;
+}
+
+void appendTodaysArrivals(HMENU menu, const std::vector<monitor::TodaysArrival>& arrivals)
+{
+    // Owned by `menu` once appended.
+    Menu today(::CreatePopupMenu());
+    if (today.get() == nullptr)
+        throw std::runtime_error("CreatePopupMenu failed");
+    if (arrivals.empty())
+        append(today.get(), MF_STRING | MF_GRAYED, MenuChoice::None, texts::todayNone);
+    for (std::size_t i = 0; i < arrivals.size() && i < monitor::TodaysArrivals::most; ++i)
+        append(today.get(), MF_STRING, static_cast<MenuChoice>(static_cast<std::size_t>(MenuChoice::TodaysArrival) + i),
+               monitor::menuText(arrivals[i]));
+    if (!::AppendMenuA(menu, MF_STRING | MF_POPUP, reinterpret_cast<UINT_PTR>(today.get()),
+                       std::string(texts::menuToday).c_str()))
+        throw std::runtime_error("AppendMenuA failed");
+    static_cast<void>(today.release());
+}
+
 MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSettings& switches, bool startsAtLogin,
-                            bool paused)
+                            const std::vector<monitor::TodaysArrival>& today, bool paused)
 {
     const Menu menu(::CreatePopupMenu());
     if (menu.get() == nullptr)
@@ -44,6 +70,7 @@ MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSetting
            texts::menuStartAtLogin);
     append(menu.get(), MF_STRING, MenuChoice::Settings, texts::menuSettings);
     append(menu.get(), MF_STRING, MenuChoice::PickFolder, texts::menuPickFolder);
+    appendTodaysArrivals(menu.get(), today);
     {
         // Owned by the menu once appended, and destroyed with it.
         Menu pause(::CreatePopupMenu());
@@ -83,12 +110,37 @@ MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSetting
     case MenuChoice::Resume:
         return static_cast<MenuChoice>(chosen);
     case MenuChoice::None:
+    case MenuChoice::TodaysArrival:
         break;
     }
+    if (const std::optional<std::size_t> index = todaysArrivalIndex(static_cast<MenuChoice>(chosen));
+        index && *index < today.size())
+        return static_cast<MenuChoice>(chosen);
     return MenuChoice::None;
 }
 
+HRESULT FolderOpener::showSelectedInFolder(const std::string& path)
+{
+    // The whole path's item: the shell opens its parent folder with it selected.
+    const PIDLIST_ABSOLUTE item = ::ILCreateFromPathA(path.c_str());
+    if (item == nullptr)
+        return E_FAIL;
+    const HRESULT result = ::SHOpenFolderAndSelectItems(item, 0, nullptr, 0);
+    ::ILFree(item);
+    return result;
+}
+
 void FolderOpener::open(const std::string& folder) const
+{
+    start(folder, {});
+}
+
+void FolderOpener::showEntry(const std::string& folder, const std::string& name) const
+{
+    start(folder, name);
+}
+
+void FolderOpener::start(const std::string& folder, const std::string& entry) const
 {
     if (m_opening->exchange(true))
         return;
@@ -96,12 +148,17 @@ void FolderOpener::open(const std::string& folder) const
     // SEE_MASK_NOASYNC keeps the thread until the shell is done with the request; the shell shows
     // no box of its own (SEE_MASK_FLAG_NO_UI): the window tells the failure its own way.
     try {
-        std::thread([opening = m_opening, shellExecute = shellExecute, window = m_window.hwnd(),
-                     message = m_failedMessage, folder, path = asFolder(folder)] {
+        std::thread([opening = m_opening, shellExecute = shellExecute, showSelected = showSelected,
+                     window = m_window.hwnd(), message = m_failedMessage, folder, path = asFolder(folder), entry] {
             bool opened = false;
             DWORD error = 0;
             {
                 const platform::win32::ComScope com;
+                // The entry selected, where the shell finds it; else its folder, as フォルダを開く.
+                if (!entry.empty() && SUCCEEDED(com.failure()) && SUCCEEDED(showSelected(path + entry))) {
+                    *opening = false;
+                    return;
+                }
                 SHELLEXECUTEINFOA execute{};
                 execute.cbSize = sizeof execute;
                 execute.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "monitor/TodaysArrivals.h"
 #include "settings/ChannelSettings.h"
 #include "winapp/WindowBase.h"
 
@@ -10,7 +11,9 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace winapp {
 
@@ -30,13 +33,23 @@ enum class MenuChoice
     PauseHour,
     PauseToDayEnd,
     Resume,
+    // The first of the day's arrivals; the next ones follow it.
+    TodaysArrival = 0x100,
 };
+
+// Which of the day's arrivals `choice` is, if one.
+[[nodiscard]] std::optional<std::size_t> todaysArrivalIndex(MenuChoice choice);
+
+// Appends the submenu 本日の着信 with `arrivals`, newest first, or its one greyed line when none.
+void appendTodaysArrivals(HMENU menu, const std::vector<monitor::TodaysArrival>& arrivals);
 
 // Shows the menu at the screen point `at` for `owner`, which is brought to the foreground first
 // (or the menu would not close when the user clicks elsewhere), and returns what was chosen.
-// `startsAtLogin` checks ログイン時に起動; 再開 is offered only while `paused`.
+// `startsAtLogin` checks ログイン時に起動; `today` lists the day's arrivals; 再開 is offered only while
+// `paused`.
 [[nodiscard]] MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSettings& switches,
-                                          bool startsAtLogin, bool paused);
+                                          bool startsAtLogin, const std::vector<monitor::TodaysArrival>& today,
+                                          bool paused);
 
 // Opens folders in the system's file manager, for the user to take what arrived: the tool itself
 // never opens, moves or deletes it. The shell parses the path and asks the file system, which on
@@ -50,11 +63,19 @@ public:
     FolderOpener(const WindowBase& window, UINT failedMessage) : m_window(window), m_failedMessage(failedMessage) {}
 
     void open(const std::string& folder) const;
+    // Shows the entry `name` selected in `folder`; the folder opened where the shell cannot.
+    void showEntry(const std::string& folder, const std::string& name) const;
 
     // The call that opens, on the opening's own thread; tests record it here.
     std::function<BOOL(SHELLEXECUTEINFOA*)> shellExecute = &::ShellExecuteExA;
+    // The call that shows an entry selected (its full path), on the opening's own thread.
+    std::function<HRESULT(const std::string&)> showSelected = &showSelectedInFolder;
+
+    static HRESULT showSelectedInFolder(const std::string& path);
 
 private:
+    void start(const std::string& folder, const std::string& entry) const;
+
     const WindowBase& m_window;
     UINT m_failedMessage;
     // Set while an opening is on its way; shared with its thread, which may outlive this object.

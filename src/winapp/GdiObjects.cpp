@@ -1,5 +1,7 @@
 #include "winapp/GdiObjects.h"
 
+#include "winapp/Dpi.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -94,23 +96,20 @@ Font createFont(const char* face, int height, BYTE charset)
     return Font(font);
 }
 
-Font messageFont()
+Font messageFont(int dpi)
 {
-    NONCLIENTMETRICSA metrics{};
-    metrics.cbSize = sizeof metrics;
-    if (!::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
-        throw std::runtime_error("SystemParametersInfoA failed for the message font");
-    const HFONT font = ::CreateFontIndirectA(&metrics.lfMessageFont);
+    const LOGFONTA wanted = dpi::messageFont(dpi);
+    const HFONT font = ::CreateFontIndirectA(&wanted);
     if (font == nullptr)
         throw std::runtime_error("CreateFontIndirectA failed for the message font");
     return Font(font);
 }
 
-Icon loadSmallIcon(int resourceId)
+Icon loadSmallIcon(int resourceId, int dpi)
 {
-    const auto icon = static_cast<HICON>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resourceId),
-                                                      IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
-                                                      ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    const auto icon =
+        static_cast<HICON>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resourceId), IMAGE_ICON,
+                                        dpi::metric(SM_CXSMICON, dpi), dpi::metric(SM_CYSMICON, dpi), LR_DEFAULTCOLOR));
     if (icon == nullptr)
         throw std::runtime_error("LoadImageA failed for icon " + std::to_string(resourceId));
     return Icon(icon);

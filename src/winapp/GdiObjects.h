@@ -106,16 +106,16 @@ public:
     }
 
     [[nodiscard]] HMENU get() const { return m_menu; }
-    // Given up to another menu, which destroys it with itself.
-    void release() { m_menu = nullptr; }
+    // Handed to the menu it was appended to, which destroys it with itself.
+    HMENU release() { return std::exchange(m_menu, nullptr); }
 
 private:
     HMENU m_menu;
 };
 
-// The module's icon `resourceId` at the system's small-icon size (16 px at 96 DPI), as a copy of
+// The module's icon `resourceId` at the small-icon size for `dpi` (16 px at 96 DPI), as a copy of
 // its own; throws std::runtime_error when it cannot be loaded.
-[[nodiscard]] Icon loadSmallIcon(int resourceId);
+[[nodiscard]] Icon loadSmallIcon(int resourceId, int dpi);
 
 // A copy of `icon` with the mark of a paused tool (two bars on a white disc) in its lower right
 // corner; throws std::runtime_error when it cannot be made.
@@ -124,8 +124,8 @@ private:
 // A font of `face` whose characters are `height` pixels high.
 [[nodiscard]] Font createFont(const char* face, int height, BYTE charset);
 
-// The system's font for boxes and dialogs (lfMessageFont), at the screen's resolution.
-[[nodiscard]] Font messageFont();
+// The system's font for boxes and dialogs (lfMessageFont), at the resolution `dpi`.
+[[nodiscard]] Font messageFont(int dpi);
 
 // The size `text` takes on one line in `font`, "&" marks taken as access keys.
 [[nodiscard]] SIZE singleLineExtent(HWND hwnd, HFONT font, const std::string& text);

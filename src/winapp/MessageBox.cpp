@@ -3,10 +3,13 @@
 #include "common/BoxLayout.h"
 #include "common/BoxText.h"
 #include "common/FormLayout.h"
+#include "winapp/Dpi.h"
 #include "winapp/ModalScope.h"
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
+#include <utility>
 
 namespace winapp {
 
@@ -65,7 +68,7 @@ bool modifiersDown(int key)
 MessageBoxWindow::MessageBoxWindow(std::string text, setup::MessageKind kind, unsigned buttonSet,
                                    const std::string& applicationTitle)
     : m_text(std::move(text)), m_title(kindTitle(kind) != nullptr ? kindTitle(kind) : applicationTitle), m_kind(kind),
-      m_buttons(setup::boxButtons(buttonSet)), m_cancelIndex(setup::cancelButtonIndex(m_buttons)), m_font(messageFont())
+      m_buttons(setup::boxButtons(buttonSet)), m_cancelIndex(setup::cancelButtonIndex(m_buttons))
 {}
 
 void MessageBoxWindow::build(HWND owner)
@@ -74,28 +77,54 @@ void MessageBoxWindow::build(HWND owner)
     create(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, className, m_title.c_str(),
            WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 0, 0, 0, 0, owner);
 
+    if (kindIcon(m_kind) != nullptr)
+        m_icon = createControl("STATIC", "", SS_ICON, 0, hwnd(), 0);
+    m_label = createControl("STATIC", m_text.c_str(), SS_LEFT | SS_EDITCONTROL, 0, hwnd(), 0);
+    const int defaultIndex = setup::defaultButtonIndex(m_buttons);
+    for (std::size_t i = 0; i < m_buttons.size(); ++i) {
+        const int index = static_cast<int>(i);
+        m_buttonWindows.push_back(createControl("BUTTON", std::string(m_buttons[i].caption).c_str(),
+                                                WS_TABSTOP | (index == defaultIndex ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON),
+                                                0, hwnd(), firstButtonId + index));
+    }
+    if (defaultIndex >= 0)
+        ::SendMessageA(hwnd(), DM_SETDEFID, static_cast<WPARAM>(firstButtonId + defaultIndex), 0);
+
+    // Centred on the screen, just large enough for its content.
+    const SIZE size = layOut(dpi::ofWindow(hwnd()), true);
+    ::SetWindowPos(hwnd(), nullptr, (::GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2,
+                   (::GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+SIZE MessageBoxWindow::layOut(int dpi, bool apply)
+{
+    Font font = messageFont(dpi);
     // The spacing follows the message font, so that the box grows with the system's text size.
-    const SIZE sample = singleLineExtent(hwnd(), m_font.get(), "M");
+    const SIZE sample = singleLineExtent(hwnd(), font.get(), "M");
     const layout::Scale scale(static_cast<int>(sample.cy));
-    const int wrapWidth = layout::box::wrapWidth(::GetSystemMetrics(SM_CXSCREEN));
+    // Half the width of the monitor the box is on.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!::GetMonitorInfoA(::MonitorFromWindow(hwnd(), MONITOR_DEFAULTTOPRIMARY), &monitor))
+        monitor.rcMonitor = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    const int wrapWidth = layout::box::wrapWidth(monitor.rcMonitor.right - monitor.rcMonitor.left);
 
     RECT textRect{0, 0, wrapWidth, 0};
     {
         const WindowDC dc(hwnd());
-        const Selection selected(dc.get(), m_font.get());
+        const Selection selected(dc.get(), font.get());
         ::DrawTextA(dc.get(), m_text.c_str(), static_cast<int>(m_text.size()), &textRect,
                     DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL | DT_EXPANDTABS);
     }
     const auto textWidth = static_cast<int>(textRect.right);
     const auto textHeight = static_cast<int>(textRect.bottom);
 
-    const LPCSTR iconName = kindIcon(m_kind);
-    const int iconSize = iconName != nullptr ? ::GetSystemMetrics(SM_CXICON) : 0;
-    const int contentLeft = scale(margin) + (iconName != nullptr ? iconSize + scale(iconGap) : 0);
+    const int iconSize = m_icon != nullptr ? dpi::metric(SM_CXICON, dpi) : 0;
+    const int contentLeft = scale(margin) + (m_icon != nullptr ? iconSize + scale(iconGap) : 0);
 
     int buttonWidth = scale(minimumButtonWidth);
     for (const setup::BoxButton& button : m_buttons) {
-        const SIZE caption = singleLineExtent(hwnd(), m_font.get(), std::string(button.caption));
+        const SIZE caption = singleLineExtent(hwnd(), font.get(), std::string(button.caption));
         buttonWidth = std::max(buttonWidth, static_cast<int>(caption.cx) + 2 * scale(buttonGap) + 4);
     }
     const int buttonHeight = static_cast<int>(sample.cy) + scale(10);
@@ -106,39 +135,31 @@ void MessageBoxWindow::build(HWND owner)
     const int contentHeight = std::max(iconSize, textHeight);
     const int buttonTop = scale(margin) + contentHeight + scale(textToButtons);
     const int clientHeight = buttonTop + buttonHeight + scale(margin);
+    const RECT frame =
+        dpi::frameAround({0, 0, clientWidth, clientHeight}, static_cast<DWORD>(::GetWindowLongPtrA(hwnd(), GWL_STYLE)),
+                         static_cast<DWORD>(::GetWindowLongPtrA(hwnd(), GWL_EXSTYLE)), dpi);
+    if (!apply)
+        return {frame.right - frame.left, frame.bottom - frame.top};
 
-    if (iconName != nullptr) {
-        const HWND icon = createControl("STATIC", "", SS_ICON, 0, hwnd(), 0);
-        ::SendMessageA(icon, STM_SETICON, reinterpret_cast<WPARAM>(::LoadIconA(nullptr, iconName)), 0);
-        ::MoveWindow(icon, scale(margin), scale(margin), iconSize, iconSize, FALSE);
+    if (m_icon != nullptr) {
+        // The stock icon drawn at the size for the resolution, not stretched from the system's.
+        Icon picture(static_cast<HICON>(::LoadImageA(nullptr, kindIcon(m_kind), IMAGE_ICON, iconSize, iconSize, 0)));
+        const HICON shown = picture.get() != nullptr ? picture.get() : ::LoadIconA(nullptr, kindIcon(m_kind));
+        ::SendMessageA(m_icon, STM_SETICON, reinterpret_cast<WPARAM>(shown), 0);
+        ::MoveWindow(m_icon, scale(margin), scale(margin), iconSize, iconSize, FALSE);
+        std::swap(m_iconPicture, picture);
     }
-    const HWND label = createControl("STATIC", m_text.c_str(), SS_LEFT | SS_EDITCONTROL, 0, hwnd(), 0);
-    ::SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.get()), FALSE);
-    ::MoveWindow(label, contentLeft, scale(margin), textWidth, textHeight, FALSE);
-
-    const int defaultIndex = setup::defaultButtonIndex(m_buttons);
+    ::SendMessageA(m_label, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+    ::MoveWindow(m_label, contentLeft, scale(margin), textWidth, textHeight, FALSE);
     int left = (clientWidth - rowWidth) / 2;
-    for (int i = 0; i < count; ++i) {
-        const std::string caption(m_buttons[static_cast<std::size_t>(i)].caption);
-        const HWND button = createControl("BUTTON", caption.c_str(),
-                                          WS_TABSTOP | (i == defaultIndex ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0,
-                                          hwnd(), firstButtonId + i);
-        ::SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.get()), FALSE);
+    for (const HWND button : m_buttonWindows) {
+        ::SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
         ::MoveWindow(button, left, buttonTop, buttonWidth, buttonHeight, FALSE);
-        m_buttonWindows.push_back(button);
         left += buttonWidth + scale(buttonGap);
     }
-    if (defaultIndex >= 0)
-        ::SendMessageA(hwnd(), DM_SETDEFID, static_cast<WPARAM>(firstButtonId + defaultIndex), 0);
-
-    // Centred on the screen, just large enough for its content.
-    RECT frame{0, 0, clientWidth, clientHeight};
-    ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrA(hwnd(), GWL_STYLE)), FALSE,
-                         static_cast<DWORD>(::GetWindowLongPtrA(hwnd(), GWL_EXSTYLE)));
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    ::SetWindowPos(hwnd(), nullptr, (::GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                   (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    // The font the controls had goes once they have the new one.
+    std::swap(m_font, font);
+    return {frame.right - frame.left, frame.bottom - frame.top};
 }
 
 int MessageBoxWindow::run(HWND owner, const std::function<void()>& shown)
@@ -240,6 +261,26 @@ LRESULT MessageBoxWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         // The dialog manager's IDCANCEL for Escape is answered by handleKey, never here.
+        return 0;
+    case dpi::scaledSizeMessage:
+        // The size at the new resolution, which the system then suggests with WM_DPICHANGED.
+        try {
+            *reinterpret_cast<SIZE*>(lParam) = layOut(static_cast<int>(wParam), false);
+            return TRUE;
+        } catch (const std::exception&) {
+            return FALSE;
+        }
+    case WM_DPICHANGED:
+        try {
+            // On a monitor of another resolution: laid out anew, where the system suggests.
+            const SIZE size = layOut(dpi::ofMessage(wParam), true);
+            const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+            ::SetWindowPos(hwnd(), nullptr, suggested.left, suggested.top, size.cx, size.cy,
+                           SWP_NOZORDER | SWP_NOACTIVATE);
+            ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        } catch (const std::exception&) {
+            // Kept as it was: still readable, only at the size of the other monitor.
+        }
         return 0;
     case WM_SYSCOMMAND:
         // The close button, the system menu and Alt+F4 answer Cancel's code, whichever buttons

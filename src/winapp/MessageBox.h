@@ -39,6 +39,8 @@ protected:
 
 private:
     void build(HWND owner);
+    // Fonts and places of the controls at `dpi`, when `apply`; the window's size for them.
+    SIZE layOut(int dpi, bool apply);
     bool handleKey(const MSG& message);
     void press(std::size_t index);
     [[nodiscard]] int buttonIndexOf(HWND control) const;
@@ -48,6 +50,9 @@ private:
     setup::MessageKind m_kind;
     std::vector<setup::BoxButton> m_buttons;
     std::vector<HWND> m_buttonWindows;
+    HWND m_icon = nullptr;
+    HWND m_label = nullptr;
+    Icon m_iconPicture;
     int m_cancelIndex;
     Font m_font;
     int m_result = setup::results::cancel;

@@ -5,12 +5,14 @@
 #include "platform/win32/ComScope.h"
 #include "platform/win32/WideText.h"
 #include "winapp/ComPointer.h"
+#include "winapp/Dpi.h"
 #include "winapp/ModalScope.h"
 
 #include <objbase.h>
 #include <shobjidl.h>
 
 #include <algorithm>
+#include <exception>
 #include <string_view>
 #include <utility>
 
@@ -95,47 +97,30 @@ void SettingsDialog::build()
 {
     registerClass(className, nullptr, nullptr, "#32770");
     create(dialogExStyle, className, std::string(texts::settingsTitle).c_str(), dialogStyle, 0, 0, 0, 0, m_owner);
-    m_font = font();
-
-    // Positions and sizes follow the message font, so that the dialog grows with the system's
-    // text size and resolution as the main window grows with its own font.
-    TEXTMETRICA metrics{};
-    {
-        const WindowDC dc(hwnd());
-        const Selection selected(dc.get(), m_font.get());
-        ::GetTextMetricsA(dc.get(), &metrics);
-    }
-    const layout::Scale scale(metrics.tmHeight);
-    const auto place = [&](const char* kind, std::string_view text, DWORD style, DWORD exStyle, int id,
-                           const layout::Rect& design) {
-        const HWND control = createControl(kind, std::string(text).c_str(), style, exStyle, hwnd(), id);
-        ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.get()), FALSE);
-        const layout::Rect rect = scale(design);
-        ::MoveWindow(control, rect.left, rect.top, rect.width, rect.height, FALSE);
+    const auto place = [&](const char* kind, std::string_view text, DWORD style, DWORD exStyle, int id) {
+        createControl(kind, std::string(text).c_str(), style, exStyle, hwnd(), id);
     };
     for (const Control& control : controls) {
         place(control.className, control.text, control.style,
-              std::string_view(control.className) == "EDIT" ? WS_EX_CLIENTEDGE : 0, control.id, control.rect);
+              std::string_view(control.className) == "EDIT" ? WS_EX_CLIENTEDGE : 0, control.id);
         // The days follow the time, before the reminder's refusal line.
         if (control.id == settingsIds::deadlineUnit) {
             for (std::size_t day = 0; day < texts::weekdays.size(); ++day)
                 place("BUTTON", texts::weekdays[day], day == 0 ? checkBox | WS_GROUP : checkBox, 0,
-                      settingsIds::firstDay + static_cast<int>(day), layout::dialog::days[day]);
+                      settingsIds::firstDay + static_cast<int>(day));
         }
     }
-    place("BUTTON", texts::settingsOk, BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, IDOK, layout::dialog::ok);
-    place("BUTTON", texts::settingsCancel, BS_PUSHBUTTON | WS_TABSTOP, 0, IDCANCEL, layout::dialog::cancel);
+    place("BUTTON", texts::settingsOk, BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, IDOK);
+    place("BUTTON", texts::settingsCancel, BS_PUSHBUTTON | WS_TABSTOP, 0, IDCANCEL);
     ::SendMessageA(hwnd(), DM_SETDEFID, IDOK, 0);
     ::SendMessageA(item(settingsIds::waitMinutes), EM_LIMITTEXT, 4, 0);
     ::SendMessageA(item(settingsIds::deadlineTime), EM_LIMITTEXT, 5, 0);
 
     // Centred in the work area of the owner's monitor, and kept inside it: its top left stays
     // reachable when the dialog is the larger.
-    const layout::Rect client = scale(layout::dialog::client);
-    RECT frame{0, 0, client.width, client.height};
-    ::AdjustWindowRectEx(&frame, dialogStyle, FALSE, dialogExStyle);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
+    const SIZE frame = layOut(dpi::ofWindow(m_owner != nullptr ? m_owner : hwnd()), true);
+    const int width = frame.cx;
+    const int height = frame.cy;
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
     if (!::GetMonitorInfoA(::MonitorFromWindow(m_owner, MONITOR_DEFAULTTOPRIMARY), &monitor))
@@ -146,6 +131,39 @@ void SettingsDialog::build()
     };
     ::SetWindowPos(hwnd(), nullptr, within(area.left, area.right, width), within(area.top, area.bottom, height), width,
                    height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+SIZE SettingsDialog::layOut(int dpi, bool apply)
+{
+    Font font = messageFont(dpi);
+    // Positions and sizes follow the message font, so that the dialog grows with the system's
+    // text size and resolution as the main window grows with its own font.
+    TEXTMETRICA metrics{};
+    {
+        const WindowDC dc(hwnd());
+        const Selection selected(dc.get(), font.get());
+        ::GetTextMetricsA(dc.get(), &metrics);
+    }
+    const layout::Scale scale(metrics.tmHeight);
+    const layout::Rect client = scale(layout::dialog::client);
+    const RECT frame = dpi::frameAround({0, 0, client.width, client.height}, dialogStyle, dialogExStyle, dpi);
+    if (!apply)
+        return {frame.right - frame.left, frame.bottom - frame.top};
+
+    const auto place = [&](int id, const layout::Rect& design) {
+        ::SendMessageA(item(id), WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+        const layout::Rect rect = scale(design);
+        ::MoveWindow(item(id), rect.left, rect.top, rect.width, rect.height, FALSE);
+    };
+    for (const Control& control : controls)
+        place(control.id, control.rect);
+    for (std::size_t day = 0; day < layout::dialog::days.size(); ++day)
+        place(settingsIds::firstDay + static_cast<int>(day), layout::dialog::days[day]);
+    place(IDOK, layout::dialog::ok);
+    place(IDCANCEL, layout::dialog::cancel);
+    // The font the controls had goes once they have the new one.
+    std::swap(m_font, font);
+    return {frame.right - frame.left, frame.bottom - frame.top};
 }
 
 void SettingsDialog::show(const setup::SettingsFields& fields)
@@ -390,6 +408,27 @@ LRESULT SettingsDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
             ::SetTextColor(reinterpret_cast<HDC>(wParam), refusalColour);
         return brush;
     }
+    case dpi::scaledSizeMessage:
+        // The size at the new resolution, which the system then suggests with WM_DPICHANGED.
+        try {
+            *reinterpret_cast<SIZE*>(lParam) = layOut(static_cast<int>(wParam), false);
+            return TRUE;
+        } catch (const std::exception&) {
+            return FALSE;
+        }
+    case WM_DPICHANGED:
+        try {
+            // On a monitor of another resolution: laid out anew from the same table, where the
+            // system suggests.
+            const SIZE size = layOut(dpi::ofMessage(wParam), true);
+            const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+            ::SetWindowPos(hwnd(), nullptr, suggested.left, suggested.top, size.cx, size.cy,
+                           SWP_NOZORDER | SWP_NOACTIVATE);
+            ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        } catch (const std::exception&) {
+            // Kept as it was: still readable, only at the size of the other monitor.
+        }
+        return 0;
     case WM_CLOSE:
         // The close button (SC_CLOSE, made WM_CLOSE by the default procedure) and a close request
         // from outside (taskkill, the end of the session): no answer.

@@ -54,8 +54,6 @@ public:
     // close, and its windows go once its own loop has returned, not before.
     bool abandon() override;
 
-    // The font of every control; tests give that of another screen resolution.
-    std::function<Font()> font = &messageFont;
     // Called once the dialog is up and has the keyboard; tests drive it from here.
     std::function<void(HWND)> shown;
 
@@ -64,6 +62,8 @@ protected:
 
 private:
     void build();
+    // Fonts and places of the controls at `dpi`, when `apply`; the window's size for them.
+    SIZE layOut(int dpi, bool apply);
     void show(const setup::SettingsFields& fields);
     [[nodiscard]] setup::SettingsFields chosen() const;
     void enableReminders();

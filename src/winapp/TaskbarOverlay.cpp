@@ -1,5 +1,6 @@
 #include "winapp/TaskbarOverlay.h"
 
+#include "winapp/Dpi.h"
 #include "winapp/GdiObjects.h"
 
 namespace winapp {
@@ -69,7 +70,7 @@ void TaskbarOverlay::setThroughTaskbar(HWND button, int resourceId, const std::s
         }
     }
     // The taskbar keeps a copy of the icon: ours goes at the end of the call.
-    const Icon icon = loadSmallIcon(resourceId);
+    const Icon icon = loadSmallIcon(resourceId, dpi::ofTaskbar());
     m_taskbar->SetOverlayIcon(button, icon.get(), wide(description).c_str());
 }
 

@@ -50,14 +50,23 @@ NOTIFYICONDATAA TrayIcon::data(UINT flags) const
     return data;
 }
 
-void TrayIcon::setIcon(int resourceId, bool paused)
+bool TrayIcon::setIcon(int resourceId, bool paused)
 {
-    if (resourceId == m_resourceId && paused == m_paused)
-        return;
-    Icon icon = loadSmallIcon(resourceId);
+    const int resolution = taskbarDpi();
+    if (resourceId == m_resourceId && resolution == m_dpi && paused == m_paused)
+        return false;
+    Icon icon = loadSmallIcon(resourceId, resolution);
     m_icon = paused ? withPauseMark(icon.get()) : std::move(icon);
     m_resourceId = resourceId;
+    m_dpi = resolution;
     m_paused = paused;
+    return true;
+}
+
+void TrayIcon::resolutionChanged()
+{
+    if (m_resourceId != 0 && setIcon(m_resourceId, m_paused) && m_added)
+        modify(NIF_ICON);
 }
 
 void TrayIcon::add()
@@ -152,6 +161,9 @@ void TrayIcon::taskbarCreated()
     m_added = false;
     m_balloon = false;
     m_passing = false;
+    // Made again after a change of its resolution, too.
+    if (m_resourceId != 0)
+        setIcon(m_resourceId, m_paused);
     if (m_wanted)
         add();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/CodePage.h"
+#include "winapp/Dpi.h"
 #include "winapp/GdiObjects.h"
 #include "winapp/WindowBase.h"
 
@@ -42,6 +43,8 @@ public:
     void taskbarCreated();
     // The window goes: the icon goes with it.
     void remove();
+    // The picture again at the size for the taskbar's resolution, where that has changed.
+    void resolutionChanged();
 
     // The tray switch asks for the icon, and the shell holds it.
     [[nodiscard]] bool wanted() const { return m_wanted; }
@@ -49,10 +52,13 @@ public:
 
     // The call that reaches the shell; tests record it here.
     std::function<BOOL(DWORD, NOTIFYICONDATAA*)> notify = &::Shell_NotifyIconA;
+    // The resolution of the monitor with the notification area; tests give another here.
+    std::function<int()> taskbarDpi = &dpi::ofTaskbar;
 
 private:
     [[nodiscard]] NOTIFYICONDATAA data(UINT flags) const;
-    void setIcon(int resourceId, bool paused = false);
+    // False when the picture was loaded already, at that resolution.
+    bool setIcon(int resourceId, bool paused = false);
     void add();
     void modify(UINT flags);
     void removeUnlessNeeded();
@@ -64,6 +70,7 @@ private:
     const ansi::CodePage& m_codePage;
     Icon m_icon;
     int m_resourceId = 0;
+    int m_dpi = 0;
     bool m_paused = false; // the icon has the pause mark
     std::string m_tooltip;
     bool m_wanted = false;  // the tray switch asks for the icon

@@ -9,6 +9,7 @@
 #include "setup/SettingsDialog.h"
 #include "setup/WaitingSystem.h"
 #include "winapp/ApplicationWindow.h"
+#include "winapp/Dpi.h"
 #include "winapp/FailureBox.h"
 #include "winapp/MessageBox.h"
 #include "winapp/Resources.h"
@@ -111,7 +112,8 @@ TForm1::TForm1(std::shared_ptr<platform::System> system, ApplicationWindow& appl
     Edit1 = createControl("EDIT", "", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, hwnd(), edit1Id);
     m_commandWait.attach(hwnd(), Button1, Edit1);
     chooseFolder = [this](HWND owner, const std::string& start) { return m_folderPicker.pick(owner, start); };
-    layOut();
+    const SIZE size = layOut(dpi::ofWindow(hwnd()));
+    ::SetWindowPos(hwnd(), nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     // Let through even when the tool runs elevated and Explorer does not.
     if (taskbarCreatedMessage() != 0)
         ::ChangeWindowMessageFilterEx(hwnd(), taskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
@@ -130,29 +132,39 @@ TForm1::TForm1(std::shared_ptr<platform::System> system, ApplicationWindow& appl
     application.setMainWindow(this);
 }
 
-void TForm1::layOut()
+layout::Scale TForm1::scaleAt(int dpi) const
 {
     // Only the window font is sized for the screen's resolution; every position, size and font
     // is then scaled once, by how far the window font's measured text height is from the design's.
-    int dpi = layout::designDpi;
-    {
-        const WindowDC screen(nullptr);
-        dpi = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
-    }
     const Font resolutionFont =
         createFont(tahoma, layout::fontHeightAt(layout::windowFontHeight, dpi), DEFAULT_CHARSET);
     TEXTMETRICA metrics{};
-    {
-        const WindowDC dc(hwnd());
-        const Selection selected(dc.get(), resolutionFont.get());
-        ::GetTextMetricsA(dc.get(), &metrics);
-    }
-    const layout::Scale scale(metrics.tmHeight);
+    const WindowDC dc(hwnd());
+    const Selection selected(dc.get(), resolutionFont.get());
+    ::GetTextMetricsA(dc.get(), &metrics);
+    return layout::Scale(metrics.tmHeight);
+}
 
-    m_windowFont = createFont(tahoma, scale.font(layout::windowFontHeight), DEFAULT_CHARSET);
-    m_label1Font = createFont(mincho, scale.font(layout::label1FontHeight), SHIFTJIS_CHARSET);
-    m_label2Font = createFont(tahoma, scale.font(layout::label2FontHeight), DEFAULT_CHARSET);
-    m_label4Font = createFont(tahoma, scale.font(layout::label4FontHeight), DEFAULT_CHARSET);
+SIZE TForm1::frameSize(const layout::Scale& scale, int dpi)
+{
+    // The design gives the client area; the frame is the system's.
+    const layout::Rect client = scale(layout::client);
+    const RECT frame = dpi::frameAround({0, 0, client.width, client.height}, formStyle, formExStyle, dpi);
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+SIZE TForm1::layOut(int dpi)
+{
+    const layout::Scale scale = scaleAt(dpi);
+    // The fonts the controls had go once the controls have the new ones.
+    Font windowFont = createFont(tahoma, scale.font(layout::windowFontHeight), DEFAULT_CHARSET);
+    Font label1Font = createFont(mincho, scale.font(layout::label1FontHeight), SHIFTJIS_CHARSET);
+    Font label2Font = createFont(tahoma, scale.font(layout::label2FontHeight), DEFAULT_CHARSET);
+    Font label4Font = createFont(tahoma, scale.font(layout::label4FontHeight), DEFAULT_CHARSET);
+    std::swap(m_windowFont, windowFont);
+    std::swap(m_label1Font, label1Font);
+    std::swap(m_label2Font, label2Font);
+    std::swap(m_label4Font, label4Font);
 
     const auto place = [&](HWND control, const layout::Rect& design, HFONT font) {
         const layout::Rect rect = scale(design);
@@ -168,13 +180,7 @@ void TForm1::layOut()
     for (const auto& [label, font] : {std::pair{Label1, m_label1Font.get()}, std::pair{Label2, m_label2Font.get()},
                                       std::pair{Label3, m_windowFont.get()}, std::pair{Label4, m_label4Font.get()}})
         sizeLabel(label, font);
-
-    // The design gives the client area; the frame is the system's.
-    const layout::Rect client = scale(layout::client);
-    RECT frame{0, 0, client.width, client.height};
-    ::AdjustWindowRectEx(&frame, formStyle, FALSE, formExStyle);
-    ::SetWindowPos(hwnd(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return frameSize(scale, dpi);
 }
 
 void TForm1::sizeLabel(HWND label, HFONT font)
@@ -264,8 +270,8 @@ bool TForm1::windowActive() const
 
 void TForm1::askForAttention()
 {
-    // Only when the user is looking elsewhere.
-    if (::GetForegroundWindow() != hwnd())
+    // Only when the user is looking elsewhere; a window hidden in the tray has no button to flash.
+    if (::GetForegroundWindow() != hwnd() && !m_inTray)
         flashTaskbarButton(m_application.hwnd());
 }
 
@@ -517,10 +523,12 @@ void TForm1::showMenu(POINT at)
 {
     // One command at a time: while the change command waits, the menu does not open. The
     // Startup folder is read as the menu opens, through the waiting system like every disk call.
+    m_menuArrivals = m_display->todaysArrivals();
+    m_menuArrivalsFolder = m_display->todaysFolder();
     if (!m_changePosted)
         runCommand([&] {
-            carryOut(
-                chooseFromMenu(hwnd(), at, m_switches, setup::startsAtLogin(m_commandSystem), m_display->paused()));
+            carryOut(chooseFromMenu(hwnd(), at, m_switches, setup::startsAtLogin(m_commandSystem), m_menuArrivals,
+                                    m_display->paused()));
         });
     // The picked folder goes the button's way, now that the menu's command has let the gate go.
     if (std::exchange(m_folderPicked, false))
@@ -529,6 +537,10 @@ void TForm1::showMenu(POINT at)
 
 void TForm1::carryOut(MenuChoice choice)
 {
+    if (const std::optional<std::size_t> index = todaysArrivalIndex(choice); index && *index < m_menuArrivals.size()) {
+        m_opener.showEntry(m_menuArrivalsFolder, m_menuArrivals[*index].name);
+        return;
+    }
     switch (choice) {
     case MenuChoice::OpenFolder:
         // A folder that is not there is what the window already says.
@@ -596,6 +608,7 @@ void TForm1::carryOut(MenuChoice choice)
         ::PostMessageA(hwnd(), WM_CLOSE, 0, 0);
         break;
     case MenuChoice::None:
+    case MenuChoice::TodaysArrival:
         break;
     }
 }
@@ -685,12 +698,37 @@ LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case folderNotOpenedMessage: {
         // Why, on a line after the folder, when the system says.
         const std::unique_ptr<std::string> folder(reinterpret_cast<std::string*>(lParam));
+        // After the session's end the icon is gone, and a balloon would bring it back.
+        if (m_sessionEnded)
+            return 0;
         const std::string reason = wParam == 0 ? std::string() : m_system->errorText(static_cast<int>(wParam));
         runGuarded([&] {
             monitor::tellFolderNotOpened(*this, reason.empty() ? *folder : *folder + "\r\n" + reason, m_switches.popup);
         });
         return 0;
     }
+    case dpi::scaledSizeMessage:
+        // The size at the new resolution, which the system then suggests with WM_DPICHANGED.
+        try {
+            *reinterpret_cast<SIZE*>(lParam) = frameSize(scaleAt(static_cast<int>(wParam)), static_cast<int>(wParam));
+            return TRUE;
+        } catch (const std::exception&) {
+            return FALSE;
+        }
+    case WM_DPICHANGED:
+        runGuarded([&] {
+            // On a monitor of another resolution: laid out anew from the same table, where the
+            // system suggests. Its size is ours once WM_GETDPISCALEDSIZE was answered (Windows 10
+            // 1703 on); before, it is scaled plainly, which the fonts need not follow.
+            const SIZE size = layOut(dpi::ofMessage(wParam));
+            const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+            ::SetWindowPos(hwnd(), nullptr, suggested.left, suggested.top, size.cx, size.cy,
+                           SWP_NOZORDER | SWP_NOACTIVATE);
+            ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+            // The taskbar's monitor may have changed its resolution too.
+            m_tray.resolutionChanged();
+        });
+        return 0;
     case WM_TIMER:
         if (wParam == timer1Id) {
             Timer1Timer();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/FormLayout.h"
 #include "monitor/BackgroundCheck.h"
 #include "monitor/Channels.h"
 #include "monitor/StatusDisplay.h"
@@ -91,7 +92,8 @@ public:
     void raise() { bringForward(); }
 
     // Shows the switches' menu and returns the choice; tests choose here.
-    std::function<MenuChoice(HWND, POINT, const settings::ChannelSettings&, bool startsAtLogin, bool paused)>
+    std::function<MenuChoice(HWND, POINT, const settings::ChannelSettings&, bool startsAtLogin,
+                             const std::vector<monitor::TodaysArrival>& today, bool paused)>
         chooseFromMenu = &trackChannelMenu;
 
     // Called as the session ends (logging off, shutting down), before the process may be cut off:
@@ -122,7 +124,10 @@ private:
     void checkDone(const monitor::CheckResult& result);
     void runDisplayRoutineOnce();
     void showRestored();
-    void layOut();
+    // The controls' fonts and places at `dpi`; the window's size around them.
+    [[nodiscard]] layout::Scale scaleAt(int dpi) const;
+    [[nodiscard]] static SIZE frameSize(const layout::Scale& scale, int dpi);
+    SIZE layOut(int dpi);
     void sizeLabel(HWND label, HFONT font);
     void trayEvent(UINT event, WPARAM anchor);
     void bringForward();
@@ -162,6 +167,9 @@ private:
     // As the last check read them, for the menu.
     std::string m_folder;
     settings::ChannelSettings m_switches;
+    // The day's arrivals and their folder as the menu listed them.
+    std::vector<monitor::TodaysArrival> m_menuArrivals;
+    std::string m_menuArrivalsFolder;
     setup::CloseRule m_closeRule;
     bool m_ending = false; // 終了, or a close that ends the tool, was asked for
     bool m_inTray = false; // hidden by a close, behind the icon

@@ -209,6 +209,39 @@ private slots:
         many.insert(many.end(), {"n1", "n2"});
         list(many);
         QCOMPARE(names.arrivals(), counted + 2);
+
+        // The day's list: the names the count says are new, newest first, one come again on top
+        // with its new time, at most 20; another folder and the next day start it over.
+        RecordingView window;
+        RecordingChannels channels;
+        FakeClock clock;
+        monitor::StatusDisplay display(window, "Kelvoran", "kelvoran", &channels, clock);
+        monitor::CheckResult result;
+        result.status = Status::Arrival;
+        result.folder = "/in";
+        const auto arrive = [&](std::vector<std::string> newest, std::size_t count, int date, int minute) {
+            clock.at(date, minute);
+            result.names = std::move(newest);
+            result.arrivals += count;
+            display.show(result);
+            std::string text;
+            for (const monitor::TodaysArrival& arrival : display.todaysArrivals())
+                text += monitor::menuText(arrival) + "|";
+            return text;
+        };
+        QCOMPARE(arrive({"old"}, 0, 20261209, 600), std::string());
+        QCOMPARE(arrive({"b&c", "a", "old"}, 2, 20261209, 601), std::string("10:01  b&&c|10:01  a|"));
+        QCOMPARE(arrive({"a", "b&c", "old"}, 1, 20261209, 602), std::string("10:02  a|10:01  b&&c|"));
+        many.clear();
+        for (int i = 30; i > 0; --i)
+            many.push_back("n" + std::to_string(i));
+        QCOMPARE(arrive(many, 30, 20261209, 603).substr(0, 11), std::string("10:03  n30|"));
+        QCOMPARE(display.todaysArrivals().size(), monitor::TodaysArrivals::most);
+        QCOMPARE(arrive({"n30"}, 0, 20261210, 0), std::string());
+        QCOMPARE(arrive({"x", "n30"}, 1, 20261210, 1), std::string("00:01  x|"));
+        result.folder = "/other";
+        result.arrivalsFrom = result.arrivals;
+        QCOMPARE(arrive({"x"}, 0, 20261210, 2), std::string());
     }
 
     // A folder seen there that goes missing or stops answering is told once, under the popup

@@ -76,9 +76,9 @@ private:
             10000);
     }
 
-    static QString logged()
+    static QString logged(const QString& path = QStringLiteral("calls.log"))
     {
-        QFile log(QStringLiteral("calls.log"));
+        QFile log(path);
         return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
     }
 
@@ -126,6 +126,24 @@ private:
                 return name;
         }
         return {};
+    }
+
+    // Starts tint2 with its tray in the working directory; its panel's window.
+    QString startPanel()
+    {
+        writeBytes("tint2rc", "panel_items = TS\npanel_size = 100% 30\npanel_position = bottom center horizontal\n"
+                              "systray_icon_size = 24\n");
+        startHelper(QStringLiteral("tint2"), {QStringLiteral("-c"), QStringLiteral("tint2rc")});
+        QString panel;
+        waitFor(
+            [&] {
+                panel = run(QStringLiteral("xdotool"),
+                            {QStringLiteral("search"), QStringLiteral("--classname"), QStringLiteral("tint2")})
+                            .section(u'\n', 0, 0);
+                return !panel.isEmpty();
+            },
+            10000);
+        return panel;
     }
 
     // Activates a window of another program, so that an arrival is news.
@@ -194,19 +212,7 @@ private slots:
     void iconDocksInTheTrayAndAnswersUntilSwitchedOff()
     {
         const WorkingDirectory work;
-        writeBytes("tint2rc", "panel_items = TS\npanel_size = 100% 30\npanel_position = bottom center horizontal\n"
-                              "systray_icon_size = 24\n");
-        startHelper(QStringLiteral("tint2"), {QStringLiteral("-c"), QStringLiteral("tint2rc")});
-        QString panel;
-        QVERIFY(waitFor(
-            [&] {
-                panel = run(QStringLiteral("xdotool"),
-                            {QStringLiteral("search"), QStringLiteral("--classname"), QStringLiteral("tint2")})
-                            .section(u'\n', 0, 0);
-                return !panel.isEmpty();
-            },
-            10000));
-
+        const QString panel = startPanel();
         startTool(work, "");
         QString icon;
         QVERIFY(waitFor([&] { return !(icon = toolWindowInside(panel)).isEmpty(); }, 5000));
@@ -236,6 +242,40 @@ private slots:
         run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Down"),
                                         QStringLiteral("Down"), QStringLiteral("Return")});
         QVERIFY(waitFor([] { return readBytes("Kelvoran.ini").ends_with("[Tsuuchi]\r\nsound=1\r\n"); }, 3000));
+
+        // 本日の着信, the item above 終了, lists what came; its entry is shown selected by the
+        // file manager on the bus, or its folder opened where none is there.
+        writeBytes(work.path("in/a&b.csv"), "1");
+        QVERIFY(waitFor([&] { return caption() == QStringLiteral("着信！"); }, 3000));
+        const auto chooseArrival = [&] {
+            clickIcon("3");
+            QTest::qWait(500);
+            run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Up"), QStringLiteral("Up"),
+                                            QStringLiteral("Right"), QStringLiteral("Return")});
+        };
+        const QString folder = QString::fromStdString(work.path("in"));
+        const QString opened = m_desktopFiles.filePath(QStringLiteral("opened.log"));
+        chooseArrival();
+        QVERIFY(waitFor([&] { return logged(opened).contains(folder + QStringLiteral("/\n")); }, 5000));
+        startHelper(QStringLiteral("/usr/bin/python3"),
+                    {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("org.freedesktop.FileManager1"),
+                     QStringLiteral("/org/freedesktop/FileManager1"), QStringLiteral("org.freedesktop.FileManager1"),
+                     QStringLiteral("-l"), QStringLiteral("files.log")});
+        QDBusConnection bus = QDBusConnection::connectToBus(m_busAddress, QStringLiteral("test"));
+        QVERIFY(waitFor(
+            [&] { return bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.FileManager1")); },
+            10000));
+        QDBusMessage add = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+            QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("AddMethod"));
+        add << QString() << QStringLiteral("ShowItems") << QStringLiteral("ass") << QString() << QString();
+        QCOMPARE(bus.call(add).type(), QDBusMessage::ReplyMessage);
+        QFile::remove(opened);
+        chooseArrival();
+        const QString shown = QStringLiteral("ShowItems [\"file://%1/a&b.csv\"] \"\"").arg(folder);
+        QVERIFY2(waitFor([&] { return logged(QStringLiteral("files.log")).contains(shown); }, 5000),
+                 qPrintable(logged(QStringLiteral("files.log"))));
+        QVERIFY(logged(opened).isEmpty());
 
         writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path("in") + "\r\n[Tsuuchi]\r\ntray=off\r\n");
         QVERIFY(waitFor([&] { return toolWindowInside(panel).isEmpty(); }, 5000));
@@ -473,6 +513,48 @@ private slots:
         const QString named = QString::fromStdString("\n" + work.path("in") +
                                                      "\nファイルマネージャーがフォルダを開けませんでした。\n---");
         QVERIFY(waitFor([&] { return run(QStringLiteral("xclip"), clipboard).remove(u'\r').contains(named); }, 5000));
+    }
+
+    // With closetotray=1 and the icon in a tray, Alt+F4 hides the window, said once; the watch and
+    // its notices go on, and a click on the icon brings the window back. Switched off, Alt+F4 ends
+    // the tool. (Last: Debian's openbox may crash later on a window hidden and shown again.)
+    void closedToTheTrayItWatchesOn()
+    {
+        const WorkingDirectory work;
+        const QString panel = startPanel();
+        QVERIFY(!panel.isEmpty());
+        QVERIFY(startServer());
+        startTool(work, "[Tsuuchi]\r\nclosetotray=1\r\n");
+        QString icon;
+        QVERIFY(waitFor([&] { return !(icon = toolWindowInside(panel)).isEmpty(); }, 5000));
+        const QStringList pid{QStringLiteral("--pid"), QString::number(m_tool.processId())};
+        QStringList windows = m_desktop.windows(pid, QStringLiteral("NORMAL"));
+        windows.removeAll(icon);
+        QCOMPARE(windows.size(), 1);
+        const QString window = windows.front();
+        const auto shown = [&] { return m_desktop.windows(pid, QStringLiteral("NORMAL")).contains(window); };
+        const auto closeWindow = [&] {
+            run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window,
+                                            QStringLiteral("key"), QStringLiteral("alt+F4")});
+        };
+        closeWindow();
+        QVERIFY(waitFor([&] { return !shown(); }, 3000));
+        QVERIFY(waitFor([&] { return logged().contains(QStringLiteral("通知領域で監視を続けます")); }, 3000));
+        writeBytes(work.path("in/data.csv"), "1");
+        QVERIFY2(waitFor([&] { return logged().contains(QStringLiteral("\"着信！\"")); }, 3000), qPrintable(logged()));
+        QCOMPARE(m_tool.state(), QProcess::Running);
+
+        run(QStringLiteral("xdotool"),
+            {QStringLiteral("mousemove"), QStringLiteral("--window"), icon, QStringLiteral("10"), QStringLiteral("10"),
+             QStringLiteral("click"), QStringLiteral("1")});
+        QVERIFY(waitFor([&] { return shown() && caption() == QStringLiteral("着信！"); }, 3000));
+        writeBytes("Kelvoran.ini", "[KansiDir]\r\nfullpath=" + work.path("in") + "\r\n");
+        QTest::qWait(1500);
+        closeWindow();
+        QVERIFY(m_tool.waitForFinished(5000));
+        // Told once, and taken back with the tool.
+        QCOMPARE(logged().count(QStringLiteral("通知領域で監視を続けます")), 1);
+        QVERIFY2(logged().contains(QStringLiteral("CloseNotification 1\n")), qPrintable(logged()));
     }
 };
 

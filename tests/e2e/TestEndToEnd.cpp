@@ -106,14 +106,15 @@ private:
         return {};
     }
 
-    // Opens the window's context menu and chooses ログイン時に起動, the fourth item from the end.
+    // Opens the window's context menu, the first item active as the keyboard opens it, and
+    // chooses ログイン時に起動, the fourth item.
     void chooseStartAtLogin(const QString& window)
     {
         run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window,
                                         QStringLiteral("key"), QStringLiteral("Menu")});
         QTest::qWait(500);
-        run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Up"), QStringLiteral("Up"),
-                                        QStringLiteral("Up"), QStringLiteral("Up"), QStringLiteral("Return")});
+        run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Down"),
+                                        QStringLiteral("Down"), QStringLiteral("Return")});
     }
 
     // Starts the tool with the empty folder "in" of the working directory stored, and hands back

@@ -627,18 +627,31 @@ private slots:
             }
             QCOMPARE(form.sound().asked(), on ? 1 : 0);
             // 一時停止 → 1 時間: the tooltip's second line says until when, and 再開 is offered.
-            QMenu* const pause = form.trayIcon().menu().actions().at(6)->menu();
+            QMenu* const pause =
+                form.trayIcon().menu().actions().at(form.trayIcon().menu().actions().size() - 3)->menu();
             QVERIFY(pause != nullptr && pause->title() == QStringLiteral("一時停止"));
             pause->actions().at(0)->trigger();
             emit form.trayIcon().menu().aboutToShow();
             QVERIFY(pause->actions().at(2)->isEnabled());
             QVERIFY(form.findChild<QSystemTrayIcon*>()->toolTip().contains(
                 QRegularExpression(QStringLiteral("^監視中・・・・\n一時停止中（\\d\\d:\\d\\d まで）\n"))));
-            // Without the switch, or with no tray left, the close ends the tool.
-            form.bringToFront();
-            if (on)
-                form.trayIcon().trayAvailable = [] { return false; };
-            QVERIFY(form.isVisible() && form.close());
+            // Hidden, the menu offers the window back, and a tray that goes brings it back by
+            // itself. A quit (the session's end) ends the tool hidden in the tray; without the
+            // switch, the close does.
+            const auto offered = [&] {
+                return form.trayIcon().menu().actions().front()->text() == QStringLiteral("ウィンドウを表示");
+            };
+            QCOMPARE(offered(), on);
+            form.trayIcon().trayAvailable = [] { return false; };
+            QTRY_VERIFY(form.isVisible());
+            QVERIFY(!offered());
+            if (on) {
+                form.trayIcon().trayAvailable = [] { return true; };
+                QVERIFY(!form.close());
+                QEvent quit(QEvent::Quit);
+                static_cast<QObject&>(form).eventFilter(qApp, &quit);
+            }
+            QVERIFY(form.close());
         }
     }
 

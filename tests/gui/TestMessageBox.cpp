@@ -1,10 +1,12 @@
 #include "app/AccessKeyLabel.h"
 #include "app/FailureBox.h"
 #include "app/MessageBox.h"
+#include "app/QtTranslations.h"
 #include "common/CodePage.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDialogButtonBox>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRawFont>
@@ -117,15 +119,26 @@ private slots:
 
         MessageBox box("t", MessageKind::Warning, 0x07FF, QStringLiteral("kelvoran"));
         const QList<QPushButton*> all = box.findChildren<QPushButton*>();
-        QStringList captions;
-        for (const QPushButton* button : all) {
-            captions << button->text();
+        const auto captionsOf = [](const QWidget& owner) {
+            QStringList captions;
+            for (const QPushButton* button : owner.findChildren<QPushButton*>())
+                captions << button->text();
+            return captions;
+        };
+        for (const QPushButton* button : all)
             QCOMPARE(button->width(), all.front()->width());
-        }
-        QCOMPARE(captions, (QStringList{QStringLiteral("&Yes"), QStringLiteral("&No"), QStringLiteral("OK"),
-                                        QStringLiteral("Cancel"), QStringLiteral("&Abort"), QStringLiteral("&Retry"),
-                                        QStringLiteral("&Ignore"), QStringLiteral("&All"), QStringLiteral("N&o to All"),
-                                        QStringLiteral("Yes to &All"), QStringLiteral("&Help")}));
+        // For a Japanese user Qt's own buttons are Japanese, the box's stay as they are.
+        const QLocale user;
+        QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+        const std::unique_ptr<QTranslator> japanese = app::installQtTranslations();
+        QLocale::setDefault(user);
+        QCOMPARE(captionsOf(QDialogButtonBox(QDialogButtonBox::Cancel)), QStringList{QStringLiteral("キャンセル")});
+        QCOMPARE(captionsOf(MessageBox("t", MessageKind::Warning, 0x07FF, {})), captionsOf(box));
+        QCOMPARE(captionsOf(box),
+                 (QStringList{QStringLiteral("&Yes"), QStringLiteral("&No"), QStringLiteral("OK"),
+                              QStringLiteral("Cancel"), QStringLiteral("&Abort"), QStringLiteral("&Retry"),
+                              QStringLiteral("&Ignore"), QStringLiteral("&All"), QStringLiteral("N&o to All"),
+                              QStringLiteral("Yes to &All"), QStringLiteral("&Help")}));
         // OK is the default button; Cancel answers Escape.
         QVERIFY(all[2]->isDefault());
         MessageBox again("t", MessageKind::Warning, 0x07FF, QStringLiteral("kelvoran"));

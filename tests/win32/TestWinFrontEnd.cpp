@@ -8,6 +8,8 @@
 #include "platform/win32/WinSystem.h"
 #include "winapp/ApplicationWindow.h"
 #include "winapp/FailureBox.h"
+#include "winapp/GdiObjects.h"
+#include "winapp/MessageBox.h"
 #include "winapp/Resources.h"
 #include "winapp/SettingsDialog.h"
 #include "winapp/TrayIcon.h"
@@ -18,8 +20,10 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -203,6 +207,8 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
         calls.push_back({message, *data});
         return TRUE;
     };
+    int flashes = 0;
+    form.flashTaskbarButton = [&](HWND) { ++flashes; };
     // The sound is played on a thread of its own: the window's thread must not wait for it.
     std::mutex soundLock;
     std::vector<std::pair<std::string, DWORD>> sounds;
@@ -263,9 +269,10 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     CHECK(std::string(balloons()[0].data.szInfo) == texts::closedToTray);
     calls.clear();
 
-    // The windows are not shown: the user is looking elsewhere.
+    // The windows are not shown: the user is looking elsewhere. Hidden, no button flashes.
     std::ofstream("in\\data.csv") << "1";
     REQUIRE(showsStatus(form, application, texts::statusArrival));
+    CHECK(flashes == 0);
     REQUIRE(balloons().size() == 1);
     const NOTIFYICONDATAA balloon = balloons()[0].data;
     CHECK(balloon.dwInfoFlags == (NIIF_INFO | NIIF_RESPECT_QUIET_TIME | NIIF_NOSOUND));
@@ -299,11 +306,20 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     CHECK(overlays.back() == std::pair{KV_ICON_WATCHING, std::string(texts::statusWatching)});
     CHECK(soundsPlayed(2).size() == 2);
 
-    // Explorer restarted: the icon is added again, as it was.
+    // Explorer restarted, its taskbar now at 144 dpi: the icon is added again, as it was, at the
+    // small-icon size for 144 dpi.
     calls.clear();
+    form.trayIcon().taskbarDpi = [] { return 144; };
     ::SendMessageA(form.hwnd(), ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     REQUIRE(calls.size() == 2);
     CHECK(calls[0].message == NIM_ADD);
+    ICONINFO picture{};
+    REQUIRE(::GetIconInfo(calls[0].data.hIcon, &picture));
+    BITMAP bitmap{};
+    ::GetObjectA(picture.hbmColor, sizeof bitmap, &bitmap);
+    CHECK(bitmap.bmWidth == 24);
+    ::DeleteObject(picture.hbmColor);
+    ::DeleteObject(picture.hbmMask);
     CHECK(std::string(calls[0].data.szTip) == std::string(texts::statusWatching) + "\n" + folder);
     CHECK(calls[1].message == NIM_SETVERSION);
 
@@ -311,7 +327,8 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     // pixel), and the menu offers 再開, which takes both off.
     bool offered = false;
     const auto chooseTip = [&](winapp::MenuChoice choice) {
-        form.chooseFromMenu = [&, choice](HWND, POINT, const settings::ChannelSettings&, bool, bool paused) {
+        form.chooseFromMenu = [&, choice](HWND, POINT, const settings::ChannelSettings&, bool, const auto&,
+                                          bool paused) {
             offered = paused;
             return choice;
         };
@@ -408,12 +425,28 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     form.folderOpener().shellExecute = [&](SHELLEXECUTEINFOA*) { return ++openings, TRUE; };
     dispatchUntil(form.hwnd(), WM_APP + 5, [&] { return form.folderOpener().open(folder), openings >= 2; });
     CHECK(openings >= 2);
+    // 本日の着信: each entry "HH:MM  name", & doubled, or one greyed line; an entry chosen is shown
+    // selected by its path, its folder opened where the shell cannot.
+    const winapp::Menu menu(::CreatePopupMenu());
+    winapp::appendTodaysArrivals(menu.get(), {{"10:01", "a&b"}});
+    winapp::appendTodaysArrivals(menu.get(), {});
+    std::array<char, 64> item{};
+    ::GetMenuStringA(::GetSubMenu(menu.get(), 0), 0, item.data(), item.size(), MF_BYPOSITION);
+    CHECK(std::string(item.data()) == "10:01  a&&b");
+    CHECK((::GetMenuState(::GetSubMenu(menu.get(), 1), 0, MF_BYPOSITION) & MF_GRAYED) != 0);
+    std::atomic<int> fellBack = 0;
+    std::string selected; // before the fall back counts
+    form.folderOpener().showSelected = [&](const std::string& path) { return selected = path, E_FAIL; };
+    form.folderOpener().shellExecute = [&](SHELLEXECUTEINFOA*) { return ++fellBack, TRUE; };
+    dispatchUntil(form.hwnd(), WM_APP + 5,
+                  [&] { return form.folderOpener().showEntry(folder, "伝票.csv"), fellBack >= 1; });
+    CHECK((selected == folder + "\\伝票.csv" && fellBack == 1));
     // Each menu item turns its own key over, and only that one.
     bool checked = true;
     bool soundOn = false;
     const auto choose = [&](winapp::MenuChoice choice) {
         form.chooseFromMenu = [choice, &checked, &soundOn](HWND, POINT, const settings::ChannelSettings& switches,
-                                                           bool startsAtLogin, bool) {
+                                                           bool startsAtLogin, const auto&, bool) {
             checked = startsAtLogin;
             soundOn = switches.sound;
             return choice;
@@ -723,9 +756,10 @@ SIZE extentIn(HWND control, std::string text)
     return extent;
 }
 
-// Every control inside the client area, none over another, and each text whole in its control at
-// `dpi`: a check box's beside its box, a button's within its frame, a refusal line's longest text.
-void checkLayout(HWND dialog, int dpi)
+// `controls` controls, every one inside the client area, none over another, and each text whole in
+// its control at `dpi`: a check box's beside its box, a button's within its frame, a refusal line's
+// longest text.
+void checkLayout(HWND dialog, int dpi, std::size_t controls)
 {
     RECT client{};
     ::GetClientRect(dialog, &client);
@@ -767,20 +801,44 @@ void checkLayout(HWND dialog, int dpi)
             CHECK(extent.cy <= rect.bottom - rect.top);
         }
     }
-    CHECK(placed.size() == 27);
+    CHECK(placed.size() == controls);
+}
+
+// The window laid out at 96 dpi, then again as it moves to monitors of 144 and 120 dpi: at the size
+// it asks for, where the system suggests, its texts in fonts made for the resolution.
+void checkLayoutAcrossResolutions(HWND window, std::size_t controls)
+{
+    checkLayout(window, 96, controls);
+    const int textHeight = extentIn(::GetWindow(::GetWindow(window, GW_CHILD), GW_HWNDLAST), "M").cy;
+    for (const int dpi : {144, 120}) {
+        CAPTURE(dpi);
+        SIZE size{};
+        CHECK(::SendMessageA(window, 0x02E4 /* WM_GETDPISCALEDSIZE */, dpi, reinterpret_cast<LPARAM>(&size)) == TRUE);
+        RECT suggested{};
+        ::GetWindowRect(window, &suggested);
+        suggested = {suggested.left + 8, suggested.top + 8, suggested.left + 8 + size.cx, suggested.top + 8 + size.cy};
+        ::SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        RECT placed{};
+        ::GetWindowRect(window, &placed);
+        CHECK(::EqualRect(&placed, &suggested));
+        CHECK(std::abs(extentIn(::GetWindow(::GetWindow(window, GW_CHILD), GW_HWNDLAST), "M").cy -
+                       textHeight * dpi / 96) <= 3);
+        checkLayout(window, dpi, controls);
+    }
 }
 
 } // namespace
 
 TEST_CASE("the settings dialog from the menu: OK stores the changed keys only, Cancel, a refused value and the "
-          "tool's closing store nothing; it fits its texts at 96, 120 and 144 dpi")
+          "tool's closing store nothing; it, the main window and the box fit their texts at 96 dpi and again "
+          "as they move to monitors of 144 and 120 dpi")
 {
     const std::string work = enterWorkFolder("[Tsuuchi]\r\n; kept as it is\r\nsound=1\r\nkigen=9:30\r\n");
     const std::string settings = fileText("Kelvoran.ini");
     const std::shared_ptr<platform::System> system = platform::createSystem({});
     auto application = std::make_unique<winapp::ApplicationWindow>("kelvoran", nullptr);
     auto form = std::make_unique<winapp::TForm1>(system, *application);
-    form->chooseFromMenu = [](HWND, POINT, const settings::ChannelSettings&, bool, bool) {
+    form->chooseFromMenu = [](HWND, POINT, const settings::ChannelSettings&, bool, const auto&, bool) {
         return winapp::MenuChoice::Settings;
     };
     const auto open = [&](std::function<void(HWND)> drive) {
@@ -854,23 +912,22 @@ TEST_CASE("the settings dialog from the menu: OK stores the changed keys only, C
     ::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 
     winapp::Sound sound;
-    const int systemDpi = ::GetDeviceCaps(winapp::WindowDC(nullptr).get(), LOGPIXELSY);
-    for (const int dpi : {96, 120, 144}) {
-        CAPTURE(dpi);
-        winapp::SettingsDialog dialog(nullptr, sound);
-        // The message font as the system gives it at that resolution.
-        dialog.font = [dpi, systemDpi] {
-            NONCLIENTMETRICSA metrics{};
-            metrics.cbSize = sizeof metrics;
-            ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-            metrics.lfMessageFont.lfHeight = ::MulDiv(metrics.lfMessageFont.lfHeight, dpi, systemDpi);
-            return winapp::Font(::CreateFontIndirectA(&metrics.lfMessageFont));
-        };
-        dialog.shown = [&](HWND window) {
-            checkLayout(window, dpi);
-            ::PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-        };
-        CHECK_FALSE(dialog.editSettings(setup::settingsFields({}, false)));
-    }
+    winapp::SettingsDialog dialog(nullptr, sound);
+    dialog.shown = [&](HWND window) {
+        checkLayoutAcrossResolutions(window, 27);
+        ::PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    };
+    CHECK_FALSE(dialog.editSettings(setup::settingsFields({}, false)));
+    application = std::make_unique<winapp::ApplicationWindow>("kelvoran", nullptr);
+    form = std::make_unique<winapp::TForm1>(system, *application);
+    checkLayoutAcrossResolutions(form->hwnd(), 6);
+    winapp::MessageBoxWindow box(std::string(texts::statusNoFolder), setup::MessageKind::Warning,
+                                 setup::buttons::yes | setup::buttons::no, "kelvoran");
+    box.run(form->hwnd(), [&] {
+        checkLayoutAcrossResolutions(box.hwnd(), 4);
+        ::PostMessageA(box.hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    });
+    form.reset();
+    application.reset();
     leaveWorkFolder(work);
 }

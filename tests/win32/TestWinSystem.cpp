@@ -643,7 +643,8 @@ TEST_CASE("one tool per settings folder: the same folder spelled otherwise is re
     CHECK(startsElsewhere(work.path()));
 
     // Not raised: a holder whose process runs as another user, or the window named in a mapping
-    // that another account made first, which the holder leaves unwritten (and which is no claim).
+    // that another account made first, which the holder leaves unwritten; the start ends all the
+    // same, as the mutex is held.
     claim = system->claimSettingsFolder(work.path(), [&raised] { ++raised; });
     CHECK((!startsElsewhere(work.path(), false) && raised == 1));
     PSECURITY_DESCRIPTOR foreign = nullptr;
@@ -656,7 +657,7 @@ TEST_CASE("one tool per settings folder: the same folder spelled otherwise is re
     const auto holder = system->claimSettingsFolder(work.path() + "\\another", [&raised] { ++raised; });
     CHECK(*named == nullptr);
     *named = ::FindWindowExW(HWND_MESSAGE, nullptr, L"KelvoranClaim", nullptr);
-    CHECK((startsElsewhere(work.path() + "\\another") && raised == 1));
+    CHECK((!startsElsewhere(work.path() + "\\another") && raised == 1));
     // A mutex another account made first and holds is no claim of this user's: the start goes on.
     REQUIRE(::CreateDirectoryA("third", nullptr));
     REQUIRE(::CreateMutexW(&attributes, TRUE, platform::win32::claimName(work.path() + "\\third").c_str()));

@@ -199,14 +199,13 @@ private:
     Published* m_published = nullptr;
 };
 
-// The holder's window, once published; null while there is none yet, or, with `refused` set,
-// when the mapping is another account's (one this user may not open, or may open but does not
-// own): that publishes nothing.
-HWND publishedWindow(const std::wstring& name, bool& refused)
+// The holder's window, once published; null while there is none yet, or when the mapping is
+// another account's (one this user may not open, or may open but does not own): that publishes
+// nothing.
+HWND publishedWindow(const std::wstring& name)
 {
     const FileHandle mapping(::OpenFileMappingW(FILE_MAP_READ | READ_CONTROL, FALSE, name.c_str()));
-    refused = mapping.valid() ? !ownedByThisUser(mapping.get()) : ::GetLastError() == ERROR_ACCESS_DENIED;
-    if (!mapping.valid() || refused)
+    if (!mapping.valid() || !ownedByThisUser(mapping.get()))
         return nullptr;
     auto* published = static_cast<Published*>(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, sizeof(Published)));
     if (published == nullptr)
@@ -267,11 +266,10 @@ std::unique_ptr<ToolClaim> claimFolder(const std::string& settingsFolder, std::f
             return hold();
         if (result != WAIT_TIMEOUT)
             return std::make_unique<ToolClaim>();
-        // The holder may not have published its window yet, or be letting go just now.
-        bool refused = false;
-        HWND holder = publishedWindow(windowName, refused);
-        if (refused)
-            return std::make_unique<ToolClaim>();
+        // The holder may not have published its window yet, or be letting go just now. The mutex
+        // is this user's and held, so a mapping another account squats on publishes nothing: this
+        // start still ends, rather than run a second copy on the same settings.
+        HWND holder = publishedWindow(windowName);
         DWORD process = 0;
         // The foreground goes to this user's copy alone, never to a window another account's
         // process put in a mapping this user may read.
