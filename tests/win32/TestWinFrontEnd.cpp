@@ -335,15 +335,19 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
         ::SendMessageA(form.hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(form.hwnd()), MAKELPARAM(-1, -1));
         ICONINFO icon{};
         REQUIRE(::GetIconInfo(calls.back().data.hIcon, &icon));
+        BITMAP size{};
+        ::GetObjectA(icon.hbmColor, sizeof size, &size);
+        const int side = size.bmWidth;
         BITMAPINFO format{};
-        format.bmiHeader = {sizeof(BITMAPINFOHEADER), 16, -16, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        std::vector<std::uint32_t> pixels(16 * 16);
+        format.bmiHeader = {sizeof(BITMAPINFOHEADER), side, -side, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        std::vector<std::uint32_t> pixels(std::size_t(side * side));
         const HDC screen = ::GetDC(nullptr);
-        ::GetDIBits(screen, icon.hbmColor, 0, 16, pixels.data(), &format, DIB_RGB_COLORS);
+        ::GetDIBits(screen, icon.hbmColor, 0, UINT(side), pixels.data(), &format, DIB_RGB_COLORS);
         ::ReleaseDC(nullptr, screen);
         ::DeleteObject(icon.hbmColor);
         ::DeleteObject(icon.hbmMask);
-        return std::pair{std::string(calls.back().data.szTip), (pixels[12 * 16 + 13] & 0xFFFFFF) == 0x282828};
+        const std::uint32_t bar = pixels[std::size_t(side * 3 / 4 * side + side * 83 / 100)] & 0xFFFFFF;
+        return std::pair{std::string(calls.back().data.szTip), bar == 0x282828};
     };
     const auto paused = chooseTip(winapp::MenuChoice::PauseHour);
     CHECK((paused.first.starts_with(std::string(texts::statusWatching) + "\n" + std::string(texts::pausedBefore)) &&
