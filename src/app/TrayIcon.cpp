@@ -27,7 +27,6 @@ TrayIcon::TrayIcon(QWidget& window)
     connect(m_menu->addAction(toQString(texts::menuSettings)), &QAction::triggered, this, &TrayIcon::settingsWanted);
     connect(m_menu->addAction(toQString(texts::menuPickFolder)), &QAction::triggered, this,
             &TrayIcon::folderPickWanted);
-    m_today = m_menu->addMenu(toQString(texts::menuToday));
     QMenu* const pause = m_menu->addMenu(toQString(texts::menuPause));
     connect(pause->addAction(toQString(texts::menuPauseHour)), &QAction::triggered, this,
             [this] { emit pauseWanted(monitor::PauseLength::Hour); });
@@ -36,6 +35,7 @@ TrayIcon::TrayIcon(QWidget& window)
     m_resume = pause->addAction(toQString(texts::menuResume));
     m_resume->setEnabled(false);
     connect(m_resume, &QAction::triggered, this, &TrayIcon::resumeWanted);
+    m_today = m_menu->addMenu(toQString(texts::menuToday));
     m_menu->addSeparator();
     connect(m_menu->addAction(toQString(texts::menuExit)), &QAction::triggered, this, &TrayIcon::exitWanted);
 

@@ -70,7 +70,6 @@ MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSetting
            texts::menuStartAtLogin);
     append(menu.get(), MF_STRING, MenuChoice::Settings, texts::menuSettings);
     append(menu.get(), MF_STRING, MenuChoice::PickFolder, texts::menuPickFolder);
-    appendTodaysArrivals(menu.get(), today);
     {
         // Owned by the menu once appended, and destroyed with it.
         Menu pause(::CreatePopupMenu());
@@ -82,8 +81,9 @@ MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSetting
         if (!::AppendMenuA(menu.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(pause.get()),
                            std::string(texts::menuPause).c_str()))
             throw std::runtime_error("AppendMenuA failed");
-        pause.release();
+        static_cast<void>(pause.release());
     }
+    appendTodaysArrivals(menu.get(), today);
     if (!::AppendMenuA(menu.get(), MF_SEPARATOR, 0, nullptr))
         throw std::runtime_error("AppendMenuA failed");
     append(menu.get(), MF_STRING, MenuChoice::Exit, texts::menuExit);

@@ -628,7 +628,7 @@ private slots:
             QCOMPARE(form.sound().asked(), on ? 1 : 0);
             // 一時停止 → 1 時間: the tooltip's second line says until when, and 再開 is offered.
             QMenu* const pause =
-                form.trayIcon().menu().actions().at(form.trayIcon().menu().actions().size() - 3)->menu();
+                form.trayIcon().menu().actions().at(form.trayIcon().menu().actions().size() - 4)->menu();
             QVERIFY(pause != nullptr && pause->title() == QStringLiteral("一時停止"));
             pause->actions().at(0)->trigger();
             emit form.trayIcon().menu().aboutToShow();
