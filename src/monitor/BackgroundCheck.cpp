@@ -47,9 +47,6 @@ constexpr Clock::duration mostExtraGap = std::chrono::seconds(1);
 constexpr Clock::duration busyBeforeAnotherThread = std::chrono::milliseconds(250);
 // A cancellation ends the call under way only: a listing makes several, each is ended in turn.
 constexpr Clock::duration cancelAgainAfter = std::chrono::seconds(1);
-// However quiet its watch, a folder is walked at least this often: the watch is a help, and a
-// kernel's or a driver's lapse must not hide an arrival for longer.
-constexpr Clock::duration walkAtLeastEvery = std::chrono::minutes(1);
 
 // One checking thread's call under way: the settings read (no folder), or a listing.
 struct Call
@@ -269,7 +266,8 @@ void check(const std::shared_ptr<Shared>& shared, Lock& lock, platform::CallCanc
     // Taken out whatever this check does: a listing that starts may be the one after a change.
     std::optional<Walk> last = std::exchange(shared->lastWalk, std::nullopt);
     const Clock::time_point started = Clock::now();
-    if (last && (last->folder != folder || last->names != names || started - last->at >= walkAtLeastEvery))
+    if (last && (last->folder != folder || last->names != names ||
+                 started - last->at >= std::chrono::milliseconds(shared->timing.walkAtLeastEveryMs)))
         last.reset();
     lock.unlock();
     std::optional<Listed> listed;
