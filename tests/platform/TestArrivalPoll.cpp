@@ -252,8 +252,7 @@ private slots:
         const WorkingDirectory work;
         QVERIFY(QDir().mkdir(QStringLiteral("in")) && QDir().mkdir(QStringLiteral("outside")));
         storeByHand(work.path("in"));
-        // The watch vouches for a quiet local folder from its first listing, until the entry
-        // comes or the folder goes; a FUSE folder's never does.
+        // The watch vouches for a quiet local folder until an entry comes or it goes; on FUSE never.
         const auto watch = platform::PosixSystem("kelvoran").watchFolder(work.path("in"), [] {});
         watch->listingStarts();
         QVERIFY(watch->unchangedSinceListing());

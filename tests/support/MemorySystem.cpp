@@ -140,42 +140,18 @@ std::unique_ptr<platform::ToolClaim> MemorySystem::claimSettingsFolder(const std
     return std::make_unique<platform::ToolClaim>();
 }
 
-struct MemorySystem::Watch : platform::FolderWatch
-{
-    explicit Watch(const MemorySystem& owner) : system(owner) {}
-    ~Watch() override
-    {
-        const std::lock_guard lock(system.m_watchMutex);
-        system.m_watch = system.m_watch == this ? nullptr : system.m_watch;
-    }
-    [[nodiscard]] bool ended() const override { return lost; }
-    void listingStarts() override
-    {
-        fired = false;
-        covering = !lost;
-    }
-    [[nodiscard]] bool unchangedSinceListing() const override
-    {
-        return system.watchTrusted && covering && !fired && !lost;
-    }
-    const MemorySystem& system;
-    std::atomic<bool> covering{false}, fired{false}, lost{false};
-};
-
-void MemorySystem::changeWatched(bool lost)
-{
-    const std::lock_guard lock(m_watchMutex);
-    if (m_watch != nullptr)
-        (lost ? m_watch->lost : m_watch->fired) = true;
-}
-
 std::unique_ptr<platform::FolderWatch> MemorySystem::watchFolder(const std::string& /*path*/,
                                                                  std::function<void()> /*changed*/) const
 {
-    if (!watching)
-        return nullptr;
-    auto watch = std::make_unique<Watch>(*this);
-    const std::lock_guard lock(m_watchMutex);
-    m_watch = watch.get();
-    return watch;
+    struct Watch : platform::FolderWatch
+    {
+        explicit Watch(const MemorySystem& owner) : of(owner), lostAt(owner.watchesLost) {}
+        [[nodiscard]] bool ended() const override { return of.watchesLost != lostAt; }
+        void listingStarts() override { seen = of.watchChanges; }
+        bool unchangedSinceListing() const override { return of.watchTrusted && seen == of.watchChanges && !ended(); }
+        const MemorySystem& of;
+        const int lostAt;
+        std::optional<int> seen; // the changes counted as the last listing started
+    };
+    return watching ? std::make_unique<Watch>(*this) : nullptr;
 }

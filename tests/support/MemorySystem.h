@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <map>
-#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -53,11 +52,9 @@ public:
     int setLoginStart(const std::string& settingsFolder, bool on) override;
     [[nodiscard]] std::unique_ptr<platform::ToolClaim> claimSettingsFolder(const std::string& settingsFolder,
                                                                            std::function<void()> raise) override;
-    // Folder watches, none unless `watching`: the newest vouches for its folder from its first
-    // listing while `watchTrusted`, until `changeWatched` (entries, or an overflow) or a `lost` one.
-    std::atomic<bool> watching{false};
-    std::atomic<bool> watchTrusted{true};
-    void changeWatched(bool lost = false);
+    // Watches where `watching`: vouch from their first listing while trusted and nothing is counted.
+    std::atomic<bool> watching{false}, watchTrusted{true};
+    std::atomic<int> watchChanges{0}, watchesLost{0};
     [[nodiscard]] std::unique_ptr<platform::FolderWatch> watchFolder(const std::string& path,
                                                                      std::function<void()> changed) const override;
 
@@ -75,7 +72,4 @@ private:
     const ansi::CodePage& m_codePage;
     std::string m_workingDirectory;
     std::map<std::string, Entry> m_entries;
-    struct Watch;
-    mutable std::mutex m_watchMutex;
-    mutable Watch* m_watch = nullptr;
 };
