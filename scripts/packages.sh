@@ -1,8 +1,10 @@
 # Debian packages the project needs, and a function that installs the missing ones.
 # Sourced by scripts/start and scripts/test.
 
-KV_BUILD_PACKAGES="g++ cmake ninja-build qt6-base-dev libxcb1-dev pkg-config libcanberra-dev"
+KV_BUILD_PACKAGES="g++ cmake ninja-build qt6-base-dev libxcb1-dev pkg-config libcanberra-dev libwayland-dev wayland-protocols"
 KV_DISPLAY_PACKAGES="xvfb xauth x11-utils xdotool xclip openbox imagemagick fonts-dejavu-core fonts-ipafont-mincho fonts-noto-cjk"
+# The Wayland desktop: a compositor that runs headless (sway) and Qt's Wayland platform.
+KV_DISPLAY_PACKAGES="$KV_DISPLAY_PACKAGES sway qt6-wayland"
 # The louder channels' end-to-end test: a real tray (tint2's), a session bus of its own and a
 # notification server on it (python3-dbusmock's); dex, which starts the start at login's entry as
 # a session's autostart does, and GLib's gio, whose loader reads it as GLib-based desktops do.
