@@ -3,8 +3,10 @@
 
 KV_BUILD_PACKAGES="g++ cmake ninja-build qt6-base-dev libxcb1-dev pkg-config libcanberra-dev libwayland-dev wayland-protocols"
 KV_DISPLAY_PACKAGES="xvfb xauth x11-utils xdotool xclip openbox imagemagick fonts-dejavu-core fonts-ipafont-mincho fonts-noto-cjk"
-# The Wayland desktop: a compositor that runs headless (sway) and Qt's Wayland platform.
-KV_DISPLAY_PACKAGES="$KV_DISPLAY_PACKAGES sway qt6-wayland"
+# Qt's Wayland platform, for the tool on a Wayland desktop; and the Wayland check's compositor,
+# which runs headless.
+KV_DISPLAY_PACKAGES="$KV_DISPLAY_PACKAGES qt6-wayland"
+KV_WAYLAND_PACKAGES="sway"
 # The louder channels' end-to-end test: a real tray (tint2's), a session bus of its own and a
 # notification server on it (python3-dbusmock's); dex, which starts the start at login's entry as
 # a session's autostart does, and GLib's gio, whose loader reads it as GLib-based desktops do.
