@@ -7,8 +7,10 @@
 #include <wayland-client.h>
 #include <xdg-activation-v1-client-protocol.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <poll.h>
 #include <string>
 
 namespace app {
@@ -40,6 +42,33 @@ void onTokenDone(void* data, xdg_activation_token_v1* /*token*/, const char* tok
 
 const xdg_activation_token_v1_listener tokenListener{onTokenDone};
 
+void onSynced(void* data, wl_callback* /*callback*/, uint32_t /*serial*/)
+{
+    *static_cast<bool*>(data) = true;
+}
+
+const wl_callback_listener syncListener{onSynced};
+
+// Waits until the compositor has answered every request sent so far, for half a second at most:
+// one that stopped answering must not hold the window.
+bool roundTrip(wl_display* display)
+{
+    bool synced = false;
+    wl_callback* const callback = wl_display_sync(display);
+    wl_callback_add_listener(callback, &syncListener, &synced);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    while (!synced && wl_display_flush(display) >= 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        pollfd answer{wl_display_get_fd(display), POLLIN, 0};
+        // Readable, so the dispatch reads without waiting.
+        if (left.count() <= 0 || ::poll(&answer, 1, static_cast<int>(left.count())) <= 0 ||
+            wl_display_dispatch(display) < 0)
+            break;
+    }
+    wl_callback_destroy(callback);
+    return synced;
+}
+
 // A token from a connection of its own: Qt 6.4 lends neither its connection nor its surface to
 // the application. Tokens are the compositor's, so Qt's connection can spend it.
 std::string activationToken()
@@ -50,15 +79,15 @@ std::string activationToken()
     Exchange exchange;
     wl_registry* registry = wl_display_get_registry(display);
     wl_registry_add_listener(registry, &registryListener, &exchange);
-    // The compositor answers at once, as it must for Qt's own round trips to go on.
-    if (wl_display_roundtrip(display) >= 0 && exchange.activation != nullptr) {
+    if (roundTrip(display) && exchange.activation != nullptr) {
         xdg_activation_token_v1* token = xdg_activation_v1_get_activation_token(exchange.activation);
         xdg_activation_token_v1_add_listener(token, &tokenListener, &exchange);
         xdg_activation_token_v1_commit(token);
-        wl_display_roundtrip(display);
+        roundTrip(display);
         xdg_activation_token_v1_destroy(token);
-        xdg_activation_v1_destroy(exchange.activation);
     }
+    if (exchange.activation != nullptr)
+        xdg_activation_v1_destroy(exchange.activation);
     wl_registry_destroy(registry);
     wl_display_disconnect(display);
     return exchange.token;
