@@ -7,6 +7,7 @@
 # the time of threads that ended is counted; wake-ups are its context switches as perf counts
 # them, threads started meanwhile included (root, or kernel.perf_event_paranoid at most 2).
 #   KV_IDLE_SECONDS (60)  KV_TRIALS (30)  KV_STEADY_SECONDS (20)  KV_CHURN_SECONDS (20)
+# KV_ONLY=million runs only the idle CPU in the 1,000,000-entry folder, the tool beside tick only.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
@@ -44,6 +45,27 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 wait_for() { KV_POLL=${KV_POLL:-0} kv_wait_for "${KV_WAIT_SECONDS:-10}" "$*" "$@" || exit 1; }
 is_mapped() { [ -n "$(mapped "$1")" ]; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
+
+# Idle CPU in the 1,000,000-entry folder, in % of one core over $idle s once both have settled
+# ($KV_SETTLE_SECONDS, 10: the first walks, and the watch set up after them): the tool beside tick
+# only, which walks the folder at every tick. Prints both, or why it cannot.
+million_idle() {
+    local with without with0 without0
+    [ -f "$million/ready" ] || { echo "(no $million: run bench_poll first)"; return; }
+    with=$(KV_IN=$million launch "$tool"); without=$(KV_IN=$million launch "$tick_only")
+    pids+=("$with" "$without")
+    for pid in "$with" "$without"; do KV_POLL=0.05 wait_for is_mapped "$pid"; done
+    sleep "${KV_SETTLE_SECONDS:-10}"
+    with0=$(kv_cpu_ns "$with"); without0=$(kv_cpu_ns "$without")
+    sleep "$idle"
+    awk -v a="$(($(kv_cpu_ns "$with") - with0))" -v b="$(($(kv_cpu_ns "$without") - without0))" -v s="$idle" \
+        'BEGIN { printf "kelvoran %.1f %%, tick only %.1f %%\n", a / s / 1e7, b / s / 1e7 }'
+    kill "$with" "$without"
+}
+if [ "${KV_ONLY:-}" = million ]; then
+    echo "idle CPU in the 1,000,000-entry folder over $idle s (% of one core): $(million_idle)"
+    exit 0
+fi
 
 # Start-up to mapped, five launches each, alternating.
 declare -A startup
@@ -109,6 +131,7 @@ cpu_under_churn() {
         'BEGIN { printf "%.1f %.1f %.0f", a / s / 1e7, b / s / 1e7, r / s }'
 }
 read -r churn_tool churn_tick churn_rate <<<"$(cpu_under_churn "$work/in" "$tool_pid" "$tick_pid")"
+million_idle_report=$(million_idle)
 million_report="(no $million: run bench_poll first)"
 if [ -f "$million/ready" ]; then
     big_tool=$(KV_IN=$million launch "$tool"); big_tick=$(KV_IN=$million launch "$tick_only")
@@ -140,5 +163,6 @@ arrival latency over $trials trials at random phases:
 $latency
 CPU under a create/delete loop in the folder ($churn_seconds s, % of one core): kelvoran $churn_tool %, tick only $churn_tick % ($churn_rate rounds/s)
 the same in the 1,000,000-entry folder: $million_report
+idle CPU in the 1,000,000-entry folder over $idle s (% of one core): $million_idle_report
 caption or taskbar rewrites in $steady s of steady state: $rewrites
 REPORT

@@ -85,7 +85,8 @@ Kelvoran は監視フォルダを毎秒確認し、データの着信をウィ�
     set(CPACK_DEBIAN_PACKAGE_DEPENDS
         "qt6-qpa-plugins, fonts-dejavu-core, fonts-ipafont-mincho, fonts-noto-cjk, qt6-translations-l10n")
     # The arrival sound's theme and the opener of フォルダを開く; without them that channel is quiet.
-    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "sound-theme-freedesktop, xdg-utils")
+    # qt6-wayland: native on a Wayland desktop; without it the tool runs through XWayland.
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "sound-theme-freedesktop, xdg-utils, qt6-wayland")
 endif()
 
 include(CPack)

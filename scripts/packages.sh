@@ -1,8 +1,12 @@
 # Debian packages the project needs, and a function that installs the missing ones.
 # Sourced by scripts/start and scripts/test.
 
-KV_BUILD_PACKAGES="g++ cmake ninja-build qt6-base-dev qt6-translations-l10n libxcb1-dev pkg-config libcanberra-dev"
+KV_BUILD_PACKAGES="g++ cmake ninja-build qt6-base-dev qt6-translations-l10n libxcb1-dev pkg-config libcanberra-dev libwayland-dev wayland-protocols"
 KV_DISPLAY_PACKAGES="xvfb xauth x11-utils xdotool xclip openbox imagemagick fonts-dejavu-core fonts-ipafont-mincho fonts-noto-cjk"
+# Qt's Wayland platform, for the tool on a Wayland desktop; and the Wayland check's compositor,
+# which runs headless.
+KV_DISPLAY_PACKAGES="$KV_DISPLAY_PACKAGES qt6-wayland"
+KV_WAYLAND_PACKAGES="sway"
 # The louder channels' end-to-end test: a real tray (tint2's), a session bus of its own and a
 # notification server on it (python3-dbusmock's); dex, which starts the start at login's entry as
 # a session's autostart does, and GLib's gio, whose loader reads it as GLib-based desktops do.
@@ -71,4 +75,32 @@ kv_make_japanese_locale() {
     local sudo=""
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
     $sudo localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+}
+
+# kv_start_wayland DIR SWAY_CONFIG: sway, headless, and a session bus of its own, over DIR, which
+# holds what the session is to run (a copy anyone may run: a build may lie under /root). As root
+# they run as the system user kelvoran-test (made if missing: sway refuses root), DIR its home.
+# kv_as runs a command in the session, kv_start starts one there; their ids go to KV_PIDS,
+# their output to DIR/log.
+kv_start_wayland() {
+    local dir=$1
+    KV_AS=() KV_PIDS=() KV_LOG=$dir/log
+    chmod 755 "$dir"
+    mkdir -m 700 "$dir/run"
+    printf '%s\nxwayland disable\n' "$2" >"$dir/sway.conf"
+    if [ "$(id -u)" -eq 0 ]; then
+        id kelvoran-test >/dev/null 2>&1 || useradd --system --no-create-home --shell /usr/sbin/nologin kelvoran-test
+        chown -R kelvoran-test: "$dir"
+        KV_AS=(setpriv --reuid=kelvoran-test --regid=kelvoran-test --init-groups)
+    fi
+    KV_AS+=(env -i HOME="$dir" PATH=/usr/bin:/bin LANG=C.UTF-8 XDG_RUNTIME_DIR="$dir/run" XDG_SESSION_TYPE=wayland
+        WAYLAND_DISPLAY=wayland-1 SWAYSOCK="$dir/run/sway.sock" DBUS_SESSION_BUS_ADDRESS="unix:path=$dir/run/bus")
+    kv_start WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 sway -c "$dir/sway.conf"
+    kv_start dbus-daemon --session --nofork --address="unix:path=$dir/run/bus"
+    kv_wait_for 10 "sway and the bus" test -S "$dir/run/wayland-1" -a -S "$dir/run/sway.sock" -a -S "$dir/run/bus"
+}
+kv_as() { "${KV_AS[@]}" "$@"; }
+kv_start() {
+    "${KV_AS[@]}" "$@" >>"$KV_LOG" 2>&1 &
+    KV_PIDS+=($!)
 }

@@ -1,4 +1,5 @@
 #include "app/X11Window.h"
+#include "app/WaylandWindow.h"
 
 #include <QApplication>
 #include <QString>
@@ -57,7 +58,7 @@ void demandAttention(QWidget& window, bool on)
 {
     xcb_connection_t* connection = connectionOf(window);
     if (connection == nullptr) {
-        if (on)
+        if (on && !askWaylandAttention(window))
             QApplication::alert(&window);
         return;
     }

@@ -12,8 +12,9 @@ void setLegacyIconName(QWidget& window);
 
 // Asks the window manager for the user's attention to the window (the demands-attention state),
 // at every call: Qt's own alert is sent once and then not again until Qt sees the window
-// activated. Where the window is no X11 window, Qt's alert is all there is. `on` false takes the
-// state off again (where Qt's alert was used, it ends by itself at activation).
+// activated. On Wayland the activation protocol asks (askWaylandAttention), elsewhere Qt's alert.
+// `on` false takes the state off again; on Wayland and where Qt's alert was used, the mark ends
+// by itself at activation (no protocol lets the window take it back).
 void demandAttention(QWidget& window, bool on = true);
 
 } // namespace app

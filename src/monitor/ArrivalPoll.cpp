@@ -84,6 +84,7 @@ Listed listFolder(const platform::System& system, const std::string& folder, std
                                                                 : Status::Watching;
     listed.entries = count.entries();
     listed.identity = count.identity();
+    listed.whole = listing == platform::Listing::Listed;
     return listed;
 }
 

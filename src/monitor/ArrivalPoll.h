@@ -35,6 +35,7 @@ struct Listed
     std::vector<std::string> newest;
     std::size_t arrivals = 0;
     std::size_t arrivalsFrom = 0;
+    bool whole = false; // every entry was passed
 };
 [[nodiscard]] Listed listFolder(const platform::System& system, const std::string& folder,
                                 std::atomic<std::size_t>* visited = nullptr, ArrivedNames* names = nullptr);

@@ -25,6 +25,9 @@
 //   no-answer notice goes once per `unansweredSince`, cleared by the next answer.
 // - The arrivals count of `names` never goes back, and a new folder's starts at
 //   `arrivalsCounted`, the highest count any listing ended with.
+// - `lastWalk` is the answer of the last whole walk of its folder and `names`, taken out as any
+//   listing of that folder starts and put back only by a check that reuses it: so a watch that
+//   vouches for the folder since the last listing started vouches for that answer.
 // - `threads` counts the checking threads alive; one idle thread at most waits for work, the
 //   others end when they find it there.
 
@@ -68,6 +71,16 @@ struct Read
     settings::ChannelSettings channels;
 };
 
+// A whole walk's answer, which a tick reuses while the folder's watch vouches that nothing came
+// or went since it started.
+struct Walk
+{
+    std::string folder;
+    std::shared_ptr<ArrivedNames> names;
+    Listed listed;
+    Clock::time_point at;
+};
+
 } // namespace
 
 // Shared by the owner, the coordinating thread and the checking threads, and kept alive by
@@ -105,6 +118,7 @@ struct BackgroundCheck::Shared
     std::string namesFolder;
     // The highest count of arrivals a listing ended with: another folder's names count on from it.
     std::size_t arrivalsCounted = 0;
+    std::optional<Walk> lastWalk;
 
     unsigned long long answers = 0;
     bool stopping = false;
@@ -249,21 +263,38 @@ void check(const std::shared_ptr<Shared>& shared, Lock& lock, platform::CallCanc
     }
     const std::shared_ptr<ArrivedNames> names = shared->names;
     const std::size_t countedBefore = names->arrivals();
-    lock.unlock();
-    shared->follower.listingStarts(folder);
+    // Taken out whatever this check does: a listing that starts may be the one after a change.
+    std::optional<Walk> last = std::exchange(shared->lastWalk, std::nullopt);
     const Clock::time_point started = Clock::now();
+    if (last && (last->folder != folder || last->names != names ||
+                 started - last->at >= std::chrono::milliseconds(shared->timing.walkAtLeastEveryMs)))
+        last.reset();
+    lock.unlock();
     std::optional<Listed> listed;
     std::optional<std::string> failure;
-    try {
-        listed = listFolder(system, folder, &listing->visited, names.get());
-    } catch (const std::exception& caught) {
-        failure = caught.what();
+    // Asked here, with the lock released: the watch may look at the folder's path.
+    const bool reused = last && shared->follower.unchanged(folder);
+    if (reused) {
+        listed = last->listed;
+    } else {
+        // Armed again before the walk: whatever comes while it runs keeps the next check walking.
+        shared->follower.listingStarts(folder);
+        try {
+            listed = listFolder(system, folder, &listing->visited, names.get());
+        } catch (const std::exception& caught) {
+            failure = caught.what();
+        }
     }
     const Clock::time_point now = Clock::now();
     lock.lock();
     std::erase(shared->calls, listing);
     shared->arrivalsCounted = std::max(shared->arrivalsCounted, names->arrivals());
-    shared->nextExtraCheck = now + std::clamp<Clock::duration>(9 * (now - started), leastExtraGap, mostExtraGap);
+    if (reused)
+        shared->lastWalk = std::move(last);
+    else if (listed && listed->whole && !failure && !listing->cancelled)
+        shared->lastWalk = Walk{folder, names, *listed, started};
+    if (!reused)
+        shared->nextExtraCheck = now + std::clamp<Clock::duration>(9 * (now - started), leastExtraGap, mostExtraGap);
     if (listing->again)
         shared->signal->folderChanged = true;
     // Cancelled, its answer may be the cancellation's failure; for a folder the settings no

@@ -62,6 +62,9 @@ struct CheckResult
 // and drops a result whose generation is older than its setting's. Between the ticks it watches
 // the folder it last listed, where the system can, and checks again as soon as entries come or
 // go, each extra check waiting nine times as long as the last listing took, and at least 20 ms.
+// A check whose watch vouches that nothing came or went since the last whole walk of the folder
+// started (see FolderWatch::unchangedSinceListing) answers with that walk instead of walking
+// again, for at most `Timing::walkAtLeastEveryMs`: the settings are read at every check all the same.
 //
 // The threads share the system: one left hanging when the owner goes still has what it uses,
 // and delivers nothing.
@@ -74,6 +77,9 @@ public:
     {
         unsigned noAnswerAfterMs = 5000; // as long as the system gives a window before marking it
         unsigned giveUpAfterMs = 30000;  // without progress
+        // However quiet its watch, a folder is walked at least this often: the watch is a help, and
+        // a kernel's or a driver's lapse must not hide an arrival for longer.
+        unsigned walkAtLeastEveryMs = 60000;
     };
 
     BackgroundCheck(std::shared_ptr<const platform::System> system, Deliver deliver, Timing timing);

@@ -14,6 +14,12 @@ void FolderFollower::listingStarts(const std::string& folder)
         m_watch->listingStarts();
 }
 
+bool FolderFollower::unchanged(const std::string& folder)
+{
+    const std::unique_lock lock(m_mutex, std::try_to_lock);
+    return lock.owns_lock() && m_watch != nullptr && folder == m_watched && m_watch->unchangedSinceListing();
+}
+
 void FolderFollower::follow(const platform::System& system, const std::string& folder,
                             const std::optional<platform::FolderIdentity>& identity, unsigned long long sequence,
                             const std::shared_ptr<WatchSignal>& signal)

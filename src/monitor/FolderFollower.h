@@ -30,6 +30,10 @@ public:
     // is the folder watched. Skipped while a watch is being set up, which may hang.
     void listingStarts(const std::string& folder);
 
+    // Whether the watch on `folder` vouches that the last listing's answer still holds (see
+    // FolderWatch::unchangedSinceListing). False while a watch is being set up.
+    [[nodiscard]] bool unchanged(const std::string& folder);
+
     // After answer number `sequence` listed `folder` (empty: nothing to watch) and found it to be
     // `identity`: watches it, unless a later answer's folder is watched already. A watch that
     // ended is resumed, or set up again where it cannot be. One whose path has come to name

@@ -92,6 +92,12 @@ public:
     // Called once the watch has ended, after a listing that found the folder as it was when the
     // watch was set up: true when it watches again as it is, so that it need not be set up anew.
     [[nodiscard]] virtual bool resume() { return false; }
+    // True while the watch can vouch that the last listing's answer still holds: it misses no
+    // change of its folder (a live watch on a local file system; a share or a FUSE folder changed
+    // from elsewhere tells it nothing), it was on before that listing started, its path still
+    // names the folder it watches, and it has seen no entry come or go, no overflow and no loss
+    // since. False wherever it cannot tell. Never waits on a share.
+    [[nodiscard]] virtual bool unchangedSinceListing() const { return false; }
 };
 
 // Ends the file-system call that one thread is making, from another thread; the call then fails

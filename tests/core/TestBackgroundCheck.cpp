@@ -1,3 +1,4 @@
+#include "monitor/ArrivalPoll.h"
 #include "monitor/BackgroundCheck.h"
 #include "support/MemorySystem.h"
 
@@ -150,6 +151,8 @@ public:
     {
         addFolder("/work/in");
         addFile("/work/Kelvoran.ini", "[KansiDir]\r\nfullpath=/work/in\r\n");
+        watching = true;
+        watchTrusted = false; // until the test turns to the walks saved
     }
 
     platform::Listing listDirectory(const std::string& path, platform::EntryVisitor& visitor) const override
@@ -158,19 +161,15 @@ public:
         return MemorySystem::listDirectory(path, visitor);
     }
 
-    std::unique_ptr<platform::FolderWatch> watchFolder(const std::string& /*path*/,
-                                                       std::function<void()> /*changed*/) const override
+    std::unique_ptr<platform::FolderWatch> watchFolder(const std::string& path,
+                                                       std::function<void()> changed) const override
     {
-        struct Held : platform::FolderWatch
-        {
-            [[nodiscard]] bool ended() const override { return false; }
-        };
         const int call = ++watches;
         if (call == 1)
             return nullptr;
         if (call == 2)
             throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
-        return std::make_unique<Held>();
+        return MemorySystem::watchFolder(path, std::move(changed));
     }
 
     mutable std::atomic<int> watches{0};
@@ -370,7 +369,7 @@ private slots:
     {
         const auto system = std::make_shared<WatchedSystem>();
         Results results;
-        monitor::BackgroundCheck check(system, results.deliver(), quick);
+        monitor::BackgroundCheck check(system, results.deliver(), {300, 60000, 1500});
         const auto answer = [&](std::size_t count) {
             check.request(static_cast<unsigned>(count)); // a new generation each time: an equal answer is not delivered
             QVERIFY(results.waitFor(count));
@@ -391,6 +390,26 @@ private slots:
         system->identity = 2;
         answer(6);
         QCOMPARE(system->watches.load(), 4);
+
+        // The walk is skipped only while the watch vouches for the folder, with a walk's answer.
+        const std::vector<std::pair<std::function<void()>, bool>> steps = {
+            {[&] { system->watchTrusted = true; }, true}, // the new watch's first listing
+            {[] {}, false},
+            {[&] { system->addFile("/work/in/b", std::to_string(++system->watchChanges)); }, true},
+            {[&] { ++system->watchesLost; }, true},
+            {[&] { system->watchTrusted = false; }, true}, // a share
+            {[&] { system->watchTrusted = true; }, false},
+            {[&] { system->addFile("/work/Kelvoran.ini", "[KansiDir]\r\nfullpath=/work/in/\r\n"); }, true},
+            {[] { QTest::qWait(1600); }, true}, // walked at least every 1.5 s
+        };
+        for (std::size_t step = 0; step < steps.size(); ++step) {
+            const std::size_t listings = system->listed.size();
+            steps[step].first();
+            answer(7 + step);
+            QVERIFY2((system->listed.size() != listings) == steps[step].second, qPrintable(QString::number(step)));
+            const monitor::Listed walk = monitor::listFolder(*system, "/work/in/");
+            QCOMPARE(results.waitFor(7 + step)->entries, walk.entries);
+        }
     }
 };
 

@@ -1,6 +1,7 @@
 #include "monitor/ArrivalPoll.h"
 #include "monitor/BackgroundCheck.h"
 #include "platform/posix/PosixSystem.h"
+#include "support/HangingShare.h"
 #include "support/HelperProcess.h"
 #include "support/RecordingView.h"
 #include "support/WorkingDirectory.h"
@@ -251,6 +252,10 @@ private slots:
         const WorkingDirectory work;
         QVERIFY(QDir().mkdir(QStringLiteral("in")) && QDir().mkdir(QStringLiteral("outside")));
         storeByHand(work.path("in"));
+        // The watch vouches for a quiet local folder until an entry comes or it goes; on FUSE never.
+        const auto watch = platform::PosixSystem("kelvoran").watchFolder(work.path("in"), [] {});
+        watch->listingStarts();
+        QVERIFY(watch->unchangedSinceListing());
         std::atomic<int> arrivals{0};
         monitor::BackgroundCheck check(system, [&](const monitor::CheckResult& result) {
             if (result.status == monitor::Status::Arrival)
@@ -268,6 +273,14 @@ private slots:
         if (renamedIn)
             QVERIFY(::rename("outside/data.csv", "in/data.csv") == 0);
         QTRY_VERIFY_WITH_TIMEOUT(arrivals > 0, 500);
+        QTRY_VERIFY(!watch->unchangedSinceListing());
+        if (folderMadeAgain && QFile::exists(QStringLiteral("/dev/fuse"))) {
+            HangingShare share;
+            QVERIFY2(share.mounted(), qPrintable(share.errors()));
+            const auto onFuse = platform::PosixSystem("kelvoran").watchFolder(work.path("mnt/in"), [] {});
+            onFuse->listingStarts();
+            QVERIFY(!onFuse->unchangedSinceListing());
+        }
     }
 
     void unlistableFolderReadsAsWatching()

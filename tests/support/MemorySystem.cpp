@@ -139,3 +139,19 @@ std::unique_ptr<platform::ToolClaim> MemorySystem::claimSettingsFolder(const std
     // The logic never claims a folder (the front ends' start does): a claim that guards nothing.
     return std::make_unique<platform::ToolClaim>();
 }
+
+std::unique_ptr<platform::FolderWatch> MemorySystem::watchFolder(const std::string& /*path*/,
+                                                                 std::function<void()> /*changed*/) const
+{
+    struct Watch : platform::FolderWatch
+    {
+        explicit Watch(const MemorySystem& owner) : of(owner), lostAt(owner.watchesLost) {}
+        [[nodiscard]] bool ended() const override { return of.watchesLost != lostAt; }
+        void listingStarts() override { seen = of.watchChanges; }
+        bool unchangedSinceListing() const override { return of.watchTrusted && seen == of.watchChanges && !ended(); }
+        const MemorySystem& of;
+        const int lostAt;
+        std::optional<int> seen; // the changes counted as the last listing started
+    };
+    return watching ? std::make_unique<Watch>(*this) : nullptr;
+}

@@ -2,6 +2,7 @@
 
 #include "platform/System.h"
 
+#include <atomic>
 #include <map>
 #include <set>
 #include <string>
@@ -51,6 +52,11 @@ public:
     int setLoginStart(const std::string& settingsFolder, bool on) override;
     [[nodiscard]] std::unique_ptr<platform::ToolClaim> claimSettingsFolder(const std::string& settingsFolder,
                                                                            std::function<void()> raise) override;
+    // Watches where `watching`: vouch from their first listing while trusted and nothing is counted.
+    std::atomic<bool> watching{false}, watchTrusted{true};
+    std::atomic<int> watchChanges{0}, watchesLost{0};
+    [[nodiscard]] std::unique_ptr<platform::FolderWatch> watchFolder(const std::string& path,
+                                                                     std::function<void()> changed) const override;
 
 private:
     struct Entry

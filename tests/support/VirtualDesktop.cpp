@@ -37,6 +37,8 @@ QProcessEnvironment VirtualDesktop::environment() const
     env.insert(QStringLiteral("DISPLAY"), m_display);
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    // On the virtual display, also when the tests run on a Wayland desktop.
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     // No session bus unless a test brings its own: without an address D-Bus would start a bus
     // daemon for each new display (and leave it running).
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent/kelvoran-test-bus"));

@@ -426,13 +426,20 @@ TEST_CASE("a watch keeps its folder from check to check; asked to remove the fol
     auto* const changeWatch = dynamic_cast<platform::win32::ChangeWatch*>(watch.get());
     REQUIRE(changeWatch != nullptr);
     CHECK_FALSE(nobodyHolds("in"));
-    // As the checker does around each listing: only the notification ends and comes back.
+    // As the checker does around each listing: on a fixed NTFS volume a quiet notification stays on
+    // and vouches for the folder; after a change it comes back after the listing, too late to.
     for (int check = 0; check < 2; ++check) {
         watch->listingStarts();
-        CHECK(watch->ended());
+        CHECK((!watch->ended() && watch->unchangedSinceListing()));
         CHECK_FALSE(nobodyHolds("in"));
-        CHECK(watch->resume());
     }
+    std::ofstream("in\\first.csv") << "1";
+    for (int wait = 0; wait < 100 && changes == 0; ++wait)
+        ::Sleep(50);
+    CHECK((changes == 1 && !watch->unchangedSinceListing()));
+    watch->listingStarts();
+    CHECK((watch->ended() && watch->resume() && !watch->unchangedSinceListing()));
+    CHECK_FALSE(nobodyHolds("in"));
 
     // Wine never asks, so the test sends what Windows sends; TRUE grants the removal.
     CHECK(changeWatch->askToRemoveDevice() == TRUE);
@@ -442,7 +449,7 @@ TEST_CASE("a watch keeps its folder from check to check; asked to remove the fol
     CHECK(::MoveFileA("moved", "in"));
     std::ofstream("in\\unseen.csv") << "1";
     ::Sleep(300);
-    CHECK(changes.load() == 0);
+    CHECK(changes.load() == 1);
 
     // As the checker does after its next listing: the old watch goes, a new one takes the folder.
     watch->listingStarts();
@@ -457,7 +464,7 @@ TEST_CASE("a watch keeps its folder from check to check; asked to remove the fol
     std::ofstream("in\\data.csv") << "2";
     CHECK(::WaitForSingleObject(reported, 10000) == WAIT_OBJECT_0);
     CHECK(again->ended());
-    CHECK(changes.load() == 1);
+    CHECK(changes.load() == 2);
 
     again.reset();
     CHECK(nobodyHolds("in"));

@@ -1,6 +1,9 @@
 #include "platform/win32/ChangeWatch.h"
 
+#include "platform/win32/WideText.h"
+
 #include <exception>
+#include <string_view>
 
 namespace platform::win32 {
 
@@ -19,9 +22,18 @@ bool ChangeWatch::onShare(const std::string& path)
     return !::GetVolumePathNameA(path.c_str(), root, MAX_PATH) || ::GetDriveTypeA(root) == DRIVE_REMOTE;
 }
 
+bool ChangeWatch::onLocalNtfs(const std::string& path)
+{
+    char root[MAX_PATH] = {};
+    char fileSystem[MAX_PATH + 1] = {};
+    return ::GetVolumePathNameA(path.c_str(), root, MAX_PATH) && ::GetDriveTypeA(root) == DRIVE_FIXED &&
+           ::GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, nullptr, fileSystem, sizeof fileSystem) &&
+           std::string_view(fileSystem) == "NTFS";
+}
+
 std::unique_ptr<ChangeWatch> ChangeWatch::create(const std::string& path, std::function<void()> changed,
                                                  std::shared_ptr<DeviceNotices> notices, FolderGoing going,
-                                                 bool (*remote)(const std::string&))
+                                                 bool (*remote)(const std::string&), bool (*local)(const std::string&))
 {
     // The handle the device notices know the folder by: the notification's own handle is no
     // file handle. Shared with everyone, so that it never keeps a file or the folder itself from
@@ -37,6 +49,9 @@ std::unique_ptr<ChangeWatch> ChangeWatch::create(const std::string& path, std::f
     std::unique_ptr<ChangeWatch> watch(new ChangeWatch(path, std::move(folder), std::move(stop), std::move(changed),
                                                        std::move(notices), std::move(going)));
     watch->m_remote = remote(path);
+    watch->m_local = !watch->m_remote && local(path);
+    if (watch->m_local)
+        watch->m_identity = identityOf(toWide(path));
     bool armed = false;
     {
         const std::lock_guard lock(watch->m_mutex);
@@ -75,6 +90,11 @@ void ChangeWatch::listingStarts()
     bool going = true; // a handle that cannot be copied cannot be asked either
     {
         const std::lock_guard lock(m_mutex);
+        // Quiet so far on a local volume, and the folder staying: the notification stays on, and
+        // whatever comes during the listing fires it.
+        m_covering = m_local && !m_ended && m_folder.valid() && !m_going(m_folder.get());
+        if (m_covering)
+            return;
         disarmLocked();
         m_ended = true;
         if (!m_folder.valid())
@@ -105,8 +125,17 @@ bool ChangeWatch::resume()
     }
 }
 
+bool ChangeWatch::unchangedSinceListing() const
+{
+    // The identity last: a parent renamed leaves the notification on a folder the path no longer
+    // names.
+    return m_local && m_covering && !m_ended && m_identity && identityOf(toWide(m_path)) == m_identity;
+}
+
 bool ChangeWatch::armLocked()
 {
+    // Armed after a listing started: that listing's answer is not vouched for.
+    m_covering = false;
     disarmLocked();
     if (!m_folder.valid())
         return false;

@@ -2,6 +2,7 @@
 
 #include "platform/System.h"
 #include "platform/win32/DeviceNotices.h"
+#include "platform/win32/FileIdentity.h"
 #include "platform/win32/WinHandle.h"
 
 #include <windows.h>
@@ -21,7 +22,9 @@ namespace platform::win32 {
 // The checker resumes the watch after the check that follows, with a new notification, so a
 // folder that changes all the time has nothing to report in between (under Wine, whose server
 // would otherwise read every change). The notification holds the folder open and is closed as
-// each listing starts; what arrives during the listing waits for the tick.
+// each listing starts; what arrives during the listing waits for the tick. On a fixed NTFS volume
+// a notification that has not fired stays on through the listing instead, so that the listing's
+// answer holds for as long as it stays quiet.
 //
 // A handle on the folder is held for as long as the watch, registered with the device notices:
 // when Windows asks to remove the folder's drive, the watch lets go of the folder and ends
@@ -37,18 +40,22 @@ public:
     [[nodiscard]] static bool deletePending(HANDLE folder);
     // Whether `path` is on a network drive, whose questions may hang; one that cannot be told is.
     [[nodiscard]] static bool onShare(const std::string& path);
+    // Whether `path` is on a fixed NTFS volume, whose every change its notifications tell.
+    [[nodiscard]] static bool onLocalNtfs(const std::string& path);
 
     // Null when the folder cannot be watched. Without a device notice the watch still watches.
     [[nodiscard]] static std::unique_ptr<ChangeWatch> create(const std::string& path, std::function<void()> changed,
                                                              std::shared_ptr<DeviceNotices> notices,
                                                              FolderGoing going = &deletePending,
-                                                             bool (*remote)(const std::string&) = &onShare);
+                                                             bool (*remote)(const std::string&) = &onShare,
+                                                             bool (*local)(const std::string&) = &onLocalNtfs);
     ~ChangeWatch() override;
     ChangeWatch(const ChangeWatch&) = delete;
     ChangeWatch& operator=(const ChangeWatch&) = delete;
     [[nodiscard]] bool ended() const override { return m_ended; }
     void listingStarts() override;
     [[nodiscard]] bool resume() override;
+    [[nodiscard]] bool unchangedSinceListing() const override;
 
     // For tests, as Wine never asks to remove a device: sends the device notices' window the
     // DBT_DEVICEQUERYREMOVE that Windows sends for the folder's handle, and returns the answer.
@@ -78,6 +85,10 @@ private:
     const FolderGoing m_going;
     std::atomic<bool> m_ended{false};
     bool m_remote = true;
+    bool m_local = false; // a fixed NTFS volume: the notification misses nothing there
+    std::optional<FileIdentity> m_identity;
+    // The notification was on before the last listing started, and stayed on through it.
+    std::atomic<bool> m_covering{false};
     // Guards the folder and the thread against the notices' thread letting go.
     std::mutex m_mutex;
     FileHandle m_folder; // invalid once let go
