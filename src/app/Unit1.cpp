@@ -414,7 +414,8 @@ void TForm1::Timer1Timer()
     m_check->request(m_generation);
     m_display.tick();
     // A tray that went away (its panel ended) would leave nothing to bring the window back.
-    if (m_inTray && !m_trayIcon->trayAvailable())
+    // Asked every few seconds: with a StatusNotifierItem tray the answer costs a bus call.
+    if (m_inTray && ++m_trayTicks % trayCheckTicks == 0 && !m_trayIcon->trayAvailable())
         bringToFront();
 }
 

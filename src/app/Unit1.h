@@ -124,6 +124,8 @@ private:
     bool m_closeToTray = false;
     setup::CloseRule m_closeRule;
     bool m_inTray = false; // hidden by a close, behind the icon
+    static constexpr unsigned trayCheckTicks = 3;
+    unsigned m_trayTicks = 0; // ticks hidden, for the tray's check
     QDialog* m_openBox = nullptr;
     // Counts the stored settings: a check started before the last store is not shown.
     unsigned m_generation = 0;

@@ -118,9 +118,12 @@ void Channels::raiseQueued(const Shown& shown, std::int64_t nowMs)
         m_view.windowActive() ||
         (!lostKind(m_pending.front().notice.kind) && (shown.marked || (m_noticeShown && lostKind(m_noticeKind)))))
         return;
+    // What waited is told as it is now: more may have come meanwhile.
     Queued next = m_pending.front();
     if (next.notice.kind == NoticeKind::Waiting)
         next.notice.text = waitingText(shown, nowMs - next.sinceMs);
+    else if (next.notice.kind == NoticeKind::Arrival)
+        next.notice = notice(shown, true);
     const bool lost = lostKind(next.notice.kind);
     if (!(lost ? m_lastLostRaised : m_lastRaised).contains(shown.folder)) {
         m_lastRaised[shown.folder] = nowMs;

@@ -212,7 +212,10 @@ void StatusDisplay::resume()
         return;
     m_pause.reset();
     m_shown.paused.clear();
-    if (std::exchange(m_attentionHeld, false) && !m_attentionAsked) {
+    // Asked anew, as a reminder does: a request still standing is easily overlooked.
+    if (std::exchange(m_attentionHeld, false)) {
+        if (m_attentionAsked)
+            m_view.withdrawAttention();
         m_view.askForAttention();
         m_attentionAsked = true;
     }
@@ -229,8 +232,10 @@ void StatusDisplay::tick()
         return;
     if (const std::optional<Reminder> reminder = m_reminders.due(m_shown, now)) {
         // What waits is asked for anew: a request still standing is one the user has learnt to
-        // overlook. What did not come has nothing to look at. Not while paused.
-        if (reminder->kind == NoticeKind::Waiting && !m_pause) {
+        // overlook. What did not come has nothing to look at. Paused, it is asked at the end.
+        if (reminder->kind == NoticeKind::Waiting && m_pause) {
+            m_attentionHeld = true;
+        } else if (reminder->kind == NoticeKind::Waiting) {
             if (m_attentionAsked)
                 m_view.withdrawAttention();
             m_view.askForAttention();

@@ -3,6 +3,7 @@
 #include "common/ByteText.h"
 
 #include <cstring>
+#include <exception>
 #include <utility>
 
 // Windows 7 and later; the MinGW headers give it only for NTDDI_VERSION >= NTDDI_WIN7. The value
@@ -65,8 +66,18 @@ bool TrayIcon::setIcon(int resourceId, bool paused)
 
 void TrayIcon::resolutionChanged()
 {
-    if (m_resourceId != 0 && setIcon(m_resourceId, m_paused) && m_added)
+    if (m_resourceId != 0 && remade() && m_added)
         modify(NIF_ICON);
+}
+
+bool TrayIcon::remade()
+{
+    // A picture that cannot be made at the new size leaves the old one: the icon must stay.
+    try {
+        return setIcon(m_resourceId, m_paused);
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 void TrayIcon::add()
@@ -163,7 +174,7 @@ void TrayIcon::taskbarCreated()
     m_passing = false;
     // Made again after a change of its resolution, too.
     if (m_resourceId != 0)
-        setIcon(m_resourceId, m_paused);
+        static_cast<void>(remade());
     if (m_wanted)
         add();
 }

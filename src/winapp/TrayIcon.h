@@ -59,6 +59,8 @@ private:
     [[nodiscard]] NOTIFYICONDATAA data(UINT flags) const;
     // False when the picture was loaded already, at that resolution.
     bool setIcon(int resourceId, bool paused = false);
+    // setIcon again for the icon shown, false when it failed or nothing changed.
+    bool remade();
     void add();
     void modify(UINT flags);
     void removeUnlessNeeded();

@@ -380,7 +380,10 @@ void TForm1::Timer1Timer()
     if (m_sessionEnded)
         return;
     m_check->request(m_generation);
-    m_display->tick();
+    runGuarded([this] { m_display->tick(); });
+    // The taskbar's monitor may change its resolution while this window, on another one or
+    // hidden, is told nothing.
+    m_tray.resolutionChanged();
 }
 
 void TForm1::checkDone(const monitor::CheckResult& result)

@@ -482,12 +482,15 @@ private slots:
             QCOMPARE(channels.calls.back(), std::string("tray:監視中・・・・\n一時停止中（10:29 まで）\n/in"));
             const std::size_t from = channels.calls.size();
             const int attention = window.attentionAsked;
-            for (const int at : {30, 60, 90, 3599})
+            // A second entry late in the pause: the popup at its end tells both.
+            for (const int at : {30, 60, 90, 3599}) {
+                result.entries = std::size_t(arrives) * (at < 3599 ? 1 : 2);
                 show(arrives && at > 60 ? Status::Arrival : Status::Watching, at);
+            }
             QVERIFY(toldSince(from).empty() && window.attentionAsked == attention && channels.trayPaused);
             for (const int at : {3600, 3601})
                 show(arrives ? Status::Arrival : Status::Watching, at);
-            QCOMPARE(toldSince(from), std::string(arrives ? "raise:/in\n1 件;sound:;" : "raise:着信が;sound:;"));
+            QCOMPARE(toldSince(from), std::string(arrives ? "raise:/in\n2 件;sound:;" : "raise:着信が;sound:;"));
             QVERIFY(window.attentionAsked == attention + int(arrives) && !channels.trayPaused && !display.paused());
         }
         display.pause(monitor::PauseLength::ToDayEnd);

@@ -54,16 +54,17 @@ std::unique_ptr<InotifyWatch> InotifyWatch::create(const std::string& path, std:
 {
     FileDescriptor inotify(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
     FileDescriptor stop(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+    const auto identity = identityOf(path);
     const int watch = inotify.valid() ? ::inotify_add_watch(inotify.get(), path.c_str(), watchedEvents) : -1;
     if (!stop.valid() || watch < 0)
         return nullptr;
     std::unique_ptr<InotifyWatch> created(
         new InotifyWatch(path, std::move(inotify), std::move(stop), std::move(changed), watch));
-    // Asked once the watch is on, so that the folder it names is the one watched, or one that
-    // came later and that the identity then tells apart.
-    created->m_local = onLocalDisk(path);
+    // The same folder before and after the watch went on is the one watched; a folder replaced
+    // meanwhile leaves the watch on the old one, which then vouches for nothing.
+    created->m_local = identity && identityOf(path) == identity && onLocalDisk(path);
     if (created->m_local)
-        created->m_identity = identityOf(path);
+        created->m_identity = identity;
     return created;
 }
 
