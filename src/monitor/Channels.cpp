@@ -162,6 +162,8 @@ void Channels::showTray(const Shown& shown)
                                      entriesSince(shown.entries) +
                                      (shown.marked ? std::string(texts::noAnswerMark) : std::string())
                                : shown.caption;
+    if (shown.leftOut > 0)
+        tooltip.append(texts::leftOutBefore).append(std::to_string(shown.leftOut)).append(texts::leftOutAfter);
     if (!shown.overdue.empty())
         tooltip += "\n" + shown.overdue;
     if (!shown.folder.empty())
