@@ -745,6 +745,7 @@ private slots:
         dialog.edit = [](setup::SettingsFields fields) { return fields; };
         QVERIFY(!setup::settingsCommand(system, window, dialog));
         QVERIFY(dialog.opened.waitOn && dialog.opened.waitMinutes == "2000" && dialog.opened.deadline == "09:30");
+        QCOMPARE(dialog.opened.leftOut, std::string(texts::leftOutDefault));
 
         setup::SettingsFields chosen = dialog.opened;
         QVERIFY(setup::checkFields(chosen, dialog.opened).empty());
@@ -766,6 +767,9 @@ private slots:
         QVERIFY(setup::checkFields(chosen, dialog.opened).back() == noDay);
         chosen.soundFile.assign(2100, 'a');
         QVERIFY(setup::checkFields(chosen, dialog.opened).front().text == texts::soundFileTooLong);
+        chosen.leftOut = "~$*; a/b";
+        QVERIFY((setup::checkFields(chosen, dialog.opened).back() ==
+                 setup::FieldRefusal{R::LeftOut, texts::leftOutRefused}));
 
         // The start at login comes first; a key that cannot be stored ends the command.
         dialog.edit = [](setup::SettingsFields fields) {
@@ -795,12 +799,13 @@ private slots:
         QVERIFY(stored && !stored->switches.tray && stored->switches.deadline == 7 * 60 + 5 && stored->startsAtLogin);
         dialog.edit = [](setup::SettingsFields fields) {
             fields.soundFile = " 'q' ";
+            fields.leftOut = " ";
             return fields;
         };
         QVERIFY(setup::settingsCommand(system, window, dialog) && window.boxes.size() == 1);
-        QVERIFY(
-            system.content("/work/Kelvoran.ini")
-                .ends_with("soundfile=\"'q'\"\r\ntray=0\r\nclosetotray=1\r\nkigen=07:05\r\nkigenyoubi=月火水木金\r\n"));
+        QVERIFY(system.content("/work/Kelvoran.ini")
+                    .ends_with("soundfile=\"'q'\"\r\ntray=0\r\nclosetotray=1\r\nkigen=07:05\r\nkigenyoubi="
+                               "月火水木金\r\nmushi=\r\n"));
     }
 
     // ログイン時に起動: turned over in the working directory's own entry; an entry made by hand is
