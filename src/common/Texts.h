@@ -123,7 +123,7 @@ inline constexpr std::string_view settingsWait = "着信したデータが残っ
 inline constexpr std::string_view settingsWaitUnit = "分ごと（1 から 1440）";
 inline constexpr std::string_view settingsDeadline = "着信がなければ知らせる(&D)";
 inline constexpr std::string_view settingsDeadlineUnit = "までに（例 9:30）";
-inline constexpr std::string_view settingsLeftOut = "通知しない名前（* と ? が使え、; で区切る）(&M):";
+inline constexpr std::string_view settingsLeftOut = "通知しない名前（; で区切る）(&M):";
 inline constexpr std::string_view settingsCloseToTray = "閉じるボタンで通知領域に格納する(&C)";
 inline constexpr std::string_view settingsOk = "OK";
 inline constexpr std::string_view settingsCancel = "Cancel";
@@ -172,7 +172,10 @@ inline constexpr std::string_view usageBody =
     "  taiki=MINUTES       remind while data waits this many minutes; 0 or empty: off\n"
     "  kigen=HH:MM         remind when nothing has arrived by this time; empty: off\n"
     "  kigenyoubi=DAYS     the days for kigen, of 日月火水木金土; empty: every day\n"
-    "  closetotray=1|0     closing the window hides it in the tray, if the icon is shown (off)\n";
+    "  closetotray=1|0     closing the window hides it in the tray, if the icon is shown (off)\n"
+    "  mushi=PATTERNS      names left out of the notifications, * and ? parted by ;\n"
+    "                      (~$*;*.tmp;*.part;*.partial;*.crdownload;*.download;.~lock.*#;\n"
+    "                      Thumbs.db;desktop.ini;.DS_Store); empty: none\n";
 
 // The main window.
 inline constexpr std::string_view windowCaption = "Kelvoran";
