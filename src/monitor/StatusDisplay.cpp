@@ -117,7 +117,7 @@ void StatusDisplay::show(const CheckResult& result)
     showPicture(pictureOf(status));
     m_view.showFolder(result.folder);
     // Once per arrival: a folder that answers again after a pause has not turned full again.
-    const bool noticedFull = status == Status::Arrival && m_shown.entries > 0;
+    const bool noticedFull = status == Status::Arrival && (result.leftOut == 0 || result.entries > result.leftOut);
     const bool turnedFull = noticedFull && !m_noticedFull;
     if (turnedFull) {
         m_view.askForAttention();
