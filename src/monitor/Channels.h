@@ -63,15 +63,16 @@ struct Shown
 {
     std::string caption; // the caption's text, no-answer mark included
     Picture picture = Picture::Watching;
-    std::optional<Status> status;   // the last status shown
-    bool marked = false;            // the no-answer mark is shown
-    std::string folder;             // as stored
-    std::size_t entries = 0;        // those the notices tell of
+    std::optional<Status> status; // the last status shown
+    bool marked = false;          // the no-answer mark is shown
+    std::string folder;           // as stored
+    std::size_t entries = 0;
     std::vector<std::string> names; // the newest entries', newest first
     settings::ChannelSettings switches;
-    std::string overdue;     // the tooltip's line while a delivery has not come today
-    bool current = true;     // `folder` is the one set now: not between a store and its first answer
-    std::size_t leftOut = 0; // entries whose names the notices leave out, beside `entries`
+    std::string overdue; // the tooltip's line while a delivery has not come today
+    bool current = true; // `folder` is the one set now: not between a store and its first answer
+    // Entries whose names the notices leave out; not among `entries`.
+    std::size_t leftOut = 0;
 };
 
 // The names as a line of their own, put last: where a text is cut to fit, they are what goes.

@@ -92,7 +92,8 @@ void StatusDisplay::show(const CheckResult& result)
     }
 
     // The moment the folder turned full was seen only when this display showed the same folder
-    // there and empty before (not at the start, not just named, not back from missing).
+    // there and empty before, or holding only names the notices leave out (not at the start, not
+    // just named, not back from missing).
     const bool sawItTurn =
         m_status && !m_noticedFull && *m_status != Status::NoFolder && m_shown.folder == result.folder;
     // A turn to arrival after another status of this folder is one, whatever the listings counted
