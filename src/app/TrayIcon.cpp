@@ -27,6 +27,14 @@ TrayIcon::TrayIcon(QWidget& window)
     connect(m_menu->addAction(toQString(texts::menuSettings)), &QAction::triggered, this, &TrayIcon::settingsWanted);
     connect(m_menu->addAction(toQString(texts::menuPickFolder)), &QAction::triggered, this,
             &TrayIcon::folderPickWanted);
+    QMenu* const pause = m_menu->addMenu(toQString(texts::menuPause));
+    connect(pause->addAction(toQString(texts::menuPauseHour)), &QAction::triggered, this,
+            [this] { emit pauseWanted(monitor::PauseLength::Hour); });
+    connect(pause->addAction(toQString(texts::menuPauseToDayEnd)), &QAction::triggered, this,
+            [this] { emit pauseWanted(monitor::PauseLength::ToDayEnd); });
+    m_resume = pause->addAction(toQString(texts::menuResume));
+    m_resume->setEnabled(false);
+    connect(m_resume, &QAction::triggered, this, &TrayIcon::resumeWanted);
     m_today = m_menu->addMenu(toQString(texts::menuToday));
     m_menu->addSeparator();
     connect(m_menu->addAction(toQString(texts::menuExit)), &QAction::triggered, this, &TrayIcon::exitWanted);
@@ -104,6 +112,11 @@ void TrayIcon::showTodaysArrivals(const std::vector<monitor::TodaysArrival>& arr
         connect(m_today->addAction(toQString(monitor::menuText(arrival))), &QAction::triggered, this,
                 [this, folder, name = toQString(arrival.name)] { emit entryWanted(folder, name); });
     }
+}
+
+void TrayIcon::showPaused(bool paused)
+{
+    m_resume->setEnabled(paused);
 }
 
 void TrayIcon::showSwitch(settings::Switch which, bool on)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "monitor/StatusDisplay.h"
 #include "monitor/TodaysArrivals.h"
 #include "settings/ChannelSettings.h"
 
@@ -35,6 +36,8 @@ public:
     void showSwitch(settings::Switch which, bool on);
     // Whether the system starts the tool at login, as last read or set.
     void showStartAtLogin(bool on);
+    // 再開 is offered only while the tool is paused.
+    void showPaused(bool paused);
     // The window is hidden behind the icon: the menu offers it back.
     void showWindowHidden(bool hidden);
     // The day's arrivals in `folder` (as stored), newest first, for the menu about to open.
@@ -57,6 +60,8 @@ signals:
     void startAtLoginWanted();
     void settingsWanted();
     void folderPickWanted();
+    void pauseWanted(monitor::PauseLength length);
+    void resumeWanted();
     // An arrival of the day, to be shown selected in its folder.
     void entryWanted(const QString& folder, const QString& name);
     // The menu is about to open: the start at login is read anew, as it lives outside the tool.
@@ -72,6 +77,7 @@ private:
     QAction* m_popup;
     QAction* m_sound;
     QAction* m_startAtLogin;
+    QAction* m_resume = nullptr;
     QAction* m_showWindow;
     QAction* m_showWindowSeparator;
     QMenu* m_today;

@@ -29,6 +29,8 @@
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
 
@@ -103,6 +105,11 @@ TForm1::TForm1(std::shared_ptr<platform::System> system, std::string application
     connect(m_trayIcon, &TrayIcon::folderPickWanted, this, &TForm1::chooseWatchedFolder);
     pickFolder = [this](const QString& start) { return askForFolder(start); };
     connect(m_trayIcon, &TrayIcon::menuOpening, this, &TForm1::readStartAtLogin);
+    // The pause ends by itself: 再開 is set as the menu opens.
+    connect(m_trayIcon, &TrayIcon::menuOpening, this, [this] { m_trayIcon->showPaused(m_display.paused()); });
+    connect(m_trayIcon, &TrayIcon::pauseWanted, this,
+            [this](monitor::PauseLength length) { runGuarded([&] { m_display.pause(length); }); });
+    connect(m_trayIcon, &TrayIcon::resumeWanted, this, [this] { runGuarded([&] { m_display.resume(); }); });
     connect(m_trayIcon, &TrayIcon::menuOpening, this, [this] {
         m_trayIcon->showTodaysArrivals(m_display.todaysArrivals(), toQString(m_display.todaysFolder()));
     });
@@ -231,9 +238,9 @@ int TForm1::showMessageBox(const std::string& text, setup::MessageKind kind, uns
     return result;
 }
 
-void TForm1::showTrayIcon(monitor::Picture picture, const std::string& tooltip)
+void TForm1::showTrayIcon(monitor::Picture picture, bool paused, const std::string& tooltip)
 {
-    m_trayIcon->show(statusIcon(picture), toQString(tooltip));
+    m_trayIcon->show(paused ? pausedIcon(statusIcon(picture)) : statusIcon(picture), toQString(tooltip));
 }
 
 void TForm1::hideTrayIcon()
@@ -549,6 +556,29 @@ QIcon iconNamed(const QString& name)
 }
 
 } // namespace
+
+QIcon pausedIcon(const QIcon& icon)
+{
+    // Drawn over each size, so that the mark stays sharp where the tray scales the icon.
+    QIcon marked;
+    for (const int size : {16, 32, 48}) {
+        QPixmap pixmap = icon.pixmap(QSize(size, size));
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const qreal side = size * 0.55;
+        const QRectF mark(size - side, size - side, side, side);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(255, 255, 255, 235));
+        painter.drawEllipse(mark);
+        painter.setBrush(QColor(40, 40, 40));
+        const qreal bar = side * 0.18;
+        for (const qreal left : {mark.left() + side * 0.28, mark.right() - side * 0.28 - bar})
+            painter.drawRect(QRectF(left, mark.top() + side * 0.25, bar, side * 0.5));
+        painter.end();
+        marked.addPixmap(pixmap);
+    }
+    return marked;
+}
 
 QIcon applicationIcon()
 {

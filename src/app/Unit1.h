@@ -62,7 +62,7 @@ public:
     void setFolderLabel(const std::string& text) override;
     int showMessageBox(const std::string& text, setup::MessageKind kind, unsigned buttonSet) override;
     void folderStored() override;
-    void showTrayIcon(monitor::Picture picture, const std::string& tooltip) override;
+    void showTrayIcon(monitor::Picture picture, bool paused, const std::string& tooltip) override;
     void hideTrayIcon() override;
     void showNotice(const monitor::Notice& notice) override;
     void withdrawNotice() override;
@@ -147,6 +147,8 @@ private:
 // The application icon (the icon theme's where one is installed) and the icon of each status.
 [[nodiscard]] QIcon applicationIcon();
 [[nodiscard]] QIcon statusIcon(monitor::Picture picture);
+// `icon` with the mark of a paused tool in its lower right corner.
+[[nodiscard]] QIcon pausedIcon(const QIcon& icon);
 
 // Shows the window by the process's start-up show command: 7 minimised without activation,
 // 3 maximised, anything else in normal size.

@@ -72,6 +72,15 @@ inline constexpr std::string_view menuOpenFolder = "フォルダを開く";
 inline constexpr std::string_view menuPopup = "通知を表示する";
 inline constexpr std::string_view menuSound = "音を鳴らす";
 inline constexpr std::string_view menuStartAtLogin = "ログイン時に起動";
+// The submenu that quiets the tool for a while, and the tooltip's line meanwhile: "一時停止中
+// （15:30 まで）".
+inline constexpr std::string_view menuPause = "一時停止";
+inline constexpr std::string_view menuPauseHour = "1 時間";
+inline constexpr std::string_view menuPauseToDayEnd = "今日の終わりまで";
+inline constexpr std::string_view menuResume = "再開";
+inline constexpr std::string_view pausedBefore = "一時停止中（";
+inline constexpr std::string_view pausedUntilAfter = " まで）";
+inline constexpr std::string_view pausedToDayEnd = "一時停止中（今日の終わりまで）";
 inline constexpr std::string_view menuSettings = "設定…";
 // Picks the watched folder in the system's folder picker, which has the title without the "…".
 inline constexpr std::string_view menuPickFolder = "監視フォルダの選択…";

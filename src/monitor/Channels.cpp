@@ -114,7 +114,8 @@ void Channels::raiseQueued(const Shown& shown, std::int64_t nowMs)
     std::erase_if(m_lastRaised, expired);
     std::erase_if(m_lastLostRaised, expired);
     // A lost folder's notice on screen is the most urgent word: nothing else covers it.
-    if (m_pending.empty() || !shown.current || !shown.switches.popup || m_view.windowActive() ||
+    if (m_pending.empty() || !shown.current || !shown.paused.empty() || !shown.switches.popup ||
+        m_view.windowActive() ||
         (!lostKind(m_pending.front().notice.kind) && (shown.marked || (m_noticeShown && lostKind(m_noticeKind)))))
         return;
     Queued next = m_pending.front();
@@ -164,6 +165,8 @@ void Channels::showTray(const Shown& shown)
                                : shown.caption;
     if (shown.leftOut > 0)
         tooltip.append(texts::leftOutBefore).append(std::to_string(shown.leftOut)).append(texts::leftOutAfter);
+    if (!shown.paused.empty())
+        tooltip += "\n" + shown.paused;
     if (!shown.overdue.empty())
         tooltip += "\n" + shown.overdue;
     if (!shown.folder.empty())
@@ -176,10 +179,12 @@ void Channels::showTray(const Shown& shown)
         !shown.overdue.empty() && (shown.picture == Picture::Watching || shown.picture == Picture::Arrival)
             ? Picture::NotArrived
             : shown.picture;
-    if (tooltip != m_tooltip || picture != m_trayPicture) {
-        m_view.showTrayIcon(picture, tooltip);
+    const bool paused = !shown.paused.empty();
+    if (tooltip != m_tooltip || picture != m_trayPicture || paused != m_trayPaused) {
+        m_view.showTrayIcon(picture, paused, tooltip);
         m_tooltip = std::move(tooltip);
         m_trayPicture = picture;
+        m_trayPaused = paused;
     }
 }
 

@@ -41,8 +41,9 @@ class ChannelView
 {
 public:
     virtual ~ChannelView() = default;
-    // The notification-area icon with this picture and tooltip; or no icon.
-    virtual void showTrayIcon(Picture picture, const std::string& tooltip) = 0;
+    // The notification-area icon with this picture, marked while the tool is paused, and tooltip;
+    // or no icon.
+    virtual void showTrayIcon(Picture picture, bool paused, const std::string& tooltip) = 0;
     virtual void hideTrayIcon() = 0;
     // Raises the arrival notification, or updates the one shown in place; withdraws it.
     virtual void showNotice(const Notice& notice) = 0;
@@ -71,6 +72,7 @@ struct Shown
     settings::ChannelSettings switches;
     std::string overdue; // the tooltip's line while a delivery has not come today
     bool current = true; // `folder` is the one set now: not between a store and its first answer
+    std::string paused;  // the tooltip's line while the tool is paused; empty when it is not
     // Entries whose names the notices leave out; not among `entries`.
     std::size_t leftOut = 0;
 };
@@ -99,7 +101,8 @@ struct Reminder
 // - A folder raises at most one new notification a minute, whatever a server makes of one
 //   shown again; a lost folder's is held back only by another lost folder's.
 // - Nothing pops up while the popup switch is off or the user works in the window: an arrival or
-//   a lost folder is no news then and leaves the queue; a reminder waits.
+//   a lost folder is no news then and leaves the queue; a reminder waits. While the tool is
+//   paused, everything waits.
 // - What waits pops up only while still so (the folder still full, lost, the delivery still
 //   missing) of the folder set now; between a store and the folder's first answer it waits, and
 //   what no longer is leaves the queue then. The one on screen that no longer is goes.
@@ -147,6 +150,7 @@ private:
     ChannelView& m_view;
     std::optional<std::string> m_tooltip; // of the icon shown; none when no icon is
     Picture m_trayPicture = Picture::Watching;
+    bool m_trayPaused = false;
     bool m_noticeShown = false;
     NoticeKind m_noticeKind = NoticeKind::Arrival;
     std::size_t m_noticeEntries = 0;

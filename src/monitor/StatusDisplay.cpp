@@ -5,10 +5,13 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 namespace monitor {
 
 namespace {
+
+constexpr std::int64_t hourMs = 60 * 60 * 1000;
 
 Picture pictureOf(Status status)
 {
@@ -120,7 +123,10 @@ void StatusDisplay::show(const CheckResult& result)
     // Once per arrival: a folder that answers again after a pause has not turned full again.
     const bool noticedFull = status == Status::Arrival && (result.leftOut == 0 || result.entries > result.leftOut);
     const bool turnedFull = noticedFull && !m_noticedFull;
-    if (turnedFull) {
+    m_attentionHeld = m_attentionHeld && noticedFull;
+    if (turnedFull && m_pause) {
+        m_attentionHeld = true;
+    } else if (turnedFull) {
         m_view.askForAttention();
         m_attentionAsked = true;
     } else if (!noticedFull && m_attentionAsked) {
@@ -192,15 +198,46 @@ void StatusDisplay::settingChanged()
     m_shown.names.clear();
 }
 
+void StatusDisplay::pause(PauseLength length)
+{
+    const Moment now = m_clock.now();
+    if (length == PauseLength::Hour) {
+        m_pause = Pause{now.monotonicMs + hourMs, 0};
+        m_shown.paused = std::string(texts::pausedBefore) +
+                         settings::timeOfDayText((now.minuteOfDay + 60) % (24 * 60)) +
+                         std::string(texts::pausedUntilAfter);
+    } else {
+        m_pause = Pause{std::nullopt, now.date};
+        m_shown.paused = texts::pausedToDayEnd;
+    }
+    tellChannels(false);
+}
+
+void StatusDisplay::resume()
+{
+    if (!m_pause)
+        return;
+    m_pause.reset();
+    m_shown.paused.clear();
+    if (std::exchange(m_attentionHeld, false) && !m_attentionAsked) {
+        m_view.askForAttention();
+        m_attentionAsked = true;
+    }
+    tellChannels(false);
+}
+
 void StatusDisplay::tick()
 {
+    const Moment now = m_clock.now();
+    // The day's end is the local date's change, whichever way the clock went.
+    if (m_pause && (m_pause->endMs ? now.monotonicMs >= *m_pause->endMs : now.date != m_pause->date))
+        resume();
     if (!m_channels)
         return;
-    const Moment now = m_clock.now();
     if (const std::optional<Reminder> reminder = m_reminders.due(m_shown, now)) {
         // What waits is asked for anew: a request still standing is one the user has learnt to
-        // overlook. What did not come has nothing to look at.
-        if (reminder->kind == NoticeKind::Waiting) {
+        // overlook. What did not come has nothing to look at. Not while paused.
+        if (reminder->kind == NoticeKind::Waiting && !m_pause) {
             if (m_attentionAsked)
                 m_view.withdrawAttention();
             m_view.askForAttention();
@@ -230,6 +267,7 @@ void StatusDisplay::forgetStatus()
     // news, whatever the old one's was.
     m_status.reset();
     m_noticedFull = false;
+    m_attentionHeld = false;
     if (m_attentionAsked) {
         m_view.withdrawAttention();
         m_attentionAsked = false;

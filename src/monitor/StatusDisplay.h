@@ -24,6 +24,13 @@ namespace monitor {
 // switches that read found.
 [[nodiscard]] std::optional<CheckResult> currentOnly(CheckResult result, unsigned generation);
 
+// How long the user quiets the tool: an hour of the monotonic clock, or to the local day's end.
+enum class PauseLength
+{
+    Hour,
+    ToDayEnd,
+};
+
 class StatusDisplay
 {
 public:
@@ -52,6 +59,13 @@ public:
     // reminder due is told, and one of entries waiting asks for attention again.
     void tick();
 
+    // Quiets the tool for `length` from now (again, when paused already): no notification, sound,
+    // attention request or reminder. The texts, pictures and icon go on following the folder.
+    // What comes due meanwhile, and an arrival not seen in the window, wait for the pause's end
+    // and are told then if still so, as after a popup's minute. Kept in memory only.
+    void pause(PauseLength length);
+    void resume();
+    [[nodiscard]] bool paused() const { return m_pause.has_value(); }
     // The arrivals seen today in the folder now set, newest first; and that folder, as stored.
     [[nodiscard]] const std::vector<TodaysArrival>& todaysArrivals() { return m_today.list(m_clock.now()); }
     [[nodiscard]] const std::string& todaysFolder() const { return m_today.folder(); }
@@ -77,6 +91,14 @@ private:
     std::optional<Picture> m_picture;
     bool m_marked = false;
     bool m_attentionAsked = false;
+    // While paused: the folder turned full, and asks for attention at the pause's end if still so.
+    bool m_attentionHeld = false;
+    struct Pause
+    {
+        std::optional<std::int64_t> endMs; // of the monotonic clock; none: the day's end
+        int date = 0;                      // local, the day it ends at the end of
+    };
+    std::optional<Pause> m_pause;
     std::optional<Channels> m_channels;
     std::optional<SystemClock> m_systemClock;
     const Clock& m_clock;

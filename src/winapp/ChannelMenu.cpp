@@ -58,7 +58,7 @@ void appendTodaysArrivals(HMENU menu, const std::vector<monitor::TodaysArrival>&
 }
 
 MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSettings& switches, bool startsAtLogin,
-                            const std::vector<monitor::TodaysArrival>& today)
+                            const std::vector<monitor::TodaysArrival>& today, bool paused)
 {
     const Menu menu(::CreatePopupMenu());
     if (menu.get() == nullptr)
@@ -70,6 +70,19 @@ MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSetting
            texts::menuStartAtLogin);
     append(menu.get(), MF_STRING, MenuChoice::Settings, texts::menuSettings);
     append(menu.get(), MF_STRING, MenuChoice::PickFolder, texts::menuPickFolder);
+    {
+        // Owned by the menu once appended, and destroyed with it.
+        Menu pause(::CreatePopupMenu());
+        if (pause.get() == nullptr)
+            throw std::runtime_error("CreatePopupMenu failed");
+        append(pause.get(), MF_STRING, MenuChoice::PauseHour, texts::menuPauseHour);
+        append(pause.get(), MF_STRING, MenuChoice::PauseToDayEnd, texts::menuPauseToDayEnd);
+        append(pause.get(), MF_STRING | (paused ? MF_ENABLED : MF_GRAYED), MenuChoice::Resume, texts::menuResume);
+        if (!::AppendMenuA(menu.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(pause.get()),
+                           std::string(texts::menuPause).c_str()))
+            throw std::runtime_error("AppendMenuA failed");
+        static_cast<void>(pause.release());
+    }
     appendTodaysArrivals(menu.get(), today);
     if (!::AppendMenuA(menu.get(), MF_SEPARATOR, 0, nullptr))
         throw std::runtime_error("AppendMenuA failed");
@@ -92,6 +105,9 @@ MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSetting
     case MenuChoice::Settings:
     case MenuChoice::Exit:
     case MenuChoice::PickFolder:
+    case MenuChoice::PauseHour:
+    case MenuChoice::PauseToDayEnd:
+    case MenuChoice::Resume:
         return static_cast<MenuChoice>(chosen);
     case MenuChoice::None:
     case MenuChoice::TodaysArrival:

@@ -18,7 +18,8 @@
 namespace winapp {
 
 // The menu of the notification-area icon and of the main window: open the folder, the three
-// switches with their check marks, the settings dialog, pick the folder, and end the tool.
+// switches with their check marks, the settings dialog, pick the folder, the pause's submenu, and
+// end the tool.
 enum class MenuChoice
 {
     None,
@@ -29,6 +30,9 @@ enum class MenuChoice
     Settings,
     Exit,
     PickFolder,
+    PauseHour,
+    PauseToDayEnd,
+    Resume,
     // The first of the day's arrivals; the next ones follow it.
     TodaysArrival = 0x100,
 };
@@ -41,9 +45,11 @@ void appendTodaysArrivals(HMENU menu, const std::vector<monitor::TodaysArrival>&
 
 // Shows the menu at the screen point `at` for `owner`, which is brought to the foreground first
 // (or the menu would not close when the user clicks elsewhere), and returns what was chosen.
-// `startsAtLogin` checks ログイン時に起動; `today` lists the day's arrivals.
+// `startsAtLogin` checks ログイン時に起動; `today` lists the day's arrivals; 再開 is offered only while
+// `paused`.
 [[nodiscard]] MenuChoice trackChannelMenu(HWND owner, POINT at, const settings::ChannelSettings& switches,
-                                          bool startsAtLogin, const std::vector<monitor::TodaysArrival>& today);
+                                          bool startsAtLogin, const std::vector<monitor::TodaysArrival>& today,
+                                          bool paused);
 
 // Opens folders in the system's file manager, for the user to take what arrived: the tool itself
 // never opens, moves or deletes it. The shell parses the path and asks the file system, which on

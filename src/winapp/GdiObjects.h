@@ -117,6 +117,10 @@ private:
 // its own; throws std::runtime_error when it cannot be loaded.
 [[nodiscard]] Icon loadSmallIcon(int resourceId, int dpi);
 
+// A copy of `icon` with the mark of a paused tool (two bars on a white disc) in its lower right
+// corner; throws std::runtime_error when it cannot be made.
+[[nodiscard]] Icon withPauseMark(HICON icon);
+
 // A font of `face` whose characters are `height` pixels high.
 [[nodiscard]] Font createFont(const char* face, int height, BYTE charset);
 

@@ -3,6 +3,7 @@
 #include "common/ByteText.h"
 
 #include <cstring>
+#include <utility>
 
 // Windows 7 and later; the MinGW headers give it only for NTDDI_VERSION >= NTDDI_WIN7. The value
 // is the documented one.
@@ -49,20 +50,22 @@ NOTIFYICONDATAA TrayIcon::data(UINT flags) const
     return data;
 }
 
-bool TrayIcon::setIcon(int resourceId)
+bool TrayIcon::setIcon(int resourceId, bool paused)
 {
     const int resolution = taskbarDpi();
-    if (resourceId == m_resourceId && resolution == m_dpi)
+    if (resourceId == m_resourceId && resolution == m_dpi && paused == m_paused)
         return false;
-    m_icon = loadSmallIcon(resourceId, resolution);
+    Icon icon = loadSmallIcon(resourceId, resolution);
+    m_icon = paused ? withPauseMark(icon.get()) : std::move(icon);
     m_resourceId = resourceId;
     m_dpi = resolution;
+    m_paused = paused;
     return true;
 }
 
 void TrayIcon::resolutionChanged()
 {
-    if (m_resourceId != 0 && setIcon(m_resourceId) && m_added)
+    if (m_resourceId != 0 && setIcon(m_resourceId, m_paused) && m_added)
         modify(NIF_ICON);
 }
 
@@ -89,9 +92,9 @@ void TrayIcon::modify(UINT flags)
     notify(NIM_MODIFY, &modified);
 }
 
-void TrayIcon::show(int resourceId, const std::string& tooltip)
+void TrayIcon::show(int resourceId, const std::string& tooltip, bool paused)
 {
-    setIcon(resourceId);
+    setIcon(resourceId, paused);
     m_tooltip = tooltip;
     m_wanted = true;
     if (m_added)
@@ -160,7 +163,7 @@ void TrayIcon::taskbarCreated()
     m_passing = false;
     // Made again after a change of its resolution, too.
     if (m_resourceId != 0)
-        setIcon(m_resourceId);
+        setIcon(m_resourceId, m_paused);
     if (m_wanted)
         add();
 }

@@ -27,8 +27,9 @@ public:
     TrayIcon(const TrayIcon&) = delete;
     TrayIcon& operator=(const TrayIcon&) = delete;
 
-    // The icon with the status icon `resourceId` and `tooltip`; hidden.
-    void show(int resourceId, const std::string& tooltip);
+    // The icon with the status icon `resourceId`, marked while the tool is `paused`, and
+    // `tooltip`; hidden.
+    void show(int resourceId, const std::string& tooltip, bool paused = false);
     void hide();
     // The balloon with `title` and `text`, replacing the one shown; withdrawn. `resourceId` is
     // the icon's picture while the icon is there for the balloon alone. A `passing` balloon (a
@@ -57,7 +58,7 @@ public:
 private:
     [[nodiscard]] NOTIFYICONDATAA data(UINT flags) const;
     // False when the picture was loaded already, at that resolution.
-    bool setIcon(int resourceId);
+    bool setIcon(int resourceId, bool paused = false);
     void add();
     void modify(UINT flags);
     void removeUnlessNeeded();
@@ -70,6 +71,7 @@ private:
     Icon m_icon;
     int m_resourceId = 0;
     int m_dpi = 0;
+    bool m_paused = false; // the icon has the pause mark
     std::string m_tooltip;
     bool m_wanted = false;  // the tray switch asks for the icon
     bool m_balloon = false; // an arrival's balloon stands

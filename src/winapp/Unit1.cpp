@@ -214,9 +214,9 @@ void TForm1::showPicture(monitor::Picture picture)
     m_application.overlay().show(icon, m_caption);
 }
 
-void TForm1::showTrayIcon(monitor::Picture picture, const std::string& tooltip)
+void TForm1::showTrayIcon(monitor::Picture picture, bool paused, const std::string& tooltip)
 {
-    m_tray.show(iconOf(picture), tooltip);
+    m_tray.show(iconOf(picture), tooltip, paused);
 }
 
 void TForm1::hideTrayIcon()
@@ -527,7 +527,8 @@ void TForm1::showMenu(POINT at)
     m_menuArrivalsFolder = m_display->todaysFolder();
     if (!m_changePosted)
         runCommand([&] {
-            carryOut(chooseFromMenu(hwnd(), at, m_switches, setup::startsAtLogin(m_commandSystem), m_menuArrivals));
+            carryOut(chooseFromMenu(hwnd(), at, m_switches, setup::startsAtLogin(m_commandSystem), m_menuArrivals,
+                                    m_display->paused()));
         });
     // The picked folder goes the button's way, now that the menu's command has let the gate go.
     if (std::exchange(m_folderPicked, false))
@@ -595,6 +596,13 @@ void TForm1::carryOut(MenuChoice choice)
         }
         break;
     }
+    case MenuChoice::PauseHour:
+    case MenuChoice::PauseToDayEnd:
+        m_display->pause(choice == MenuChoice::PauseHour ? monitor::PauseLength::Hour : monitor::PauseLength::ToDayEnd);
+        break;
+    case MenuChoice::Resume:
+        m_display->resume();
+        break;
     case MenuChoice::Exit:
         m_ending = true;
         ::PostMessageA(hwnd(), WM_CLOSE, 0, 0);

@@ -57,7 +57,7 @@ public:
     int showMessageBox(const std::string& text, setup::MessageKind kind, unsigned buttonSet) override;
     void folderStored() override;
 
-    void showTrayIcon(monitor::Picture picture, const std::string& tooltip) override;
+    void showTrayIcon(monitor::Picture picture, bool paused, const std::string& tooltip) override;
     void hideTrayIcon() override;
     void showNotice(const monitor::Notice& notice) override;
     void withdrawNotice() override;
@@ -93,7 +93,7 @@ public:
 
     // Shows the switches' menu and returns the choice; tests choose here.
     std::function<MenuChoice(HWND, POINT, const settings::ChannelSettings&, bool startsAtLogin,
-                             const std::vector<monitor::TodaysArrival>& today)>
+                             const std::vector<monitor::TodaysArrival>& today, bool paused)>
         chooseFromMenu = &trackChannelMenu;
 
     // Called as the session ends (logging off, shutting down), before the process may be cut off:

@@ -29,9 +29,10 @@ namespace {
 class RecordingChannels : public monitor::ChannelView
 {
 public:
-    void showTrayIcon(Picture picture, const std::string& tooltip) override
+    void showTrayIcon(Picture picture, bool paused, const std::string& tooltip) override
     {
         trayPicture = picture;
+        trayPaused = paused;
         calls.push_back("tray:" + tooltip);
     }
     void hideTrayIcon() override { calls.emplace_back("hide"); }
@@ -50,6 +51,7 @@ public:
 
     std::vector<std::string> calls;
     Picture trayPicture = Picture::Watching;
+    bool trayPaused = false;
     bool active = false;
     std::function<void(const monitor::Notice&)> noticed;
 };
@@ -484,6 +486,40 @@ private slots:
         QCOMPARE(show(Status::NoFolder, 131), std::string("raise:指定し"));
         QCOMPARE(channels.calls.size(), told);
         QCOMPARE(show(Status::Watching, 140), std::string("raise:着信が"));
+
+        // Paused for an hour over the deadline: nothing raised, sounded or asked for meanwhile; at
+        // its end what is still so is told, the delivery missed or the arrival still there.
+        result.channels.sound = true;
+        const auto toldSince = [&](std::size_t from) {
+            std::string text;
+            for (std::size_t at = from; at < channels.calls.size(); ++at)
+                text += channels.calls[at].starts_with("tray:") ? "" : channels.calls[at].substr(0, 15) + ";";
+            return text;
+        };
+        for (const bool arrives : {false, true}) {
+            date = 20261210 + int(arrives);
+            result.entries = std::size_t(arrives);
+            show(Status::Watching, 0);
+            display.pause(monitor::PauseLength::Hour);
+            QCOMPARE(channels.calls.back(), std::string("tray:監視中・・・・\n一時停止中（10:29 まで）\n/in"));
+            const std::size_t from = channels.calls.size();
+            const int attention = window.attentionAsked;
+            for (const int at : {30, 60, 90, 3599})
+                show(arrives && at > 60 ? Status::Arrival : Status::Watching, at);
+            QVERIFY(toldSince(from).empty() && window.attentionAsked == attention && channels.trayPaused);
+            for (const int at : {3600, 3601})
+                show(arrives ? Status::Arrival : Status::Watching, at);
+            QCOMPARE(toldSince(from), std::string(arrives ? "raise:/in\n1 件;sound:;" : "raise:着信が;sound:;"));
+            QVERIFY(window.attentionAsked == attention + int(arrives) && !channels.trayPaused && !display.paused());
+        }
+        display.pause(monitor::PauseLength::ToDayEnd);
+        QVERIFY(channels.calls.back().find("\n一時停止中（今日の終わりまで）\n") != std::string::npos);
+        clock.at(date, 23 * 60 + 59, 1000, 59);
+        display.tick();
+        QVERIFY(display.paused());
+        clock.at(date + 1, 0);
+        display.tick();
+        QVERIFY(!display.paused() && !channels.trayPaused);
     }
 
     // Seeded random timelines around a deadline: arrivals, a folder that goes missing or stops

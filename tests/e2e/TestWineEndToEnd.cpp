@@ -488,7 +488,7 @@ private slots:
         startTool();
         const QString main = waitForWindow("main");
         QVERIFY(!main.isEmpty());
-        // The menu, opened on a label, which lets the click through; of its eight items and a
+        // The menu, opened on a label, which lets the click through; of its nine items and a
         // separator, the fourth is clicked, as a typed key may go astray in Wine's menu loop.
         const auto chooseFromMenu = [&](int percent) {
             m_desktop.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), main, QStringLiteral("20"),
@@ -498,7 +498,7 @@ private slots:
                                QString::number(size(menu).section(u'x', 1).toInt() * percent / 100),
                                QStringLiteral("click"), QStringLiteral("1")});
         };
-        chooseFromMenu(41);
+        chooseFromMenu(38);
         QVERIFY(VirtualDesktop::waitFor([&] { return startupShortcuts().size() == 1; }, 10000));
         const QString shortcut = startupShortcuts().front();
 
@@ -507,7 +507,7 @@ private slots:
         // time to be handled: the switch enables the days, and a click that reaches Wine before a
         // day is enabled goes to the dialog behind it and is lost.
         const std::string settings = readBytes("Kelvoran.ini");
-        chooseFromMenu(53);
+        chooseFromMenu(49);
         QString dialog;
         QVERIFY(VirtualDesktop::waitFor(
             [&] {

@@ -23,7 +23,9 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStyle>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -626,6 +628,15 @@ private slots:
                 QTRY_COMPARE(form.windowTitle(), QStringLiteral("監視中・・・・"));
             }
             QCOMPARE(form.sound().asked(), on ? 1 : 0);
+            // 一時停止 → 1 時間: the tooltip's second line says until when, and 再開 is offered.
+            QMenu* const pause =
+                form.trayIcon().menu().actions().at(form.trayIcon().menu().actions().size() - 4)->menu();
+            QVERIFY(pause != nullptr && pause->title() == QStringLiteral("一時停止"));
+            pause->actions().at(0)->trigger();
+            emit form.trayIcon().menu().aboutToShow();
+            QVERIFY(pause->actions().at(2)->isEnabled());
+            QVERIFY(form.findChild<QSystemTrayIcon*>()->toolTip().contains(
+                QRegularExpression(QStringLiteral("^監視中・・・・\n一時停止中（\\d\\d:\\d\\d まで）\n"))));
             // Hidden, the menu offers the window back, and a tray that goes brings it back by
             // itself. A quit (the session's end) ends the tool hidden in the tray; without the
             // switch, the close does.

@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -322,6 +323,39 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     CHECK(std::string(calls[0].data.szTip) == std::string(texts::statusWatching) + "\n" + folder);
     CHECK(calls[1].message == NIM_SETVERSION);
 
+    // 一時停止 → 1 時間: the tooltip's second line says until when, the icon has the mark (a bar's
+    // pixel), and the menu offers 再開, which takes both off.
+    bool offered = false;
+    const auto chooseTip = [&](winapp::MenuChoice choice) {
+        form.chooseFromMenu = [&, choice](HWND, POINT, const settings::ChannelSettings&, bool, const auto&,
+                                          bool paused) {
+            offered = paused;
+            return choice;
+        };
+        ::SendMessageA(form.hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(form.hwnd()), MAKELPARAM(-1, -1));
+        ICONINFO icon{};
+        REQUIRE(::GetIconInfo(calls.back().data.hIcon, &icon));
+        BITMAP size{};
+        ::GetObjectA(icon.hbmColor, sizeof size, &size);
+        const int side = size.bmWidth;
+        BITMAPINFO format{};
+        format.bmiHeader = {sizeof(BITMAPINFOHEADER), side, -side, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        std::vector<std::uint32_t> pixels(std::size_t(side * side));
+        const HDC screen = ::GetDC(nullptr);
+        ::GetDIBits(screen, icon.hbmColor, 0, UINT(side), pixels.data(), &format, DIB_RGB_COLORS);
+        ::ReleaseDC(nullptr, screen);
+        ::DeleteObject(icon.hbmColor);
+        ::DeleteObject(icon.hbmMask);
+        const std::uint32_t bar = pixels[std::size_t(side * 3 / 4 * side + side * 83 / 100)] & 0xFFFFFF;
+        return std::pair{std::string(calls.back().data.szTip), bar == 0x282828};
+    };
+    const auto paused = chooseTip(winapp::MenuChoice::PauseHour);
+    CHECK((paused.first.starts_with(std::string(texts::statusWatching) + "\n" + std::string(texts::pausedBefore)) &&
+           paused.second && !offered));
+    CHECK((chooseTip(winapp::MenuChoice::Resume) ==
+               std::pair{std::string(texts::statusWatching) + "\n" + folder, false} &&
+           offered));
+
     // With the tray switch off the icon is there for the arrival's balloon alone: it stays while
     // the folder is full (a balloon that timed out lives on among the system's notifications,
     // which the icon's removal would take with it), and goes when the folder empties. Another
@@ -416,7 +450,7 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     bool soundOn = false;
     const auto choose = [&](winapp::MenuChoice choice) {
         form.chooseFromMenu = [choice, &checked, &soundOn](HWND, POINT, const settings::ChannelSettings& switches,
-                                                           bool startsAtLogin, const auto&) {
+                                                           bool startsAtLogin, const auto&, bool) {
             checked = startsAtLogin;
             soundOn = switches.sound;
             return choice;
@@ -810,7 +844,7 @@ TEST_CASE("the settings dialog from the menu: OK stores the changed keys only, C
     const std::shared_ptr<platform::System> system = platform::createSystem({});
     auto application = std::make_unique<winapp::ApplicationWindow>("kelvoran", nullptr);
     auto form = std::make_unique<winapp::TForm1>(system, *application);
-    form->chooseFromMenu = [](HWND, POINT, const settings::ChannelSettings&, bool, const auto&) {
+    form->chooseFromMenu = [](HWND, POINT, const settings::ChannelSettings&, bool, const auto&, bool) {
         return winapp::MenuChoice::Settings;
     };
     const auto open = [&](std::function<void(HWND)> drive) {
