@@ -113,13 +113,16 @@ SettingsDialog::SettingsDialog(Sound& sound, QWidget* parent)
       m_waitUnit(label(texts::settingsWaitUnit, "waitUnit", this)), m_waitRefusal(refusal("waitRefusal", this)),
       m_deadline(checkBox(texts::settingsDeadline, "deadline", this)), m_deadlineTime(lineEdit("deadlineTime", this)),
       m_deadlineUnit(label(texts::settingsDeadlineUnit, "deadlineUnit", this)), m_days(dayBoxes(this)),
-      m_deadlineRefusal(refusal("deadlineRefusal", this)), m_ok(button(texts::settingsOk, "ok", this)),
+      m_deadlineRefusal(refusal("deadlineRefusal", this)),
+      m_leftOutLabel(label(texts::settingsLeftOut, "leftOutLabel", this)), m_leftOut(lineEdit("leftOut", this)),
+      m_leftOutRefusal(refusal("leftOutRefusal", this)), m_ok(button(texts::settingsOk, "ok", this)),
       m_cancel(button(texts::settingsCancel, "cancel", this)), m_playPoll(new QTimer(this))
 {
     setWindowTitle(toQString(texts::settingsTitle));
     setFont(messageFont());
     // The label's access key focuses the field.
     m_soundFileLabel->setBuddy(m_soundFile);
+    m_leftOutLabel->setBuddy(m_leftOut);
     // Enter is OK, except on another button, which it presses; Esc (QDialog's own) is Cancel.
     m_ok->setDefault(true);
 
@@ -143,6 +146,7 @@ SettingsDialog::SettingsDialog(Sound& sound, QWidget* parent)
     connect(m_deadlineTime, &QLineEdit::textChanged, this, editing(setup::RefusedField::Deadline));
     for (QCheckBox* day : m_days)
         connect(day, &QCheckBox::toggled, this, editing(setup::RefusedField::Deadline));
+    connect(m_leftOut, &QLineEdit::textChanged, this, editing(setup::RefusedField::LeftOut));
     connect(m_ok, &QPushButton::clicked, this, &SettingsDialog::accept);
     connect(m_cancel, &QPushButton::clicked, this, &SettingsDialog::reject);
 
@@ -180,6 +184,9 @@ void SettingsDialog::layOut()
     for (std::size_t day = 0; day < m_days.size(); ++day)
         place(m_days[day], table::days[day]);
     place(m_deadlineRefusal, table::deadlineRefusal);
+    place(m_leftOutLabel, table::leftOutLabel);
+    place(m_leftOut, table::leftOut);
+    place(m_leftOutRefusal, table::leftOutRefusal);
     place(m_ok, table::ok);
     place(m_cancel, table::cancel);
     const layout::Rect client = scale(table::client);
@@ -190,7 +197,7 @@ std::optional<setup::SettingsFields> SettingsDialog::editSettings(const setup::S
 {
     m_opened = opened;
     showFields(opened);
-    for (QLabel* line : {m_soundFileRefusal, m_waitRefusal, m_deadlineRefusal})
+    for (QLabel* line : {m_soundFileRefusal, m_waitRefusal, m_deadlineRefusal, m_leftOutRefusal})
         line->clear();
     m_tray->setFocus(Qt::OtherFocusReason);
     if (exec() != QDialog::Accepted)
@@ -200,7 +207,7 @@ std::optional<setup::SettingsFields> SettingsDialog::editSettings(const setup::S
 
 void SettingsDialog::accept()
 {
-    for (QLabel* line : {m_soundFileRefusal, m_waitRefusal, m_deadlineRefusal})
+    for (QLabel* line : {m_soundFileRefusal, m_waitRefusal, m_deadlineRefusal, m_leftOutRefusal})
         line->clear();
     const std::vector<setup::FieldRefusal> refused = setup::checkFields(fields(), m_opened);
     if (refused.empty()) {
@@ -216,6 +223,7 @@ void SettingsDialog::accept()
     }
     QLineEdit* const first = refused.front().field == setup::RefusedField::SoundFile     ? m_soundFile
                              : refused.front().field == setup::RefusedField::WaitMinutes ? m_waitMinutes
+                             : refused.front().field == setup::RefusedField::LeftOut     ? m_leftOut
                                                                                          : m_deadlineTime;
     first->setFocus(Qt::OtherFocusReason);
     first->selectAll();
@@ -234,6 +242,8 @@ QLabel* SettingsDialog::lineOf(setup::RefusedField field) const
         return m_soundFileRefusal;
     case setup::RefusedField::WaitMinutes:
         return m_waitRefusal;
+    case setup::RefusedField::LeftOut:
+        return m_leftOutRefusal;
     case setup::RefusedField::Deadline:
         break;
     }
@@ -277,6 +287,7 @@ void SettingsDialog::showFields(const setup::SettingsFields& fields)
     m_waitMinutes->setText(toQString(fields.waitMinutes));
     m_deadline->setChecked(fields.deadlineOn);
     m_deadlineTime->setText(toQString(fields.deadline));
+    m_leftOut->setText(toQString(fields.leftOut));
     for (std::size_t day = 0; day < m_days.size(); ++day)
         m_days[day]->setChecked((fields.deadlineDays & (1U << day)) != 0);
     enableReminders();
@@ -295,6 +306,8 @@ setup::SettingsFields SettingsDialog::fields() const
     fields.waitMinutes = toBytes(m_waitMinutes->text());
     fields.deadlineOn = m_deadline->isChecked();
     fields.deadline = toBytes(m_deadlineTime->text());
+    fields.leftOut = toBytes(m_leftOut->text());
+    fields.codePage = m_opened.codePage;
     fields.deadlineDays = 0;
     for (std::size_t day = 0; day < m_days.size(); ++day) {
         if (m_days[day]->isChecked())

@@ -70,6 +70,9 @@ private:
     QLabel* m_deadlineUnit;
     std::array<QCheckBox*, 7> m_days;
     QLabel* m_deadlineRefusal;
+    QLabel* m_leftOutLabel;
+    QLineEdit* m_leftOut;
+    QLabel* m_leftOutRefusal;
     QPushButton* m_ok;
     QPushButton* m_cancel;
     // The outcome of the last 再生, asked for until it is known.

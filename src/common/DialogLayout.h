@@ -11,7 +11,7 @@
 namespace layout::dialog {
 
 // The client area; the window manager or the system adds the frame.
-inline constexpr Rect client{0, 0, 448, 379};
+inline constexpr Rect client{0, 0, 448, 408};
 
 inline constexpr Rect tray{12, 12, 424, 17};
 inline constexpr Rect popup{12, 35, 424, 17};
@@ -46,6 +46,11 @@ inline constexpr std::array<Rect, 7> days{{
     {320, 319, 46, 17},
     {378, 319, 46, 17},
 }};
+
+// The names left out of the notices, beside OK and Cancel (which keep their place); its line under both.
+inline constexpr Rect leftOutLabel{12, 344, 262, 13};
+inline constexpr Rect leftOut{12, 360, 262, 21};
+inline constexpr Rect leftOutRefusal{12, 385, 424, 13};
 
 inline constexpr Rect ok{280, 346, 75, 23};
 inline constexpr Rect cancel{361, 346, 75, 23};

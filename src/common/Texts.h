@@ -22,6 +22,11 @@ inline constexpr std::string_view deadlineKey = "kigen";
 inline constexpr std::string_view deadlineDaysKey = "kigenyoubi";
 // Closing the window hides it in the notification area rather than ending the tool.
 inline constexpr std::string_view closeToTrayKey = "closetotray";
+// Name patterns ("*", "?", parted by ";") of entries left out of the notices; when the key is
+// missing, the systems' own and the common partial-transfer names.
+inline constexpr std::string_view leftOutKey = "mushi";
+inline constexpr std::string_view leftOutDefault =
+    "~$*;*.tmp;*.part;*.partial;*.crdownload;*.download;.~lock.*#;Thumbs.db;desktop.ini;.DS_Store";
 // kigenyoubi's day names, Sunday first.
 inline constexpr std::array<std::string_view, 7> weekdays{"日", "月", "火", "水", "木", "金", "土"};
 
@@ -39,6 +44,9 @@ inline constexpr std::string_view entriesAfter = " 件";
 inline constexpr std::string_view sinceBefore = " (";
 inline constexpr std::string_view sinceAfter = " から)";
 // What arrived, newest first, beside the count: "report.csv, data.zip ほか 1 件".
+// The tooltip's count of the entries left out of the notices: "（除外 2 件）".
+inline constexpr std::string_view leftOutBefore = "（除外 ";
+inline constexpr std::string_view leftOutAfter = " 件）";
 inline constexpr std::string_view namesSeparator = ", ";
 inline constexpr std::string_view othersBefore = " ほか ";
 // The notification when the watched folder is lost (the missing folder's is its status text),
@@ -124,6 +132,7 @@ inline constexpr std::string_view settingsWait = "着信したデータが残っ
 inline constexpr std::string_view settingsWaitUnit = "分ごと（1 から 1440）";
 inline constexpr std::string_view settingsDeadline = "着信がなければ知らせる(&D)";
 inline constexpr std::string_view settingsDeadlineUnit = "までに（例 9:30）";
+inline constexpr std::string_view settingsLeftOut = "通知しない名前（; で区切る）(&M):";
 inline constexpr std::string_view settingsCloseToTray = "閉じるボタンで通知領域に格納する(&C)";
 inline constexpr std::string_view settingsOk = "OK";
 inline constexpr std::string_view settingsCancel = "Cancel";
@@ -132,6 +141,8 @@ inline constexpr std::string_view soundFileTooLong = "ファイル名が長す�
 inline constexpr std::string_view waitRefused = "1 から 1440 までの分数を入力して下さい！";
 inline constexpr std::string_view deadlineRefused = "0:01 から 23:59 までの時刻を入力して下さい！";
 inline constexpr std::string_view daysRefused = "曜日を一つ以上選んで下さい！";
+inline constexpr std::string_view leftOutRefused = "名前に使用できない文字（/ \\ や制御文字）が含まれています！";
+inline constexpr std::string_view leftOutTooLong = "名前の指定が長すぎます！";
 // 再生 that played nothing, on the sound file's line: no sound device or server answered, the file
 // cannot be read (or is no sound the player reads), anything else.
 inline constexpr std::string_view playNoDevice = "再生できません：サウンドデバイスがありません！";
@@ -170,7 +181,10 @@ inline constexpr std::string_view usageBody =
     "  taiki=MINUTES       remind while data waits this many minutes; 0 or empty: off\n"
     "  kigen=HH:MM         remind when nothing has arrived by this time; empty: off\n"
     "  kigenyoubi=DAYS     the days for kigen, of 日月火水木金土; empty: every day\n"
-    "  closetotray=1|0     closing the window hides it in the tray, if the icon is shown (off)\n";
+    "  closetotray=1|0     closing the window hides it in the tray, if the icon is shown (off)\n"
+    "  mushi=PATTERNS      names left out of the notifications, * and ? parted by ;\n"
+    "                      (~$*;*.tmp;*.part;*.partial;*.crdownload;*.download;.~lock.*#;\n"
+    "                      Thumbs.db;desktop.ini;.DS_Store); empty: none\n";
 
 // The main window.
 inline constexpr std::string_view windowCaption = "Kelvoran";

@@ -4,6 +4,7 @@
 #include "common/Texts.h"
 #include "monitor/TodaysArrivals.h"
 #include "settings/Ini.h"
+#include "settings/NamePatterns.h"
 #include "settings/SettingsFile.h"
 
 #include <algorithm>
@@ -18,13 +19,19 @@ namespace {
 class EntryCount : public platform::EntryVisitor
 {
 public:
-    EntryCount(std::atomic<std::size_t>* visited, ArrivedNames* names) : m_visited(visited), m_names(names) {}
+    EntryCount(std::atomic<std::size_t>* visited, ArrivedNames* names, std::string_view leftOut,
+               const platform::System& system)
+        : m_visited(visited), m_names(names), m_leftOutPatterns(leftOut), m_system(system)
+    {}
     void identify(const platform::FolderIdentity& identity) override { m_identity = identity; }
     void visit(std::string_view name) override
     {
         if (name != "." && name != "..") {
             ++m_entries;
-            if (m_names != nullptr)
+            if (!m_leftOutPatterns.empty() &&
+                settings::matchesAny(m_leftOutPatterns, name, m_system.codePage(), m_system.pathStyle()))
+                ++m_leftOut;
+            else if (m_names != nullptr)
                 m_names->visit(name);
         }
         // A store, not an increment: only this thread writes it.
@@ -32,13 +39,17 @@ public:
             m_visited->store(++m_passed, std::memory_order_relaxed);
     }
     [[nodiscard]] std::size_t entries() const { return m_entries; }
+    [[nodiscard]] std::size_t leftOut() const { return m_leftOut; }
     [[nodiscard]] const std::optional<platform::FolderIdentity>& identity() const { return m_identity; }
 
 private:
     std::size_t m_entries = 0;
+    std::size_t m_leftOut = 0;
     std::size_t m_passed = 0;
     std::atomic<std::size_t>* m_visited;
     ArrivedNames* m_names;
+    std::string_view m_leftOutPatterns;
+    const platform::System& m_system;
     std::optional<platform::FolderIdentity> m_identity;
 };
 
@@ -61,9 +72,9 @@ Setting readSetting(const platform::System& system)
 }
 
 Listed listFolder(const platform::System& system, const std::string& folder, std::atomic<std::size_t>* visited,
-                  ArrivedNames* names)
+                  ArrivedNames* names, std::string_view leftOut)
 {
-    EntryCount count(visited, names);
+    EntryCount count(visited, names, leftOut, system);
     if (names != nullptr)
         names->listingStarts();
     const platform::Listing listing = system.listDirectory(folder, count);
@@ -71,7 +82,7 @@ Listed listFolder(const platform::System& system, const std::string& folder, std
     if (names != nullptr) {
         if (listing == platform::Listing::NotADirectory)
             names->forget();
-        names->listingEnds(listing == platform::Listing::Listed, count.entries());
+        names->listingEnds(listing == platform::Listing::Listed, count.entries() - count.leftOut());
         // As many as the day's list keeps: the notice tells the first of them.
         listed.newest = names->newest(std::max(ArrivedNames::namesTold, TodaysArrivals::most));
         listed.arrivals = names->arrivals();
@@ -83,6 +94,7 @@ Listed listFolder(const platform::System& system, const std::string& folder, std
                     : count.entries() > 0                       ? Status::Arrival
                                                                 : Status::Watching;
     listed.entries = count.entries();
+    listed.leftOut = count.leftOut();
     listed.identity = count.identity();
     listed.whole = listing == platform::Listing::Listed;
     return listed;

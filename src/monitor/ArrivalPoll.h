@@ -26,7 +26,9 @@ struct Setting
 // than "." and ".." it holds, and its identity where the system tells it. `visited`, when given,
 // counts the names passed so far, for another thread to see the listing go on. `names`, when
 // given, keeps the folder's names across its listings, and `newest` tells the newest of them and
-// `arrivals` its count of arrivals so far, counted on from `arrivalsFrom`.
+// `arrivals` its count of arrivals so far, counted on from `arrivalsFrom`. An entry whose name
+// matches `leftOut` (see settings::matchesAny) is counted in `entries` and `leftOut` alone: it is
+// neither kept in `names` nor counted as an arrival.
 struct Listed
 {
     Status status = Status::Watching;
@@ -35,10 +37,12 @@ struct Listed
     std::vector<std::string> newest;
     std::size_t arrivals = 0;
     std::size_t arrivalsFrom = 0;
+    std::size_t leftOut = 0;
     bool whole = false; // every entry was passed
 };
 [[nodiscard]] Listed listFolder(const platform::System& system, const std::string& folder,
-                                std::atomic<std::size_t>* visited = nullptr, ArrivedNames* names = nullptr);
+                                std::atomic<std::size_t>* visited = nullptr, ArrivedNames* names = nullptr,
+                                std::string_view leftOut = {});
 
 // Decides the status from scratch: reads the settings file, tests and lists the watched folder.
 // nullopt when there is no settings file or no folder in it, and the status must stay as it is.

@@ -77,6 +77,7 @@ struct Walk
 {
     std::string folder;
     std::shared_ptr<ArrivedNames> names;
+    std::string leftOut; // the patterns it left out
     Listed listed;
     Clock::time_point at;
 };
@@ -189,6 +190,7 @@ void answer(const std::shared_ptr<Shared>& shared, Lock& lock, const std::option
         result.status = listed->status;
         result.entries = listed->entries;
         result.names = listed->newest;
+        result.leftOut = listed->leftOut;
         result.arrivals = listed->arrivals;
         result.arrivalsFrom = listed->arrivalsFrom;
     }
@@ -266,7 +268,8 @@ void check(const std::shared_ptr<Shared>& shared, Lock& lock, platform::CallCanc
     // Taken out whatever this check does: a listing that starts may be the one after a change.
     std::optional<Walk> last = std::exchange(shared->lastWalk, std::nullopt);
     const Clock::time_point started = Clock::now();
-    if (last && (last->folder != folder || last->names != names ||
+    const std::string leftOut = shared->newest->channels.leftOut;
+    if (last && (last->folder != folder || last->names != names || last->leftOut != leftOut ||
                  started - last->at >= std::chrono::milliseconds(shared->timing.walkAtLeastEveryMs)))
         last.reset();
     lock.unlock();
@@ -280,7 +283,7 @@ void check(const std::shared_ptr<Shared>& shared, Lock& lock, platform::CallCanc
         // Armed again before the walk: whatever comes while it runs keeps the next check walking.
         shared->follower.listingStarts(folder);
         try {
-            listed = listFolder(system, folder, &listing->visited, names.get());
+            listed = listFolder(system, folder, &listing->visited, names.get(), leftOut);
         } catch (const std::exception& caught) {
             failure = caught.what();
         }
@@ -292,7 +295,7 @@ void check(const std::shared_ptr<Shared>& shared, Lock& lock, platform::CallCanc
     if (reused)
         shared->lastWalk = std::move(last);
     else if (listed && listed->whole && !failure && !listing->cancelled)
-        shared->lastWalk = Walk{folder, names, *listed, started};
+        shared->lastWalk = Walk{folder, names, leftOut, *listed, started};
     if (!reused)
         shared->nextExtraCheck = now + std::clamp<Clock::duration>(9 * (now - started), leastExtraGap, mostExtraGap);
     if (listing->again)

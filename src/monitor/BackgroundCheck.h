@@ -33,6 +33,7 @@ struct CheckResult
     std::size_t arrivals = 0;
     std::size_t arrivalsFrom = 0;
     unsigned generation = 0; // the setting generation the settings read was asked for
+    std::size_t leftOut = 0; // of `entries`, those whose names the notices leave out
     friend bool operator==(const CheckResult&, const CheckResult&) = default;
 };
 

@@ -166,6 +166,8 @@ void Channels::showTray(const Shown& shown)
                                      entriesSince(shown.entries) +
                                      (shown.marked ? std::string(texts::noAnswerMark) : std::string())
                                : shown.caption;
+    if (shown.leftOut > 0)
+        tooltip.append(texts::leftOutBefore).append(std::to_string(shown.leftOut)).append(texts::leftOutAfter);
     if (!shown.paused.empty())
         tooltip += "\n" + shown.paused;
     if (!shown.overdue.empty())

@@ -73,6 +73,8 @@ struct Shown
     std::string overdue; // the tooltip's line while a delivery has not come today
     bool current = true; // `folder` is the one set now: not between a store and its first answer
     std::string paused;  // the tooltip's line while the tool is paused; empty when it is not
+    // Entries whose names the notices leave out; not among `entries`.
+    std::size_t leftOut = 0;
 };
 
 // The names as a line of their own, put last: where a text is cut to fit, they are what goes.

@@ -67,7 +67,7 @@ void StatusDisplay::tellChannels(bool turnedFull, bool sawItTurn, bool arrived)
     if (!m_channels)
         return;
     m_shown.picture = m_picture.value_or(Picture::Watching);
-    m_shown.status = m_status;
+    m_shown.status = m_status == Status::Arrival && !m_noticedFull ? std::optional(Status::Watching) : m_status;
     m_shown.marked = m_marked;
     m_shown.caption = m_marked ? m_caption + std::string(texts::noAnswerMark) : m_caption;
     // The gap between notifications on a clock the user's setting of the time cannot move; the
@@ -95,8 +95,10 @@ void StatusDisplay::show(const CheckResult& result)
     }
 
     // The moment the folder turned full was seen only when this display showed the same folder
-    // there and empty before (not at the start, not just named, not back from missing).
-    const bool sawItTurn = m_status && *m_status == Status::Watching && m_shown.folder == result.folder;
+    // there and empty before, or holding only names the notices leave out (not at the start, not
+    // just named, not back from missing).
+    const bool sawItTurn =
+        m_status && !m_noticedFull && *m_status != Status::NoFolder && m_shown.folder == result.folder;
     // A turn to arrival after another status of this folder is one, whatever the listings counted
     // (back from missing, a listing holds nothing to compare with).
     const bool shownBefore = m_status && m_shown.folder == result.folder;
@@ -106,7 +108,8 @@ void StatusDisplay::show(const CheckResult& result)
     m_storedAt.reset();
     m_shown.folder = result.folder;
     m_shown.current = true;
-    m_shown.entries = result.entries;
+    m_shown.entries = result.entries - std::min(result.leftOut, result.entries);
+    m_shown.leftOut = result.leftOut;
     m_shown.names.assign(result.names.begin(),
                          result.names.begin() + std::min(result.names.size(), ArrivedNames::namesTold));
     m_shown.switches = result.channels;
@@ -118,19 +121,21 @@ void StatusDisplay::show(const CheckResult& result)
     showPicture(pictureOf(status));
     m_view.showFolder(result.folder);
     // Once per arrival: a folder that answers again after a pause has not turned full again.
-    const bool turnedFull = status == Status::Arrival && m_status != Status::Arrival;
-    m_attentionHeld = m_attentionHeld && status == Status::Arrival;
+    const bool noticedFull = status == Status::Arrival && (result.leftOut == 0 || result.entries > result.leftOut);
+    const bool turnedFull = noticedFull && !m_noticedFull;
+    m_attentionHeld = m_attentionHeld && noticedFull;
     if (turnedFull && m_pause) {
         m_attentionHeld = true;
     } else if (turnedFull) {
         m_view.askForAttention();
         m_attentionAsked = true;
-    } else if (status != Status::Arrival && m_attentionAsked) {
+    } else if (!noticedFull && m_attentionAsked) {
         // Emptied (or gone) before the user looked: nothing waits for them any more.
         m_view.withdrawAttention();
         m_attentionAsked = false;
     }
     m_status = status;
+    m_noticedFull = noticedFull;
     m_reminders.answered(m_clock.now());
     // Against the count last shown of this folder: an arrival seen by a listing whose answer was
     // dropped (cancelled, failed, or made stale) counts with the next answer.
@@ -160,6 +165,7 @@ void StatusDisplay::showNoAnswer(const CheckResult& notice)
         m_storedAt.reset();
         m_shown.folder = notice.folder;
         m_shown.entries = 0;
+        m_shown.leftOut = 0;
         m_shown.names.clear();
         m_shown.switches = notice.channels;
         m_today.watch(notice.folder);
@@ -188,6 +194,7 @@ void StatusDisplay::settingChanged()
     m_shown.status.reset();
     m_shown.current = false;
     m_shown.entries = 0;
+    m_shown.leftOut = 0;
     m_shown.names.clear();
 }
 
@@ -264,6 +271,7 @@ void StatusDisplay::forgetStatus()
     // What the old folder held asks nobody to look any more; the new folder's first status is
     // news, whatever the old one's was.
     m_status.reset();
+    m_noticedFull = false;
     m_attentionHeld = false;
     if (m_attentionAsked) {
         m_view.withdrawAttention();

@@ -85,6 +85,9 @@ private:
     std::string m_caption; // both texts as the last status (or the start) left them, unmarked
     std::string m_applicationTitle;
     std::optional<Status> m_status;
+    // The last status held entries the notices tell of: one holding only names they leave out is
+    // 着信！ to the window, and as good as empty to the notices, the attention and the reminders.
+    bool m_noticedFull = false;
     std::optional<Picture> m_picture;
     bool m_marked = false;
     bool m_attentionAsked = false;

@@ -2,6 +2,7 @@
 
 #include "common/Texts.h"
 #include "settings/Ini.h"
+#include "settings/NamePatterns.h"
 #include "settings/SettingsFile.h"
 
 #include <algorithm>
@@ -118,6 +119,12 @@ ChannelSettings parseChannelSettings(std::string_view content, const ansi::CodeP
     read.waitMinutes = readMinutes(readIniValue(content, texts::channelSection, texts::waitKey, codePage));
     read.deadline = parseTimeOfDay(readIniValue(content, texts::channelSection, texts::deadlineKey, codePage));
     read.deadlineDays = readDays(readIniValue(content, texts::channelSection, texts::deadlineDaysKey, codePage));
+    // Present but empty: nothing is left out.
+    if (hasIniKey(content, texts::channelSection, texts::leftOutKey, codePage)) {
+        std::string patterns = readIniValue(content, texts::channelSection, texts::leftOutKey, codePage);
+        if (validPatterns(patterns, codePage))
+            read.leftOut = std::move(patterns);
+    }
     return read;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/CodePage.h"
+#include "common/Texts.h"
 #include "platform/System.h"
 
 #include <optional>
@@ -26,12 +27,15 @@ struct ChannelSettings
     std::optional<int> deadline;
     unsigned deadlineDays = allDays;
     static constexpr unsigned allDays = 0x7F;
+    // Name patterns of entries the notices leave out (see NamePatterns); empty: none.
+    std::string leftOut = std::string(texts::leftOutDefault);
     friend bool operator==(const ChannelSettings&, const ChannelSettings&) = default;
 };
 
 // The switches as `content` (a settings file's text) sets them. A switch reads "1", "on", "yes"
 // or "true" as on and "0", "off", "no" or "false" as off, without regard to case. A reminder's
-// value that does not read as one (taiki=abc, kigen=25:00, kigenyoubi=x) counts as missing.
+// value that does not read as one (taiki=abc, kigen=25:00, kigenyoubi=x), or patterns that
+// could not be stored (mushi=a/b), count as missing.
 [[nodiscard]] ChannelSettings parseChannelSettings(std::string_view content, const ansi::CodePage& codePage);
 
 // "kigen": "9:30" or "09:30", as the minute of the day, 0:01 to 23:59; nullopt for anything else.

@@ -155,6 +155,11 @@ std::string readIniValue(std::string_view content, std::string_view section, std
     return std::string(ansi::prefixWithin(value, maxValueLength, codePage));
 }
 
+bool hasIniKey(std::string_view content, std::string_view section, std::string_view key, const ansi::CodePage& codePage)
+{
+    return !isUtf16(content) && locate(content, section, key, codePage).keyLine.has_value();
+}
+
 std::optional<std::string> updateIniValue(std::string_view content, std::string_view section, std::string_view key,
                                           std::string_view value, const ansi::CodePage& codePage)
 {

@@ -20,6 +20,10 @@ inline constexpr std::size_t maxValueLength = 2047;
 [[nodiscard]] std::string readIniValue(std::string_view content, std::string_view section, std::string_view key,
                                        const ansi::CodePage& codePage);
 
+// Whether `section` holds a line for `key`, whatever its value (an empty value is one).
+[[nodiscard]] bool hasIniKey(std::string_view content, std::string_view section, std::string_view key,
+                             const ansi::CodePage& codePage);
+
 // `content` with `key` in `section` set to `value`: the key's line rewritten in place, or the key
 // added at the end of its section, or the section added at the end. Every other byte stays.
 // nullopt when the text cannot be updated (UTF-16).

@@ -2,6 +2,7 @@
 
 #include "common/Texts.h"
 #include "settings/Ini.h"
+#include "settings/NamePatterns.h"
 #include "settings/SettingsFile.h"
 #include "setup/LoginSwitch.h"
 
@@ -85,6 +86,7 @@ SettingsFields settingsFields(const settings::ChannelSettings& switches, bool st
     fields.deadline = settings::timeOfDayText(switches.deadline.value_or(defaultDeadline));
     fields.deadlineDays = switches.deadlineDays;
     fields.closeToTray = switches.closeToTray;
+    fields.leftOut = switches.leftOut;
     return fields;
 }
 
@@ -105,6 +107,12 @@ std::vector<FieldRefusal> checkFields(const SettingsFields& chosen, const Settin
         refused.push_back({RefusedField::Deadline, texts::deadlineRefused});
     else if (chosen.deadlineOn && chosen.deadlineDays == 0)
         refused.push_back({RefusedField::Deadline, texts::daysRefused});
+    if (chosen.leftOut != opened.leftOut) {
+        if (!settings::validPatterns(trimmed(chosen.leftOut), *chosen.codePage))
+            refused.push_back({RefusedField::LeftOut, texts::leftOutRefused});
+        else if (trimmed(chosen.leftOut).size() > settings::maxValueLength)
+            refused.push_back({RefusedField::LeftOut, texts::leftOutTooLong});
+    }
     return refused;
 }
 
@@ -143,7 +151,8 @@ std::optional<StoredSettings> settingsCommand(platform::System& system, SetupVie
         return std::nullopt;
     }
     const settings::ChannelSettings now = settings::parseChannelSettings(*content, system.codePage());
-    const SettingsFields opened = settingsFields(now, startsAtLogin(system));
+    SettingsFields opened = settingsFields(now, startsAtLogin(system));
+    opened.codePage = &system.codePage();
     const std::optional<SettingsFields> chosen = dialog.editSettings(opened);
     if (!chosen || *chosen == opened)
         return std::nullopt;
@@ -191,6 +200,11 @@ std::optional<StoredSettings> settingsCommand(platform::System& system, SetupVie
     if (chosen->deadlineDays != opened.deadlineDays && chosen->deadlineDays != 0) {
         store(texts::deadlineDaysKey, settings::dayNames(chosen->deadlineDays));
         stored.switches.deadlineDays = chosen->deadlineDays;
+    }
+    if (chosen->leftOut != opened.leftOut) {
+        // Blanks around it go, as the reader drops them; "" stays, as nothing left out.
+        store(texts::leftOutKey, trimmed(chosen->leftOut));
+        stored.switches.leftOut = trimmed(chosen->leftOut);
     }
     return stored;
 }

@@ -28,6 +28,9 @@ struct SettingsFields
     std::string deadline;
     unsigned deadlineDays = settings::ChannelSettings::allDays; // bit 0 Sunday
     bool closeToTray = false;
+    std::string leftOut; // mushi's patterns, the default list while the key is missing
+    // The text's code page, for the patterns' check (a trail byte may be "\\").
+    const ansi::CodePage* codePage = &ansi::CodePage::utf8();
     friend bool operator==(const SettingsFields&, const SettingsFields&) = default;
 };
 
@@ -38,6 +41,7 @@ enum class RefusedField
     SoundFile,
     WaitMinutes,
     Deadline,
+    LeftOut,
 };
 
 struct FieldRefusal
@@ -53,8 +57,8 @@ struct FieldRefusal
 
 // What OK refuses in `chosen`, at most one per field, in the dialog's order: a sound file name
 // holding a control character or too long for the file to keep, minutes that are not 1 to 1440, a time that is not H:MM
-// or HH:MM of a day, no day for the "not arrived" reminder. A value as it was opened is not checked: it is not stored
-// either (a hand-written taiki=2000 stays).
+// or HH:MM of a day, no day for the "not arrived" reminder, patterns holding a path separator or a control character. A
+// value as it was opened is not checked: it is not stored either (a hand-written taiki=2000 stays).
 [[nodiscard]] std::vector<FieldRefusal> checkFields(const SettingsFields& chosen, const SettingsFields& opened);
 
 // What the line of `field`, which shows `shown`, says once the user has changed one of its values:

@@ -39,7 +39,7 @@ struct Control
 };
 
 // Created in this order, which is the Tab order.
-const std::array<Control, 18> controls{{
+const std::array<Control, 21> controls{{
     {settingsIds::tray, "BUTTON", texts::settingsTray, checkBox | WS_GROUP, layout::dialog::tray},
     {settingsIds::popup, "BUTTON", texts::settingsPopup, checkBox, layout::dialog::popup},
     {settingsIds::sound, "BUTTON", texts::settingsSound, checkBox, layout::dialog::sound},
@@ -60,6 +60,9 @@ const std::array<Control, 18> controls{{
     {settingsIds::deadlineTime, "EDIT", {}, entry, layout::dialog::deadlineTime},
     {settingsIds::deadlineUnit, "STATIC", texts::settingsDeadlineUnit, line, layout::dialog::deadlineUnit},
     {settingsIds::deadlineRefusal, "STATIC", {}, line, layout::dialog::deadlineRefusal},
+    {settingsIds::leftOutLabel, "STATIC", texts::settingsLeftOut, label | WS_GROUP, layout::dialog::leftOutLabel},
+    {settingsIds::leftOut, "EDIT", {}, entry, layout::dialog::leftOut},
+    {settingsIds::leftOutRefusal, "STATIC", {}, line, layout::dialog::leftOutRefusal},
 }};
 
 int refusalLine(setup::RefusedField field)
@@ -69,6 +72,8 @@ int refusalLine(setup::RefusedField field)
         return settingsIds::soundFileRefusal;
     case setup::RefusedField::WaitMinutes:
         return settingsIds::waitRefusal;
+    case setup::RefusedField::LeftOut:
+        return settingsIds::leftOutRefusal;
     case setup::RefusedField::Deadline:
         break;
     }
@@ -83,6 +88,8 @@ int refusedField(setup::RefusedField field)
         return settingsIds::soundFile;
     case setup::RefusedField::WaitMinutes:
         return settingsIds::waitMinutes;
+    case setup::RefusedField::LeftOut:
+        return settingsIds::leftOut;
     case setup::RefusedField::Deadline:
         break;
     }
@@ -181,6 +188,7 @@ void SettingsDialog::show(const setup::SettingsFields& fields)
     ::SetWindowTextA(item(settingsIds::waitMinutes), fields.waitMinutes.c_str());
     check(settingsIds::deadline, fields.deadlineOn);
     ::SetWindowTextA(item(settingsIds::deadlineTime), fields.deadline.c_str());
+    ::SetWindowTextA(item(settingsIds::leftOut), fields.leftOut.c_str());
     for (int day = 0; day < 7; ++day)
         check(settingsIds::firstDay + day, (fields.deadlineDays & (1U << day)) != 0);
     enableReminders();
@@ -204,6 +212,8 @@ setup::SettingsFields SettingsDialog::chosen() const
     fields.waitMinutes = windowText(item(settingsIds::waitMinutes));
     fields.deadlineOn = checked(settingsIds::deadline);
     fields.deadline = windowText(item(settingsIds::deadlineTime));
+    fields.leftOut = windowText(item(settingsIds::leftOut));
+    fields.codePage = m_opened.codePage;
     fields.deadlineDays = 0;
     for (int day = 0; day < 7; ++day) {
         if (checked(settingsIds::firstDay + day))
@@ -226,8 +236,8 @@ void SettingsDialog::accept()
 {
     const setup::SettingsFields fields = chosen();
     const std::vector<setup::FieldRefusal> refused = setup::checkFields(fields, m_opened);
-    for (const auto field :
-         {setup::RefusedField::SoundFile, setup::RefusedField::WaitMinutes, setup::RefusedField::Deadline})
+    for (const auto field : {setup::RefusedField::SoundFile, setup::RefusedField::WaitMinutes,
+                             setup::RefusedField::Deadline, setup::RefusedField::LeftOut})
         ::SetWindowTextA(item(refusalLine(field)), "");
     for (const setup::FieldRefusal& refusal : refused)
         ::SetWindowTextA(item(refusalLine(refusal.field)), std::string(refusal.text).c_str());
@@ -357,6 +367,8 @@ LRESULT SettingsDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (HIWORD(wParam) == EN_CHANGE) {
             if (LOWORD(wParam) == settingsIds::soundFile)
                 edited(setup::RefusedField::SoundFile);
+            else if (LOWORD(wParam) == settingsIds::leftOut)
+                edited(setup::RefusedField::LeftOut);
             else
                 edited(LOWORD(wParam) == settingsIds::waitMinutes ? setup::RefusedField::WaitMinutes
                                                                   : setup::RefusedField::Deadline);
@@ -404,7 +416,8 @@ LRESULT SettingsDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CTLCOLORSTATIC: {
         const LRESULT brush = defaultProcedure(message, wParam, lParam);
         const int id = ::GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
-        if (id == settingsIds::soundFileRefusal || id == settingsIds::waitRefusal || id == settingsIds::deadlineRefusal)
+        if (id == settingsIds::soundFileRefusal || id == settingsIds::waitRefusal ||
+            id == settingsIds::deadlineRefusal || id == settingsIds::leftOutRefusal)
             ::SetTextColor(reinterpret_cast<HDC>(wParam), refusalColour);
         return brush;
     }

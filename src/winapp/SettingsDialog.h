@@ -36,6 +36,9 @@ inline constexpr int deadlineUnit = 115;
 inline constexpr int firstDay = 116; // Sunday; the other six follow
 inline constexpr int deadlineRefusal = 123;
 inline constexpr int closeToTray = 124; // after startAtLogin in the Tab order
+inline constexpr int leftOutLabel = 125;
+inline constexpr int leftOut = 126;
+inline constexpr int leftOutRefusal = 127;
 } // namespace settingsIds
 
 // The modal settings dialog, a window of a class copied from the system's dialog class, made in

@@ -1,9 +1,11 @@
 #include "common/Texts.h"
+#include "monitor/ArrivalPoll.h"
 #include "monitor/ArrivedNames.h"
 #include "monitor/Channels.h"
 #include "monitor/Reminders.h"
 #include "monitor/StatusDisplay.h"
 #include "settings/ChannelSettings.h"
+#include "settings/NamePatterns.h"
 #include "setup/ChannelSwitch.h"
 #include "setup/CommandLine.h"
 #include "setup/LoginSwitch.h"
@@ -242,6 +244,26 @@ private slots:
         result.folder = "/other";
         result.arrivalsFrom = result.arrivals;
         QCOMPARE(arrive({"x"}, 0, 20261210, 2), std::string());
+
+        // Names left out: 着信！ all the same, but unnamed, untold, uncounted as arrivals, no
+        // attention; the tooltip counts them.
+        MemorySystem system(ansi::PathStyle::posix(), ansi::CodePage::utf8(), "/work");
+        system.addFolder("/in");
+        system.addFile("/in/~$x.xlsx", "");
+        monitor::ArrivedNames kept;
+        result = {};
+        const monitor::Listed listed = monitor::listFolder(system, "/in/", nullptr, &kept, texts::leftOutDefault);
+        QVERIFY(listed.status == Status::Arrival && listed.newest.empty() && listed.leftOut == 1);
+        result.status = Status::Arrival;
+        result.folder = "/in";
+        result.entries = result.leftOut = 1;
+        monitor::StatusDisplay quiet(window, "Kelvoran", "kelvoran", &channels, clock);
+        channels.calls.clear();
+        const int attention = window.attentionAsked;
+        quiet.show(result);
+        QCOMPARE(window.caption, std::string("着信！"));
+        QCOMPARE(window.attentionAsked, attention);
+        QCOMPARE(channels.calls, std::vector<std::string>{"tray:着信！（除外 1 件）\n/in"});
     }
 
     // A folder seen there that goes missing or stops answering is told once, under the popup
@@ -689,15 +711,32 @@ private slots:
         QVERIFY(settings::parseChannelSettings("[KansiDir]\r\nfullpath=/in\r\n", utf8) == settings::ChannelSettings());
         const settings::ChannelSettings read = settings::parseChannelSettings(
             "[tsuuchi]\r\nTRAY = off\r\npopup=No\r\nsound=1\r\nsoundfile=/a b.oga\r\ntaiki=15\r\nkigen=9:05\r\n"
-            "kigenyoubi=月金\r\nclosetotray=Yes\r\n",
+            "kigenyoubi=月金\r\nclosetotray=Yes\r\nmushi=\r\n",
             utf8);
         QVERIFY(!read.tray && !read.popup && read.sound && read.soundFile == "/a b.oga" && read.closeToTray);
         QVERIFY(read.waitMinutes == 15 && read.deadline == 9 * 60 + 5 && read.deadlineDays == 0b100010);
+        QVERIFY(read.leftOut.empty());
         for (const std::string kigen : {"25:00", "0:00"}) {
-            QVERIFY(
-                settings::parseChannelSettings("[Tsuuchi]\r\ntaiki=abc\r\nkigen=" + kigen + "\r\nkigenyoubi=月x\r\n",
-                                               utf8) == settings::ChannelSettings());
+            QVERIFY(settings::parseChannelSettings("[Tsuuchi]\r\ntaiki=abc\r\nkigen=" + kigen +
+                                                       "\r\nkigenyoubi=月x\r\nmushi=a\x01;b/c\r\n",
+                                                   utf8) == settings::ChannelSettings());
         }
+        // mushi's patterns: the default list, "?" as one character (a double-byte one whole under
+        // code page 932, where "表" ends in the byte of "\"), ASCII case alike on Windows alone.
+        const std::string defaults(texts::leftOutDefault);
+        const auto posix = ansi::PathStyle::posix();
+        const auto windows = ansi::PathStyle::windows();
+        QVERIFY(settings::matchesAny(defaults, "~$見積書.xlsx", utf8, posix));
+        QVERIFY(settings::matchesAny(defaults, ".~lock.a.odt#", utf8, posix));
+        QVERIFY(!settings::matchesAny(defaults, "a.tmp.txt", utf8, posix) &&
+                !settings::matchesAny("", "a", utf8, posix));
+        QVERIFY(settings::matchesAny(defaults, "THUMBS.DB", utf8, windows));
+        QVERIFY(!settings::matchesAny(defaults, "THUMBS.DB", utf8, posix));
+        const ansi::CodePage& sjis = ansi::CodePage::shiftJis();
+        QVERIFY(settings::matchesAny("x; a?.csv ", "a\x95\x5c.csv", sjis, windows));
+        QVERIFY(!settings::matchesAny("a??.csv", "a\x95\x5c.csv", sjis, windows));
+        QVERIFY(settings::matchesAny("a??.csv", "a\x95\x5c.csv", utf8, posix));
+        QVERIFY(settings::validPatterns("\x95\x5c*", sjis) && !settings::validPatterns("\x95\x5c*", utf8));
 
         MemorySystem system(ansi::PathStyle::posix(), utf8, "/work");
         RecordingView window;
@@ -745,6 +784,7 @@ private slots:
         dialog.edit = [](setup::SettingsFields fields) { return fields; };
         QVERIFY(!setup::settingsCommand(system, window, dialog));
         QVERIFY(dialog.opened.waitOn && dialog.opened.waitMinutes == "2000" && dialog.opened.deadline == "09:30");
+        QCOMPARE(dialog.opened.leftOut, std::string(texts::leftOutDefault));
 
         setup::SettingsFields chosen = dialog.opened;
         QVERIFY(setup::checkFields(chosen, dialog.opened).empty());
@@ -766,6 +806,9 @@ private slots:
         QVERIFY(setup::checkFields(chosen, dialog.opened).back() == noDay);
         chosen.soundFile.assign(2100, 'a');
         QVERIFY(setup::checkFields(chosen, dialog.opened).front().text == texts::soundFileTooLong);
+        chosen.leftOut = "~$*; a/b";
+        QVERIFY((setup::checkFields(chosen, dialog.opened).back() ==
+                 setup::FieldRefusal{R::LeftOut, texts::leftOutRefused}));
 
         // The start at login comes first; a key that cannot be stored ends the command.
         dialog.edit = [](setup::SettingsFields fields) {
@@ -795,12 +838,13 @@ private slots:
         QVERIFY(stored && !stored->switches.tray && stored->switches.deadline == 7 * 60 + 5 && stored->startsAtLogin);
         dialog.edit = [](setup::SettingsFields fields) {
             fields.soundFile = " 'q' ";
+            fields.leftOut = " ";
             return fields;
         };
         QVERIFY(setup::settingsCommand(system, window, dialog) && window.boxes.size() == 1);
-        QVERIFY(
-            system.content("/work/Kelvoran.ini")
-                .ends_with("soundfile=\"'q'\"\r\ntray=0\r\nclosetotray=1\r\nkigen=07:05\r\nkigenyoubi=月火水木金\r\n"));
+        QVERIFY(system.content("/work/Kelvoran.ini")
+                    .ends_with("soundfile=\"'q'\"\r\ntray=0\r\nclosetotray=1\r\nkigen=07:05\r\nkigenyoubi="
+                               "月火水木金\r\nmushi=\r\n"));
     }
 
     // ログイン時に起動: turned over in the working directory's own entry; an entry made by hand is

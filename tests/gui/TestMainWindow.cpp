@@ -195,9 +195,9 @@ private slots:
             if (line == nullptr && pressed == nullptr)
                 continue; // a field: its text is the user's
             const bool refusal = line != nullptr && line->text().isEmpty();
-            for (const auto text :
-                 {texts::soundFileRefused, texts::soundFileTooLong, texts::waitRefused, texts::deadlineRefused,
-                  texts::daysRefused, texts::playNoDevice, texts::playUnreadable}) {
+            for (const auto text : {texts::soundFileRefused, texts::soundFileTooLong, texts::waitRefused,
+                                    texts::deadlineRefused, texts::daysRefused, texts::playNoDevice,
+                                    texts::playUnreadable, texts::leftOutRefused, texts::leftOutTooLong}) {
                 if (refusal)
                     line->setText(app::toQString(text));
                 QSize needed = part->fontMetrics().size(Qt::TextShowMnemonic, line ? line->text() : pressed->text());
@@ -498,9 +498,11 @@ private slots:
         edit([&](QDialog& dialog) {
             click(dialog, "wait");
             type(dialog, "waitMinutes", "1441");
+            type(dialog, "leftOut", "*.tmp;a/b");
             click(dialog, "ok");
             QVERIFY(dialog.isVisible());
             QCOMPARE(child<QLabel>(dialog, "waitRefusal")->text(), app::toQString(texts::waitRefused));
+            QCOMPARE(child<QLabel>(dialog, "leftOutRefusal")->text(), app::toQString(texts::leftOutRefused));
             type(dialog, "waitMinutes", "15");
             QVERIFY(child<QLabel>(dialog, "waitRefusal")->text().isEmpty());
             click(dialog, "deadline");

@@ -796,6 +796,8 @@ void checkLayout(HWND dialog, int dpi, std::size_t controls)
             shown = {std::string(texts::waitRefused)};
         } else if (id == winapp::settingsIds::deadlineRefusal) {
             shown = {std::string(texts::deadlineRefused), std::string(texts::daysRefused)};
+        } else if (id == winapp::settingsIds::leftOutRefusal) {
+            shown = {std::string(texts::leftOutRefused), std::string(texts::leftOutTooLong)};
         }
         for (const std::string& text : shown) {
             const SIZE extent = extentIn(child, text);
@@ -876,7 +878,7 @@ TEST_CASE("the settings dialog from the menu: OK stores the changed keys only, C
               click(dialog, winapp::settingsIds::tray);
               click(dialog, IDCANCEL);
           }) == stored);
-    // Minutes out of range: the dialog stays with its line until the minutes are mended, and
+    // Minutes out of range, a pattern with a separator: the dialog stays with their lines until mended, and
     // until Escape. 再生 of a file that cannot be read says so on the file's line.
     bool stayed = false;
     MSG quit{};
@@ -884,8 +886,10 @@ TEST_CASE("the settings dialog from the menu: OK stores the changed keys only, C
     CHECK(open([&](HWND dialog) {
               const auto line = [&](int id) { return windowText(::GetDlgItem(dialog, id)); };
               type(dialog, winapp::settingsIds::waitMinutes, "1441");
+              type(dialog, winapp::settingsIds::leftOut, "*.tmp;a\\b");
               click(dialog, IDOK);
-              stayed = ::IsWindowVisible(dialog) && line(winapp::settingsIds::waitRefusal) == texts::waitRefused;
+              stayed = ::IsWindowVisible(dialog) && line(winapp::settingsIds::waitRefusal) == texts::waitRefused &&
+                       line(winapp::settingsIds::leftOutRefusal) == texts::leftOutRefused;
               type(dialog, winapp::settingsIds::waitMinutes, "15");
               CHECK(line(winapp::settingsIds::waitRefusal).empty());
               type(dialog, winapp::settingsIds::soundFile, "C:\\nowhere\\ding.wav");
@@ -918,7 +922,7 @@ TEST_CASE("the settings dialog from the menu: OK stores the changed keys only, C
     winapp::Sound sound;
     winapp::SettingsDialog dialog(nullptr, sound);
     dialog.shown = [&](HWND window) {
-        checkLayoutAcrossResolutions(window, 27);
+        checkLayoutAcrossResolutions(window, 30);
         ::PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     };
     CHECK_FALSE(dialog.editSettings(setup::settingsFields({}, false)));
