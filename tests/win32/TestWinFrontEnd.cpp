@@ -439,11 +439,16 @@ TEST_CASE("the channels: the notification-area icon follows the status, an arriv
     CHECK(std::string(item.data()) == "10:01  a&&b");
     CHECK((::GetMenuState(::GetSubMenu(menu.get(), 1), 0, MF_BYPOSITION) & MF_GRAYED) != 0);
     std::atomic<int> fellBack = 0;
+    std::atomic<bool> asked = false;
     std::string selected; // before the fall back counts
-    form.folderOpener().showSelected = [&](const std::string& path) { return selected = path, E_FAIL; };
+    form.folderOpener().showSelected = [&](const std::string& path) { return selected = path, asked = true, E_FAIL; };
     form.folderOpener().shellExecute = [&](SHELLEXECUTEINFOA*) { return ++fellBack, TRUE; };
-    dispatchUntil(form.hwnd(), WM_APP + 5,
-                  [&] { return form.folderOpener().showEntry(folder, "伝票.csv"), fellBack >= 1; });
+    // Asked again only while an opening still on its way leaves the request out.
+    dispatchUntil(form.hwnd(), WM_APP + 5, [&] {
+        if (!asked)
+            form.folderOpener().showEntry(folder, "伝票.csv");
+        return fellBack >= 1;
+    });
     CHECK((selected == folder + "\\伝票.csv" && fellBack == 1));
     // Each menu item turns its own key over, and only that one.
     bool checked = true;
