@@ -117,6 +117,7 @@ struct BackgroundCheck::Shared
     // The names of the folder the settings named last; a listing of that folder alone uses them.
     std::shared_ptr<ArrivedNames> names;
     std::string namesFolder;
+    std::string namesLeftOut; // the patterns they were listed with
     // The highest count of arrivals a listing ended with: another folder's names count on from it.
     std::size_t arrivalsCounted = 0;
     std::optional<Walk> lastWalk;
@@ -259,9 +260,12 @@ void check(const std::shared_ptr<Shared>& shared, Lock& lock, platform::CallCanc
     const std::shared_ptr<Call> listing = callStarts(*shared, folder, cancel);
     // By the folder as stored: the display tells folders apart by that spelling, and another
     // spelling of the same folder starts its count anew there.
-    if (!shared->names || shared->namesFolder != shared->newest->stored) {
+    // Other names left out start anew too: a name no longer left out is no arrival.
+    if (!shared->names || shared->namesFolder != shared->newest->stored ||
+        shared->namesLeftOut != shared->newest->channels.leftOut) {
         shared->names = std::make_shared<ArrivedNames>(shared->arrivalsCounted);
         shared->namesFolder = shared->newest->stored;
+        shared->namesLeftOut = shared->newest->channels.leftOut;
     }
     const std::shared_ptr<ArrivedNames> names = shared->names;
     const std::size_t countedBefore = names->arrivals();

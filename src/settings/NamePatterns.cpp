@@ -8,10 +8,19 @@ namespace settings {
 
 namespace {
 
-// The bytes of the character that starts at `at`: two for a lead byte with its trail.
+// The bytes of the character that starts at `at`: two for a lead byte with its trail; in UTF-8,
+// a leading byte with the continuation bytes after it.
 std::size_t characterSize(std::string_view text, std::size_t at, const ansi::CodePage& codePage)
 {
-    return codePage.isLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? 2 : 1;
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    if (&codePage == &ansi::CodePage::utf8()) {
+        std::size_t size = 1;
+        if (byte(at) >= 0xC0)
+            while (at + size < text.size() && (byte(at + size) & 0xC0) == 0x80)
+                ++size;
+        return size;
+    }
+    return codePage.isLeadByte(byte(at)) && at + 1 < text.size() ? 2 : 1;
 }
 
 char lowerAscii(char c)

@@ -107,7 +107,8 @@ std::vector<FieldRefusal> checkFields(const SettingsFields& chosen, const Settin
         refused.push_back({RefusedField::Deadline, texts::deadlineRefused});
     else if (chosen.deadlineOn && chosen.deadlineDays == 0)
         refused.push_back({RefusedField::Deadline, texts::daysRefused});
-    if (chosen.leftOut != opened.leftOut) {
+    // Compared as read back: the reader drops the blanks around a value.
+    if (trimmed(chosen.leftOut) != opened.leftOut) {
         if (!settings::validPatterns(trimmed(chosen.leftOut), *chosen.codePage))
             refused.push_back({RefusedField::LeftOut, texts::leftOutRefused});
         else if (trimmed(chosen.leftOut).size() > settings::maxValueLength)
@@ -201,7 +202,7 @@ std::optional<StoredSettings> settingsCommand(platform::System& system, SetupVie
         store(texts::deadlineDaysKey, settings::dayNames(chosen->deadlineDays));
         stored.switches.deadlineDays = chosen->deadlineDays;
     }
-    if (chosen->leftOut != opened.leftOut) {
+    if (trimmed(chosen->leftOut) != opened.leftOut) {
         // Blanks around it go, as the reader drops them; "" stays, as nothing left out.
         store(texts::leftOutKey, trimmed(chosen->leftOut));
         stored.switches.leftOut = trimmed(chosen->leftOut);

@@ -417,6 +417,11 @@ private slots:
                 monitor::listFolder(*system, "/work/in/", nullptr, nullptr, got->channels.leftOut);
             QVERIFY(got->entries == walk.entries && got->leftOut == walk.leftOut);
         }
+        // A name no longer left out is no arrival: it was there all along.
+        const std::size_t arrivals = results.waitFor(6 + steps.size())->arrivals;
+        system->addFile("/work/Kelvoran.ini", "[KansiDir]\r\nfullpath=/work/in/\r\n[Tsuuchi]\r\nmushi=\r\n");
+        answer(7 + steps.size());
+        QCOMPARE(results.waitFor(7 + steps.size())->arrivals, arrivals);
     }
 };
 

@@ -726,7 +726,8 @@ private slots:
         const std::string defaults(texts::leftOutDefault);
         const auto posix = ansi::PathStyle::posix();
         const auto windows = ansi::PathStyle::windows();
-        QVERIFY(settings::matchesAny(defaults, "~$見積書.xlsx", utf8, posix));
+        QVERIFY(settings::matchesAny(defaults, "~$見積書.xlsx", utf8, posix) &&
+                settings::matchesAny("見積?.xlsx", "見積書.xlsx", utf8, posix));
         QVERIFY(settings::matchesAny(defaults, ".~lock.a.odt#", utf8, posix));
         QVERIFY(!settings::matchesAny(defaults, "a.tmp.txt", utf8, posix) &&
                 !settings::matchesAny("", "a", utf8, posix));
