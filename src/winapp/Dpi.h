@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <exception>
+
 // Screen resolutions per monitor. GetDpiForWindow, GetSystemMetricsForDpi,
 // AdjustWindowRectExForDpi and SystemParametersInfoForDpi exist only from Windows 10 1607 on:
 // they are looked up at run time, and before them every monitor counts as having the system's
@@ -29,6 +31,29 @@ inline constexpr UINT scaledSizeMessage = 0x02E4;
 [[nodiscard]] inline int ofMessage(WPARAM wParam)
 {
     return HIWORD(wParam);
+}
+
+// Answers WM_GETDPISCALEDSIZE with `sizeAt(dpi)`, the size that the system then suggests with
+// WM_DPICHANGED; FALSE (the system's plain scaling) when the layout cannot be made.
+template <typename SizeAt> LRESULT answerScaledSize(WPARAM wParam, LPARAM lParam, SizeAt&& sizeAt)
+{
+    try {
+        *reinterpret_cast<SIZE*>(lParam) = sizeAt(static_cast<int>(wParam));
+        return TRUE;
+    } catch (const std::exception&) {
+        return FALSE;
+    }
+}
+
+// Answers WM_DPICHANGED: `layOut(dpi)` places the controls anew and gives the window's size,
+// which goes where the system suggests. Its size is ours once WM_GETDPISCALEDSIZE was answered
+// (Windows 10 1703 on); before, the suggestion is scaled plainly, which the fonts need not follow.
+template <typename LayOut> void moveToSuggested(HWND window, WPARAM wParam, LPARAM lParam, LayOut&& layOut)
+{
+    const SIZE size = layOut(ofMessage(wParam));
+    const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+    ::SetWindowPos(window, nullptr, suggested.left, suggested.top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 } // namespace winapp::dpi

@@ -263,21 +263,11 @@ LRESULT MessageBoxWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         // The dialog manager's IDCANCEL for Escape is answered by handleKey, never here.
         return 0;
     case dpi::scaledSizeMessage:
-        // The size at the new resolution, which the system then suggests with WM_DPICHANGED.
-        try {
-            *reinterpret_cast<SIZE*>(lParam) = layOut(static_cast<int>(wParam), false);
-            return TRUE;
-        } catch (const std::exception&) {
-            return FALSE;
-        }
+        return dpi::answerScaledSize(wParam, lParam, [&](int resolution) { return layOut(resolution, false); });
     case WM_DPICHANGED:
         try {
             // On a monitor of another resolution: laid out anew, where the system suggests.
-            const SIZE size = layOut(dpi::ofMessage(wParam), true);
-            const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
-            ::SetWindowPos(hwnd(), nullptr, suggested.left, suggested.top, size.cx, size.cy,
-                           SWP_NOZORDER | SWP_NOACTIVATE);
-            ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+            dpi::moveToSuggested(hwnd(), wParam, lParam, [&](int resolution) { return layOut(resolution, true); });
         } catch (const std::exception&) {
             // Kept as it was: still readable, only at the size of the other monitor.
         }

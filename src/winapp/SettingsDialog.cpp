@@ -422,22 +422,11 @@ LRESULT SettingsDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return brush;
     }
     case dpi::scaledSizeMessage:
-        // The size at the new resolution, which the system then suggests with WM_DPICHANGED.
-        try {
-            *reinterpret_cast<SIZE*>(lParam) = layOut(static_cast<int>(wParam), false);
-            return TRUE;
-        } catch (const std::exception&) {
-            return FALSE;
-        }
+        return dpi::answerScaledSize(wParam, lParam, [&](int resolution) { return layOut(resolution, false); });
     case WM_DPICHANGED:
         try {
-            // On a monitor of another resolution: laid out anew from the same table, where the
-            // system suggests.
-            const SIZE size = layOut(dpi::ofMessage(wParam), true);
-            const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
-            ::SetWindowPos(hwnd(), nullptr, suggested.left, suggested.top, size.cx, size.cy,
-                           SWP_NOZORDER | SWP_NOACTIVATE);
-            ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+            // On a monitor of another resolution: laid out anew from the same table.
+            dpi::moveToSuggested(hwnd(), wParam, lParam, [&](int resolution) { return layOut(resolution, true); });
         } catch (const std::exception&) {
             // Kept as it was: still readable, only at the size of the other monitor.
         }

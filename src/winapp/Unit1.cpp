@@ -711,23 +711,12 @@ LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     case dpi::scaledSizeMessage:
-        // The size at the new resolution, which the system then suggests with WM_DPICHANGED.
-        try {
-            *reinterpret_cast<SIZE*>(lParam) = frameSize(scaleAt(static_cast<int>(wParam)), static_cast<int>(wParam));
-            return TRUE;
-        } catch (const std::exception&) {
-            return FALSE;
-        }
+        return dpi::answerScaledSize(wParam, lParam,
+                                     [&](int resolution) { return frameSize(scaleAt(resolution), resolution); });
     case WM_DPICHANGED:
         runGuarded([&] {
-            // On a monitor of another resolution: laid out anew from the same table, where the
-            // system suggests. Its size is ours once WM_GETDPISCALEDSIZE was answered (Windows 10
-            // 1703 on); before, it is scaled plainly, which the fonts need not follow.
-            const SIZE size = layOut(dpi::ofMessage(wParam));
-            const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
-            ::SetWindowPos(hwnd(), nullptr, suggested.left, suggested.top, size.cx, size.cy,
-                           SWP_NOZORDER | SWP_NOACTIVATE);
-            ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+            // On a monitor of another resolution: laid out anew from the same table.
+            dpi::moveToSuggested(hwnd(), wParam, lParam, [&](int resolution) { return layOut(resolution); });
             // The taskbar's monitor may have changed its resolution too.
             m_tray.resolutionChanged();
         });
